@@ -55,9 +55,14 @@ public:
                      int cid1, int cid2, const uint8_t* info, int infoLen, int soi, int eoi,
                      int delayMs);
 
+    // A text of the value block as DataVal hands it out: its address in an int (-1 for a
+    // null text or one outside the object area below 2 GiB).
+    static int TextVal(const char* text);
+
     // Handler objects live below 2 GiB on 64-bit builds, so that a text handed out by
-    // DataVal as an int is still its address there.
-    static void* operator new(size_t size);
+    // DataVal as an int is still its address there. No exception: a failed allocation
+    // yields null, and the new-expression then constructs nothing.
+    static void* operator new(size_t size) noexcept;
     static void operator delete(void* p, size_t size);
     static void operator delete(void* p);
 
