@@ -1,0 +1,77 @@
+#include "Q1Ups.h"
+
+#include <ctype.h>
+
+namespace qxsim {
+
+namespace {
+
+std::string Pad(const std::string& s, size_t n) {
+    std::string t = s.substr(0, n);
+    t.resize(n, ' ');
+    return t;
+}
+
+bool IsCommand(const std::string& line) {
+    if (line == "Q" || line == "T" || line == "TL" || line == "CT") return true;
+    return line.size() == 3 && line[0] == 'T' && isdigit((unsigned char)line[1]) &&
+           isdigit((unsigned char)line[2]);
+}
+
+}  // namespace
+
+Q1Ups::Q1Ups(Dialect dialect) {
+    switch (dialect) {
+    case kDefault:
+        replies["Q1"] = "(230.0 000.0 229.5 012 50.0 2.25 30.0 00001001\r";
+        replies["Q6"] = replies["Q1"];
+        replies["QGS"] = "(231.0 50.1 229.0 50.0 000.0 015 000.0 000.0 2.27 000.0 31.0 HL00000000\r";
+        replies["Q2"] = "(230.0 231.5 232.0\r";
+        replies["F"] = "#220.0 004 024.0 50.0\r";
+        replies["I"] = Ident("ACME POWER", "QX-1000", "V2.10");
+        break;
+    case kEast:
+        replies["Q1"] = "(230.0 000.0 229.5 012 50.0 27.5 30.0 00000000\r";
+        replies["G1"] = "!000 095 045 2.5 000 000 000 50.1\r";
+        replies["G3"] = "!000 231.0 232.0 1.0 2.0 3.0 000 000 000 000 000 035\r";
+        replies["F"] = "#220.0 004 024.0 50.0\r";
+        replies["I"] = Ident("EAST", "EA8610", "V1.0");
+        break;
+    case kGxgd:
+        replies["Q1"] = "(230.0 000.0 230.0 012 50.0 2.25 30.0 00000001\r";
+        replies["Q6"] = replies["Q1"];
+        break;
+    }
+}
+
+std::string Q1Ups::Ident(const std::string& maker, const std::string& model,
+                         const std::string& version) {
+    return "#" + Pad(maker, 15) + " " + Pad(model, 10) + " " + Pad(version, 10) + "\r";
+}
+
+std::string Q1Ups::Answer(const std::string& line) {
+    requests.push_back(line);
+    if (IsCommand(line)) {
+        commands.push_back(line);
+        return "";
+    }
+    if (silent) return "";
+    auto it = replies.find(line);
+    return it == replies.end() ? "" : it->second;
+}
+
+std::string Q1Ups::Feed(const std::string& bytes) {
+    std::string out;
+    for (char c : bytes) {
+        if (c == '\n' && m_pending.empty()) continue;  // the LF of a CR LF pair
+        if (c != '\r') {
+            m_pending.push_back(c);
+            continue;
+        }
+        out += Answer(m_pending);
+        m_pending.clear();
+    }
+    return out;
+}
+
+}  // namespace qxsim

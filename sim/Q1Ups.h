@@ -1,0 +1,40 @@
+#pragma once
+// A UPS of the Q1 family as the device sees it: one ASCII request per line (ended by CR,
+// an LF after it is ignored), one reply per request. The replies are plain texts that a test
+// sets as it likes; a request without a reply (or a muted one) is met with silence.
+#include <map>
+#include <string>
+#include <vector>
+
+namespace qxsim {
+
+class Q1Ups {
+public:
+    enum Dialect {
+        kDefault,  // Q1/Q6/QGS status, Q2, F, I
+        kEast,     // Q1 status, G1, G3, F, I
+        kGxgd,     // Q1/Q6 status only
+    };
+    explicit Q1Ups(Dialect dialect = kDefault);
+
+    // The request line (without CR/LF) → reply. Preset per dialect; tests change them.
+    std::map<std::string, std::string> replies;
+    // Commands the device accepts without a reply: "Q", "T", "Tnn", "TL", "CT".
+    std::vector<std::string> commands;  // those received, in order
+    std::vector<std::string> requests;  // every line received, in order
+    bool silent = false;                // answers nothing at all
+
+    // Feeds received bytes; returns the replies of the requests they complete.
+    std::string Feed(const std::string& bytes);
+    // The reply to one request line ("" for none).
+    std::string Answer(const std::string& line);
+
+    // An "I" reply: '#', maker (15), blank, model (10), blank, version (10), CR.
+    static std::string Ident(const std::string& maker, const std::string& model,
+                             const std::string& version);
+
+private:
+    std::string m_pending;
+};
+
+}  // namespace qxsim

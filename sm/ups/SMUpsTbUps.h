@@ -1,0 +1,138 @@
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+#include "SMBase.h"
+#include "SMSql.h"
+
+// The tbUps handler shape: the single-phase UPS record, the table tbUps, its statements, the
+// definition rows, the display keys and the summary mechanics, shared by every UPS driver
+// that keeps one record in tbUps. A driver of the shape supplies its tables (TbUpsShape),
+// its summary text (BriefText) and its DataGet; everything else is here.
+
+// Field numbers of the record: the DataVal index, the tbSMDef Fld and the alarm-bit position
+// (bit n-1 marks field n).
+enum TbUpsFld : uint8_t {
+    kUpsVin1 = 1, kUpsVin2, kUpsVin3, kUpsFin, kUpsVout, kUpsAout, kUpsFout, kUpsPout, kUpsTem,
+    kUpsStatus,                                                               // 10
+    kUpsB7, kUpsB6, kUpsB5, kUpsB4, kUpsB3, kUpsB2, kUpsB1, kUpsB0,           // 11..18
+    kUpsVbatt, kUpsPbatt, kUpsMbatt, kUpsVed, kUpsAed, kUpsVAed, kUpsVdc, kUpsFed,  // 19..26
+    kUpsV1, kUpsV2, kUpsV3, kUpsV4,                                           // 27..30
+    kUpsCompany, kUpsMode, kUpsVersion,                                       // 31..33
+    kUpsLastField = kUpsVersion
+};
+
+// The tbUps value record, in memory order. The texts lie before v1..v4 while their field
+// numbers (31..33) follow v4, as the table's columns do.
+struct TbUpsRecord {
+    int32_t Vin1, Vin2, Vin3, Fin, Vout, Aout, Fout, Pout, Tem;
+    uint8_t status;
+    uint8_t b7, b6, b5, b4, b3, b2, b1, b0;
+    int32_t Vbatt, Pbatt, Mbatt, Ved, Aed, VAed, Vdc, Fed;
+    char company[16];
+    char mode[12];
+    char version[12];
+    int32_t v1, v2, v3, v4;
+};
+
+// One display key of VarEval: the whole text must equal `key`.
+enum TbUpsKeyFmt : uint8_t {
+    kKeyTenths,     // "%.1f" of value / 10.0
+    kKeyHundredths, // "%.1f" of value / 100.0
+    kKeyInt,        // "%d"
+    kKeyText,       // "%s"
+};
+struct TbUpsKey {
+    const char* key;
+    uint8_t fld;
+    TbUpsKeyFmt fmt;
+};
+
+// What a driver of the shape states about itself.
+struct TbUpsShape {
+    const char* typeDesc;        // last value of the tbSMType row (GBK)
+    const qx::sql::DefRow* defRows;  // definition rows, in registration order
+    int defRowCount;
+    const uint8_t* columns;      // field numbers written by the current-row update and the
+    int columnCount;             // history insert, in statement order
+    const TbUpsKey* keys;        // VarEval keys, compared in order
+    int keyCount;
+    int alarmNotes;              // at most this many captions in the summary's alarm text
+    bool briefWithState;         // the summary statement also writes St
+    bool failureCounter;         // withhold an abnormal state twice, write it the third time
+};
+
+// The default UPS handler's tables, reused by the drivers whose Parts say "as the default".
+extern const qx::sql::DefRow kTbUpsDefRows[16];
+extern const uint8_t kTbUpsColumns[27];
+extern const TbUpsKey kTbUpsKeys[27];
+
+// The tbUps create statement, the same for every driver of the shape.
+extern const char kTbUpsCreate[];
+
+class CSMUpsTbUps : public CSMBase {
+public:
+    CSMUpsTbUps(int type, const char* note, const TbUpsShape& shape);
+    ~CSMUpsTbUps() override;
+
+    void RegDb(IDbBase* db, int force) override;
+    int ChkDb(tagSMItem* item) override;
+    int DataVal(int field) override;
+    int DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) override;
+    int VarEval(char* text) override;
+
+    // The number scanner of the Q1 family. Walks text[pos..len): a field is a run of
+    // characters that are not in `separators`; at the separator that ends a field its number
+    // (atof times `scale`, truncated toward zero) goes to the next slot of `out` and pos moves
+    // past the separator. Meeting the first character of a field with `max` numbers stored,
+    // pos is set there and the scan stops. A field not ended by a separator before len is not
+    // stored. A field that is no finite number in int range also stops the scan there.
+    // Returns the count stored.
+    static int ScanNumbers(int* out, const char* text, int& pos, int len, int max,
+                           const char* separators, double scale);
+
+    // Copies the first n characters of text without leading and trailing spaces (0x20 only)
+    // into out (n + 1 bytes), NUL-terminated. Returns the length written.
+    static int IvalTrim(char* out, const char* text, int n);
+
+    // Copies at most size - 1 bytes of a GBK text into out without splitting a double-byte
+    // character, NUL-terminated; reads at most srcMax bytes of src.
+    static void CopyGbk(char* out, size_t size, const char* src, size_t srcMax);
+
+    TbUpsRecord m_rec;
+    uint8_t m_bIdentRead;   // field 34: the identification reply has been taken
+    uint8_t m_bRatingRead;  // field 35: the rating reply has been taken
+
+protected:
+    // The summary text before the alarm text (may be empty).
+    virtual void BriefText(char* out, size_t size) = 0;
+
+    // Clears fields 1..30 and the texts; the rated values (Ved, Aed, VAed, Vdc, Fed) are
+    // spared when keepRating, the texts when keepIdent.
+    void ClearRecord(bool keepRating = false, bool keepIdent = false);
+
+    // b7..b0 from eight status characters (1 unless the character is '0') and status packed.
+    void SetStatusBits(const char* chars);
+
+    // Takes an identification reply: at least 39 bytes, '#' first, CR last. Maker, model and
+    // version come from bytes 1..15, 17..26 and 28..37; an empty maker becomes the current
+    // point's name (cut to fit) or a single space. Sets the identification-read flag.
+    bool TakeIdent(const uint8_t* reply, int n);
+
+    // A reply that has at least one byte, `first` as its first byte and CR last.
+    static bool Framed(const uint8_t* reply, int n, char first);
+
+    // A product from the device truncated toward zero, saturated to the int range (0 for NaN).
+    static int32_t Trunc(double v);
+
+    // The battery factor of the current point: Ext2 * 0.1 when Ext2 > 0, else 1.
+    float BatteryFactor() const;
+
+    const TbUpsShape& m_shape;
+
+    // Field n of the record widened to int (1..30), or the address of a text (31..33).
+    int FieldValue(int field) const;
+
+    // Registers the given definition rows (the shape's own unless a driver passes others).
+    void RegDbRows(IDbBase* db, int force, const qx::sql::DefRow* rows, int count);
+};
