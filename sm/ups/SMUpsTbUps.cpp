@@ -287,8 +287,14 @@ bool CSMUpsTbUps::TakeIdent(const uint8_t* reply, int n) {
 
 int CSMUpsTbUps::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {
     const int state = qx::sql::PollState(flags, alarmBits);
+    const int snap = qx::sql::PollSnap(flags, snapId);
     if (!alarmBits) ClearRecord();
     if (m_shape.failureCounter && !qx::sql::ErrGate(*this, state)) return 0;
+    if (sid < 0) {
+        if (!m_pItem) return 0;  // no point to store for
+        sid = m_pItem->SID;
+    }
+    const int type = m_pItem ? m_pItem->Type : m_iType;
 
     qx::sql::Cols cols;
     for (int i = 0; i < m_shape.columnCount; i++) {
@@ -299,17 +305,25 @@ int CSMUpsTbUps::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBas
         else cols.Int(kNames[f], FieldValue(f));
     }
 
-    // The summary: the driver's text, then the captions of the out-of-limit fields.
-    char brief[768];
-    char alarms[512];
-    BriefText(brief, sizeof brief);
-    if (alarmBits && m_pDb && GetAlmDetail(alarms, alarmBits, m_shape.alarmNotes, sizeof alarms) > 0) {
-        size_t used = strlen(brief);
-        snprintf(brief + used, sizeof brief - used, "%s", alarms);
-    }
+    // The result is that of the current row or, when given, of the history row; the state and
+    // summary statements do not decide it.
+    int last = 0;
+    if (m_pDb) {
+        qx::sql::UpdState(m_pDb, state, sid, type);
+        last = qx::sql::UpdCurrent(m_pDb, "tbUps", state, snap, cols, sid);
 
-    qx::sql::PollRow row = {"tbUps", &cols, brief, m_shape.briefWithState, false, 0};
-    return qx::sql::StorePoll(*this, row, flags, alarmBits, snapId, sid, history);
+        // The summary: the driver's text, then the captions of the out-of-limit fields.
+        char brief[768];
+        char alarms[512];
+        BriefText(brief, sizeof brief);
+        if (GetAlmDetail(alarms, alarmBits, m_shape.alarmNotes, sizeof alarms) > 0) {
+            size_t used = strlen(brief);
+            snprintf(brief + used, sizeof brief - used, "%s", alarms);
+        }
+        qx::sql::UpdBrief(m_pDb, sid, brief, m_shape.briefWithState ? state : -1);
+    }
+    if (history) last = qx::sql::InsHistory(history, "tbUps", sid, state, snap, cols);
+    return last == 0 ? 1 : 0;
 }
 
 // ---------------------------------------------------------------- display texts
