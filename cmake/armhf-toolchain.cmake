@@ -38,6 +38,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Built programs run under user-mode emulation with the sysroot's loader and libraries.
+# CTest puts the emulator before every test that is a target; a test that starts a built
+# program itself (or runs one under `unshare -rn`) puts ${CMAKE_CROSSCOMPILING_EMULATOR}
+# before it (empty on a native build). There is no binfmt handler to do it behind our back.
 # glibc's iconv loads its converters from gconv modules: point it at the armhf ones.
 find_program(QX_QEMU_ARM NAMES qemu-arm qemu-arm-static REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR
