@@ -1,0 +1,5 @@
+#include "io/SMDioBase.h"
+
+CSMDioBase::CSMDioBase(int type) : CSMBase(type)
+{
+}
