@@ -149,8 +149,10 @@ const FactoryRow kFactory[] = {
     Exact(0x106, New<CSMHC311A>),
     Exact(0x107, New<CSMHgm6300>),
     Other(0x100, New<CSMElec>),
+
     // 0x0200 switch inputs
     Other(0x200, New<CSMOnOff>),
+
     // 0x0300 UPS
     Exact(0x301, New<CSMUpsEmerson>),
     Exact(0x303, New<CSMUpsSmart>),
@@ -182,6 +184,7 @@ const FactoryRow kFactory[] = {
     Exact(0x328, New<CSMSnmpUpsPowerNet3>),
     Exact(0x32C, New<CSMSnmpUpsWebpow>),
     Other(0x300, New<CSMUps>),
+
     // 0x0400 batteries
     Exact(0x400, New<CSMDb100>),
     Exact(0x401, New<CSMADU1000>),
@@ -189,16 +192,20 @@ const FactoryRow kFactory[] = {
     Exact(0x403, New<CSMBattRTVS>),
     Exact(0x404, New<CSMBattBod800>),
     Exact(0x405, New<CSMBattBodEB90>),
+
     // 0x0500 temperature and humidity
     Exact(0x502, New<CSMEnvirPm>),
     Other(0x500, New<CSMEnvir>),
+
     // 0x0600 leak
     Other(0x600, New<CSMLeak>),
+
     // 0x0700 comfort air-conditioners
     Exact(0x701, New<CSMAircDAS>),
     Exact(0x702, New<CSMAircLcpDx>),
     Exact(0x705, New<CSMAircMitsubishi>),
     Other(0x700, New<CSMAirc>),
+
     // 0x0800 precision air-conditioners
     Exact(0x801, New<CSMEmerson>),
     Exact(0x802, New<CSMStulzC7000>),
@@ -221,7 +228,8 @@ const FactoryRow kFactory[] = {
     Exact(0x81C, New<CSMCyberJADC0110>),
     Exact(0x81E, New<CSMCyberDelta>),
     Exact(0x831, New<CSMSnmpCyberPex>),
-    Other(0x800, New<CSMPlcQSM50>),
+    Other(0x800, New<CSMPlcQSM50>),  // reports 0x804, not 0x800
+
     // 0x0900 DIO modules
     Exact(0x902, New<CSMDioFd220>),
     Exact(0x903, New<CSMDioPd2206>),
@@ -234,18 +242,22 @@ const FactoryRow kFactory[] = {
     Exact(0x90B, New<CSMDioW7017_Huawei>),
     Exact(0x90C, New<CSMDioAdBle_Huawei>),
     Other(0x900, New<CSMDio>),
+
     // 0x0A00 alarm outputs
     Exact(0xA00, New<CSMAlm3000>),
     Exact(0xA01, New<CSMAlmGsm>),
     Exact(0xA02, New<CSMAlmDo>),
     Exact(0xA08, New<CSMAlmSMT120>),
     Exact(0xA09, New<CSMAlmPTW75>),
+
     // 0x0B00 display and alarm panels
     Exact(0xB00, New<CSMDGusMonitor>),
     Exact(0xB01, New<CSMAlmDiwen>),
+
     // 0x0C00 cameras
     Exact(0xC00, New<CSMCamera>),
     Exact(0xC01, New<SMCamera3ge>),
+
     // 0x0D00 door, card and reachability
     Exact(0xD01, New<CSMCardK>),
     Exact(0xD02, New<CSMCardT>),
@@ -254,8 +266,10 @@ const FactoryRow kFactory[] = {
     Exact(0xD05, New<CSMRS485reader>),
     Exact(0xD07, New<CSMNetPing>),
     Other(0xD00, New<CSMCardA>),
+
     // 0x0E00 server monitor
     Exact(0xE10, New<CSMSnmpSvr>),
+
     // 0x0F00 demonstration
     Exact(0xF00, New<CSMSnmpDemo>),
 
