@@ -8,7 +8,6 @@
 #include "core/SMFactory.h"
 
 #include <stdint.h>
-#include <stdio.h>
 
 #include "aircon/SMAirc.h"
 #include "aircon/SMAircDAS.h"
