@@ -82,9 +82,6 @@ ISMBase* CSMManager::GetSM(int code) {
     return m_list[index];
 }
 
-// Until the factory table is linked in, no code is served.
-__attribute__((weak)) ISMBase* SMFactoryNew(int) { return nullptr; }
-
 // ---------------------------------------------------------------- exports
 
 QX_EXPORT_C int DllType() { return 0; }
