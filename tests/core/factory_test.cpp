@@ -4,6 +4,8 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
 
 #include <map>
 #include <string>
@@ -64,9 +66,14 @@ protected:
     static void SetUpTestSuite()
     {
         // The engines look for definition files under QX_ROOT: an empty folder has none.
-        static char root[] = "/tmp/factory_test_root_XXXXXX";
-        if (mkdtemp(root))
-            setenv("QX_ROOT", root, 1);
+        strcpy(s_root, "/tmp/factory_test_root_XXXXXX");
+        if (mkdtemp(s_root))
+            setenv("QX_ROOT", s_root, 1);
+    }
+    static void TearDownTestSuite()
+    {
+        unsetenv("QX_ROOT");
+        rmdir(s_root);
     }
     void SetUp() override
     {
@@ -95,9 +102,12 @@ protected:
         return handler;
     }
 
+    static char s_root[32];
     qxhost::SmPlugin m_lib;
     ISMManager* m_sm = nullptr;
 };
+
+char FactoryTest::s_root[32];
 
 
 TEST_F(FactoryTest, EachCodeGetsItsClassReportedTypeAndModelText)
