@@ -201,7 +201,8 @@ int UpdBrief(IDbBase* db, int sid, const char* brief, int st = -1);
 // "insert into TABLE(SID,DateUpd,State,SnapID,<names>) values(...)".
 int InsHistory(IDbBase* db, const char* table, int sid, int state, int snap, const Cols& cols);
 
-// What one DataUpd stores.
+// What one DataUpd stores. The summary is the handler's own text: for a poll without answer
+// (no alarm bits, state 2) it must say so, never "normal".
 struct PollRow {
     const char* table;     // the handler's current/history table
     const Cols* cols;      // its value columns
