@@ -15,6 +15,10 @@ namespace Snmp_pp {
 
 namespace {
 
+// Opening and closing sessions touch net-snmp's shared transport state; requests on
+// different sessions do not.
+std::mutex g_openClose;
+
 // net-snmp's library state is set up once per process: no configuration, persistent or MIB
 // file is read (nothing here needs names, only numeric identifiers).
 bool LibraryReady() {
@@ -102,7 +106,10 @@ struct Snmp::Session {
     std::string key;
     ~Session() { Close(); }
     void Close() {
-        if (handle) snmp_sess_close(handle);
+        if (handle) {
+            std::lock_guard<std::mutex> g(g_openClose);
+            snmp_sess_close(handle);
+        }
         handle = nullptr;
         key.clear();
     }
@@ -177,7 +184,10 @@ int Snmp::request(Pdu& pdu, const SnmpTarget& target, unsigned short type, int n
         s.community_len = community.len();
         s.timeout = static_cast<long>(timeout) * 10000L;
         s.retries = target.get_retry();
-        m_session->handle = snmp_sess_open(&s);  // copies what it keeps
+        {
+            std::lock_guard<std::mutex> g(g_openClose);
+            m_session->handle = snmp_sess_open(&s);  // copies what it keeps
+        }
         if (!m_session->handle) return SNMP_CLASS_TL_FAILED;
         m_session->key = key;
     }

@@ -300,7 +300,7 @@ private:
 class Vb {
 public:
     Vb() {}
-    explicit Vb(const Oid& oid) : m_oid(oid) {}
+    Vb(const Oid& oid) : m_oid(oid) {}
     Vb(const Vb& o);
     Vb& operator=(const Vb& o);
 

@@ -29,6 +29,8 @@ std::string AgentConfig() {
         "override .1.3.6.1.4.1.99999.1.6.0 counter 17\n"
         "override .1.3.6.1.4.1.99999.1.7.0 object_id .1.3.6.1.4.1.318\n"
         "override .1.3.6.1.4.1.99999.1.8.0 integer 230\n"
+        // In quoted text a backslash escapes the next character: "X:\\ Label" is X:\ Label.
+        "override .1.3.6.1.4.1.99999.1.9.0 octet_str \"X:\\\\ Label\"\n"
         "override .1.3.6.1.4.1.99999.3.0 integer 99\n";
     for (int col = 1; col <= 3; ++col)
         for (int row = 1; row <= 4; ++row)
@@ -122,6 +124,7 @@ TEST_F(SnmpAgent, GetScalarsOnBothVersions) {
         {"1.3.6.1.4.1.99999.1.6.0", sNMP_SYNTAX_CNTR32, "17", 17, false},
         {"1.3.6.1.4.1.99999.1.7.0", sNMP_SYNTAX_OID, "1.3.6.1.4.1.318", 1, false},
         {".1.3.6.1.4.1.99999.1.8.0", sNMP_SYNTAX_INT32, "230", 230, true},
+        {"1.3.6.1.4.1.99999.1.9.0", sNMP_SYNTAX_OCTETS, "X:\\ Label", 0, false},
     };
     for (snmp_version v : {version1, version2c}) {
         CTarget target = Target(v);
