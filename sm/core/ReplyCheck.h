@@ -1,0 +1,139 @@
+#pragma once
+#include <stdint.h>
+
+class ISerBase;
+
+// Reply checks and one-call exchanges for Modbus RTU, Modbus TCP and YD/T 1363, shared by
+// every handler so that none writes its own. A reply is accepted only when every byte the
+// caller will read arrived and belongs to a frame that checks:
+//
+//   Modbus RTU  the request's address and function, the byte count the request asks for
+//               (read functions 1-4) or the echo of the request (writes 5, 6, 15, 16), and
+//               a good CRC. An exception reply (function | 0x80) is a failure that reports
+//               its exception code.
+//   Modbus TCP  the request's transaction id, protocol id 0, a length field that matches,
+//               the unit, the function and the byte count or echo as for RTU.
+//   YD/T 1363   SOI '~', upper-case hexadecimal fields, LCHKSUM, LENID within what
+//               arrived, EOI CR, CHKSUM, RTN 0, and an INFO that covers the offsets the
+//               caller reads. The RTN is handed back either way.
+//
+// Checks take the request that was sent, so write and vendor functions are checked with the
+// same call as reads. Bytes after a checked frame are ignored.
+//
+// Typical handler code:
+//
+//   uint8_t rx[64];
+//   qx::MbReply r = qx::MbRead(ser, qx::MbFraming::Rtu, 0, addr, 3, 0x10, 4, rx, sizeof rx, wait);
+//   if (!r.ok()) return 0;               // r.status says why, r.exception for code 0x83 etc.
+//   m_volt = r.Word(0); m_freq = r.Word(3);
+//
+//   uint8_t rx[256];
+//   qx::YdReply y = qx::YdRequest(ser, 0x21, addr, 0x2A, 0x42, nullptr, 0, rx, sizeof rx, 200, 59 + 4);
+//   if (!y.ok()) return 0;               // chars 0..62 arrived and lie in a checked INFO
+//   v = CBufHelper::HexVal(rx + 59, 4);
+namespace qx {
+
+enum class ReplyStatus : int {
+    Ok = 0,
+    BadArgument,  // null channel, request or buffer, or a request too short to check against
+    WriteFailed,  // the request was not written whole
+    NoReply,      // nothing arrived
+    Short,        // fewer bytes than the frame needs
+    BadCrc,       // Modbus RTU CRC
+    BadAddress,   // RTU address, TCP unit or (when asked) YD/T ADR differs from the request's
+    BadFunction,  // function code differs from the request's
+    Exception,    // Modbus exception reply; the code is in `exception`
+    BadCount,     // Modbus byte count or TCP length field does not match the request
+    BadHeader,    // Modbus TCP transaction id or protocol id
+    BadEcho,      // a Modbus write reply that does not echo the request
+    BadFrame,     // YD/T: no SOI, a character that is not an upper-case hex digit, no EOI CR
+    BadLength,    // YD/T: LENGTH with a wrong LCHKSUM
+    BadChecksum,  // YD/T: CHKSUM
+    ReturnCode,   // YD/T: RTN not 0; the code is in `rtn`
+    NotCovered,   // YD/T: the INFO ends before the last character the caller reads
+};
+
+// Short English name of a status, for log lines.
+const char* ReplyStatusText(ReplyStatus status);
+
+// ------------------------------------------------------------------ Modbus
+enum class MbFraming { Rtu, Tcp };
+
+struct MbReply {
+    ReplyStatus status = ReplyStatus::BadArgument;
+    int exception = 0;              // exception code of a function | 0x80 reply
+    const uint8_t* data = nullptr;  // functions 1-4: the first byte after the byte count;
+                                    // others: the first byte after the function code
+    int dataLen = 0;                // bytes at data (CRC excluded)
+    int frameLen = 0;               // bytes of the checked frame
+    int received = 0;               // bytes that arrived (or were given to the check)
+
+    bool ok() const { return status == ReplyStatus::Ok; }
+    // Big-endian register i of the data (0-based); 0 when it lies beyond the data.
+    uint16_t Word(int i) const
+    {
+        return (i >= 0 && 2 * i + 1 < dataLen) ? (uint16_t)(data[2 * i] << 8 | data[2 * i + 1]) : 0;
+    }
+    // Coil or input i of the data, least significant bit of the first byte first.
+    int Bit(int i) const
+    {
+        return (i >= 0 && i / 8 < dataLen) ? (data[i / 8] >> (i % 8)) & 1 : 0;
+    }
+};
+
+// Bytes of the data part of a read reply: ceil(count / 8) for functions 1 and 2, 2 * count
+// for 3 and 4; -1 for other functions.
+int MbDataBytes(int function, int count);
+// Bytes of a good reply to this request: fixed for functions 1-6, 15 and 16; -1 for others,
+// whose replies are taken as they arrive.
+int MbReplyLength(const uint8_t* request, int requestLen, MbFraming framing);
+
+// Checks n reply bytes against the request that was sent (RTU: with its CRC; TCP: the MBAP
+// request). The result's data points into reply.
+MbReply MbCheckRtu(const uint8_t* reply, int n, const uint8_t* request, int requestLen);
+MbReply MbCheckTcp(const uint8_t* reply, int n, const uint8_t* request, int requestLen);
+MbReply MbCheck(MbFraming framing, const uint8_t* reply, int n, const uint8_t* request,
+                int requestLen);
+
+// One exchange: Purge, Write the request (short write: WriteFailed), sleep delayMs through
+// qx::SleepMs when above 0, Read the reply (asking for the length a good reply has; a reply
+// split across reads is gathered, stopping on a read without bytes and after a few reads),
+// then MbCheck.
+MbReply MbExchange(ISerBase* channel, MbFraming framing, const uint8_t* request, int requestLen,
+                   uint8_t* reply, int replySize, int delayMs);
+
+// Read of count elements with function 1-4 starting at reg: builds the request (TCP with the
+// low 16 bits of transaction, unit = address) and runs MbExchange.
+MbReply MbRead(ISerBase* channel, MbFraming framing, int transaction, int address, int function,
+               int reg, int count, uint8_t* reply, int replySize, int delayMs);
+
+// ------------------------------------------------------------------ YD/T 1363
+struct YdReply {
+    ReplyStatus status = ReplyStatus::BadArgument;
+    int rtn = -1;       // RTN of a reply whose frame checked (0 normal), else -1
+    int adr = -1;       // ADR of that reply, else -1
+    int infoLen = 0;    // LENID: INFO characters, from offset 13
+    int frameLen = 0;   // characters from SOI to EOI
+    int received = 0;   // characters that arrived (or were given to the check)
+
+    bool ok() const { return status == ReplyStatus::Ok; }
+};
+
+// Checks n reply characters. needChars: the caller reads characters [0, needChars) of the
+// reply, which must end within the INFO (needChars <= 13 + LENID; 0 or less for none).
+// adr >= 0 also requires that ADR.
+YdReply YdCheck(const uint8_t* reply, int n, int needChars, int adr = -1);
+
+// One exchange with a ready request (for example from TE_CmdPack): Purge, Write, sleep
+// delayMs when above 0, Read until the EOI CR arrives (gathering a reply split across reads,
+// stopping on a read without characters and after a few reads), then YdCheck. The reply is
+// NUL-terminated after the characters read, so at most replySize - 1 are read.
+YdReply YdExchange(ISerBase* channel, const uint8_t* request, int requestLen, uint8_t* reply,
+                   int replySize, int delayMs, int needChars);
+
+// Builds the request with TE_CmdPack (SOI '~', EOI CR; INFO of at most 255 bytes, else
+// BadArgument) and runs YdExchange.
+YdReply YdRequest(ISerBase* channel, int ver, int adr, int cid1, int cid2, const uint8_t* info,
+                  int infoLen, uint8_t* reply, int replySize, int delayMs, int needChars);
+
+}  // namespace qx
