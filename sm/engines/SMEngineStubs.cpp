@@ -8,11 +8,6 @@ ISMBase* NewSnmpHandler(int)
     return nullptr;
 }
 
-ISMBase* NewModbusHandler(int)
-{
-    return nullptr;
-}
-
 ISMBase* NewYdt1363Handler(int)
 {
     return nullptr;

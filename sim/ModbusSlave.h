@@ -1,0 +1,116 @@
+#pragma once
+// A Modbus slave for tests and the simulator program: a register and coil map answering
+// RTU or TCP requests, with the faults of a Modbus device. It knows no transport: served on
+// a pseudo-terminal (or any qxsim transport) through ModbusRtuResponder/ModbusTcpResponder
+// below, it answers what the channel sends; the transport's generic faults (silence, a
+// short answer, noise, a split answer, a bad check) come on top, from Device::InjectFault.
+//
+//   qxsim::ModbusSlave slave(1);
+//   qxsim::PtySim pty;
+//   qxsim::ServeModbusRtu(pty, slave);           // framer and responder
+//   pty.Start();                                 // channel->Open(pty.Definition().c_str())
+//
+//   qxsim::ModbusSlave slave(1);                 // unit address 1
+//   slave.SetHolding(0, 250);                    // 40001
+//   slave.SetCoil(10, true);                     // 00011
+//   slave.SetFault(qxsim::ModbusFault::BadCrc);  // every later reply until ClearFault()
+//   slave.FaultOnce(qxsim::ModbusFault::Silence);// only the next request
+//
+// Supported functions: 1, 2, 3, 4 (reads), 5, 6, 15, 16 (writes). Others get exception 01,
+// addresses outside the map exception 02, counts outside the Modbus limits exception 03.
+// A request for another unit (RTU address or TCP unit id) gets no reply, like a bus slave;
+// unit 0 (broadcast) is carried out for writes without a reply.
+#include <stdint.h>
+#include <stddef.h>
+
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace qxsim {
+
+enum class ModbusFault {
+    None,
+    Silence,         // no reply at all
+    Exception,       // exception reply with code param (default 4, device failure)
+    Short,           // the reply cut to param bytes (default: one data byte less), CRC kept valid
+    BadCrc,          // RTU: the CRC's low byte inverted; TCP: ignored
+    WrongFunction,   // the function code of the reply is param (default: request's + 1)
+    WrongAddress,    // RTU: address + 1; TCP: unit id + 1
+    WrongTransaction,// TCP: transaction id + 1
+    WrongProtocol,   // TCP: protocol id 1
+    WrongCount,      // the byte count field one more than the data carried
+    Late,            // the reply is sent param milliseconds late (default 1500)
+    BytePerInput,    // functions 1, 2: one byte (0 or 1) per element, byte count = count,
+                     // the non-standard answer of some I/O modules and UPS cards
+};
+
+// A reply as the transport must send it.
+struct ModbusReply {
+    std::vector<uint8_t> bytes;   // empty: no reply
+    int delayMs = -1;             // wait before sending; -1: the transport's default
+};
+
+class ModbusSlave {
+public:
+    explicit ModbusSlave(uint8_t unit = 1);
+
+    uint8_t Unit() const { return m_unit; }
+    void SetUnit(uint8_t unit);
+
+    // The map: 65536 elements of each kind, all 0 at the start.
+    void SetHolding(uint16_t address, uint16_t value);
+    void SetInput(uint16_t address, uint16_t value);
+    void SetCoil(uint16_t address, bool on);
+    void SetDiscrete(uint16_t address, bool on);
+    uint16_t Holding(uint16_t address) const;
+    bool Coil(uint16_t address) const;
+
+    // Faults: SetFault holds until ClearFault; FaultOnce queues one for the next request
+    // (queued faults go first, in order).
+    void SetFault(ModbusFault fault, int param = -1);
+    void FaultOnce(ModbusFault fault, int param = -1);
+    void ClearFault();
+
+    // One request frame (RTU: with its CRC; TCP: with the MBAP header). A request that is
+    // malformed (RTU CRC wrong, TCP header inconsistent) gets no reply, as on a real bus.
+    ModbusReply HandleRtu(const uint8_t* frame, size_t length);
+    ModbusReply HandleTcp(const uint8_t* frame, size_t length);
+
+    // Expected length of the RTU request that starts the buffer, 0 when more bytes are
+    // needed to tell (used by transports to cut a byte stream into frames).
+    static size_t RtuRequestLength(const uint8_t* data, size_t have);
+
+    // Every request received (whole frames, in order), for tests.
+    std::vector<std::vector<uint8_t>> Requests() const;
+    size_t RequestCount() const;
+    void ClearRequests();
+
+    static uint16_t Crc16(const uint8_t* data, size_t length);
+
+private:
+    struct Fault { ModbusFault kind; int param; };
+    Fault NextFault();
+    // The PDU answer (function, data...) of a request PDU; empty for none (broadcast).
+    std::vector<uint8_t> Execute(const uint8_t* pdu, size_t length, bool broadcast,
+                                 bool bytePerInput);
+
+    mutable std::mutex m_mutex;
+    uint8_t m_unit;
+    std::vector<uint16_t> m_holding, m_input;
+    std::vector<uint8_t> m_coil, m_discrete;
+    Fault m_fault{ModbusFault::None, -1};
+    std::vector<Fault> m_once;
+    std::vector<std::vector<uint8_t>> m_requests;
+};
+
+class Device;
+
+// Serves the slave on a simulated device (a PtySim, a TCP simulator): RTU or TCP framing and
+// the responder. A fault planned with Device::InjectFault(Fault::Exception) becomes a Modbus
+// exception reply (code 4); Fault::BadCheck on RTU a bad CRC. The slave must outlive the
+// device's service.
+void ServeModbusRtu(Device& device, ModbusSlave& slave);
+void ServeModbusTcp(Device& device, ModbusSlave& slave);
+
+}  // namespace qxsim
