@@ -71,6 +71,7 @@ int CSMEngine::LoadDef(const char* path) {
 
 int CSMEngine::UpdLoad() {
     const SMEngineDesc& d = Desc();
+    if (d.loadFirst) printf("%s\n", d.loadFirst);
     m_bLoaded = true;
 
     std::string note = Comm("note");

@@ -52,6 +52,7 @@ struct SMEngineDesc {
     const char* detailTable;   // detail table, "tbModbusDat"
     const char* detailExtra;   // further detail columns, "" or ",ValStr VARCHAR(128)"
     bool loadSummary;          // UpdLoad prints "<name>::UpdLoad  d=%d  %dms  tout=%d\n"
+    const char* loadFirst;     // a line UpdLoad prints first, or null
 };
 
 class CSMEngine : public CSMBase {

@@ -11,7 +11,7 @@
 namespace {
 
 const SMEngineDesc kDesc = {
-    "CSMModbus", "QXMB-base", "QXMB-base", "tbModbus", "tbModbusDat", "", true,
+    "CSMModbus", "QXMB-base", "QXMB-base", "tbModbus", "tbModbusDat", "", true, nullptr,
 };
 
 // Channel kind "network" in the channel type code.
