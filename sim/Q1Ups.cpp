@@ -75,3 +75,40 @@ std::string Q1Ups::Feed(const std::string& bytes) {
 }
 
 }  // namespace qxsim
+
+namespace qxsim {
+
+Responder Q1Ups::AsResponder() {
+    return [this](const Bytes& request, Fault, Reply& reply) {
+        std::string answer;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            answer = Feed(std::string(request.begin(), request.end()));
+        }
+        if (answer.empty()) return false;
+        reply.data.assign(answer.begin(), answer.end());
+        return true;
+    };
+}
+
+void Q1Ups::SetReply(const std::string& request, const std::string& reply) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    replies[request] = reply;
+}
+
+void Q1Ups::SetSilent(bool on) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    silent = on;
+}
+
+std::vector<std::string> Q1Ups::Requests() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return requests;
+}
+
+std::vector<std::string> Q1Ups::Commands() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return commands;
+}
+
+}  // namespace qxsim

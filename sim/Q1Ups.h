@@ -1,10 +1,22 @@
 #pragma once
 // A UPS of the Q1 family as the device sees it: one ASCII request per line (ended by CR,
 // an LF after it is ignored), one reply per request. The replies are plain texts that a test
-// sets as it likes; a request without a reply (or a muted one) is met with silence.
+// sets as it likes; a request without a reply is met with silence.
+//
+//   qxsim::Q1Ups ups(qxsim::Q1Ups::kEast);
+//   qxsim::PtySim pty;
+//   pty.SetFramer(qxsim::FrameByTerminator('\r'));
+//   pty.SetResponder(ups.AsResponder());
+//   ups.SetReply("G1", "!000 095 045 2.5 000 000 000 50.1\r");
+//
+// Served from a transport's thread, the device is used through the locked calls (SetReply,
+// SetSilent, Requests, Commands); a test that drives Feed itself may use the members.
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
+
+#include "SimDevice.h"
 
 namespace qxsim {
 
@@ -26,6 +38,13 @@ public:
 
     // Feeds received bytes; returns the replies of the requests they complete.
     std::string Feed(const std::string& bytes);
+
+    // The device behind a transport (PtySim): each framed request is fed, its reply sent.
+    Responder AsResponder();
+    void SetReply(const std::string& request, const std::string& reply);
+    void SetSilent(bool silent);
+    std::vector<std::string> Requests() const;
+    std::vector<std::string> Commands() const;
     // The reply to one request line ("" for none).
     std::string Answer(const std::string& line);
 
@@ -34,6 +53,7 @@ public:
                              const std::string& version);
 
 private:
+    mutable std::mutex m_mutex;
     std::string m_pending;
 };
 
