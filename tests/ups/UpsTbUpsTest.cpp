@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "ModelChannel.h"
 #include "PointItem.h"
+#include "Q1Ups.h"
 #include "QxPlatform.h"
+#include "ScriptChannel.h"
 #include "TestDb.h"
 #include "gtest/gtest.h"
 #include "ups/SMUps.h"
@@ -39,6 +40,25 @@ CSMUpsTbUps* NewHandler(Dialect d) {
     }
 }
 
+// A scripted channel whose writes the simulated device answers.
+struct UpsChannel : qxtest::ScriptChannel {
+    explicit UpsChannel(qxsim::Q1Ups& dev) {
+        SetResponder([&dev](const qxtest::Bytes& request) {
+            std::string reply = dev.Feed(std::string(request.begin(), request.end()));
+            return qxtest::Bytes(reply.begin(), reply.end());
+        });
+    }
+    std::string Write(size_t i) const {
+        const qxtest::Bytes& b = Written().at(i);
+        return std::string(b.begin(), b.end());
+    }
+    std::string AllWritten() const {
+        std::string s;
+        for (const qxtest::Bytes& b : Written()) s.append(b.begin(), b.end());
+        return s;
+    }
+};
+
 // One handler, one point, one simulated device behind an in-memory channel.
 struct Rig {
     explicit Rig(Dialect d = Dialect::kDefault, int type = 0x300)
@@ -51,7 +71,7 @@ struct Rig {
     std::string Text(int field) { return qxhost::TextOfVal(h->DataVal(field)); }
 
     qxsim::Q1Ups dev;
-    ModelChannel ch;
+    UpsChannel ch;
     qxhost::PointItem item;
     std::unique_ptr<CSMUpsTbUps> h;
 };
@@ -167,24 +187,24 @@ TEST(UpsTbUps, StatusRequestFollowsTheVariant) {
         r.item.Variant(c.variant);
         r.dev.silent = true;
         EXPECT_EQ(0, r.Poll());
-        ASSERT_FALSE(r.ch.writes.empty());
-        EXPECT_EQ(c.request, r.ch.writes[0]) << c.d << "/" << c.variant;
+        ASSERT_FALSE(r.ch.Written().empty());
+        EXPECT_EQ(c.request, r.ch.Write(0)) << c.d << "/" << c.variant;
     }
 }
 
 TEST(UpsTbUps, DefaultHandlerWithoutPointAsksQ1) {
     qxsim::Q1Ups dev;
-    ModelChannel ch(dev);
+    UpsChannel ch(dev);
     CSMUps h;
     EXPECT_EQ(1, h.DataGet(&ch, 1, 0));
-    EXPECT_EQ("Q1\r\n", ch.writes[0]);
+    EXPECT_EQ("Q1\r\n", ch.Write(0));
 }
 
 TEST(UpsTbUps, DefaultHandlerAsksQ2FAndIOnFirstPollThenOnlyQ2) {
     Rig r;
     ASSERT_EQ(1, r.Poll());
     EXPECT_EQ((std::vector<std::string>{"Q1", "Q2", "F", "I"}), r.dev.requests);
-    EXPECT_EQ(1, r.ch.purges);
+    EXPECT_EQ(1, r.ch.Purges());
     r.dev.requests.clear();
     ASSERT_EQ(1, r.Poll());
     EXPECT_EQ((std::vector<std::string>{"Q1", "Q2"}), r.dev.requests);
@@ -194,7 +214,7 @@ TEST(UpsTbUps, EastAsksG1G3ThenRatingAndIdentificationOnce) {
     Rig r(Dialect::kEast, 0x306);
     ASSERT_EQ(1, r.Poll());
     EXPECT_EQ((std::vector<std::string>{"Q1", "G1", "G3", "F", "I"}), r.dev.requests);
-    EXPECT_EQ(0, r.ch.purges);
+    EXPECT_EQ(0, r.ch.Purges());
     r.dev.requests.clear();
     ASSERT_EQ(1, r.Poll());
     EXPECT_EQ((std::vector<std::string>{"Q1", "G1", "G3"}), r.dev.requests);
@@ -205,7 +225,7 @@ TEST(UpsTbUps, GxgdAsksTheStatusAlone) {
     r.item.Ext(1000, 0);
     ASSERT_EQ(1, r.Poll());
     EXPECT_EQ((std::vector<std::string>{"Q1"}), r.dev.requests);
-    EXPECT_EQ(0, r.ch.purges);
+    EXPECT_EQ(0, r.ch.Purges());
     EXPECT_EQ(0, r.h->DataVal(34));
     EXPECT_EQ(0, r.h->DataVal(35));
 }
@@ -308,13 +328,13 @@ TEST(UpsTbUps, ClosedMissingOrUnwritableChannelFailsThePoll) {
     for (Dialect d : {Dialect::kDefault, Dialect::kEast, Dialect::kGxgd}) {
         Rig r(d);
         EXPECT_EQ(0, r.h->DataGet(nullptr, 1, 0));
-        r.ch.opened = false;
+        r.ch.SetOpen(false);
         EXPECT_EQ(0, r.Poll());
-        EXPECT_TRUE(r.ch.writes.empty());
-        r.ch.opened = true;
-        r.ch.writeResult = 0;
+        EXPECT_TRUE(r.ch.Written().empty());
+        r.ch.SetOpen(true);
+        r.ch.ShortWrite(0);
         EXPECT_EQ(0, r.Poll());
-        EXPECT_EQ(1u, r.ch.writes.size()) << "nothing after a failed status request";
+        EXPECT_EQ(1u, r.ch.Written().size()) << "nothing after a failed status request";
     }
 }
 
@@ -423,7 +443,7 @@ TEST(UpsTbUps, BlankMakerTakesThePointNameCutToFifteenBytes) {
 TEST(UpsTbUps, BlankMakerWithoutPointIsABlank) {
     qxsim::Q1Ups dev;
     dev.replies["I"] = qxsim::Q1Ups::Ident("", "M", "V");
-    ModelChannel ch(dev);
+    UpsChannel ch(dev);
     std::unique_ptr<CSMUps> h(new CSMUps);  // texts are handed out from the handler's area
     ASSERT_EQ(1, h->DataGet(&ch, 1, 0));
     EXPECT_STREQ(" ", qxhost::TextOfVal(h->DataVal(kUpsCompany)));
@@ -458,10 +478,10 @@ TEST(UpsTbUps, EastG3FillsPhasesAndLoad) {
 
 TEST(UpsTbUps, GxgdNeedsACurrentPoint) {
     qxsim::Q1Ups dev(Dialect::kGxgd);
-    ModelChannel ch(dev);
+    UpsChannel ch(dev);
     CSMUpsGXGD h;
     EXPECT_EQ(0, h.DataGet(&ch, 1, 0));
-    EXPECT_TRUE(ch.writes.empty());
+    EXPECT_TRUE(ch.Written().empty());
 }
 
 TEST(UpsTbUps, GxgdWaitsOnlyOnNetworkChannels) {
@@ -476,7 +496,7 @@ TEST(UpsTbUps, GxgdWaitsOnlyOnNetworkChannels) {
     };
     for (const Case& c : cases) {
         Rig r(Dialect::kGxgd, 0x310);
-        r.ch.type = c.type;
+        r.ch.SetType(c.type);
         ASSERT_EQ(1, r.Poll(c.wait));
         EXPECT_EQ(c.waited, std::count(g_sleeps.begin(), g_sleeps.end(), 500) == 1)
             << std::hex << c.type << " wait " << std::dec << c.wait;
@@ -559,13 +579,12 @@ TEST(UpsTbUps, CommandsFailOnAClosedChannelOrAFailedWrite) {
     for (Dialect d : {Dialect::kDefault, Dialect::kEast, Dialect::kGxgd}) {
         Rig r(d);
         EXPECT_EQ(0, r.h->DoFunc(nullptr, 1, 1, nullptr, 0));
-        r.ch.opened = false;
+        r.ch.SetOpen(false);
         EXPECT_EQ(0, r.h->DoFunc(&r.ch, 1, 1, nullptr, 0));
-        r.ch.opened = true;
-        r.ch.writeResult = 1;
+        r.ch.SetOpen(true);
+        r.ch.ShortWrite(1);
         EXPECT_EQ(0, r.h->DoFunc(&r.ch, 1, 1, nullptr, 0)) << "short write";
         // the three-argument form goes through the point's channel
-        r.ch.writeResult = -1;
         r.item.Ser(&r.ch);
         EXPECT_EQ(1, r.h->DoFunc(1, nullptr, 0));
         r.item.Ser(nullptr);
