@@ -1,0 +1,168 @@
+// The Modbus slave simulator: what it answers, and each of its faults, without a transport;
+// then its framing on a device.
+#include <string>
+
+#include "ModbusSlave.h"
+#include "SimDevice.h"
+#include "gtest/gtest.h"
+
+namespace {
+
+using namespace qxsim;
+
+Bytes Crc(Bytes b) {
+    uint16_t c = ModbusSlave::Crc16(b.data(), b.size());
+    b.push_back((uint8_t)(c & 0xFF));
+    b.push_back((uint8_t)(c >> 8));
+    return b;
+}
+
+std::string Rtu(ModbusSlave& s, const char* request) {
+    Bytes req = Crc(Hex(request));
+    return ToHex(s.HandleRtu(req.data(), req.size()).bytes);
+}
+std::string Tcp(ModbusSlave& s, const char* request) {
+    Bytes req = Hex(request);
+    return ToHex(s.HandleTcp(req.data(), req.size()).bytes);
+}
+
+TEST(ModbusSlave, Answers) {
+    ModbusSlave s(1);
+    s.SetHolding(0, 0x00FA);
+    s.SetHolding(1, 0x012C);
+    s.SetInput(5, 0xFFFF);
+    s.SetCoil(10, true);
+    s.SetCoil(12, true);
+    s.SetDiscrete(0, true);
+    struct Case {
+        const char* request;  // RTU without CRC
+        const char* reply;    // with CRC; "" for none
+    } cases[] = {
+        {"01 03 00 00 00 02", "01 03 04 00 FA 01 2C"},
+        {"01 04 00 05 00 01", "01 04 02 FF FF"},
+        {"01 01 00 0A 00 08", "01 01 01 05"},
+        {"01 02 00 00 00 09", "01 02 02 01 00"},
+        {"01 06 00 10 00 01", "01 06 00 10 00 01"},
+        {"01 05 00 02 FF 00", "01 05 00 02 FF 00"},
+        {"01 0F 00 20 00 0A 02 FF 03", "01 0F 00 20 00 0A"},
+        {"01 10 00 30 00 02 04 00 01 00 02", "01 10 00 30 00 02"},
+        {"01 2B 0E 01 00", "01 AB 01"},          // unknown function
+        {"01 03 00 00 00 7E", "01 83 03"},       // 126 registers
+        {"01 03 FF FF 00 02", "01 83 02"},       // beyond the map
+        {"01 05 00 02 12 34", "01 85 03"},       // not a coil value
+        {"02 03 00 00 00 01", ""},               // another unit
+        {"00 06 00 11 00 07", ""},               // broadcast: done, no answer
+    };
+    for (const Case& c : cases) {
+        std::string want = *c.reply ? ToHex(Crc(Hex(c.reply))) : "";
+        EXPECT_EQ(Rtu(s, c.request), want) << c.request;
+    }
+    EXPECT_EQ(s.Holding(0x10), 1);
+    EXPECT_TRUE(s.Coil(2));
+    EXPECT_TRUE(s.Coil(0x20));
+    EXPECT_TRUE(s.Coil(0x27));
+    EXPECT_TRUE(s.Coil(0x29));
+    EXPECT_FALSE(s.Coil(0x2A));
+    EXPECT_EQ(s.Holding(0x31), 2);
+    EXPECT_EQ(s.Holding(0x11), 7);
+
+    Bytes bad = Crc(Hex("01 03 00 00 00 01"));
+    bad.back() ^= 1;
+    EXPECT_TRUE(s.HandleRtu(bad.data(), bad.size()).bytes.empty());  // a bad request: silence
+    EXPECT_EQ(s.RequestCount(), sizeof cases / sizeof cases[0] + 1);
+
+    EXPECT_EQ(Tcp(s, "12 34 00 00 00 06 01 03 00 01 00 01"), "12 34 00 00 00 05 01 03 02 01 2C");
+    EXPECT_EQ(Tcp(s, "12 34 00 00 00 06 FF 03 00 01 00 01"), "12 34 00 00 00 05 FF 03 02 01 2C");
+    EXPECT_EQ(Tcp(s, "12 34 00 01 00 06 01 03 00 01 00 01"), "");  // protocol id 1
+    EXPECT_EQ(Tcp(s, "12 34 00 00 00 07 01 03 00 01 00 01"), "");  // length field wrong
+}
+
+TEST(ModbusSlave, Faults) {
+    struct Case {
+        ModbusFault fault;
+        int param;
+        bool tcp;
+        const char* reply;  // RTU: without CRC unless crc is false
+        bool crc;
+    } cases[] = {
+        {ModbusFault::Silence, -1, false, "", false},
+        {ModbusFault::Exception, -1, false, "01 83 04", true},
+        {ModbusFault::Exception, 2, false, "01 83 02", true},
+        {ModbusFault::Short, -1, false, "01 03 04 00 FA 01", true},
+        {ModbusFault::Short, 3, false, "01 03 04", true},
+        {ModbusFault::BadCrc, -1, false, "01 03 04 00 FA 01 2C 25 4F", false},  // DA 4F inverted
+        {ModbusFault::WrongFunction, -1, false, "01 04 04 00 FA 01 2C", true},
+        {ModbusFault::WrongAddress, -1, false, "02 03 04 00 FA 01 2C", true},
+        {ModbusFault::WrongCount, -1, false, "01 03 05 00 FA 01 2C", true},
+        {ModbusFault::Exception, -1, true, "00 07 00 00 00 03 01 83 04", false},
+        {ModbusFault::Short, -1, true, "00 07 00 00 00 06 01 03 04 00 FA 01", false},
+        {ModbusFault::WrongTransaction, -1, true, "00 08 00 00 00 07 01 03 04 00 FA 01 2C", false},
+        {ModbusFault::WrongProtocol, -1, true, "00 07 00 01 00 07 01 03 04 00 FA 01 2C", false},
+        {ModbusFault::WrongAddress, -1, true, "00 07 00 00 00 07 02 03 04 00 FA 01 2C", false},
+    };
+    for (const Case& c : cases) {
+        ModbusSlave s(1);
+        s.SetHolding(0, 0x00FA);
+        s.SetHolding(1, 0x012C);
+        s.FaultOnce(c.fault, c.param);
+        std::string got = c.tcp ? Tcp(s, "00 07 00 00 00 06 01 03 00 00 00 02")
+                                : Rtu(s, "01 03 00 00 00 02");
+        std::string want = !*c.reply ? "" : c.crc ? ToHex(Crc(Hex(c.reply))) : ToHex(Hex(c.reply));
+        EXPECT_EQ(got, want) << (int)c.fault << " tcp=" << c.tcp;
+        // A fault planned once is used once.
+        EXPECT_EQ(Rtu(s, "01 03 00 00 00 01"), ToHex(Crc(Hex("01 03 02 00 FA"))));
+    }
+}
+
+TEST(ModbusSlave, StandingFaultsLateRepliesAndOneBytePerInput) {
+    ModbusSlave s(1);
+    s.SetDiscrete(1, true);
+    s.SetDiscrete(2, true);
+    s.SetFault(ModbusFault::BytePerInput);
+    EXPECT_EQ(Rtu(s, "01 02 00 00 00 03"), ToHex(Crc(Hex("01 02 03 00 01 01"))));
+    EXPECT_EQ(Rtu(s, "01 02 00 00 00 03"), ToHex(Crc(Hex("01 02 03 00 01 01"))));
+    s.ClearFault();
+    EXPECT_EQ(Rtu(s, "01 02 00 00 00 03"), ToHex(Crc(Hex("01 02 01 06"))));
+
+    s.FaultOnce(ModbusFault::Late, 700);
+    Bytes req = Crc(Hex("01 02 00 00 00 03"));
+    ModbusReply r = s.HandleRtu(req.data(), req.size());
+    EXPECT_EQ(r.delayMs, 700);
+    EXPECT_EQ(ToHex(r.bytes), ToHex(Crc(Hex("01 02 01 06"))));
+}
+
+TEST(ModbusSlave, ServedOnADeviceCutsRequestsAndAppliesDeviceFaults) {
+    ModbusSlave s(1);
+    s.SetHolding(0, 9);
+    Device rtu;
+    ServeModbusRtu(rtu, s);
+    std::vector<std::vector<Chunk>> answers;
+    Bytes pending = Crc(Hex("01 03 00 00 00 01"));
+    Bytes second = Crc(Hex("01 06 00 00 00 05"));
+    pending.insert(pending.end(), second.begin(), second.begin() + 3);
+    rtu.Feed(pending, answers);  // one whole request and the start of the next
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(pending.size(), 3u);
+    pending.insert(pending.end(), second.begin() + 3, second.end());
+    rtu.Feed(pending, answers);
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(s.Holding(0), 5);
+
+    rtu.InjectFault(Fault::Exception, 1);
+    std::vector<Chunk> a = rtu.Answer(Crc(Hex("01 03 00 00 00 01")));
+    ASSERT_FALSE(a.empty());
+    EXPECT_EQ(ToHex(a.back().data), ToHex(Crc(Hex("01 83 04"))));
+
+    Device tcp;
+    ServeModbusTcp(tcp, s);
+    answers.clear();
+    pending = Hex("00 01 00 00 00 06 01 03 00 00 00 01 00 02 00 00");
+    tcp.Feed(pending, answers);
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(pending.size(), 4u);
+    std::string all;
+    for (const Chunk& c : answers[0]) all += ToHex(c.data);
+    EXPECT_EQ(all, "00 01 00 00 00 05 01 03 02 00 05");
+}
+
+}  // namespace
