@@ -9,6 +9,7 @@
 #include "ModbusSlave.h"
 #include "PointItem.h"
 #include "SMFactory.h"
+#include "SMManager.h"
 #include "engines/SMModbus.h"
 #include "ScriptChannel.h"
 #include "TestDb.h"
@@ -82,6 +83,23 @@ TEST(EngineFactory, NoFileNoHandlerElseOneReportingTheCode) {
     EXPECT_EQ(r.db.Str("select Note from tbSMType where Type=4660"), "TH-01");
 }
 
+TEST(EngineFactory, ManagerAsksAgainUntilTheFileExists) {
+    Rig r;
+    CSMManager* m = CSMManager::GetInstance();
+    for (int round = 0; round < 2; round++) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(m->GetSM(0x13FF), nullptr);
+        EXPECT_NE(testing::internal::GetCapturedStdout().find("CSMManager::GetSM NULL: type=5119\r\n"),
+                  std::string::npos);
+    }
+    r.root.WriteDef(0x13FF, kTH);
+    ISMBase* h = m->GetSM(0x13FF);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->GetType(), 0x13FF);
+    EXPECT_EQ(m->GetSM(0x13FF), h);
+    CSMManager::FreeInstance();
+}
+
 TEST(EngineFactory, UnreadableFileLeavesAnUnloadedHandler) {
     Rig r;
     std::unique_ptr<CSMModbus, void (*)(CSMModbus*)> h(new CSMModbus(kType),
@@ -95,6 +113,22 @@ TEST(EngineFactory, UnreadableFileLeavesAnUnloadedHandler) {
     EXPECT_STREQ(h->GetNote(), "QXMB-base");
     h->RegDb(&r.db, 1);
     EXPECT_EQ(r.db.Str("select Name||'/'||Note from tbSMType where Type=4608"), "QXMB-base/QXMB-base");
+    EXPECT_EQ(r.db.Int("select count(*) from tbSMDef"), 0);
+}
+
+TEST(EngineLoad, EmptyFileGivesALoadedHandlerWithDefaults) {
+    Rig r;
+    ASSERT_NE(r.Make(""), nullptr);
+    EXPECT_TRUE(r.h->Loaded());
+    EXPECT_EQ(r.h->DataSize(), 0);
+    EXPECT_STREQ(r.h->GetNote(), "QXMB-base");
+    r.h->DoItem(r.item, 0);
+    EXPECT_EQ(r.h->DataGet(&r.ch, 1, 0), 1);  // nothing to read
+    EXPECT_TRUE(r.ch.Written().empty());
+    EXPECT_EQ(r.h->DataVal(1), -1);
+    r.h->RegDb(&r.db, 0);
+    EXPECT_EQ(r.db.Str("select Type||'/'||Kind||'/'||Name||'/'||Note from tbSMType"),
+              "4608/4608/QXMB-base/QXMB-base");
     EXPECT_EQ(r.db.Int("select count(*) from tbSMDef"), 0);
 }
 
