@@ -288,7 +288,12 @@ bool CSMUpsTbUps::TakeIdent(const uint8_t* reply, int n) {
 int CSMUpsTbUps::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {
     const int state = qx::sql::PollState(flags, alarmBits);
     const int snap = qx::sql::PollSnap(flags, snapId);
-    if (!alarmBits) ClearRecord();
+    if (!alarmBits) {
+        // A poll without answer stores zeros. The rating and identification go with the rest,
+        // so they are asked again at the next answer rather than lost for the handler's life.
+        ClearRecord();
+        m_bIdentRead = m_bRatingRead = 0;
+    }
     if (m_shape.failureCounter && !qx::sql::ErrGate(*this, state)) return 0;
     if (sid < 0) {
         if (!m_pItem) return 0;  // no point to store for

@@ -273,6 +273,9 @@ TEST(UpsTbUps, StatusRepliesDecodePerHandlerAndVariant) {
           {kUpsFout, 5000}, {kUpsVbatt, 225}, {kUpsTem, 3000}, {kUpsB0, 1}, {kUpsStatus, 1}}},
         {"gxgd without Ext1", Dialect::kGxgd, 0, 0, 0,
          "(230.0 000.0 230.0 012 50.0 2.25 30.0 00000001\r", {{kUpsVbatt, 0}}},
+        // Ext1 times the battery number does not fit 32 bits; the scaled result does
+        {"gxgd large Ext1", Dialect::kGxgd, 0, 2000000000, 0,
+         "(230.0 000.0 230.0 012 50.0 2.25 30.0 00000001\r", {{kUpsVbatt, 450000000}}},
     };
     for (const Case& c : cases) {
         Rig r(c.d);
@@ -482,6 +485,21 @@ TEST(UpsTbUps, GxgdNeedsACurrentPoint) {
     CSMUpsGXGD h;
     EXPECT_EQ(0, h.DataGet(&ch, 1, 0));
     EXPECT_TRUE(ch.Written().empty());
+}
+
+TEST(UpsTbUps, GxgdTracesTheReplyAsReceived) {
+    Rig r(Dialect::kGxgd, 0x310);
+    r.item.Ext(1000, 0);
+    const std::string reply = "(230.0 000.0 230.0 012 50.0 2.25 30.0 00000001\r";
+    // A long reply, then a short one into the same place: the trace shows the short one only.
+    r.ch.Reply("(" + std::string(90, 'X') + "\r").Reply(reply);
+    ::testing::internal::CaptureStdout();
+    const int first = r.Poll();
+    const int second = r.Poll();
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(0, first);
+    EXPECT_EQ(1, second);
+    EXPECT_NE(std::string::npos, out.find("SMUps::DataGet buf: " + reply + "\r\n"));
 }
 
 TEST(UpsTbUps, GxgdWaitsOnlyOnNetworkChannels) {
@@ -719,9 +737,23 @@ TEST(UpsTbUpsDb, NoAnswerStoresStateTwoAndZeros) {
     EXPECT_EQ(2, r.db.Int("select State from tbSubSysDetail where SID=7"));
     EXPECT_EQ(Hex("输入电压:0.0V, 输出电压:0.0V, 输出负载:0%"), Hex(r.Brief().c_str()));
     EXPECT_EQ(2, r.hist.Int("select State from tbUps"));
-    // the read-once flags stay: rating and identification are not asked again
-    EXPECT_EQ(1, r.h->DataVal(34));
-    EXPECT_EQ(1, r.h->DataVal(35));
+}
+
+TEST(UpsTbUpsDb, RatingAndIdentificationComeBackAfterANoAnswerUpdate) {
+    for (Dialect d : {Dialect::kDefault, Dialect::kEast}) {
+        DbRig r(d, d == Dialect::kEast ? 0x306 : 0x300);
+        ASSERT_EQ(1, r.Poll());
+        ASSERT_EQ(1, r.h->DataUpd(0, nullptr, nullptr, -1, nullptr));
+        EXPECT_EQ(0, r.Cur("Ved"));
+        r.dev.requests.clear();
+        ASSERT_EQ(1, r.Poll());
+        EXPECT_EQ(1, std::count(r.dev.requests.begin(), r.dev.requests.end(), "F")) << d;
+        EXPECT_EQ(1, std::count(r.dev.requests.begin(), r.dev.requests.end(), "I")) << d;
+        int bits[2] = {0, 0};
+        ASSERT_EQ(1, r.h->DataUpd(0, bits, nullptr, -1, nullptr));
+        EXPECT_EQ(2200, r.Cur("Ved")) << d;
+        EXPECT_NE("", r.CurText("company")) << d;
+    }
 }
 
 TEST(UpsTbUpsDb, AlarmSummaryQuotesTheCaptionsOfOutOfLimitFields) {
