@@ -28,6 +28,14 @@ void SleepMs(int ms) {
 
 time_t Now() {
     if (g_clockHook) return g_clockHook();
+    // A test that drives the loaded plug-in sets the clock from outside: QX_FAKE_TIME holds
+    // seconds since the epoch. Anything else in it is ignored.
+    if (const char* fake = getenv("QX_FAKE_TIME")) {
+        char* end = nullptr;
+        errno = 0;
+        long long t = strtoll(fake, &end, 10);
+        if (*fake && end && *end == '\0' && errno == 0) return (time_t)t;
+    }
     return time(nullptr);
 }
 

@@ -8,6 +8,9 @@
 namespace qx {
 
 void SleepMs(int ms);
+// The clock: the hook when set, else QX_FAKE_TIME (decimal seconds since the epoch) when that
+// environment variable holds a number, so that tests of the loaded plug-in can move the date;
+// else the system's time.
 time_t Now();
 
 // Test hooks: null restores the real sleep and clock.

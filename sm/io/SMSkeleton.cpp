@@ -1,0 +1,186 @@
+#include "io/SMSkeleton.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "BufHelper.h"
+
+namespace qx {
+namespace skel {
+
+std::string TableColumns(const Column* cols, size_t n) {
+    std::string s = qx::sql::kHead;
+    for (size_t i = 0; i < n; i++) s.append(",").append(cols[i].name).append(" INTEGER");
+    for (size_t i = 0; i < n; i++)
+        if (cols[i].flag) s.append(",i").append(cols[i].name).append(" INTEGER");
+    return s;
+}
+
+int ChkDb(CSMBase& h, const Table* tables, size_t n, tagSMItem* item, const char* pointTable,
+          bool needMain) {
+    if (!h.m_pDb && !h.m_pDbHist) return 0;
+    if (needMain && !h.m_pDb) return 0;
+    int last = 0;  // 0: nothing created yet
+    const struct {
+        IDbBase* db;
+        uint8_t where;
+    } dbs[2] = {{h.m_pDb, kMainDb}, {h.m_pDbHist, kHistDb}};
+    for (const auto& d : dbs) {
+        if (!d.db) continue;
+        for (size_t i = 0; i < n; i++) {
+            if (!(tables[i].dbs & d.where)) continue;
+            qx::sql::TableDef t = {tables[i].name, tables[i].columns};
+            int rc = qx::sql::EnsureTable(d.db, t);
+            if (rc != 0) last = rc;
+        }
+    }
+    if (item) return h.ChkDbDatInit(pointTable, item);
+    return last >= 0 ? 1 : 0;
+}
+
+bool Ready(ISerBase* ser, bool purge) {
+    if (!ser || !ser->IsOpened()) return false;
+    if (purge) ser->Purge();
+    return true;
+}
+
+qx::MbReply MbPoll(CSMBase& h, ISerBase* ser, int addr, int function, int reg, int count,
+                   uint8_t* reply, int replySize, int waitMs) {
+    int len = h.ModBusCmd(addr & 0xFF, function, reg, count);
+    return MbSend(h, ser, len, reply, replySize, waitMs);
+}
+
+qx::MbReply MbSend(CSMBase& h, ISerBase* ser, int len, uint8_t* reply, int replySize,
+                   int waitMs) {
+    if (len <= 0 || len > (int)sizeof(h.m_cmd)) return qx::MbReply();
+    return qx::MbExchange(ser, qx::MbFraming::Rtu, h.m_cmd, len, reply, replySize, waitMs);
+}
+
+bool Begin(CSMBase& h, Upd& u, int flags, const int* alarmBits, const int* snapId, int sid,
+           Snap snap, const Column* cols, size_t n) {
+    u = Upd();
+    tagSMItem* item = h.m_pItem;
+    if (!item) return false;
+    u.answered = alarmBits != nullptr;
+    u.state = u.answered ? 0 : 2;
+    if (u.answered && cols) {
+        for (size_t i = 0; i < n; i++)
+            if (cols[i].flag && qx::sql::FieldAlarm(alarmBits, cols[i].fld)) u.state = 1;
+    }
+    if (flags & 1) u.state = 1;  // the host's alarm, whatever the poll gave
+    u.snap = snap == kSnapFromFlags ? qx::sql::PollSnap(flags, snapId) : 0;
+    u.sid = sid < 0 ? item->SID : sid;
+    u.type = item->Type;
+    return true;
+}
+
+int Flag(const Upd& u, const int* alarmBits, int fld) {
+    if (!u.answered || !alarmBits) return 2;
+    return qx::sql::FieldAlarm(alarmBits, fld) ? 1 : 0;
+}
+
+qx::sql::Cols PollCols(ISMBase& h, const Upd& u, const int* alarmBits, const Column* cols,
+                       size_t n, unsigned what) {
+    qx::sql::Cols c;
+    bool zero = (what & kColsZeroNoAnswer) && !u.answered;
+    for (size_t i = 0; i < n; i++) c.Int(cols[i].name, zero ? 0 : h.DataVal(cols[i].fld));
+    if (what & kColsFlags) {
+        for (size_t i = 0; i < n; i++) {
+            if (!cols[i].flag) continue;
+            std::string name = std::string("i") + cols[i].name;
+            c.Int(name.c_str(), Flag(u, alarmBits, cols[i].fld));
+        }
+    }
+    return c;
+}
+
+int Store(CSMBase& h, const Upd& u, const char* table, const qx::sql::Cols& cols,
+          const char* brief, bool briefSt, IDbBase* hist) {
+    int last = 0;  // nothing run counts as success
+    if (IDbBase* db = h.m_pDb) {
+        qx::sql::UpdState(db, u.state, u.sid, u.type);
+        last = qx::sql::UpdCurrent(db, table, u.state, u.snap, cols, u.sid);
+        if (brief) qx::sql::UpdBrief(db, u.sid, brief, briefSt ? u.state : -1);
+    }
+    if (hist) last = qx::sql::InsHistory(hist, table, u.sid, u.state, u.snap, cols);
+    return last == 0 ? 1 : 0;
+}
+
+int TouchBrief(IDbBase* db, int sid) {
+    return qx::sql::Exec(db, "update tbSMBrief set LastUpd=" QX_SQL_NOW " where sid=%d", sid);
+}
+
+const char* Mark(int flag) {
+    switch (flag) {
+    case 1: return "(告警)";
+    case 2: return "(故障)";
+    default: return "(正常)";
+    }
+}
+
+namespace {
+// Length of the longest prefix of text[0..n) that ends on a character boundary: a byte of
+// 0x81..0xFE starts a GBK double-byte character.
+size_t WholeChars(const char* text, size_t n) {
+    size_t i = 0;
+    while (i < n) {
+        uint8_t c = (uint8_t)text[i];
+        size_t w = (c >= 0x81 && c <= 0xFE) ? 2 : 1;
+        if (i + w > n) break;
+        i += w;
+    }
+    return i;
+}
+}  // namespace
+
+Brief& Brief::Add(const char* fmt, ...) {
+    if (m_full || !fmt) return *this;
+    char piece[kMax + 1];
+    va_list ap;
+    va_start(ap, fmt);
+    int n = vsnprintf(piece, sizeof(piece), fmt, ap);
+    va_end(ap);
+    if (n < 0) return *this;
+    size_t len = (size_t)n < sizeof(piece) ? (size_t)n : sizeof(piece) - 1;
+    size_t room = kMax - m_len;
+    if (len > room) {
+        len = WholeChars(piece, room);
+        m_full = true;
+    }
+    memcpy(m_text + m_len, piece, len);
+    m_len += len;
+    m_text[m_len] = '\0';
+    return *this;
+}
+
+Brief& Brief::AlarmText(CSMBase& h, int* alarmBits, int max) {
+    if (m_full || !alarmBits) return *this;
+    if (h.GetAlmDetail(m_text + m_len, alarmBits, max, kMax + 1 - m_len) > 0)
+        m_len += strlen(m_text + m_len);
+    else
+        m_text[m_len] = '\0';
+    return *this;
+}
+
+int VarEval(ISMBase& h, char* text, const Key* keys, size_t n) {
+    if (!text) return -1;
+    for (size_t i = 0; i < n; i++) {
+        if (strcmp(text, keys[i].key) != 0) continue;
+        int v = h.DataVal(keys[i].fld);
+        const char* unit = keys[i].unit ? keys[i].unit : "";
+        char out[64];
+        int len;
+        if (keys[i].decimals == 0 && keys[i].divisor <= 1)
+            len = snprintf(out, sizeof(out), "%d%s", v, unit);
+        else
+            len = snprintf(out, sizeof(out), "%.*f%s", (int)keys[i].decimals,
+                           v / (double)(keys[i].divisor ? keys[i].divisor : 1), unit);
+        if (len < 0 || (size_t)len >= sizeof(out)) return -1;
+        memcpy(text, out, (size_t)len + 1);
+        return len;
+    }
+    return -1;
+}
+
+}  // namespace skel
+}  // namespace qx
