@@ -9,6 +9,22 @@
 // definition rows, the display keys and the summary mechanics, shared by every UPS driver
 // that keeps one record in tbUps. A driver of the shape supplies its tables (TbUpsShape),
 // its summary text (BriefText) and its DataGet; everything else is here.
+//
+//   static const uint8_t kCols[] = {kUpsVin1, kUpsVin2, ..., kUpsCompany, kUpsMode, kUpsVersion};
+//   static const TbUpsShape kShape = {
+//       "山特UPS...",                     // tbSMType description
+//       kTbUpsDefRows, 16,                // definition rows (or the driver's own)
+//       kCols, sizeof kCols,              // columns of the current row and the history row
+//       kTbUpsKeys, 27,                   // VarEval keys
+//       3, false, true,                   // alarm captions, summary with St, failure counter
+//   };
+//   CSMUpsX::CSMUpsX() : CSMUpsTbUps(0x304, "RE-RIRA", kShape) {}
+//   void CSMUpsX::BriefText(char* out, size_t n) { snprintf(out, n, "...", m_rec.Vin1 * 0.1); }
+//   int CSMUpsX::DataGet(...) { ...exchange...; ClearRecord(); m_rec.Vin1 = ...; return 1; }
+//
+// RegDb, ChkDb, DataVal (1..33, 34 and 35 the read-once flags), DataUpd (state, current row,
+// summary with the alarm captions, history row; texts escaped) and VarEval come from here;
+// DoFunc is the driver's (the base's is 0).
 
 // Field numbers of the record: the DataVal index, the tbSMDef Fld and the alarm-bit position
 // (bit n-1 marks field n).
@@ -67,7 +83,7 @@ extern const qx::sql::DefRow kTbUpsDefRows[16];
 extern const uint8_t kTbUpsColumns[27];
 extern const TbUpsKey kTbUpsKeys[27];
 
-// The tbUps create statement, the same for every driver of the shape.
+// The columns of "create table tbUps(...)", the same for every driver of the shape.
 extern const char kTbUpsCreate[];
 
 class CSMUpsTbUps : public CSMBase {
