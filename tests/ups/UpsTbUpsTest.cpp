@@ -487,6 +487,36 @@ TEST(UpsTbUps, GxgdNeedsACurrentPoint) {
     EXPECT_TRUE(ch.Written().empty());
 }
 
+TEST(UpsTbUps, WaitsFollowTheWaitArgument) {
+    struct Case {
+        Dialect d;
+        int wait;
+        bool firstPoll;  // rating and identification still to be read
+        std::vector<int> sleeps;
+    } cases[] = {
+        // status, then per follow-up: before the write, after it, before the read
+        {Dialect::kDefault, 0, true, {150, 150, 150, 150, 150, 150, 150}},
+        {Dialect::kDefault, 0, false, {150, 150, 150}},
+        {Dialect::kDefault, 200, false, {200, 200, 150, 200}},
+        {Dialect::kDefault, 200, true, {200, 200, 150, 200, 200, 150, 200, 200, 150, 200}},
+        // status, then per follow-up: before the write, before the read
+        {Dialect::kEast, 0, true, {100, 100, 100, 100, 100}},
+        {Dialect::kEast, 50, false, {100, 50, 100, 50, 100}},
+        {Dialect::kEast, 300, false, {100, 300, 300, 300, 300}},
+        {Dialect::kGxgd, 300, true, {150}},
+    };
+    for (const Case& c : cases) {
+        Rig r(c.d);
+        r.item.Ext(1000, 0);
+        if (!c.firstPoll) {
+            ASSERT_EQ(1, r.Poll());
+        }
+        g_sleeps.clear();
+        ASSERT_EQ(1, r.Poll(c.wait));
+        EXPECT_EQ(c.sleeps, g_sleeps) << c.d << " wait " << c.wait << " first " << c.firstPoll;
+    }
+}
+
 TEST(UpsTbUps, GxgdTracesTheReplyAsReceived) {
     Rig r(Dialect::kGxgd, 0x310);
     r.item.Ext(1000, 0);
@@ -667,6 +697,12 @@ TEST(UpsTbUpsDb, RegistersTypeAndSixteenRowsOnceUnlessForced) {
         EXPECT_EQ(0, db.Int("select count(*) from tbSMDef where Note='x' and Type=" + t));
         EXPECT_EQ(1, db.Int("select count(*) from tbSMType where Type=" + t));
     }
+}
+
+TEST(UpsTbUpsDb, RegDbWithoutDatabaseDoesNothing) {
+    std::unique_ptr<CSMUps> h(new CSMUps);
+    h->RegDb(nullptr, 1);
+    EXPECT_EQ(0, h->ChkDb(nullptr));
 }
 
 TEST(UpsTbUpsDb, ChkDbCreatesTheTableInBothDatabasesAndOneRowPerPoint) {
