@@ -1,8 +1,22 @@
 #pragma once
-#include "core/SMBase.h"
+#include <stddef.h>
+#include <stdint.h>
 
-// SANTAK serial UPS. Type 0x304.
-class CSMUpsSANTAK : public CSMBase {
+#include "ups/SMUpsTbUps.h"
+
+// SANTAK single-phase UPS on a serial line (type 0x304), kept in tbUps. One of four Q-command
+// requests, chosen by the point's Variant, returns a blank-separated line of numbers and the
+// eight status flags; variant 1 reads the flags with a second request, "WA".
+class CSMUpsSANTAK : public CSMUpsTbUps {
 public:
     CSMUpsSANTAK();
+    ~CSMUpsSANTAK() override;
+
+    using CSMBase::DoFunc;
+    int DataGet(ISerBase* channel, int address, int wait) override;
+    // Command 1 sends "Q\r" (beeper on/off); 1 when it was written whole. No other command.
+    int DoFunc(ISerBase* channel, int address, int command, void* buffer, int length) override;
+
+protected:
+    void BriefText(char* out, size_t size) override;
 };

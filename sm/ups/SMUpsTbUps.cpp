@@ -285,8 +285,24 @@ bool CSMUpsTbUps::TakeIdent(const uint8_t* reply, int n) {
 
 // ---------------------------------------------------------------- storing a poll
 
+bool CSMUpsTbUps::FailureGate(int sid, int state) {
+    int& count = m_errBySid[sid];
+    if (state == 0) {
+        count = 0;
+    } else if (++count >= 3) {
+        count = 0;
+    } else {
+        m_iErrCnt = count;
+        return false;
+    }
+    m_iErrCnt = count;
+    return true;
+}
+
 int CSMUpsTbUps::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {
-    const int state = qx::sql::PollState(flags, alarmBits);
+    // No alarm bits: the device did not answer (2); flag bit 0 reports an alarm either way.
+    int state = alarmBits ? 0 : 2;
+    if (flags & 1) state = 1;
     const int snap = qx::sql::PollSnap(flags, snapId);
     if (!alarmBits) {
         // A poll without answer stores zeros. The rating and identification go with the rest,
@@ -294,12 +310,13 @@ int CSMUpsTbUps::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBas
         ClearRecord();
         m_bIdentRead = m_bRatingRead = 0;
     }
-    if (m_shape.failureCounter && !qx::sql::ErrGate(*this, state)) return 0;
     if (sid < 0) {
         if (!m_pItem) return 0;  // no point to store for
         sid = m_pItem->SID;
     }
-    const int type = m_pItem ? m_pItem->Type : m_iType;
+    // The failure counter belongs to the point: a silent UPS is reported even when a healthy
+    // one of the same type is polled in between.
+    if (m_shape.failureCounter && !FailureGate(sid, state)) return 0;
 
     qx::sql::Cols cols;
     for (int i = 0; i < m_shape.columnCount; i++) {
@@ -314,17 +331,18 @@ int CSMUpsTbUps::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBas
     // summary statements do not decide it.
     int last = 0;
     if (m_pDb) {
-        qx::sql::UpdState(m_pDb, state, sid, type);
+        // The point's state row is keyed by its Type: without a current point there is none.
+        if (m_pItem) qx::sql::UpdState(m_pDb, state, sid, m_pItem->Type);
         last = qx::sql::UpdCurrent(m_pDb, "tbUps", state, snap, cols, sid);
 
         // The summary: the driver's text, then the captions of the out-of-limit fields.
+        // It is built in a buffer of its own; whole captions only, bounded by what is left of
+        // it; the statement escapes it.
         char brief[768];
-        char alarms[512];
+        brief[0] = '\0';
         BriefText(brief, sizeof brief);
-        if (GetAlmDetail(alarms, alarmBits, m_shape.alarmNotes, sizeof alarms) > 0) {
-            size_t used = strlen(brief);
-            snprintf(brief + used, sizeof brief - used, "%s", alarms);
-        }
+        const size_t used = strlen(brief);
+        GetAlmDetail(brief + used, alarmBits, m_shape.alarmNotes, sizeof brief - used);
         qx::sql::UpdBrief(m_pDb, sid, brief, m_shape.briefWithState ? state : -1);
     }
     if (history) last = qx::sql::InsHistory(history, "tbUps", sid, state, snap, cols);

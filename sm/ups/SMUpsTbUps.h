@@ -2,6 +2,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <map>
+
 #include "SMBase.h"
 #include "SMSql.h"
 
@@ -75,7 +77,8 @@ struct TbUpsShape {
     int keyCount;
     int alarmNotes;              // at most this many captions in the summary's alarm text
     bool briefWithState;         // the summary statement also writes St
-    bool failureCounter;         // withhold an abnormal state twice, write it the third time
+    bool failureCounter;         // withhold an abnormal state of a point twice, write it the
+                                 // third time
 };
 
 // The default UPS handler's tables, reused by the drivers whose Parts say "as the default".
@@ -151,4 +154,12 @@ protected:
 
     // Registers the given definition rows (the shape's own unless a driver passes others).
     void RegDbRows(IDbBase* db, int force, const qx::sql::DefRow* rows, int count);
+
+    // The failure counter of the point sid: true when this state is to be written (a normal
+    // state, or the third abnormal one in a row of that point). m_iErrCnt mirrors the count
+    // of the point last stored.
+    bool FailureGate(int sid, int state);
+
+private:
+    std::map<int, int> m_errBySid;  // consecutive abnormal updates withheld, per SID
 };

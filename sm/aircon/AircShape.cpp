@@ -1,0 +1,247 @@
+#include "aircon/AircShape.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "BufHelper.h"
+#include "QxPlatform.h"
+
+using airc::W;
+
+namespace {
+
+int WidthBytes(W w) {
+    switch (w) {
+    case W::U8:
+    case W::I8: return 1;
+    case W::U16:
+    case W::I16: return 2;
+    case W::U32:
+    case W::I32: return 4;
+    }
+    return 4;
+}
+
+// Reads after the first that may complete a reply that arrives in pieces.
+const int kMaxReads = 8;
+
+// Reads into buf (at most want bytes) until the Modbus frame answering `function` is whole:
+// a read reply once its byte count is in, an exception reply at 5 bytes, any other reply
+// with what the first read brought. Stops on a read without bytes.
+int GatherRtu(ISerBase* ser, uint8_t* buf, int want, int function) {
+    int got = 0;
+    for (int reads = 0; reads < kMaxReads && got < want; reads++) {
+        int r = ser->Read(buf + got, want - got, 0);
+        if (r <= 0) break;
+        got += r > want - got ? want - got : r;
+        if (got >= 2 && buf[1] == (uint8_t)(function | 0x80)) {
+            if (got >= 5) break;
+            continue;
+        }
+        if (function < 1 || function > 4) break;  // shape unknown: one read
+        if (got >= 3 && got >= 5 + buf[2]) break;
+    }
+    return got;
+}
+
+}  // namespace
+
+CSMAircShape::CSMAircShape(int type, const char* note, const airc::Shape& shape)
+    : CSMBase(type), m_shape(shape) {
+    snprintf(m_note, sizeof(m_note), "%s", note);
+    memset(m_block, 0, sizeof(m_block));
+    memset(m_off, 0, sizeof(m_off));
+    for (int16_t& i : m_idx) i = -1;
+    size_t off = 0;
+    for (size_t i = 0; i < shape.fieldCount; i++) {
+        const airc::Field& f = shape.fields[i];
+        const size_t w = (size_t)WidthBytes(f.width);
+        off = (off + w - 1) / w * w;  // natural alignment, as the device record is laid out
+        if (off + w > sizeof(m_block)) {
+            printf("%s: value block full at field %d\r\n", m_note, f.fld);
+            break;
+        }
+        m_off[f.fld] = (uint16_t)off;
+        m_idx[f.fld] = (int16_t)i;
+        off += w;
+    }
+    m_pData = m_block;
+    m_iDataCnt = shape.dataSize;
+}
+
+CSMAircShape::~CSMAircShape() {}
+
+// ---------------------------------------------------------------- registration and tables
+
+void CSMAircShape::RegDb(IDbBase* db, int force) {
+    qx::sql::RegDb(*this, db, force, m_shape.type, m_shape.defs, m_shape.defCount);
+}
+
+int CSMAircShape::ChkDb(tagSMItem* item) {
+    return qx::sql::ChkDb(*this, &m_shape.table, 1, item, m_shape.table.name);
+}
+
+// ---------------------------------------------------------------- values
+
+int CSMAircShape::Index(int fld) const {
+    if (fld < 0 || fld > 255) return -1;
+    return m_idx[fld];
+}
+
+int CSMAircShape::Val(int fld) const {
+    const int i = Index(fld);
+    if (i < 0) return 0;
+    const uint8_t* p = m_block + m_off[fld];
+    switch (m_shape.fields[i].width) {
+    case W::U8: return *p;
+    case W::I8: return (int8_t)*p;
+    case W::U16: { uint16_t v; memcpy(&v, p, 2); return v; }
+    case W::I16: { int16_t v; memcpy(&v, p, 2); return v; }
+    case W::U32: { uint32_t v; memcpy(&v, p, 4); return (int)v; }
+    case W::I32: { int32_t v; memcpy(&v, p, 4); return v; }
+    }
+    return 0;
+}
+
+void CSMAircShape::Set(int fld, int v) {
+    const int i = Index(fld);
+    if (i < 0) return;
+    uint8_t* p = m_block + m_off[fld];
+    switch (m_shape.fields[i].width) {
+    case W::U8:
+    case W::I8: *p = (uint8_t)v; break;
+    case W::U16:
+    case W::I16: { uint16_t w = (uint16_t)v; memcpy(p, &w, 2); break; }
+    case W::U32:
+    case W::I32: { uint32_t w = (uint32_t)v; memcpy(p, &w, 4); break; }
+    }
+}
+
+void CSMAircShape::ClearFields(int n) {
+    for (int f = 1; f <= n && f <= 255; f++) Set(f, 0);
+}
+
+int CSMAircShape::DataVal(int field) {
+    return Index(field) < 0 ? -1 : Val(field);
+}
+
+// ---------------------------------------------------------------- exchanges
+
+qx::MbReply CSMAircShape::Request(ISerBase* ser, int frameLen, uint8_t* reply, int replySize,
+                                  const airc::Link& link, int wait, int needBytes,
+                                  bool shortRead) {
+    qx::MbReply r;
+    if (!ser || !reply || replySize < 1 || frameLen < 8 || frameLen > (int)sizeof(m_cmd))
+        return r;
+    if (!ser->IsOpened()) {
+        r.status = qx::ReplyStatus::NoReply;
+        return r;
+    }
+    if (link.purge) ser->Purge();
+    if (ser->Write(m_cmd, frameLen) != frameLen) {
+        r.status = qx::ReplyStatus::WriteFailed;
+        return r;
+    }
+    const int ms = (link.waitAbove >= 0 && wait > link.waitAbove) ? wait : link.sleepMs;
+    if (ms > 0) qx::SleepMs(ms);
+
+    const int want = link.replyMax > 0 && link.replyMax < replySize ? link.replyMax : replySize;
+    const int fn = m_cmd[1];
+    const int got = GatherRtu(ser, reply, want, fn);
+
+    // A device that answers a read with fewer registers than asked: check the reply against
+    // the request for the registers its byte count says it holds.
+    uint8_t asked[8];
+    const uint8_t* req = m_cmd;
+    if (shortRead && (fn == 3 || fn == 4) && got >= 3 && reply[1] == fn && reply[2] % 2 == 0 &&
+        reply[2] / 2 < CBufHelper::wdFromBuf(m_cmd + 4)) {
+        CBufHelper::ModBusCmd(asked, m_cmd[0], fn, CBufHelper::wdFromBuf(m_cmd + 2), reply[2] / 2);
+        req = asked;
+    }
+    r = qx::MbCheckRtu(reply, got, req, frameLen);
+    // Every byte decoded must lie inside the checked frame, before its CRC.
+    if (r.ok() && r.frameLen - 2 < needBytes) r.status = qx::ReplyStatus::Short;
+    return r;
+}
+
+int CSMAircShape::Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs) {
+    if (!ser || !ser->IsOpened() || frameLen < 4 || frameLen > (int)sizeof(m_cmd)) return 0;
+    if (ser->Write(m_cmd, frameLen) != frameLen) return 0;
+    if (sleepMs > 0) qx::SleepMs(sleepMs);
+    uint8_t reply[256];
+    const int want = replyMax > 0 && replyMax < (int)sizeof(reply) ? replyMax : (int)sizeof(reply);
+    const int got = GatherRtu(ser, reply, want, m_cmd[1]);
+    return qx::MbCheckRtu(reply, got, m_cmd, frameLen).ok() ? 1 : 0;
+}
+
+// ---------------------------------------------------------------- storing a poll
+
+int CSMAircShape::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {
+    // No alarm bits: the device did not answer (2); flag bit 0 reports an alarm and wins.
+    int state = alarmBits ? 0 : 2;
+    if (flags & 1) state = 1;
+    if (!alarmBits) ClearFields(m_shape.clearFields);
+    const int snap = qx::sql::PollSnap(flags, snapId);
+    if (sid < 0) {
+        if (!m_pItem) return 0;  // no point to store for
+        sid = m_pItem->SID;
+    }
+    m_iErrCnt = 0;
+
+    int last = 0;
+    if (m_pDb && m_pItem) qx::sql::UpdState(m_pDb, state, sid, m_pItem->Type);
+    FixUp();
+
+    qx::sql::Cols cols;
+    for (size_t i = 0; i < m_shape.columnCount; i++) {
+        const int f = m_shape.columns[i];
+        const int at = Index(f);
+        if (at < 0 || !m_shape.fields[at].column) continue;
+        cols.Int(m_shape.fields[at].column, Val(f));
+    }
+
+    if (m_pDb) {
+        // The summary lives in a buffer of its own; its statement escapes it.
+        char brief[1024];
+        brief[0] = '\0';
+        BriefText(brief, sizeof brief, state);
+        if ((m_shape.brief & airc::kBriefAlarms) && alarmBits) {
+            // Whole captions only, bounded by what is left of the summary.
+            size_t used = strlen(brief);
+            GetAlmDetail(brief + used, alarmBits, 3, sizeof brief - used);
+        }
+        const int st = (m_shape.brief & airc::kBriefState) ? state : -1;
+        if (m_shape.brief & airc::kBriefFirst) qx::sql::UpdBrief(m_pDb, sid, brief, st);
+        last = qx::sql::UpdCurrent(m_pDb, m_shape.table.name, state, snap, cols, sid);
+        if (!(m_shape.brief & airc::kBriefFirst)) qx::sql::UpdBrief(m_pDb, sid, brief, st);
+    }
+    if (history) last = qx::sql::InsHistory(history, m_shape.table.name, sid, state, snap, cols);
+    return last == 0 ? 1 : 0;
+}
+
+// ---------------------------------------------------------------- display texts
+
+const char* CSMAircShape::Word(const airc::Words& words, int v) {
+    if (v >= 0 && v < words.count) return words.words[v];
+    return words.other;
+}
+
+int CSMAircShape::VarEval(char* text) {
+    if (!text) return -1;
+    for (size_t i = 0; i < m_shape.keyCount; i++) {
+        const airc::Key& k = m_shape.keys[i];
+        if (strcmp(text, k.key) != 0 && !(k.alias && strcmp(text, k.alias) == 0)) continue;
+        const int v = Val(k.fld);
+        const double div = k.divisor > 0 ? k.divisor : 1;
+        switch (k.fmt) {
+        case airc::KeyFmt::Int: return sprintf(text, "%d", v);
+        case airc::KeyFmt::Fixed1: return sprintf(text, "%.1f", v / div);
+        case airc::KeyFmt::Fixed2: return sprintf(text, "%.2f", v / div);
+        case airc::KeyFmt::Word: {
+            const char* w = k.words ? Word(*k.words, v) : "";
+            return sprintf(text, "%s", w ? w : "");
+        }
+        }
+    }
+    return -1;
+}
