@@ -26,6 +26,7 @@ public:
         kDefault,  // Q1/Q6/QGS status, Q2, F, I
         kEast,     // Q1 status, G1, G3, F, I
         kGxgd,     // Q1/Q6 status only
+        kSantak,   // Q2, Q6 with WA, Q3GS, QA long status lines
     };
     explicit Q1Ups(Dialect dialect = kDefault);
 

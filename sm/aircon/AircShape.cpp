@@ -164,14 +164,18 @@ qx::MbReply CSMAircShape::Request(ISerBase* ser, int frameLen, uint8_t* reply, i
     return r;
 }
 
-int CSMAircShape::Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs) {
+int CSMAircShape::Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs, bool vendor) {
     if (!ser || !ser->IsOpened() || frameLen < 4 || frameLen > (int)sizeof(m_cmd)) return 0;
     if (ser->Write(m_cmd, frameLen) != frameLen) return 0;
     if (sleepMs > 0) qx::SleepMs(sleepMs);
     uint8_t reply[256];
     const int want = replyMax > 0 && replyMax < (int)sizeof(reply) ? replyMax : (int)sizeof(reply);
-    const int got = GatherRtu(ser, reply, want, m_cmd[1]);
-    return qx::MbCheckRtu(reply, got, m_cmd, frameLen).ok() ? 1 : 0;
+    const int fn = m_cmd[1];
+    const int got = GatherRtu(ser, reply, want, vendor ? 0 : fn);
+    if (!vendor) return qx::MbCheckRtu(reply, got, m_cmd, frameLen).ok() ? 1 : 0;
+    // A vendor frame: its answer is known only by address, function and CRC (low byte first).
+    if (got < 5 || reply[0] != m_cmd[0] || reply[1] != fn) return 0;
+    return CBufHelper::crc16(reply, got - 2) == CBufHelper::wdFromBufLH(reply + got - 2) ? 1 : 0;
 }
 
 // ---------------------------------------------------------------- storing a poll

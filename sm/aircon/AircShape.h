@@ -48,7 +48,8 @@
 // sid is known.
 //
 // Commands. Command() sends the frame in m_cmd, waits as asked, reads up to replyMax bytes
-// and accepts a reply with the request's address and function and a good CRC; 1 only then.
+// and accepts a reply with the request's address and function and a good CRC (for standard
+// requests also what Modbus says the reply holds); 1 only then.
 #include <stddef.h>
 #include <stdint.h>
 
@@ -156,9 +157,11 @@ protected:
     qx::MbReply Request(ISerBase* ser, int frameLen, uint8_t* reply, int replySize,
                         const airc::Link& link, int wait, int needBytes, bool shortRead = false);
 
-    // One command: the frame in m_cmd, a wait of sleepMs, a reply of at most replyMax bytes
-    // with the request's address and function and a good CRC. 1 only then.
-    int Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs);
+    // One command: the frame in m_cmd, a wait of sleepMs, a reply of at most replyMax bytes.
+    // A standard Modbus request is answered as Modbus says (the shared reply check); a vendor
+    // frame (vendor true) by any reply with the request's address and function (not an
+    // exception) whose last two bytes are the CRC of the bytes before them. 1 only then.
+    int Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs, bool vendor = false);
 
     // The summary text before the alarm captions, for the state being stored.
     virtual void BriefText(char* out, size_t size, int state) = 0;

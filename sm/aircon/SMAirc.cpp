@@ -211,7 +211,7 @@ int CSMAirc::DoFunc(ISerBase* channel, int address, int command, void* buffer, i
         const uint8_t data[1] = {(uint8_t)v};
         len = ModBusCmdN(address & 0xFF, 8, reg, 1, data);
     }
-    return Command(channel, len, len, 0);
+    return Command(channel, len, len, 0, true);
 }
 
 void CSMAirc::FixUp() {
