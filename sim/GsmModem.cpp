@@ -192,6 +192,20 @@ bool GsmModem::WaitPdus(size_t count, int timeoutMs) const {
     }
 }
 
+std::string GsmModem::Respond(const std::string& bytes) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pending += bytes;
+    std::string out;
+    for (;;) {
+        size_t end = m_pending.find_first_of(std::string("\r\n\x1A", 3));
+        if (end == std::string::npos) break;
+        std::string request = m_pending.substr(0, end + 1);
+        m_pending.erase(0, end + 1);
+        out += Handle(request);
+    }
+    return out;
+}
+
 bool GsmModem::Answer(const Bytes& request, Fault, Reply& reply) {
     std::string line(request.begin(), request.end());
     std::string text;

@@ -71,6 +71,10 @@ public:
     std::vector<int> CmgsLengths() const;        // the length given with each AT+CMGS
     bool WaitPdus(size_t count, int timeoutMs) const;
 
+    // The modem without its terminal: the answers to bytes written to it, for a scripted
+    // in-memory channel (requests may be split or joined across calls).
+    std::string Respond(const std::string& bytes);
+
 private:
     bool Answer(const Bytes& request, Fault fault, Reply& reply);
     std::string Handle(const std::string& line);
@@ -79,6 +83,7 @@ private:
     mutable std::mutex m_mutex;
     bool m_echo = true;
     bool m_pduMode = false;
+    std::string m_pending;  // bytes given to Respond that end no request yet
     int m_nextRef = 1;
     std::map<std::string, std::string> m_info;
     std::map<std::string, std::string> m_replies;

@@ -1,0 +1,85 @@
+#include "io/AlmMsg.h"
+
+#include <string.h>
+
+#include "io/AtModem.h"
+#include "io/SMSkeleton.h"
+
+namespace qx {
+namespace alm {
+
+const qx::sql::DefRow kSignalDef = {
+    1, "Signal", 1, "信号强度", 1, 0, 2, "最弱|可发出短信最弱强度", 0, "", 0,
+};
+
+const qx::sql::TableDef kTbAlarm = {
+    "tbAlarm",
+    "DID INTEGER PRIMARY KEY,SID INTEGER,Type INTEGER,Port INTEGER,Addr INTEGER,"
+    "DateUpd DATETIME,State INTEGER,SnapID INTEGER,DevId INTEGER,Status INTEGER,"
+    "Signal INTEGER,iSignal INTEGER",
+};
+
+int ChkDb(CSMBase& h, tagSMItem* item, bool secondDb) {
+    const qx::skel::Table t = {kTbAlarm.name, kTbAlarm.columns,
+                               secondDb ? qx::skel::kBothDbs : qx::skel::kMainDb};
+    return qx::skel::ChkDb(h, &t, 1, item, kTbAlarm.name);
+}
+
+int UpdAlmGsm(CSMBase& h, int signal, int flags, const int* alarmBits, const int* snapId, int sid,
+              IDbBase* hist) {
+    // 2 without alarm bits (no answer), else 0; the host's flag bit 0 makes it 1 in either case.
+    int state = alarmBits ? 0 : 2;
+    if (flags & 1) state = 1;
+    int snap = qx::sql::PollSnap(flags, snapId);
+    int value = alarmBits ? signal : 0;
+    int flag = alarmBits ? (alarmBits[0] & 1) : 2;
+    if (sid < 0 && h.m_pItem) sid = h.m_pItem->SID;
+    IDbBase* db = hist ? hist : h.m_pDb;
+    if (!db) return 0;
+    int rc = qx::sql::Exec(db,
+                           "update tbAlmGsm set DateUpd=" QX_SQL_NOW
+                           ",State=%d,SnapID=%d,Signal=%d,iSignal=%d where sid=%d",
+                           state, snap, value, flag, sid);
+    return rc == 0 ? 1 : 0;
+}
+
+static std::string Number(const char* buf, PhoneRule rule) {
+    return rule == k86 ? qx::at::With86(buf) : std::string(buf);
+}
+
+int Message::Store(int cmd, const char* buf, PhoneRule rule) {
+    std::string* target;
+    switch (cmd) {
+    case 31:
+    case 51:
+        if (!buf) return 0;
+        phone = Number(buf, cmd == 31 ? rule : kAsGiven);
+        return (int)phone.size();
+    case 32:
+    case 52:
+        target = &text;
+        break;
+    case 33:
+        target = &ext;
+        break;
+    default:
+        return -1;
+    }
+    if (!buf) return 0;
+    *target = buf;
+    return (int)target->size();
+}
+
+void Message::SetNumberText(const char* buf, PhoneRule rule) {
+    if (!buf) return;
+    const char* semi = strchr(buf, ';');
+    if (!semi) {
+        text = buf;
+        return;
+    }
+    phone = Number(std::string(buf, (size_t)(semi - buf)).c_str(), rule);
+    text = semi + 1;
+}
+
+}  // namespace alm
+}  // namespace qx
