@@ -310,6 +310,27 @@ TEST(Elec, UpdateRows) {
     }
 }
 
+TEST(Elec, SummaryAlarmCaptionsAreEscaped) {
+    // The host may edit the captions; one with quotes still gives a stored summary.
+    ElecRig r;
+    ASSERT_EQ(1, r.PollThreePhase());
+    r.db.Run("update tbSMDef set Note='A ''hot'' phase' where Type=256 and Fld=19");
+    int bits[1] = {1 << 18};
+    EXPECT_EQ(1, r.h.DataUpd(0, bits, nullptr, -1, nullptr));
+    EXPECT_EQ(Hex("A相: 22.0V 0.60A,B相: 22.1V 0.64A,C相: 22.2V 0.68A告警:A 'hot' phase"),
+              Hex(r.db.Str("select Brief from tbSMBrief where SID=7")));
+}
+
+TEST(Elec, UpdateWithoutCurrentItemWritesNothing) {
+    ElecRig r;
+    ASSERT_EQ(1, r.PollThreePhase());
+    r.h.DoItem(nullptr, 0);
+    int statements = r.db.Statements() + r.hist.Statements();
+    int bits[1] = {0};
+    EXPECT_EQ(0, r.h.DataUpd(0, bits, nullptr, 7, &r.hist));
+    EXPECT_EQ(statements, r.db.Statements() + r.hist.Statements());
+}
+
 TEST(Elec, UpdateResultAndSid) {
     ElecRig r;
     ASSERT_EQ(1, r.PollThreePhase());
