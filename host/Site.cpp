@@ -1,0 +1,251 @@
+#include "Site.h"
+
+#include <errno.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <set>
+
+#include "Text.h"
+
+namespace qxhost {
+
+namespace {
+
+std::string Trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return "";
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+// A decimal or 0x-hexadecimal integer of 32 bits, optionally signed; a leading zero does not
+// make it octal.
+bool ParseInt(const std::string& text, int& value) {
+    const char* p = text.c_str();
+    bool neg = false;
+    if (*p == '+' || *p == '-') neg = *p++ == '-';
+    int base = 10;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        base = 16;
+        p += 2;
+    }
+    if (!*p) return false;
+    long long v = 0;
+    for (; *p; p++) {
+        int d;
+        if (*p >= '0' && *p <= '9') d = *p - '0';
+        else if (base == 16 && *p >= 'a' && *p <= 'f') d = *p - 'a' + 10;
+        else if (base == 16 && *p >= 'A' && *p <= 'F') d = *p - 'A' + 10;
+        else return false;
+        v = v * base + d;
+        if (v > 0xFFFFFFFFLL) return false;
+    }
+    if (neg) v = -v;
+    // Hexadecimal codes may use all 32 bits (0xFFFFFFFF is -1); decimals must fit an int.
+    if (base == 16 && !neg && v > INT_MAX) v -= 0x100000000LL;
+    if (v < INT_MIN || v > INT_MAX) return false;
+    value = (int)v;
+    return true;
+}
+
+// ${NAME} from the environment.
+bool Expand(const std::string& in, std::string& out, std::string& why) {
+    out.clear();
+    for (size_t i = 0; i < in.size(); i++) {
+        if (in[i] == '$' && i + 1 < in.size() && in[i + 1] == '{') {
+            size_t end = in.find('}', i + 2);
+            if (end == std::string::npos) {
+                why = "unterminated ${ in value";
+                return false;
+            }
+            std::string name = in.substr(i + 2, end - i - 2);
+            const char* v = name.empty() ? nullptr : getenv(name.c_str());
+            if (!v) {
+                why = "environment variable " + (name.empty() ? std::string("(empty name)") : name) +
+                      " is not set";
+                return false;
+            }
+            out += v;
+            i = end;
+        } else {
+            out += in[i];
+        }
+    }
+    return true;
+}
+
+struct Parser {
+    const std::string& source;
+    std::string& error;
+
+    bool Fail(int line, const std::string& why) {
+        error = source + ":" + std::to_string(line) + ": " + why;
+        return false;
+    }
+};
+
+}  // namespace
+
+bool ParseSite(const std::string& text, const std::string& source, std::vector<SitePoint>& points,
+               std::string& error) {
+    Parser P{source, error};
+    points.clear();
+    std::set<std::string> labels;
+    std::set<std::string> keys;        // keys seen in the current section
+    std::set<int> sids;
+    SitePoint* cur = nullptr;
+
+    auto finish = [&](SitePoint* p) -> bool {
+        if (!p) return true;
+        static const char* const required[] = {"sid", "type", "channel", "chtype"};
+        for (const char* k : required)
+            if (!keys.count(k))
+                return P.Fail(p->line, "point [" + p->label + "] lacks the key " + k);
+        if (!sids.insert(p->sid).second)
+            return P.Fail(p->line, "point [" + p->label + "]: sid " + std::to_string(p->sid) +
+                                       " is used by another point");
+        if (p->name.empty()) p->name = p->label;
+        // The point record's texts are fixed fields: refuse what would be cut.
+        if (!Utf8ToGbk(p->name, p->nameGbk))
+            return P.Fail(p->line, "point [" + p->label + "]: the name is not UTF-8 text that GBK can hold");
+        if (p->nameGbk.size() > 31)
+            return P.Fail(p->line, "point [" + p->label + "]: the name takes " +
+                                       std::to_string(p->nameGbk.size()) + " bytes in GBK, at most 31");
+        if (p->host.size() > 35)
+            return P.Fail(p->line, "point [" + p->label + "]: host is longer than 35 characters");
+        if ((p->chtype & 0xF00000) == 0x200000 && p->channel.size() > 63)
+            return P.Fail(p->line, "point [" + p->label + "]: a network definition holds at most 63 characters");
+        return true;
+    };
+
+    int lineNo = 0;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t nl = text.find('\n', pos);
+        if (nl == std::string::npos) nl = text.size();
+        std::string raw = text.substr(pos, nl - pos);
+        pos = nl + 1;
+        lineNo++;
+        if (raw.find('\0') != std::string::npos) return P.Fail(lineNo, "NUL byte in the file");
+        std::string line = Trim(raw);
+        if (line.empty() || line[0] == ';' || line[0] == '#') {
+            if (nl == text.size()) break;
+            continue;
+        }
+        if (line[0] == '[') {
+            size_t close = line.find(']');
+            if (close == std::string::npos) return P.Fail(lineNo, "section header without ']'");
+            std::string rest = Trim(line.substr(close + 1));
+            if (!rest.empty() && rest[0] != ';' && rest[0] != '#')
+                return P.Fail(lineNo, "text after the section header");
+            if (!finish(cur)) return false;
+            std::string label = Trim(line.substr(1, close - 1));
+            if (label.empty()) return P.Fail(lineNo, "empty section name");
+            if (!labels.insert(label).second) return P.Fail(lineNo, "section [" + label + "] appears twice");
+            points.emplace_back();
+            cur = &points.back();
+            cur->label = label;
+            cur->line = lineNo;
+            keys.clear();
+        } else {
+            size_t eq = line.find('=');
+            if (eq == std::string::npos) return P.Fail(lineNo, "expected 'key = value'");
+            if (!cur) return P.Fail(lineNo, "key outside a [point] section");
+            std::string key = Trim(line.substr(0, eq));
+            for (char& c : key) c = (char)tolower((unsigned char)c);
+            std::string value;
+            std::string why;
+            if (!Expand(Trim(line.substr(eq + 1)), value, why)) return P.Fail(lineNo, why);
+            if (key.empty()) return P.Fail(lineNo, "empty key");
+            if (!keys.insert(key).second) return P.Fail(lineNo, "key " + key + " given twice");
+
+            struct IntKey {
+                const char* name;
+                int SitePoint::*field;
+                int min;
+            } static const ints[] = {
+                {"sid", &SitePoint::sid, 1},          {"type", &SitePoint::type, 1},
+                {"chtype", &SitePoint::chtype, 0},    {"addr", &SitePoint::addr, 0},
+                {"variant", &SitePoint::variant, INT_MIN}, {"ext1", &SitePoint::ext1, INT_MIN},
+                {"ext2", &SitePoint::ext2, INT_MIN},  {"wait", &SitePoint::wait, INT_MIN},
+            };
+            bool done = false;
+            for (const IntKey& k : ints) {
+                if (key != k.name) continue;
+                int v;
+                if (!ParseInt(value, v)) return P.Fail(lineNo, key + ": '" + value + "' is not an integer");
+                if (v < k.min)
+                    return P.Fail(lineNo, key + ": " + value + " is below " + std::to_string(k.min));
+                cur->*k.field = v;
+                done = true;
+            }
+            if (done) continue;
+            if (key == "channel") {
+                if (value.empty()) return P.Fail(lineNo, "channel: empty definition");
+                cur->channel = value;
+            } else if (key == "name") {
+                cur->name = value;
+            } else if (key == "host") {
+                cur->host = value;
+            } else if (key == "timeout") {
+                size_t comma = value.find(',');
+                int a, b;
+                if (comma == std::string::npos || !ParseInt(Trim(value.substr(0, comma)), a) ||
+                    !ParseInt(Trim(value.substr(comma + 1)), b) || a < 0 || b < 0)
+                    return P.Fail(lineNo, "timeout: expected 'ms per byte, fixed ms', got '" + value + "'");
+                cur->hasTimeout = true;
+                cur->timeoutPerByte = a;
+                cur->timeoutFixed = b;
+            } else if (key == "show") {
+                size_t i = 0;
+                while (i < value.size()) {
+                    size_t b = value.find_first_not_of(" \t", i);
+                    if (b == std::string::npos) break;
+                    size_t e = value.find_first_of(" \t", b);
+                    if (e == std::string::npos) e = value.size();
+                    std::string ref = value.substr(b, e - b);
+                    if (ref[0] != '.') return P.Fail(lineNo, "show: '" + ref + "' is not a .field reference");
+                    cur->show.push_back(ref);
+                    i = e;
+                }
+            } else {
+                return P.Fail(lineNo, "unknown key '" + key + "'");
+            }
+        }
+        if (nl == text.size()) break;
+    }
+    if (!finish(cur)) return false;
+    if (points.empty()) return P.Fail(lineNo, "no point: the site names no [section]");
+    return true;
+}
+
+bool LoadSite(const std::string& path, std::vector<SitePoint>& points, std::string& error) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) {
+        error = path + ": " + strerror(errno);
+        return false;
+    }
+    std::string text;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
+        text.append(buf, n);
+        if (text.size() > (1u << 20)) {
+            fclose(f);
+            error = path + ": larger than 1 MiB, not a site file";
+            return false;
+        }
+    }
+    bool readErr = ferror(f);
+    fclose(f);
+    if (readErr) {
+        error = path + ": read error";
+        return false;
+    }
+    return ParseSite(text, path, points, error);
+}
+
+}  // namespace qxhost

@@ -1,0 +1,123 @@
+// The site file reader of the reference host: what a point gets, and the line every mistake
+// is reported at.
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "Site.h"
+#include "gtest/gtest.h"
+
+namespace {
+
+using qxhost::SitePoint;
+
+bool Parse(const std::string& text, std::vector<SitePoint>& points, std::string& error) {
+    return qxhost::ParseSite(text, "s.ini", points, error);
+}
+
+TEST(Site, PointWithEveryKeyAndDefaults) {
+    setenv("QX_SITE_TEST_PORT", "pts/4:2400,N,8,1", 1);
+    std::vector<SitePoint> p;
+    std::string err;
+    ASSERT_TRUE(Parse("; comment\n# another\n\n"
+                      "[UPS-1]   ; trailing comment\n"
+                      "SID = 010\n type=0x300\nchannel = ${QX_SITE_TEST_PORT}\nchtype=0x100004\n"
+                      "addr=2\nvariant=3\next1=-1\next2=120\nwait=0x10\nhost=10.0.0.5:161\n"
+                      "timeout = 10, 1000\nshow=.Vin   .Vout\nname=机房 UPS\n"
+                      "[TH]\nsid=2\ntype=4608\nchannel=ttyS2:9600,N,8,1\nchtype=0x100002\next1=0xFFFFFFFF\n",
+                      p, err))
+        << err;
+    ASSERT_EQ(2u, p.size());
+    const SitePoint& a = p[0];
+    EXPECT_EQ("UPS-1", a.label);
+    EXPECT_EQ(4, a.line);
+    EXPECT_EQ(10, a.sid);  // a leading zero is not octal
+    EXPECT_EQ(0x300, a.type);
+    EXPECT_EQ("pts/4:2400,N,8,1", a.channel);
+    EXPECT_EQ(0x100004, a.chtype);
+    EXPECT_EQ(2, a.addr);
+    EXPECT_EQ(3, a.variant);
+    EXPECT_EQ(-1, a.ext1);
+    EXPECT_EQ(120, a.ext2);
+    EXPECT_EQ(16, a.wait);
+    EXPECT_EQ("10.0.0.5:161", a.host);
+    EXPECT_TRUE(a.hasTimeout);
+    EXPECT_EQ(10, a.timeoutPerByte);
+    EXPECT_EQ(1000, a.timeoutFixed);
+    EXPECT_EQ((std::vector<std::string>{".Vin", ".Vout"}), a.show);
+    EXPECT_EQ("机房 UPS", a.name);
+    EXPECT_EQ("\xbb\xfa\xb7\xbf UPS", a.nameGbk);  // the record carries GBK
+
+    const SitePoint& b = p[1];
+    EXPECT_EQ("TH", b.name);  // the section name when no name is given
+    EXPECT_EQ(1, b.addr);
+    EXPECT_EQ(0, b.variant);
+    EXPECT_EQ(0, b.wait);
+    EXPECT_FALSE(b.hasTimeout);
+    EXPECT_EQ(-1, b.ext1);  // hexadecimal values may use all 32 bits
+}
+
+TEST(Site, MistakesNameTheLine) {
+    const std::string ok = "sid=1\ntype=0x300\nchannel=ttyS1:2400,N,8,1\nchtype=0x100001\n";
+    unsetenv("QX_SITE_TEST_UNSET");
+    struct Case {
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {"", "s.ini:1: no point: the site names no [section]"},
+        {"sid=1\n", "s.ini:1: key outside a [point] section"},
+        {"[P\n", "s.ini:1: section header without ']'"},
+        {"[P] x\n", "s.ini:1: text after the section header"},
+        {"[ ]\n", "s.ini:1: empty section name"},
+        {"[P]\n" + ok + "[P]\n", "s.ini:6: section [P] appears twice"},
+        {"[P]\nsid\n", "s.ini:2: expected 'key = value'"},
+        {"[P]\n=3\n", "s.ini:2: empty key"},
+        {"[P]\nsid=1\nSid=2\n", "s.ini:3: key sid given twice"},
+        {"[P]\nsid=0\n", "s.ini:2: sid: 0 is below 1"},
+        {"[P]\nsid=1x\n", "s.ini:2: sid: '1x' is not an integer"},
+        {"[P]\nsid=99999999999\n", "s.ini:2: sid: '99999999999' is not an integer"},
+        {"[P]\nsid=0x\n", "s.ini:2: sid: '0x' is not an integer"},
+        {"[P]\naddr=-1\n", "s.ini:2: addr: -1 is below 0"},
+        {"[P]\nchannel=\n", "s.ini:2: channel: empty definition"},
+        {"[P]\nchannel=${QX_SITE_TEST_UNSET}\n", "s.ini:2: environment variable QX_SITE_TEST_UNSET is not set"},
+        {"[P]\nchannel=${QX_SITE_TEST_UNSET\n", "s.ini:2: unterminated ${ in value"},
+        {"[P]\ntimeout=10\n", "s.ini:2: timeout: expected 'ms per byte, fixed ms', got '10'"},
+        {"[P]\ntimeout=10,-1\n", "s.ini:2: timeout: expected 'ms per byte, fixed ms', got '10,-1'"},
+        {"[P]\nshow=.Vin Vout\n", "s.ini:2: show: 'Vout' is not a .field reference"},
+        {"[P]\nbaud=9600\n", "s.ini:2: unknown key 'baud'"},
+        {"[P]\nsid=1\ntype=0x300\nchtype=1\n", "s.ini:1: point [P] lacks the key channel"},
+        {"[P]\n" + ok + "[Q]\n" + ok, "s.ini:6: point [Q]: sid 1 is used by another point"},
+        {"[P]\n" + ok + "name=一二三四五六七八九十一二三四五六\n",
+         "s.ini:1: point [P]: the name takes 32 bytes in GBK, at most 31"},
+        {"[P]\n" + ok + "name=\xff\xfe\n", "s.ini:1: point [P]: the name is not UTF-8 text that GBK can hold"},
+        {"[P]\n" + ok + "host=" + std::string(36, 'h') + "\n",
+         "s.ini:1: point [P]: host is longer than 35 characters"},
+        {"[P]\nsid=1\ntype=1\nchtype=0x200001\nchannel=" + std::string(64, '1') + "\n",
+         "s.ini:1: point [P]: a network definition holds at most 63 characters"},
+        {std::string("[P]\nsid=1\0\n", 11), "s.ini:2: NUL byte in the file"},
+    };
+    for (const Case& c : cases) {
+        std::vector<SitePoint> p;
+        std::string err;
+        EXPECT_FALSE(Parse(c.text, p, err)) << c.text;
+        EXPECT_EQ(c.error, err) << c.text;
+    }
+}
+
+TEST(Site, FifteenGbkCharactersFitTheName) {
+    std::vector<SitePoint> p;
+    std::string err;
+    ASSERT_TRUE(Parse("[P]\nsid=1\ntype=1\nchannel=c\nchtype=1\nname=一二三四五六七八九十一二三四五x\n", p, err))
+        << err;
+    EXPECT_EQ(31u, p[0].nameGbk.size());
+}
+
+TEST(Site, MissingFileIsNamed) {
+    std::vector<SitePoint> p;
+    std::string err;
+    EXPECT_FALSE(qxhost::LoadSite("/nonexistent/site.ini", p, err));
+    EXPECT_EQ("/nonexistent/site.ini: No such file or directory", err);
+}
+
+}  // namespace
