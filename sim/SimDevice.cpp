@@ -218,7 +218,6 @@ std::vector<Chunk> Device::Answer(const Bytes& request) {
     size_t shortLength;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_requests.push_back(request);
         responder = m_responder;
         fault = m_fault;
         if (m_faultCount > 0 && --m_faultCount == 0) m_fault = Fault::None;
@@ -226,11 +225,18 @@ std::vector<Chunk> Device::Answer(const Bytes& request) {
         splitGap = m_splitGapMs;
         shortLength = m_shortLength;
     }
+    Reply reply;
+    bool answered = responder && responder(request, fault, reply);
+    // Logged once the model has taken it in, so that a test woken by WaitRequests sees what
+    // the request did to the model (a command it records, a setting it changed).
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_requests.push_back(request);
+    }
     m_changed.notify_all();
 
     std::vector<Chunk> out;
-    Reply reply;
-    if (!responder || !responder(request, fault, reply)) return out;
+    if (!answered) return out;
     if (reply.delayMs >= 0) delay = reply.delayMs;
     Bytes& data = reply.data;
     if (!reply.faultDone) {
