@@ -1,8 +1,67 @@
 #pragma once
-#include "core/SMBase.h"
+// Base of the DIO module handlers (category 0x09): one table tbDio with the module's raw word
+// (Dio) and up to 32 point values (D01..D32) per device, one state row per point in
+// tbSubSysDetail, point names the user sets per type or per item, and a summary that names the
+// points in alarm.
+//
+// A module is then its constructor values, its definition rows (ChkDef), its poll (DataGet) and,
+// where it stores fewer columns, one line of DataUpd:
+//
+//   CSMDioRd230::CSMDioRd230() : CSMDioBase(0x906) { m_iDataCnt = 9; ... }
+//   int CSMDioRd230::DataUpd(int f, int* b, int* s, int sid, IDbBase* h) {
+//       return StoreDio({true, 8, true}, f, b, s, sid, h);      // Dio, D01..D08, cleared
+//   }
+//
+// Every statement goes through qx::sql (bounded, escaped): point names reach the summary and
+// the SQL as escaped literals, and the summary is bounded however many long names are in alarm.
+#include <stdint.h>
 
-// Base of the DIO module handlers.
+#include <map>
+#include <string>
+
+#include "SMBase.h"
+#include "SMSql.h"
+
 class CSMDioBase : public CSMBase {
 public:
     explicit CSMDioBase(int type);
+
+    void RegDb(IDbBase* db, int force) override;
+    int ChkDb(tagSMItem* item) override;
+    int DataVal(int i) override;
+    int VarEval(char* buf) override;
+    int DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist) override;
+
+    // Slots after CSMBase's, in this order.
+    // The type's default tbSMDef rows (a module calls NeedDef first). Returns the rows inserted.
+    virtual int ChkDef(IDbBase* db, int force);
+    // Display name of point n of item sid: a per-item name beats a type-wide one, which beats
+    // "DI n".
+    virtual std::string GetNoteX(int n, int sid);
+    // Item and point states into tbSubSysDetail, the summary into tbSMBrief (main database).
+    virtual void UpdSt(int flags, int* alarmBits, int sid);
+
+    // What a module's DataUpd stores; everything else is the same for all of them.
+    struct DioStore {
+        bool dio;            // the Dio column (word 0)
+        int points;          // D01..Dn (0 to 32)
+        bool clearNoAnswer;  // without alarm bits the whole value block is zeroed first
+    };
+    // The DataUpd of the DIO modules: state (2 without alarm bits, else 0; flag bit 0 makes it
+    // 1), SnapID from flag bit 4, a negative sid the current item's; UpdSt; the current tbDio
+    // row on the main database; a history row on hist (every call). Returns 1 when the last
+    // statement run succeeded (1 when none ran), else 0.
+    int StoreDio(const DioStore& how, int flags, int* alarmBits, int* snapId, int sid,
+                 IDbBase* hist);
+    // The column list "Dio=..,D01=..,.." of the value block.
+    qx::sql::Cols DioCols(bool dio, int points) const;
+
+    // Longest point name VarEval writes into the host's buffer (bytes, whole characters).
+    static const size_t kNameMax = 63;
+    static const qx::sql::TableDef kTbDio;
+
+    uint16_t m_wData[33];                    // word 0 Dio, words 1..32 D01..D32
+    std::map<int64_t, std::string> m_mapNote;  // SID*1000+Fld -> name (SID 0: the type's)
+    int32_t m_iPointCnt;                     // points with a state row and in the summary
+    int32_t m_iInCnt;                        // of which inputs, from point 1
 };
