@@ -42,7 +42,7 @@ protected:
         ISerManager* serMgr = ser.GetSerManager();
         ASSERT_NE(nullptr, serMgr);
         const std::string def = pty.Definition();
-        ch = serMgr->GetSer(def.c_str(), 0x100000);
+        ch = serMgr->GetSer(def.c_str(), 0x100000 | pty.Number());
         ASSERT_NE(nullptr, ch);
         ASSERT_EQ(1, ch->Open(def.c_str()));
 
