@@ -3,11 +3,6 @@
 // function here when it defines it.
 #include "core/SMFactory.h"
 
-ISMBase* NewSnmpHandler(int)
-{
-    return nullptr;
-}
-
 ISMBase* NewYdt1363Handler(int)
 {
     return nullptr;
