@@ -3,6 +3,8 @@
 #include "QxSer.h"
 #include "SerBase.h"
 #include "SerCom.h"
+#include "SerDio.h"
+#include "SerNet.h"
 
 CSerManager* CSerManager::m_pInstance = nullptr;
 
@@ -68,8 +70,23 @@ ISerBase* CSerManager::GetSer(const char* definition, int type) {
     case SER_KIND_USB:
         return nullptr;
     case SER_KIND_DIO:
+        // One GPIO channel, always 0x800001: a second object is destroyed at registration.
+        index = RegisterNew(new CSerDio(definition));
+        break;
     case SER_KIND_NET:
-        return nullptr;
+        if (hasDef) {
+            CSerNet* channel = new CSerNet(definition);
+#if !QX_SER_REDUCED
+            // The channel takes the requested code as its identity and keeps the
+            // definition's port as the device's; re-keyed before it is registered, so it
+            // can never be mistaken for a channel that reports the definition's port.
+            if (type != 0) channel->SetPort(type);
+#endif
+            index = RegisterNew(channel);
+        } else {
+            index = RegisterNew(new CSerNet(port));
+        }
+        break;
     default: {
         // Never hand out a channel for some other device when the definition cannot be held.
         if (!CSerCom::DefFits(definition)) return nullptr;

@@ -3,9 +3,9 @@
 //
 // A simulated device is a `Device` (what it answers, and how it misbehaves) on a transport
 // that runs it in a thread of its own: `PtySim` behind a pseudo-terminal, which the serial
-// channel opens as `pts/N:9600,N,8,1`. The device part knows nothing of its transport, so
-// a protocol simulator is written once, as a callback or a table, and served on any of
-// them.
+// channel opens as `pts/N:9600,N,8,1` (PtySim.h), or `TcpSim` and `UdpSim` on loopback
+// sockets (NetSim.h). The device part knows nothing of its transport, so a protocol
+// simulator is written once, as a callback or a table, and served on any of them.
 //
 //   qxsim::PtySim ups;                                  // a Q1-style UPS
 //   ups.SetFramer(qxsim::FrameByTerminator('\r'));

@@ -7,7 +7,9 @@
 #include "ISerBase.h"
 #include "ISerManager.h"
 #include "Plugins.h"
+#include "NetSim.h"
 #include "PtySim.h"
+#include "QxGpio.h"
 #include "SerTestUtil.h"
 #include "gtest/gtest.h"
 
@@ -57,9 +59,18 @@ TEST_F(PluginFixture, DescribesItselfAndExportsItsDataSymbols) {
     ASSERT_NE(nullptr, name);
     EXPECT_STREQ("/NandFlash/tmp/qxser.log.ini", *name);
 #endif
-    // The channel classes are exported; the manager's operations are not.
-    EXPECT_NE(nullptr, lib.Symbol("_ZTV7CSerCom"));
-    EXPECT_NE(nullptr, lib.Symbol("_ZTV8CSerBase"));
+    // The channel classes and the socket wrapper are exported; the manager's operations
+    // are not.
+    for (const char* name : {"_ZTV7CSerCom", "_ZTV8CSerBase", "_ZTV7CSerNet", "_ZTV7CSerDio", "_ZTV7CSerUsb",
+                             "_ZN13CSocketHandle9ConnectToEPKcS1_S1_ii", "_ZN10SockAddrIn10CreateFromEmtib",
+                             "_Z12SetLastErrori", "_Z15WSAGetLastErrorv", "_Z11closesocketl",
+                             "_Z13StringCbCopyAPciPKc", "_Z19InterlockedExchangePll"})
+        EXPECT_NE(nullptr, lib.Symbol(name)) << name;
+#if QX_SER_REDUCED
+    EXPECT_EQ(nullptr, lib.Symbol("_Z12GetLastErrorv"));
+#else
+    EXPECT_NE(nullptr, lib.Symbol("_Z12GetLastErrorv"));
+#endif
     EXPECT_EQ(nullptr, lib.Symbol("_ZN11CSerManager11GetInstanceEv"));
 
     lib.FreeSerManager();
@@ -107,6 +118,45 @@ TEST_F(PluginFixture, ExchangesWithADeviceThroughTheInterface) {
     EXPECT_EQ("01 03 02 00 FA 38 07", qxsim::ToHex(qxsim::Bytes(buf, buf + (n > 0 ? n : 0))));
     EXPECT_EQ(1, ch->Close());
     EXPECT_EQ(0, ch->IsOpened());
+}
+
+TEST_F(PluginFixture, NetworkAndGpioChannelsThroughTheInterface) {
+    qxsim::TcpSim dev;
+    dev.SetFramer(qxsim::FrameByLength(2));
+    dev.SetTable(qxsim::Table().Add(qxsim::Hex("10 20"), qxsim::Hex("30 40 50")));
+    ASSERT_TRUE(dev.Start());
+    ISerManager* m = lib.GetSerManager();
+    ISerBase* net = m->GetSer(dev.Definition().c_str(), 0x200007);
+    ASSERT_NE(nullptr, net);
+#if QX_SER_REDUCED
+    EXPECT_EQ(0x200000 + dev.Port(), net->GetType());
+#else
+    EXPECT_EQ(0x200007, net->GetType());
+    EXPECT_EQ(net, m->GetSer(nullptr, 0x200007));
+#endif
+    EXPECT_EQ(-1, net->GetHandle());
+    EXPECT_EQ(1, net->IsOpened());  // connects
+    EXPECT_EQ(1, net->Purge());
+    EXPECT_EQ(2, net->Write(qxsim::Hex("10 20").data(), 2));
+    unsigned char buf[8];
+    EXPECT_EQ(3, net->Read(buf, 3, 0));
+    EXPECT_EQ(0x50, buf[2]);
+
+    const std::string image = dir.Path() + "/gpio";
+    ASSERT_TRUE(qxgpio::SimCreate(image.c_str()));
+    qxgpio::SimUse(image.c_str());
+    ISerBase* dio = m->GetSer(nullptr, 0x800003);
+    ASSERT_NE(nullptr, dio);
+    EXPECT_EQ(0x800001, dio->GetType());
+    ASSERT_EQ(1, dio->Open(nullptr));
+    const unsigned char on[2] = {1, 1};
+    EXPECT_EQ(0, dio->Write(on, 2));
+    qxgpio::SimImage state;
+    ASSERT_TRUE(qxgpio::SimLoad(image.c_str(), &state));
+    EXPECT_EQ(1u, state.requests);
+    EXPECT_EQ(1, state.level[1]);
+    EXPECT_EQ(1, dio->Read(buf, 2, 0));
+    qxgpio::SimUse(nullptr);
 }
 
 }  // namespace
