@@ -1,7 +1,10 @@
 // Broadcast and multicast, each test in a network namespace of its own (see NetNsMain.cpp).
 #include <arpa/inet.h>
+#include <errno.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+
+#include <string.h>
 
 #include <string>
 
@@ -45,7 +48,11 @@ TEST(SocketHandleMulticast, MemberReceivesTheGroupsDatagrams) {
     ASSERT_TRUE(member.CreateSocket("0.0.0.0", "0", AF_INET, SOCK_DGRAM, 2));
     SockAddrIn local;
     ASSERT_TRUE(member.GetSockName(local));
-    ASSERT_TRUE(member.AddMembership("239.1.2.3", "127.0.0.1"));
+    if (!member.AddMembership("239.1.2.3", "127.0.0.1")) {
+        // User-mode emulation of another processor does not offer every socket option.
+        if (GetLastError() == ENOPROTOOPT) GTEST_SKIP() << "no IP_MULTICAST_IF here: " << strerror(ENOPROTOOPT);
+        FAIL() << strerror(GetLastError());
+    }
 
     ASSERT_TRUE(sender.CreateSocket("127.0.0.1", "0", AF_INET, SOCK_DGRAM, 4));
     int on = 0;
