@@ -6,15 +6,22 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <mutex>
+#include <vector>
+
 namespace qxsim {
+
+namespace {
+// Last digits of the terminals the running simulators of this process hold.
+std::mutex g_digitsMutex;
+int g_digitUsers[10];
+}  // namespace
 
 PtySim::PtySim() {}
 
 PtySim::~PtySim() { Stop(); }
 
-bool PtySim::Start() {
-    if (Running()) return true;
-    if (!m_waker.Ok()) return false;
+bool PtySim::OpenPair() {
     m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (m_master < 0) return false;
     unsigned int n = 0;
@@ -24,11 +31,33 @@ bool PtySim::Start() {
         return false;
     }
     m_number = (int)n;
+    return true;
+}
+
+bool PtySim::Start() {
+    if (Running()) return true;
+    if (!m_waker.Ok()) return false;
+    {
+        // Terminals whose number ends in a digit already held are kept open while looking
+        // further, so the next one is another, then given back.
+        std::lock_guard<std::mutex> lock(g_digitsMutex);
+        std::vector<int> spare;
+        bool ok = false;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            ok = OpenPair();
+            // With ten or more simulators running, digits are shared.
+            if (!ok || g_digitUsers[m_number % 10] == 0 || attempt == 19) break;
+            spare.push_back(m_master);
+            m_master = -1;
+            ok = false;
+        }
+        for (int fd : spare) close(fd);
+        if (!ok) return false;
+        ++g_digitUsers[m_number % 10];
+    }
     m_slave = open(Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_slave < 0) {
-        close(m_master);
-        m_master = -1;
-        m_number = -1;
+        Stop();
         return false;
     }
     // Raw until the channel sets its own mode: nothing echoed back, nothing translated.
@@ -49,7 +78,11 @@ void PtySim::Stop() {
         m_waker.Reset();
     }
     if (m_slave >= 0) close(m_slave);
-    if (m_master >= 0) close(m_master);
+    if (m_master >= 0) {
+        close(m_master);
+        std::lock_guard<std::mutex> lock(g_digitsMutex);
+        --g_digitUsers[m_number % 10];
+    }
     m_slave = m_master = -1;
 }
 

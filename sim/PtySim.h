@@ -6,6 +6,11 @@
 // The simulator holds the terminal side open itself as well, so the channel may close and
 // reopen the port as often as it likes without the simulator seeing a hang-up; line
 // settings do not matter to a pseudo-terminal.
+//
+// The serial channel numbers a port by the digit in front of the ':' (pts/13 is port 3, as
+// pts/3 is), and the channel manager gives one channel per port. So that the simulators of
+// one process are always ports of their own, each running simulator gets a terminal whose
+// number ends in a digit no other running one has (as long as there are fewer than ten).
 #include <atomic>
 #include <string>
 #include <thread>
@@ -34,6 +39,7 @@ public:
 
 private:
     void Run();
+    bool OpenPair();
 
     int m_master = -1;
     int m_slave = -1;

@@ -49,9 +49,10 @@ TEST(SocketHandleMulticast, MemberReceivesTheGroupsDatagrams) {
     SockAddrIn local;
     ASSERT_TRUE(member.GetSockName(local));
     if (!member.AddMembership("239.1.2.3", "127.0.0.1")) {
+        int error = errno;
         // User-mode emulation of another processor does not offer every socket option.
-        if (GetLastError() == ENOPROTOOPT) GTEST_SKIP() << "no IP_MULTICAST_IF here: " << strerror(ENOPROTOOPT);
-        FAIL() << strerror(GetLastError());
+        if (error == ENOPROTOOPT) GTEST_SKIP() << "no IP_MULTICAST_IF here: " << strerror(error);
+        FAIL() << strerror(error);
     }
 
     ASSERT_TRUE(sender.CreateSocket("127.0.0.1", "0", AF_INET, SOCK_DGRAM, 4));

@@ -2,6 +2,8 @@
 // transport), and the pseudo-terminal transport from the port's side.
 #include <fcntl.h>
 #include <poll.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -207,6 +209,35 @@ TEST(PtySim, UnsolicitedBytesAndSplitAnswers) {
     port.Put(Hex("01"));
     EXPECT_EQ("0A 0B", ToHex(port.Get(100)));  // the second half is not there yet
     EXPECT_EQ("0C 0D", ToHex(port.Get()));
+}
+
+TEST(PtySim, RunningSimulatorsEndInDifferentDigits) {
+    // Hold ten terminals, start one simulator after them, then free the held terminal that
+    // ends in the same digit: the lowest free number is now that one, and the next
+    // simulator must pass it by.
+    int held[10];
+    for (int& fd : held) fd = posix_openpt(O_RDWR | O_NOCTTY);
+    PtySim first;
+    ASSERT_TRUE(first.Start());
+    int digit = first.Number() % 10;
+    for (int& fd : held) {
+        unsigned int n = 0;
+        if (fd >= 0 && ioctl(fd, TIOCGPTN, &n) == 0 && (int)n % 10 == digit) {
+            close(fd);
+            fd = -1;
+        }
+    }
+    PtySim second, third;
+    ASSERT_TRUE(second.Start());
+    ASSERT_TRUE(third.Start());
+    EXPECT_NE(digit, second.Number() % 10);
+    EXPECT_NE(digit, third.Number() % 10);
+    EXPECT_NE(second.Number() % 10, third.Number() % 10);
+    first.Stop();
+    PtySim fourth;  // the digit is free again once its simulator stops
+    ASSERT_TRUE(fourth.Start());
+    for (int fd : held)
+        if (fd >= 0) close(fd);
 }
 
 TEST(PtySim, StopDoesNotWaitForADelayedAnswer) {
