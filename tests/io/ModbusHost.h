@@ -20,8 +20,15 @@ namespace iotest {
 
 class ModbusHost : public ::testing::Test {
 protected:
-    // Loads, starts the device and registers the point (SID sid, type, Variant, Ext1).
-    void Start(int sid, int type, int variant = 0, int ext1 = 0) {
+    // Loads, starts the device and registers the point (SID sid, type, Variant, Ext1). False
+    // when the test cannot go on (a failure, or skipped without a pseudo-terminal):
+    //   if (!Start(31, 0x501)) return;
+    bool Start(int sid, int type, int variant = 0, int ext1 = 0) {
+        StartRig(sid, type, variant, ext1);
+        return !HasFatalFailure() && !IsSkipped() && h && ch && item;
+    }
+
+    void StartRig(int sid, int type, int variant, int ext1) {
         ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
         ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
         qxsim::ServeModbusRtu(pty, slave);
