@@ -37,6 +37,8 @@ const qx::sql::TableDef CSMDioBase::kTbDio = {
 
 CSMDioBase::CSMDioBase(int type) : CSMBase(type), m_iPointCnt(8), m_iInCnt(8)
 {
+    // Zero until the first poll: an update before any answer stores zeros, never stray memory.
+    memset(m_wData, 0, sizeof(m_wData));
     m_pData = m_wData;
 }
 

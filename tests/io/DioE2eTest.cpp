@@ -1,0 +1,130 @@
+// The default DIO module through the loaded plug-ins: the GPIO channel of qxSer on the board
+// layer's simulated device, the host's SQLite databases. The test sets the input lines and
+// reads back tbDio, the per-point state rows and the summary.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "GbkText.h"
+#include "ISMBase.h"
+#include "ISMManager.h"
+#include "ISerBase.h"
+#include "ISerManager.h"
+#include "Plugins.h"
+#include "PointItem.h"
+#include "QxGpio.h"
+#include "TestDb.h"
+#include "gtest/gtest.h"
+
+namespace {
+
+class DioE2e : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qxdio.XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(tmpl));
+        dir = tmpl;
+        gpioPath = dir + "/gpio";
+        ASSERT_TRUE(qxgpio::SimCreate(gpioPath.c_str()));
+        qxgpio::SimUse(gpioPath.c_str());
+
+        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
+        ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
+        mgr = sm.GetSMManager(0);
+        ASSERT_NE(nullptr, mgr);
+        ISerManager* serMgr = ser.GetSerManager();
+        ASSERT_NE(nullptr, serMgr);
+        ch = serMgr->GetSer("QXI1:", 0x800000);
+        ASSERT_NE(nullptr, ch);
+        ASSERT_EQ(1, ch->Open(nullptr));
+
+        mgr->SetDb(&db, 0);
+        h = mgr->GetSM(0x9FF);  // an unlisted code of the category
+        ASSERT_NE(nullptr, h);
+        h->SetDb(&db, 0);
+        h->SetDb(&hist, 1);
+        h->RegDb(&db, 0);
+        item = new qxhost::PointItem(51, 0x9FF);
+        item->Name("DI").Port(1).Addr(0).DetailMode(0).Ser(ch);
+        ASSERT_EQ(1, h->ChkDb(*item));
+        for (int f = 1; f <= 8; f++)
+            db.Run("insert into tbSubSysDetail(SID,Type,Fld,SIDD,State) values(900," + std::to_string(f) +
+                   "," + std::to_string(f) + ",51,-1)");
+    }
+
+    void TearDown() override {
+        if (ch) ch->Close();
+        if (sm.FreeSMManager) sm.FreeSMManager();
+        if (ser.FreeSerManager) ser.FreeSerManager();
+        qxgpio::SimUse(nullptr);
+        delete item;
+        unlink(gpioPath.c_str());
+        rmdir(dir.c_str());
+    }
+
+    void Lines(uint16_t in, uint16_t out, bool failReads = false) {
+        qxgpio::SimImage image;
+        ASSERT_TRUE(qxgpio::SimLoad(gpioPath.c_str(), &image));
+        image.level[18] = in;
+        image.level[17] = out;
+        image.failReads = failReads;
+        ASSERT_TRUE(qxgpio::SimStore(gpioPath.c_str(), image));
+    }
+
+    // A poll as the host makes it; alarm word w when it answered.
+    int Poll(int flags, int w) {
+        h->DoItem(*item, 0);
+        int got = h->DataGet(ch, 0, 0);
+        int bits[1] = {w};
+        EXPECT_EQ(1, h->DataUpd(flags, got ? bits : nullptr, nullptr, -1, &hist));
+        return got;
+    }
+    int Point(int f) {
+        return (int)db.Int("select State from tbSubSysDetail where SIDD=51 and Fld=" + std::to_string(f));
+    }
+
+    std::string dir, gpioPath;
+    qxhost::SmPlugin sm;
+    qxhost::SerPlugin ser;
+    TestDb db, hist;
+    ISMManager* mgr = nullptr;
+    ISerBase* ch = nullptr;
+    ISMBase* h = nullptr;
+    qxhost::PointItem* item = nullptr;
+};
+
+TEST_F(DioE2e, InputsIntoTbDioAndPointStates) {
+    EXPECT_EQ(0x900, h->GetType());
+    EXPECT_EQ(10, db.Int("select count(*) from tbSMDef where Type=2304"));
+
+    Lines(0xFE, 0xFE);  // input 1 pulled low, output 1 closed
+    ASSERT_EQ(1, Poll(1, 0x1));
+    EXPECT_EQ("1|254|1|0|0|1|0", db.Str("select State||'|'||Dio||'|'||D01||'|'||D02||'|'||D08||'|'||"
+                                        "D09||'|'||D10 from tbDio where SID=51"));
+    EXPECT_EQ(1, Point(1));
+    for (int f = 2; f <= 8; f++) EXPECT_EQ(0, Point(f)) << f;
+    EXPECT_EQ(Hex(qxtest::Gbk("DI 1:告警 (其他正常)")), Hex(db.Str("select Brief from tbSMBrief where SID=51")));
+    EXPECT_EQ(1, db.Int("select St from tbSMBrief where SID=51"));
+    char text[32] = ".D1";
+    EXPECT_EQ(4, h->VarEval(text));
+    EXPECT_EQ(Hex(qxtest::Gbk("告警")), Hex(text));
+
+    Lines(0xFF, 0xFF);  // all released
+    ASSERT_EQ(1, Poll(0, 0));
+    EXPECT_EQ("0|255|0", db.Str("select State||'|'||Dio||'|'||D01 from tbDio where SID=51"));
+    EXPECT_EQ(Hex(qxtest::Gbk("(全部正常)")), Hex(db.Str("select Brief from tbSMBrief where SID=51")));
+    EXPECT_EQ(0, Point(1));
+    EXPECT_EQ(2, hist.Int("select count(*) from tbDio where SID=51"));
+}
+
+TEST_F(DioE2e, AFailingDeviceIsAFault) {
+    Lines(0x00, 0x00, true);  // every sample fails
+    EXPECT_EQ(0, Poll(0, 0));
+    EXPECT_EQ(2, db.Int("select State from tbDio where SID=51"));
+    for (int f = 1; f <= 8; f++) EXPECT_EQ(2, Point(f)) << f;
+    EXPECT_EQ(Hex(qxtest::Gbk("(故障)")), Hex(db.Str("select Brief from tbSMBrief where SID=51")));
+    EXPECT_EQ(2, hist.Int("select State from tbDio where SID=51"));
+}
+
+}  // namespace
