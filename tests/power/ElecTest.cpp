@@ -331,6 +331,26 @@ TEST(Elec, UpdateWithoutCurrentItemWritesNothing) {
     EXPECT_EQ(statements, r.db.Statements() + r.hist.Statements());
 }
 
+TEST(Elec, ExtremeValuesAreStoredExactly) {
+    // Every value is a 32-bit integer, written with its own width on every build.
+    ElecRig r;
+    ASSERT_EQ(1, r.PollThreePhase());
+    for (int f = 1; f <= 24; f++) r.h.m_val[f - 1] = f % 2 ? INT32_MIN : INT32_MAX;
+    int bits[1] = {0};
+    ASSERT_EQ(1, r.h.DataUpd(0, bits, nullptr, -1, &r.hist));
+    for (TestDb* d : {&r.db, &r.hist}) {
+        EXPECT_EQ("-2147483648|2147483647|-2147483648|2147483647",
+                  d->Str("select Ygzdn||'|'||Zyggl||'|'||Ady||'|'||Cdl from tbElec where SID=7"));
+        EXPECT_EQ(-2147483648LL, d->Int("select min(Ygzdn) from tbElec where SID=7"));
+    }
+    // The per-day difference of two extreme readings does not wrap.
+    g_now += 86400;
+    r.h.m_val[0] = INT32_MAX;
+    ASSERT_EQ(1, r.h.DataUpd(0, bits, nullptr, -1, &r.hist));
+    EXPECT_EQ(4294967295LL, r.hist.Int("select Val from tbElecM where SID=7 and Day=" +
+                                       std::to_string(CSMElec::DayKey(g_now))));
+}
+
 TEST(Elec, UpdateResultAndSid) {
     ElecRig r;
     ASSERT_EQ(1, r.PollThreePhase());
