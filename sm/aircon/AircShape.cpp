@@ -166,6 +166,7 @@ qx::MbReply CSMAircShape::Request(ISerBase* ser, int frameLen, uint8_t* reply, i
 
 int CSMAircShape::Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs, bool vendor) {
     if (!ser || !ser->IsOpened() || frameLen < 4 || frameLen > (int)sizeof(m_cmd)) return 0;
+    ser->Purge();  // an answer is known by what follows the command only
     if (ser->Write(m_cmd, frameLen) != frameLen) return 0;
     if (sleepMs > 0) qx::SleepMs(sleepMs);
     uint8_t reply[256];

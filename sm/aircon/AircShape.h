@@ -47,7 +47,7 @@
 // or, when given, of the history row (1 success); 1 when neither database is there, 0 when no
 // sid is known.
 //
-// Commands. Command() sends the frame in m_cmd, waits as asked, reads up to replyMax bytes
+// Commands. Command() discards pending input, sends the frame in m_cmd, waits as asked, reads up to replyMax bytes
 // and accepts a reply with the request's address and function and a good CRC (for standard
 // requests also what Modbus says the reply holds); 1 only then.
 #include <stddef.h>

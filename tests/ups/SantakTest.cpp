@@ -247,6 +247,15 @@ TEST(SantakPoll, ClosedChannelOrShortWrite) {
     EXPECT_EQ(1u, r.ch.Written().size());
 }
 
+TEST(SantakPoll, InputLeftFromAnEarlierAnswerIsNotTakenForTheReply) {
+    Rig r;
+    // The head of an answer that came too late: read with the reply, it would shift the
+    // tokens and store wrong values.
+    r.ch.Inject(qxtest::TextBytes("(231.0 9"));
+    ASSERT_EQ(1, r.Poll());
+    ExpectFields(r.h, {{kUpsVin1, 2200}, {kUpsVin2, 2210}, {kUpsPbatt, 100}}, "stale input");
+}
+
 TEST(SantakPoll, AReplyInPiecesIsGathered) {
     Rig r;
     const std::string q2 = r.dev.replies["Q2"];
