@@ -2,6 +2,7 @@
 // loopback port: the point's address text, scalars, table walks with their row aggregates,
 // walks that must end (empty response, identifiers that do not increase, the request bound,
 // silence), what a poll returns, and the detail rows in SQLite.
+#include <inttypes.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -151,6 +152,49 @@ TEST(SnmpPubPoll, NoPointNoPollAndValuesKept) {
     EXPECT_EQ(r.h->DataGet(nullptr, 1, 0), 0);
     EXPECT_EQ(r.Val("kept"), "5");
     EXPECT_TRUE(agent.requests().empty());
+}
+
+// One handler serves every point of its type: a poll reads the agent of the last DoItem.
+TEST(SnmpPubPoll, PollsThePointOfTheLastDoItem) {
+    SnmpScriptAgent a(SnmpScriptAgent::Table({{OidOf("1.3.6.1.4.1.99999.3.0"), SnmpValue::Int(1)}}));
+    SnmpScriptAgent b(SnmpScriptAgent::Table({{OidOf("1.3.6.1.4.1.99999.3.0"), SnmpValue::Int(2)}}));
+    Rig r;
+    ASSERT_NE(r.Make("[oids]\n1.3.6.1.4.1.99999.3.0=x\n"), nullptr);
+    qxhost::PointItem other(22, kType);
+    other.AddrText(("snmp127.0.0.1:" + std::to_string(b.port()) + ":talvik").c_str());
+    r.Agent(a.port());
+    ASSERT_EQ(r.Poll(), 1);
+    EXPECT_EQ(r.Val("x"), "1");
+    r.h->DoItem(other, 0);
+    ASSERT_EQ(r.h->DataGet(nullptr, 1, 0), 1);
+    EXPECT_EQ(r.Val("x"), "2");
+    ASSERT_EQ(r.h->DataGet(nullptr, 1, 0), 1);
+    EXPECT_EQ(a.requests().size(), 1u);
+    EXPECT_EQ(b.requests().size(), 2u);
+}
+
+TEST(SnmpPubPoll, MessagesOfTheHandlersLife) {
+    BoardRoot root;
+    TestDb db;
+    root.WriteDef(kType, "[comm]\ndebug=1\ndelay=7\ntimeout=50\n");
+    testing::internal::CaptureStdout();
+    ISMBase* h = NewSnmpHandler(kType);
+    ASSERT_NE(h, nullptr);
+    h->SetDb(&db, 0);
+    h->RegDb(&db, 1);
+    qxhost::PointItem item(5, kType);
+    item.Name("ups-1");
+    h->ChkDb(item);
+    delete static_cast<CSMSnmpPub*>(h);
+    std::string out = testing::internal::GetCapturedStdout();
+    char addr[32];
+    snprintf(addr, sizeof addr, "%" PRIXPTR, (uintptr_t)h);
+    EXPECT_EQ(out, std::string("CSMSnmpPub new 0x") + addr + "=4096(1000)\n"
+                   "CSMSnmpPub UpdLoad\n"
+                   "CSMSnmpPub::UpdLoad  d=1  7ms  tout=50\n"
+                   "CSMSnmpPub RegDb m=1\n"
+                   "CSMSnmpPub ChkDb sid=5 ups-1\n"
+                   "CSMSnmpPub delete 0x" + addr + "\n");
 }
 
 TEST(SnmpPubPoll, UnloadedHandlerEmptiesTheValuesAndSendsNothing) {
@@ -640,6 +684,21 @@ TEST(SnmpPubStore, HistoryDetailRowsCarryTheirRowsId) {
     EXPECT_EQ(r.hist.Str("select group_concat(d.DID||':'||d.Fld||'='||ifnull(d.Val,d.ValStr)) from "
                          "(select * from tbSnmpDat order by LID) d join tbSnmp m on d.DID=m.DID"),
               "1:a=1,1:b=x,2:a=2,2:b=x,3:a=3,3:b=x");
+}
+
+// Without a main database only the history row and its detail rows are written.
+TEST(SnmpPubStore, HistoryWithoutMainDatabase) {
+    Rig r;
+    ASSERT_NE(r.Make(""), nullptr);
+    r.h->SetDb(nullptr, 0);
+    r.h->DoItem(r.item, 0);
+    r.h->Ini().SetValue("vals", "a", "4");
+    EXPECT_EQ(r.h->DataUpd(0, nullptr, nullptr, -1, &r.hist), 1);
+    EXPECT_EQ(r.db.Int("select count(*) from tbSnmpDat"), 0);
+    EXPECT_EQ(r.db.Int("select State from tbSnmp where SID=21"), -1);
+    EXPECT_EQ(r.hist.Str("select m.State||'/'||d.Fld||'='||d.Val from tbSnmpDat d join tbSnmp m "
+                         "on d.DID=m.DID"),
+              "2/a=4");
 }
 
 TEST(SnmpPubStore, TablesOfTheEngine) {
