@@ -371,4 +371,64 @@ TEST_F(SmHost, TerminationFinishesThePointAndLeavesWholeRows) {
     EXPECT_EQ(2 * sensor, hist.Int("select count(*) from tbModbusDat"));
 }
 
+// The README's main job in small: devsim serves the example site's devices, smhost polls them
+// with the definitions devsim announces; a fault planned in devsim shows in the stored state.
+TEST_F(SmHost, DevsimServesTheExampleSite) {
+    struct Case {
+        std::vector<std::string> faults;
+        int upsState, thState;
+    } cases[] = {
+        {{}, 0, 0},
+        {{"--fault", "modbus-th=silence"}, 0, 2},
+        {{"--fault", "q1ups=garbage"}, 2, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.faults.empty() ? "no fault" : c.faults[1]);
+        unlink(Db().c_str());
+        unlink(Hist().c_str());
+        std::string simOut = dir + "/devsim.txt";
+        pid_t sim = fork();
+        if (sim == 0) {
+            int o = open(simOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(o, 1);
+            dup2(o, 2);
+            std::vector<std::string> args = {DEVSIM_PATH};
+            args.insert(args.end(), c.faults.begin(), c.faults.end());
+            args.push_back("q1ups");
+            args.push_back("modbus-th");
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        std::string text;
+        for (int i = 0; i < 500 && text.find("ready\n") == std::string::npos; i++) {
+            usleep(10000);
+            text = ReadFile(simOut);
+        }
+        ASSERT_NE(std::string::npos, text.find("ready\n")) << text;
+        // "NAME pts=... def=DEF chtype=CODE"
+        auto field = [&](const std::string& name, const std::string& key) {
+            size_t line = text.find(name + " ");
+            size_t at = text.find(" " + key + "=", line);
+            size_t end = text.find_first_of(" \n", at + key.size() + 2);
+            return text.substr(at + key.size() + 2, end - at - key.size() - 2);
+        };
+        setenv("UPS_CHANNEL", field("q1ups", "def").c_str(), 1);
+        setenv("UPS_CHTYPE", field("q1ups", "chtype").c_str(), 1);
+        setenv("TH_CHANNEL", field("modbus-th", "def").c_str(), 1);
+        setenv("TH_CHTYPE", field("modbus-th", "chtype").c_str(), 1);
+        Run r = Host({"--site", kExampleSite, "--cycles", "1"});
+        kill(sim, SIGTERM);
+        int status = 0;
+        waitpid(sim, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "devsim status " << status;
+        ASSERT_EQ(0, r.rc) << text << r.out << r.err;
+        Rows db(Db());
+        EXPECT_EQ(c.upsState, db.Int("select State from tbSubSysDetail where SID=1")) << r.out;
+        EXPECT_EQ(c.thState, db.Int("select State from tbSubSysDetail where SID=2")) << r.out;
+    }
+}
+
 }  // namespace

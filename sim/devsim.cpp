@@ -1,0 +1,271 @@
+// devsim: serves simulated devices by name until it is stopped, and says where each listens.
+//
+//   devsim [--fault NAME=KIND]... NAME[:tcp]...
+//   devsim --list
+//
+// Each device is served on a pseudo-terminal (or, with ":tcp", on a loopback TCP port where
+// the device has a network form) and announced on one line of standard output:
+//
+//   q1ups pts=/dev/pts/5 def=pts/5:2400,N,8,1 chtype=0x100005
+//   modbus-th tcp=127.0.0.1:40231 def=127.0.0.1:40231 chtype=0x209D27
+//
+// `def` and `chtype` are what a site file names as the point's channel and channel type code.
+// Serial channels are told apart by the port digit in front of the ':', so the devices get
+// pseudo-terminals with distinct last digits. After the last device a line "ready" follows.
+//
+// Faults, per device for every answer: silence, short, garbage, split, badcheck, exception.
+// SIGINT or SIGTERM ends the program.
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ModbusSlave.h"
+#include "PtySim.h"
+#include "Q1Ups.h"
+#include "SimDevice.h"
+#ifdef QX_SIM_NET
+#include "NetSim.h"
+#endif
+
+namespace {
+
+// One running device: its transport, the model behind it and a tick for models that change.
+// The transport is declared last, so that it stops before the model it serves goes.
+struct Running {
+    std::string name;
+    std::shared_ptr<void> model;
+    std::function<void(double)> tick;  // seconds since the start
+    int code = 0;                      // channel type code of a serial device
+    std::unique_ptr<qxsim::Device> transport;
+};
+
+// ---------------------------------------------------------------- the devices
+
+// A Q1-family UPS at rest: mains present, battery full, no alarm bit set.
+void SetupQ1Ups(qxsim::Device& dev, Running& r) {
+    auto ups = std::make_shared<qxsim::Q1Ups>(qxsim::Q1Ups::kDefault);
+    ups->SetReply("Q1", "(230.0 000.0 229.5 012 50.0 2.25 30.0 00001000\r");
+    ups->SetReply("Q6", "(230.0 000.0 229.5 012 50.0 2.25 30.0 00001000\r");
+    dev.SetFramer(qxsim::FrameByTerminator('\r'));
+    dev.SetResponder(ups->AsResponder());
+    r.model = ups;
+    // The mains voltage and the load wander a little.
+    r.tick = [ups](double t) {
+        char reply[96];
+        snprintf(reply, sizeof reply, "(%05.1f 000.0 %05.1f %03d 50.0 2.25 %04.1f 00001000\r",
+                 230.0 + 3.0 * std::sin(t / 20.0), 229.5 + 0.5 * std::sin(t / 7.0),
+                 12 + (int)(4.0 * std::sin(t / 30.0)), 30.0 + std::sin(t / 60.0));
+        ups->SetReply("Q1", reply);
+        ups->SetReply("Q6", reply);
+    };
+}
+
+// A temperature/humidity sensor, Modbus unit 1: input registers 30001 (temperature) and
+// 30002 (relative humidity) in tenths.
+std::shared_ptr<qxsim::ModbusSlave> ThSensor(Running& r) {
+    auto th = std::make_shared<qxsim::ModbusSlave>(1);
+    th->SetInput(0, 253);
+    th->SetInput(1, 451);
+    r.model = th;
+    r.tick = [th](double t) {
+        th->SetInput(0, (uint16_t)(253 + (int)(15.0 * std::sin(t / 40.0))));
+        th->SetInput(1, (uint16_t)(451 + (int)(30.0 * std::sin(t / 55.0))));
+    };
+    return th;
+}
+void SetupModbusThRtu(qxsim::Device& dev, Running& r) { qxsim::ServeModbusRtu(dev, *ThSensor(r)); }
+#ifdef QX_SIM_NET
+void SetupModbusThTcp(qxsim::Device& dev, Running& r) { qxsim::ServeModbusTcp(dev, *ThSensor(r)); }
+#endif
+
+struct Kind {
+    const char* name;
+    const char* about;
+    const char* line;  // serial line settings announced in the definition
+    void (*serial)(qxsim::Device&, Running&);
+    void (*tcp)(qxsim::Device&, Running&);
+};
+
+const Kind kKinds[] = {
+    {"q1ups", "Q1-family UPS (Q1/Q6/QGS status, Q2, F, I; test and beeper commands)", "2400,N,8,1",
+     SetupQ1Ups, nullptr},
+    {"modbus-th", "Modbus temperature/humidity sensor, unit 1, input registers 30001-30002 in tenths",
+     "9600,N,8,1", SetupModbusThRtu,
+#ifdef QX_SIM_NET
+     SetupModbusThTcp
+#else
+     nullptr
+#endif
+    },
+};
+
+const Kind* FindKind(const std::string& name) {
+    for (const Kind& k : kKinds)
+        if (name == k.name) return &k;
+    return nullptr;
+}
+
+struct FaultName {
+    const char* name;
+    qxsim::Fault fault;
+} const kFaults[] = {
+    {"silence", qxsim::Fault::Silence}, {"short", qxsim::Fault::Short},
+    {"garbage", qxsim::Fault::Garbage}, {"split", qxsim::Fault::Split},
+    {"badcheck", qxsim::Fault::BadCheck}, {"exception", qxsim::Fault::Exception},
+};
+
+int Usage(FILE* f) {
+    fprintf(f, "usage: devsim [--fault NAME=KIND]... NAME[:tcp]...\n       devsim --list\n"
+               "faults: silence short garbage split badcheck exception\n");
+    return f == stderr ? 1 : 0;
+}
+
+double Now() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    struct Want {
+        std::string name;
+        const Kind* kind;
+        bool tcp;
+        std::vector<qxsim::Fault> faults;
+    };
+    std::vector<Want> wants;
+    std::vector<std::pair<std::string, qxsim::Fault>> faults;
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") return Usage(stdout);
+        if (a == "--list") {
+            for (const Kind& k : kKinds)
+                printf("%-10s %s%s\n", k.name, k.about, k.tcp ? " (also :tcp)" : "");
+            return 0;
+        }
+        if (a == "--fault") {
+            std::string v = i + 1 < argc ? argv[++i] : "";
+            size_t eq = v.find('=');
+            const FaultName* f = nullptr;
+            for (const FaultName& n : kFaults)
+                if (eq != std::string::npos && v.substr(eq + 1) == n.name) f = &n;
+            if (!f) {
+                fprintf(stderr, "devsim: --fault takes NAME=KIND, not '%s'\n", v.c_str());
+                return Usage(stderr);
+            }
+            faults.emplace_back(v.substr(0, eq), f->fault);
+            continue;
+        }
+        std::string name = a;
+        bool tcp = false;
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ":tcp") == 0) {
+            tcp = true;
+            name.resize(name.size() - 4);
+        }
+        const Kind* k = FindKind(name);
+        if (!k) {
+            fprintf(stderr, "devsim: no device named '%s' (devsim --list names them)\n", name.c_str());
+            return 1;
+        }
+        if (tcp && !k->tcp) {
+            fprintf(stderr, "devsim: %s has no network form\n", name.c_str());
+            return 1;
+        }
+        wants.push_back(Want{name, k, tcp, {}});
+    }
+    if (wants.empty()) return Usage(stderr);
+    for (auto& f : faults) {
+        bool found = false;
+        for (Want& w : wants)
+            if (w.name == f.first) {
+                w.faults.push_back(f.second);
+                found = true;
+            }
+        if (!found) {
+            fprintf(stderr, "devsim: --fault names %s, which is not served\n", f.first.c_str());
+            return 1;
+        }
+    }
+
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stop, nullptr);  // the serving threads inherit the mask
+
+    std::vector<std::unique_ptr<Running>> running;
+    std::vector<std::unique_ptr<qxsim::PtySim>> spare;  // held until every device has its port
+    for (Want& w : wants) {
+        std::unique_ptr<Running> r(new Running);
+        r->name = w.name;
+        std::string where, def;
+        char code[16] = "";
+        if (w.tcp) {
+#ifdef QX_SIM_NET
+            std::unique_ptr<qxsim::TcpSim> t(new qxsim::TcpSim);
+            w.kind->tcp(*t, *r);
+            if (!t->Start()) {
+                fprintf(stderr, "devsim: %s: no loopback port to listen on\n", w.name.c_str());
+                return 2;
+            }
+            def = t->Definition();
+            where = "tcp=" + def;
+            snprintf(code, sizeof code, "0x%X", 0x200000 + (t->Port() & 0xFFFF));
+            r->transport = std::move(t);
+#endif
+        } else {
+            std::unique_ptr<qxsim::PtySim> p;
+            for (int tries = 0; tries < 20 && !p; tries++) {
+                // Started unbound: a spare is never served (nobody opens it anyway).
+                std::unique_ptr<qxsim::PtySim> c(new qxsim::PtySim);
+                if (!c->Start()) {
+                    fprintf(stderr, "devsim: %s: no pseudo-terminal\n", w.name.c_str());
+                    return 2;
+                }
+                int mine = 0x100000 + c->Number() % 10;
+                bool clash = false;
+                for (auto& o : running) clash = clash || (o->code && o->code == mine);
+                if (clash) spare.push_back(std::move(c));
+                else p = std::move(c), r->code = mine;
+            }
+            if (!p) {
+                fprintf(stderr, "devsim: %s: no pseudo-terminal with a free port digit\n", w.name.c_str());
+                return 2;
+            }
+            w.kind->serial(*p, *r);
+            def = p->Definition(w.kind->line);
+            where = "pts=" + p->Path();
+            snprintf(code, sizeof code, "0x%X", r->code);
+            r->transport = std::move(p);
+        }
+        for (qxsim::Fault f : w.faults) r->transport->InjectFault(f, -1);
+        printf("%s %s def=%s chtype=%s%s\n", w.name.c_str(), where.c_str(), def.c_str(), code,
+               w.faults.empty() ? "" : " (faulty)");
+        running.push_back(std::move(r));
+    }
+    for (auto& s : spare) s->Stop();
+    spare.clear();
+    printf("ready\n");
+
+    double start = Now();
+    for (;;) {
+        struct timespec second = {1, 0};
+        int sig = sigtimedwait(&stop, nullptr, &second);
+        if (sig == SIGINT || sig == SIGTERM) break;
+        for (auto& r : running)
+            if (r->tick) r->tick(Now() - start);
+    }
+    running.clear();  // stops every transport before its model goes
+    return 0;
+}
