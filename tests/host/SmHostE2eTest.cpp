@@ -44,6 +44,20 @@ int CountOf(const std::string& text, const std::string& what) {
     return n;
 }
 
+// A built program's command line: under a cross build the emulator goes first.
+std::vector<std::string> Program(const std::string& path) {
+    std::vector<std::string> argv;
+    std::string emu = QX_EMULATOR;
+    for (size_t at = 0; !emu.empty() && at <= emu.size();) {
+        size_t bar = emu.find('|', at);
+        if (bar == std::string::npos) bar = emu.size();
+        argv.push_back(emu.substr(at, bar - at));
+        at = bar + 1;
+    }
+    argv.push_back(path);
+    return argv;
+}
+
 // The channel type code the serial channel gives a pts definition: the digit before ':'.
 int PtyCode(const qxsim::PtySim& p) { return 0x100000 + p.Number() % 10; }
 
@@ -135,8 +149,10 @@ protected:
     };
     // Runs smhost with the test's databases and board root; `during` runs while it does.
     Run Host(std::vector<std::string> args, int timeoutS = 60, const std::string& stopAfter = "") {
-        std::vector<std::string> all = {SMHOST_PATH, "--lib", QXSM_PATH, "--ser", QXSER_PATH, "--db", Db(),
+        std::vector<std::string> all = Program(SMHOST_PATH);
+        std::vector<std::string> opts = {"--lib", QXSM_PATH, "--ser", QXSER_PATH, "--db", Db(),
                                         "--history", Hist(), "--root", dir + "/root", "--interval", "0"};
+        all.insert(all.end(), opts.begin(), opts.end());
         all.insert(all.end(), args.begin(), args.end());
         std::string outPath = dir + "/out.txt", errPath = dir + "/err.txt";
         pid_t pid = fork();
@@ -262,13 +278,16 @@ TEST_F(SmHost, ValuesOutOfLimitsGiveAlarmState) {
 
 TEST_F(SmHost, PointWhoseChannelDoesNotOpenIsReportedAndStoredAsNoAnswer) {
     StartDevices();
-    std::string site = ReadFile(kExampleSite) +
-                       "\n[Gone]\nsid=3\ntype=0x300\nchannel=ttyQXGONE7:2400,N,8,1\nchtype=0x100007\n";
+    // A port digit that neither simulator's channel has, so the point gets a channel of its own.
+    int digit = 0;
+    while (0x100000 + digit == PtyCode(*upsPty) || 0x100000 + digit == PtyCode(*thPty)) digit++;
+    const std::string def = "ttyQXGONE" + std::to_string(digit) + ":2400,N,8,1";
+    std::string site = ReadFile(kExampleSite) + "\n[Gone]\nsid=3\ntype=0x300\nchannel=" + def +
+                       "\nchtype=" + std::to_string(0x100000 + digit) + "\n";
     Run r = Host({"--site", Site(site), "--cycles", "2"});
     ASSERT_EQ(0, r.rc) << r.out << r.err;
-    EXPECT_NE(std::string::npos, r.err.find("[Gone] sid 3: channel ttyQXGONE7:2400,N,8,1 does not open")) << r.err;
-    EXPECT_EQ(2, CountOf(r.out, "[Gone] sid 3: state 2 no answer (channel ttyQXGONE7:2400,N,8,1 not open)"))
-        << r.out;
+    EXPECT_NE(std::string::npos, r.err.find("[Gone] sid 3: channel " + def + " does not open")) << r.err;
+    EXPECT_EQ(2, CountOf(r.out, "[Gone] sid 3: state 2 no answer (channel " + def + " not open)")) << r.out;
     EXPECT_EQ(2, CountOf(r.out, "[UPS-1] sid 1: state 0 normal")) << r.out;
     EXPECT_EQ(2, CountOf(r.out, "[TH-1] sid 2: state 0 normal")) << r.out;
     Rows db(Db());
@@ -392,7 +411,7 @@ TEST_F(SmHost, DevsimServesTheExampleSite) {
             int o = open(simOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(o, 1);
             dup2(o, 2);
-            std::vector<std::string> args = {DEVSIM_PATH};
+            std::vector<std::string> args = Program(DEVSIM_PATH);
             args.insert(args.end(), c.faults.begin(), c.faults.end());
             args.push_back("q1ups");
             args.push_back("modbus-th");
