@@ -134,7 +134,8 @@ int CSMAlmGsm::GsmSmsc(ISerBase* ser)
     }
     // +CSCA: "+8613800100500",145<CR><LF><CR><LF>OK: the number between the quotes, before the
     // line ends in front of OK.
-    int csca = r.Find("+CSCA");
+    // The answer's "+CSCA:", not an echo of the command.
+    int csca = r.Find("+CSCA:");
     if (csca < 0)
         return 0;
     int from = csca + 7;

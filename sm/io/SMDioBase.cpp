@@ -179,6 +179,10 @@ int CSMDioBase::StoreDio(const DioStore& how, int flags, int* alarmBits, int* sn
     int snap = qx::sql::PollSnap(flags, snapId);
     if (sid < 0 && m_pItem)
         sid = m_pItem->SID;
+    if (how.pointCnt >= 0)
+        m_iPointCnt = how.pointCnt;
+    if (how.inCnt >= 0)
+        m_iInCnt = how.inCnt;
 
     UpdSt(flags, alarmBits, sid);
 

@@ -46,6 +46,8 @@ public:
         bool dio;            // the Dio column (word 0)
         int points;          // D01..Dn (0 to 32)
         bool clearNoAnswer;  // without alarm bits the whole value block is zeroed first
+        int pointCnt = -1;   // m_iPointCnt for UpdSt (-1: as the module set it)
+        int inCnt = -1;      // m_iInCnt likewise
     };
     // The DataUpd of the DIO modules: state (2 without alarm bits, else 0; flag bit 0 makes it
     // 1), SnapID from flag bit 4, a negative sid the current item's; UpdSt; the current tbDio

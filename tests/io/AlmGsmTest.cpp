@@ -354,6 +354,8 @@ TEST_F(Gsm, MessageCentreQuery) {
     } cases[] = {
         {"\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n", "8613800100500"},
         {"\r\n+CSCA: \"13800100500\",129\r\n\r\nOK\r\n", "8613800100500"},
+        // Echo still on: the command's own quotes and '+' come first.
+        {"AT+CSCS=\"GSM\";+CSCA?\r\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n", "8613800100500"},
         {"\r\n+CSCA: \"+447785016005\",145\r\n\r\nOK\r\n", "86447785016005"},
         {"\r\n+CSCA: \"\",129\r\n\r\nOK\r\n", ""},
         {"\r\n+CSCA: +8613800100500,145\r\n\r\nOK\r\n", ""},  // unquoted

@@ -433,6 +433,29 @@ TEST_F(Dio, BaseFormClearsOnNoAnswerAndStoresAllPoints) {
     EXPECT_EQ(0, m.DataVal(5));
 }
 
+TEST_F(Dio, AnUpdateBeforeAnyPollStoresZeros) {
+    h.ChkDb(item);
+    db.Run("update tbDio set Dio=9,D01=9 where SID=7");
+    EXPECT_EQ(1, h.DataUpd(0, nullptr, nullptr, -1, nullptr));
+    EXPECT_EQ("2|0|0|0", db.Str("select State||'|'||Dio||'|'||D01||'|'||D12 from tbDio where SID=7"));
+}
+
+TEST_F(Dio, StoreTakesTheModulesPointCounts) {
+    TestModule m;
+    m.SetDb(&db, 0);
+    m.ChkDb(item);
+    m.DoItem(item, 0);
+    PointRows(16);
+    int bits = 1 << 13;  // point 14
+    CSMDioBase::DioStore how = {false, 16, true, 16, 10};
+    EXPECT_EQ(1, m.StoreDio(how, 1, &bits, nullptr, -1, nullptr));
+    EXPECT_EQ(16, m.m_iPointCnt);
+    EXPECT_EQ(10, m.m_iInCnt);
+    EXPECT_EQ(1, PointState(14));
+    EXPECT_EQ(0, PointState(9));
+    EXPECT_EQ(Hex(Gbk("DI 14:关闭 (其他正常)")), Hex(Summary()));
+}
+
 TEST_F(Dio, WithoutMainDatabaseOnlyTheHistoryRow) {
     TestDb hist;
     hist.Run("create table tbDio(" + std::string(CSMDioBase::kTbDio.columns) + ")");
