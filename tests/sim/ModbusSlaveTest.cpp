@@ -148,6 +148,11 @@ TEST(ModbusSlave, ServedOnADeviceCutsRequestsAndAppliesDeviceFaults) {
     ASSERT_EQ(answers.size(), 2u);
     EXPECT_EQ(s.Holding(0), 5);
 
+    s.FaultOnce(ModbusFault::Late, 300);  // the device waits before it answers
+    std::vector<Chunk> late = rtu.Answer(Crc(Hex("01 03 00 00 00 01")));
+    ASSERT_EQ(late.size(), 1u);
+    EXPECT_EQ(late[0].delayMs, 300);
+
     rtu.InjectFault(Fault::Exception, 1);
     std::vector<Chunk> a = rtu.Answer(Crc(Hex("01 03 00 00 00 01")));
     ASSERT_FALSE(a.empty());
