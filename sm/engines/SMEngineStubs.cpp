@@ -7,8 +7,3 @@ ISMBase* NewYdt1363Handler(int)
 {
     return nullptr;
 }
-
-ISMBase* NewNormalHandler(int)
-{
-    return nullptr;
-}
