@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ModbusSlave.h"
+#include "NetSim.h"
 #include "PtySim.h"
 #include "Q1Ups.h"
 #include "TestDb.h"
@@ -388,6 +389,45 @@ TEST_F(SmHost, TerminationFinishesThePointAndLeavesWholeRows) {
     EXPECT_EQ(ups, hist.Int("select count(*) from tbUps where SID=1"));
     EXPECT_EQ(sensor, hist.Int("select count(*) from tbModbus where SID=2"));
     EXPECT_EQ(2 * sensor, hist.Int("select count(*) from tbModbusDat"));
+}
+
+// A Modbus TCP point beside the serial ones: the network channel is opened without a
+// definition, so it keeps the code the site gives it, and the engine frames for TCP.
+TEST_F(SmHost, ModbusTcpPointOnTheNetworkChannel) {
+    StartDevices();
+    qxsim::ModbusSlave tcpTh(1);
+    tcpTh.SetInput(0, 199);
+    tcpTh.SetInput(1, 555);
+    qxsim::TcpSim sim;
+    qxsim::ServeModbusTcp(sim, tcpTh);
+    ASSERT_TRUE(sim.Start());
+    const int code = 0x200000 | 0x4D2;  // the site's identity port 1234
+    char codeText[16];
+    snprintf(codeText, sizeof codeText, "0x%X", code);
+    struct Case {
+        const char* name;
+        bool silent;
+        int state;
+    } cases[] = {{"answers", false, 0}, {"silent", true, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        unlink(Db().c_str());
+        unlink(Hist().c_str());
+        if (c.silent) sim.InjectFault(qxsim::Fault::Silence, -1);
+        std::string site = ReadFile(kExampleSite) + "\n[TCP-TH]\nsid=4\ntype=0x1200\nchannel=" + sim.Definition() +
+                           "\nchtype=" + codeText + "\nshow=.Temp\n";
+        Run r = Host({"--site", Site(site), "--cycles", "2"});
+        ASSERT_EQ(0, r.rc) << r.out << r.err;
+        EXPECT_NE(std::string::npos, r.out.find("channel " + sim.Definition() + " (" + codeText + ")")) << r.out;
+        EXPECT_EQ(2, CountOf(r.out, "[TH-1] sid 2: state 0 normal")) << r.out;
+        Rows db(Db()), hist(Hist());
+        EXPECT_EQ(c.state, db.Int("select State from tbSubSysDetail where SID=4")) << r.out;
+        EXPECT_EQ(2, hist.Int("select count(*) from tbModbus where SID=4"));
+        if (!c.silent) {
+            EXPECT_EQ(2, CountOf(r.out, "[TCP-TH] sid 4: state 0 normal | T=19.9C RH=55.5% | Temp=199")) << r.out;
+            EXPECT_EQ(1234, db.Int("select Port from tbModbus where SID=4"));
+        }
+    }
 }
 
 // The README's main job in small: devsim serves the example site's devices, smhost polls them
