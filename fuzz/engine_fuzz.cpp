@@ -1,0 +1,81 @@
+// The generic Modbus engine from an arbitrary definition file, polled through a scripted
+// channel answered by the fuzz input: loading, registration, poll, values, display texts,
+// stored rows and a control command.
+// Input: the definition file up to the first NUL, the point (FuzzRig.h Point), the poll flags
+// (bit 0: RTU on a network channel), the command number, then the channel's script.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "FuzzRig.h"
+#include "engines/SMModbus.h"
+
+namespace {
+
+std::string TempPath()
+{
+    const char* dir = getenv("TMPDIR");
+    char path[512];
+    snprintf(path, sizeof path, "%s/qxengine_fuzz_%d.def", dir && *dir ? dir : "/tmp", (int)getpid());
+    return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size > 16384)
+        return 0;
+    qxfuzz::SkipWaits();
+    qxfuzz::Input in(data, size);
+    const std::string def = in.Text();
+    static const std::string path = TempPath();
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return 0;
+    fwrite(def.data(), 1, def.size(), f);
+    fclose(f);
+
+    const int type = 0x1200;
+    CSMModbus h(type);
+    tagSMItem item = qxfuzz::Point(in, type);
+    const int flags = in.Byte() & 1 ? CSMModbus::kRtuOnNet : 0;
+    const int cmd = in.Byte();
+    qxfuzz::ScriptChannel ch;
+    qxfuzz::Script(in, ch);
+
+    h.LoadDef(path.c_str());
+    qxfuzz::Db& db = qxfuzz::Db::Main();
+    qxfuzz::Db& hist = qxfuzz::Db::Hist();
+    h.SetDb(&db, 0);
+    h.SetDb(&hist, 1);
+    // The definition rows are the file's own SQL literals: a statement of them may fail.
+    h.RegDb(&db, 1);
+    h.ChkDb(&item);
+    h.DoItem(&item, 0);
+    db.Mark();
+    hist.Mark();
+
+    int got = h.DataGet(&ch, item.Addr, flags);
+    qxfuzz::Trace("DataGet", got);
+    for (int fld = -1; fld <= h.DataSize() + 1 && fld <= 64; fld++)
+        h.DataVal(fld);
+    SimpleIni& ini = h.Ini();
+    for (auto it = ini.beginKey(SEC_FLDSVAL); it != ini.endKey(SEC_FLDSVAL); ++it) {
+        char text[256];
+        snprintf(text, sizeof text, ".%s", it->first.c_str());
+        h.VarEval(text);
+    }
+    // The poll's values and the summary go into statements as escaped literals or numbers.
+    int bits[2] = {got ? item.Ext2 : 0, 0};
+    h.DataUpd(0, got ? bits : nullptr, nullptr, -1, &hist);
+    db.ExpectNoFailure("DataUpd");
+    hist.ExpectNoFailure("DataUpd history");
+    qxfuzz::Trace("DoFunc", h.DoFunc(&ch, item.Addr, cmd, nullptr, flags));
+    unlink(path.c_str());
+    return 0;
+}

@@ -1,0 +1,275 @@
+#!/usr/bin/env python3
+"""Writes the seed inputs of the handler fuzz targets into fuzz/corpus/<target>/: good
+exchanges taken from the protocol examples of the drivers and their tests, and a few
+malformed ones. The input layout is described in FuzzRig.h and at the top of each target.
+
+    fuzz/make-seeds.py          (rewrites the seeds it knows; other files stay)
+"""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def crc16(data):
+    crc = 0xFFFF
+    for b in data:
+        crc ^= b
+        for _ in range(8):
+            crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
+    return crc
+
+
+def rtu(*parts):
+    """A Modbus RTU frame with its CRC, low byte first."""
+    body = b"".join(bytes(p) if not isinstance(p, bytes) else p for p in parts)
+    return body + struct.pack("<H", crc16(body))
+
+
+def mbap(trans, unit, pdu):
+    return struct.pack(">HHHB", trans, 0, len(pdu) + 1, unit) + pdu
+
+
+def ydt(ver, adr, cid1, rtn, info):
+    """A YD/T 1363 reply frame: SOI, header, LENGTH with its check, INFO, CHKSUM, EOI."""
+    lenid = len(info)
+    lsum = (-(lenid & 0xF) - ((lenid >> 4) & 0xF) - ((lenid >> 8) & 0xF)) & 0xF
+    length = (lsum << 12) | lenid
+    body = "%02X%02X%02X%02X%04X%s" % (ver, adr, cid1, rtn, length, info)
+    chk = (-sum(body.encode())) & 0xFFFF
+    return ("~%s%04X\r" % (body, chk)).encode()
+
+
+def point(addr=1, variant=0, ext1=0, ext2=0, name=b""):
+    return bytes([addr, variant, (ext1 + 8) & 0xFF, (ext2 + 8) & 0xFF, len(name)]) + name
+
+
+def script(*steps, mode=0):
+    """Steps: bytes (an answer), None (no answer), ('short', n), ('split', at, bytes)."""
+    out = bytes([mode])
+    for s in steps:
+        if s is None:
+            out += b"\x01\x00"
+        elif isinstance(s, tuple) and s[0] == "short":
+            out += bytes([2, s[1]]) + b"\x00" * s[1]
+        elif isinstance(s, tuple) and s[0] == "split":
+            out += bytes([3 | (s[1] << 2), len(s[2])]) + s[2]
+        else:
+            assert len(s) < 256
+            out += bytes([0, len(s)]) + s
+    return out
+
+
+def write(target, name, data):
+    d = os.path.join(HERE, "corpus", target)
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, name), "wb") as f:
+        f.write(data)
+
+
+IDENT = b"#" + b"SANTAK".ljust(15) + b" " + b"C1K".ljust(10) + b" " + b"V1.02".ljust(10) + b"\r"
+Q1 = b"(230.0 000.0 229.5 012 50.0 2.25 30.0 00001001\r"
+
+
+def ups():
+    # Driver 0: the default handler, every variant's status form, then Q2, F and I.
+    write("ups", "default_q1", bytes([0]) + point() + b"\x32" +
+          script(Q1, b"(000.0 231.0 232.0\r", b"#220.0 004 024.0 50.0\r", IDENT))
+    write("ups", "default_qgs", bytes([0]) + point(variant=2, ext2=12) + b"\x00" +
+          script(b"(230.0 50.0 229.5 50.0 000.0 012 000.0 000.0 2.25 000.0 30.0 AB00001001\r",
+                 b"(x 231.0 232.0\r", None, b"#short\r"))
+    write("ups", "default_split", bytes([0]) + point(variant=3, name=b"UPS 'A'") + b"\x10" +
+          script(("split", 20, Q1), b"(1 2\r", b"#220.0 004 024.0 50.0\r", IDENT[:30], mode=1))
+    write("ups", "default_bad", bytes([0]) + point() + b"\x00" +
+          script(b"(230.0 1e999 229.5 012 50.0 2.25 30.0 0000\r", b"(\r", b"\r"))
+    # Driver 1: East, Q1 then G1, G3, F and I.
+    write("ups", "east", bytes([1]) + point() + b"\x00" +
+          script(b"(230.0 000.0 229.5 012 50.0 27.5 30.0 00000000\r",
+                 b"!000 100 0120 050 000 000 000 50.0\r",
+                 b"!000 231.0 232.0 001 002 003 000 000 000 000 000 045\r",
+                 b"#220.0 004 024.0 50.0\r", IDENT))
+    # Driver 2: GXGD on a serial and a network channel.
+    write("ups", "gxgd", bytes([2]) + point(ext1=100) + b"\x00" +
+          script(b"(230.0 000.0 230.0 012 50.0 2.25 30.0 00000001\r"))
+    write("ups", "gxgd_net", bytes([2]) + point(variant=1, ext1=247) + b"\x20" +
+          script(b"(" + b"9" * 60 + b" 1 2 3 4 5 6 00000001\r", mode=4))
+    # Driver 3: SANTAK, each variant.
+    v0 = (b"(220.0 221.0 219.0 000.0 220.0 000.0 000.0 012 040 000 50.0 27.4 30.0 00001000 "
+          b"01.2 100 \r")
+    write("ups", "santak_v0", bytes([3]) + point() + b"\x00" + script(v0))
+    v1 = (b"(220.0 221.0 219.0 50.0 220.0 000.0 000.0 50 012 040 000 27.4 30.0 012 100 \r")
+    write("ups", "santak_v1", bytes([3]) + point(variant=1) + b"\x00" +
+          script(v1, b"(00001000\r"))
+    v2 = (b"(220.0 221.0 219.0 50.0 220.0 000.0 000.0 50 012 040 000 1 2 3 27.4 30.0 "
+          b"00001000\r")
+    write("ups", "santak_v2", bytes([3]) + point(variant=2) + b"\x00" + script(v2))
+    v3 = (b"(220.0 221.0 219.0 000.0 220.0 000.0 000.0 012 040 000 50.0 27.4 1 2 00001000 "
+          b"01.2 100 \r")
+    write("ups", "santak_v3", bytes([3]) + point(variant=3) + b"\x00" + script(v3))
+    write("ups", "santak_short", bytes([3]) + point(variant=1) + b"\x00" +
+          script(v1, b"(0\r", ("short", 1)))
+
+
+def aircon():
+    rec = bytearray(52)
+    rec[0:2] = b"\x2A\x09"
+    rec[2:4] = b"\x34\x0A"
+    rec[4:7] = b"\x1A\x1E\x10"
+    rec[8] = 0x32
+    rec[11] = 0x50
+    rec[12:14] = b"\x0A\x00"
+    rec[14] = 1
+    rec[48:52] = b"\x01\x00\x01\x00"
+    full = rtu([1, 4, 52], bytes(rec))
+    fn9 = rtu([1, 9, 1, 5])
+    cmd = rtu([1, 11, 0, 42, 0, 3, 0, 0, 1])
+    write("aircon", "record", point() + b"\x00\xc8\x00\x00\x00\x01" +
+          script(full, fn9, full, fn9, cmd))
+    write("aircon", "stale", point() + b"\x00\x00\x00\x00\x00\x01" +
+          script(b"\x01\x08\x00", full, fn9, mode=8))
+    write("aircon", "full_record", point(ext2=3) + b"\x00\x50\x00\x00\x00\x01" +
+          script(rtu([1, 4, 120], bytes(rec) + bytes(68)), fn9, rtu([1, 8, 0, 80, 0, 1, 1])))
+    write("aircon", "split", point() + b"\x00\x00\x00\x00\x00\x02" +
+          script(("split", 30, full), fn9, mode=0))
+    write("aircon", "exception", point() + b"\x00\x00\x00\x00\x00\x00" +
+          script(rtu([1, 0x84, 4]), b"\x01\x04\x02\x00"))
+
+
+def meters():
+    pt = bytearray(40)
+    pt[4:6] = b"\x00\x0A"  # PT 10
+    pt[6:8] = b"\x00\x05"  # CT 5
+    energy = rtu([1, 3, 4], b"\x00\x01\x86\xA0")
+    three = bytes(range(30))
+    write("meters", "elec_three", bytes([0]) + point() + b"\x00\x00\x00\x00\x01" +
+          script(rtu([1, 3, 40], bytes(pt)), energy, rtu([1, 3, 30], three),
+                 rtu([1, 6, 0, 11, 0, 1])))
+    write("meters", "elec_single", bytes([0]) + point(ext1=1) + b"\x00\x00\x00\x00\x01" +
+          script(rtu([1, 3, 40], bytes(pt)), energy, rtu([1, 4, 14], bytes(range(14)))))
+    write("meters", "elec_model1", bytes([0]) + point(variant=1) + b"\x00\x00\x00\x00\x07" +
+          script(rtu([1, 3, 2], b"\x12\x34"), rtu([1, 16, 0, 1, 0, 1])))
+    write("meters", "envir", bytes([1]) + point() + b"\x00\x00\x00\x00\x00" +
+          script(bytes.fromhex("010304 01C2 00EB 1A7C")))
+    write("meters", "envir_v1", bytes([1]) + point(variant=1) + b"\x00\x00\x00\x00\x00" +
+          script(rtu([1, 4, 4], b"\xFF\x38\x01\xC2"), rtu([1, 0x84, 2])))
+    write("meters", "pm", bytes([2]) + point() + b"\x00\x00\x00\x00\x00" +
+          script(bytes.fromhex("01030200 23F99D"), rtu([1, 3, 0, 0x23])))
+    write("meters", "dio", bytes([3]) + point() + b"\x00\x00\x00\x00\x00" +
+          script(b"\xFE\x03", mode=8))
+
+
+ENGINE_DEF = """[comm]
+note=TH-01
+model=QX-TH
+delay=0
+brief=T=%1% H=%2% D=%3%
+Yk03=0600100001
+[flds]
+cnt=3
+1=40001
+2=40002
+3=00011
+[flds.def]
+1='Temp',1,'温度',0,10,1,0,'',600,''
+2='Hum',1,'湿度',0,10,1,0,'',900,''
+3='Door',1,'门',0,1,1,0,'',1,''
+[regs1]
+10=8
+[regs3]
+0=2
+1bit=2
+""".encode()
+
+
+def engine():
+    rtu_replies = script(rtu([1, 1, 1], b"\x05"), rtu([1, 3, 4], b"\x00\xFA\x01\xC2"),
+                         rtu([1, 6, 0, 0x10, 0, 1]))
+    write("engine", "rtu", ENGINE_DEF + b"\x00" + point() + b"\x00\x03" + rtu_replies)
+    tcp_replies = script(mbap(1, 1, bytes([1, 1, 0x05])),
+                         mbap(2, 1, bytes([3, 4, 0, 0xFA, 1, 0xC2])),
+                         mbap(3, 1, bytes([6, 0, 0x10, 0, 1])), mode=4)
+    write("engine", "tcp", ENGINE_DEF + b"\x00" + point() + b"\x00\x03" + tcp_replies)
+    bad = ENGINE_DEF.replace(b"cnt=3", b"cnt=99999").replace(b"0=2", b"0=200\nx=1\n65535=2")
+    write("engine", "refused", bad + b"\x00" + point() + b"\x00\x03" +
+          script(rtu([1, 0x81, 2])))
+    odd = (b"[comm]\nnote=" + b"\xd6\xd0" * 20 + b"\nbrief=%1%%2%%9%" + b"%1%" * 80 +
+           b"\nYk01=zz\n[flds]\ncnt=2\n1=40001\n[flds.def]\n1='',1\n2=no quote\n"
+           b"x'=1,2,3,4,5\n[regs4]\n0=1\n")
+    write("engine", "odd", odd + b"\x00" + point() + b"\x01\x01" +
+          script(rtu([1, 4, 2], b"\x80\x00")))
+
+
+def gsm():
+    ok = b"\r\nOK\r\n"
+    test = [ok, b"\r\n+CSQ: 20,0\r\n\r\nOK\r\n", b"\r\n+CPIN: READY\r\n\r\nOK\r\n",
+            b'\r\n+COPS: 0,0,"China Mobile"\r\n\r\nOK\r\n']
+    init = [ok, ok, b"\r\n+ESIMS: 1\r\n\r\nOK\r\n", b'\r\n+COPS: 0,0,"China Mobile"\r\n\r\nOK\r\n',
+            b"\r\n+CSQ: 20,0\r\n\r\nOK\r\n", ok, ok]
+    smsc = b'\r\n+CSCA: "+8613800100500",145\r\n\r\nOK\r\n'
+    send = [b"\r\n> ", ok]
+    head = lambda cmd, variant=0: bytes([cmd]) + point(variant=variant)
+    write("gsm", "send", head(4) + b"13912345678\x00alarm 1\x00" +
+          script(*(test + init + [smsc] + send)))
+    write("gsm", "send_parts", head(4, 1) + b"13912345678\x00" + b"\xb1\xa8\xbe\xaf" * 40 +
+          b"\x00" + script(*(test + init[:2] + init[4:] + [smsc] + send * 3)))
+    write("gsm", "init", head(1) + b"\x00\x00" + script(*(test + init)))
+    write("gsm", "smsc", head(2) + b"\x00\x00" + script(*(test + [smsc])))
+    write("gsm", "smsc_bad", head(2) + b"\x00\x00" +
+          script(*(test + [b'+CSCA: "+86abc",145\r\n\r\nOK', b'"x"'])))
+    write("gsm", "test_fails", head(0) + b"\x00\x00" +
+          script(ok, b"+CSQ: 5,0\r\nOK", ok, b"+CSQ: ,\r\nOK", ok, b"+CSQ: 20,0\r\nOK",
+                 b"+CPIN: SIM PIN\r\nOK", None, ok, b"+CSQ: 99", b"READY", b"+COPS: 0"))
+    write("gsm", "send_error", head(5) + b"8613912345678\x00text\x00" +
+          script(*(test + init + [smsc, b"\r\n> ", b"\r\nERROR\r\n", b"+CMEE: 2\r\n"])))
+
+
+def exchange():
+    def head(which, addr, fn, reg, count, size):
+        return bytes([which, addr, fn]) + struct.pack(">HHB", reg, count, size)
+    write("exchange", "mb_rtu", head(0, 1, 3, 0, 2, 64) +
+          script(rtu([1, 3, 4], b"\x00\xFA\x01\xC2")))
+    write("exchange", "mb_rtu_split", head(0, 1, 1, 10, 8, 64) +
+          script(("split", 2, rtu([1, 1, 1], b"\x05"))))
+    write("exchange", "mb_tcp", head(0, 1, 4, 7, 0x8002, 64) +
+          script(mbap(7, 1, bytes([4, 4, 0, 1, 0, 2])), mode=4))
+    write("exchange", "mb_exception", head(0, 1, 3, 0, 2, 5) + script(rtu([1, 0x83, 2])))
+    frame = ydt(0x21, 1, 0x2A, 0, "00FA012C")
+    write("exchange", "yd", head(1, 1, 0x42, 21, 0, 200) + script(frame))
+    write("exchange", "yd_rtn", head(1, 1, 0x42, 0, 0, 40) + script(ydt(0x21, 1, 0x2A, 4, "")))
+    write("exchange", "yd_split", head(1, 1, 0x42, 17, 3, 100) +
+          script(("split", 9, frame), mode=0))
+    write("exchange", "base_mb", head(2, 1, 3, 0, 2, 64) +
+          script(rtu([1, 3, 4], b"\x00\xFA\x01\xC2")))
+    write("exchange", "base_mb_tcp", head(2, 1, 3, 9, 0x8002, 64) +
+          script(mbap(9, 1, bytes([3, 4, 0, 1, 0, 2])), mode=4))
+    write("exchange", "base_yd", head(3, 1, 0x42, 0, 4, 128) + script(frame))
+    write("exchange", "base_yd_short", head(3, 1, 0x42, 0, 0, 18) + script(frame))
+
+
+def smspdu():
+    write("smspdu", "decode_ucs2",
+          b"\x01" + b"0891683108100005F011000D91683119325476F8000800020041")
+    write("smspdu", "decode_7bit", b"\x01" + b"07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07")
+    write("smspdu", "decode_odd", b"\x01" + b"0G91F" + bytes(range(0x80, 0x90)))
+    write("smspdu", "encode_ucs2", b"\x00" + b"8613800100500\x00" + b"8613912345678\x00" +
+          b"\x00\x01" + b"\xb1\xa8\xbe\xaf alarm")
+    write("smspdu", "encode_7bit", b"\x00" + b"\x00" + b"123\x00" + b"\x00\x00" +
+          b"hello world")
+    write("smspdu", "encode_8bit", b"\x00" + b"\x00" + b"1234567890123456\x00" + b"\x00\x02" +
+          b"x" * 141)
+    write("smspdu", "encode_parts", b"\x00" + b"8613800100500\x00" + b"8613912345678\x00" +
+          b"\x00\x01" + b"\xb1\xa8" * 300)
+
+
+def q1scan():
+    write("q1scan", "status", bytes([7, 0, 1, 0, 0]) + Q1[1:])
+    write("q1scan", "east", bytes([12, 1, 1, 1, 0]) +
+          b"!000 231.0 232.0 001+002/003 000 000 000 000 000 045\r")
+    write("q1scan", "ident", bytes([3, 2, 0, 2, ord("#")]) + IDENT)
+    write("q1scan", "huge", bytes([4, 0, 1, 0, 0]) + b"(1e308 -1e308 nan inf 99999999999 \r")
+    write("q1scan", "gbk", bytes([2, 0, 0, 2, 0xFF]) + b"\xd6\xd0\xce\xc4 \xd6" + b" " * 3)
+
+
+if __name__ == "__main__":
+    for f in (ups, aircon, meters, engine, gsm, exchange, smspdu, q1scan):
+        f()

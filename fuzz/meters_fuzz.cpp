@@ -1,0 +1,75 @@
+// The meter and sensor handlers polled through a scripted channel answered by the fuzz input:
+// the electricity meter, the temperature and humidity sensor, the dust sensor and the default
+// DIO module; then their values, display texts, stored rows and commands.
+// Input: the handler (0..3), the point (FuzzRig.h Point), the wait, a command value, then the
+// channel's script.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+
+#include "FuzzRig.h"
+#include "io/SMDio.h"
+#include "io/SMEnvir.h"
+#include "io/SMEnvirPm.h"
+#include "power/SMElec.h"
+
+namespace {
+
+const char* const kKeys[] = {
+    ".Ady", ".Cdl", ".ygzdn", ".zyggl", ".pl", ".Tem", ".温度", ".Hum", ".PM", ".D01", ".none", "",
+};
+
+template <class T>
+void Poll(qxfuzz::Input& in, int cmd)
+{
+    T h;
+    tagSMItem item = qxfuzz::Point(in, h.GetType());
+    const int wait = in.Byte() * 2;
+    int32_t value = in.Word32();
+    qxfuzz::ScriptChannel ch;
+    qxfuzz::Script(in, ch);
+
+    qxfuzz::Db& db = qxfuzz::Db::Main();
+    qxfuzz::Db& hist = qxfuzz::Db::Hist();
+    h.SetDb(&db, 0);
+    h.SetDb(&hist, 1);
+    h.RegDb(&db, 0);
+    h.ChkDb(&item);
+    h.DoItem(&item, 0);
+    db.Mark();
+    hist.Mark();
+
+    for (int poll = 0; poll < 2 && (poll == 0 || ch.StepsLeft() > 0); poll++) {
+        int got = h.DataGet(&ch, item.Addr, wait);
+        qxfuzz::Trace("DataGet", got);
+        for (int f = -1; f <= 40; f++)
+            h.DataVal(f);
+        for (const char* k : kKeys) {
+            char text[256];
+            snprintf(text, sizeof text, "%s", k);
+            h.VarEval(text);
+        }
+        int bits[2] = {got ? qxfuzz::AlarmWord(item.Ext2) : 0, 0};
+        h.DataUpd(poll ? 0x11 : 0, got ? bits : nullptr, nullptr, -1, &hist);
+        db.ExpectNoFailure("DataUpd");
+        hist.ExpectNoFailure("DataUpd history");
+    }
+    qxfuzz::Trace("DoFunc", h.DoFunc(&ch, item.Addr, cmd, &value, sizeof value));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size > 4096)
+        return 0;
+    qxfuzz::SkipWaits();
+    qxfuzz::Input in(data, size);
+    switch (in.Int(0, 3)) {
+    case 0: Poll<CSMElec>(in, 128); break;
+    case 1: Poll<CSMEnvir>(in, 1); break;
+    case 2: Poll<CSMEnvirPm>(in, 1); break;
+    default: Poll<CSMDio>(in, 1); break;
+    }
+    return 0;
+}

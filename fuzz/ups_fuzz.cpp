@@ -1,0 +1,83 @@
+// The Q1-family UPS drivers (default, East, GXGD, SANTAK) polled through a scripted channel
+// answered by the fuzz input, then their values, display texts, commands and stored rows.
+// Input: the driver (0..3), the point (FuzzRig.h Point), the wait, the channel's script.
+#include <stddef.h>
+#include <stdint.h>
+#include <string.h>
+
+#include <memory>
+
+#include "FuzzRig.h"
+#include "ups/SMUps.h"
+#include "ups/SMUpsEast.h"
+#include "ups/SMUpsGXGD.h"
+#include "ups/SMUpsSANTAK.h"
+
+namespace {
+
+const char* const kKeys[] = {
+    ".Vin", ".Fin", ".Vout", ".Aout", ".Fout", ".Pout", ".B7", ".B0", ".status", ".Tem",
+    ".Vbatt", ".Pbatt", ".Ved", ".Aed", ".VAed", ".Vdc", ".Fed", ".company", ".mode",
+    ".version", ".Vfault", ".none", "",
+};
+
+template <class T>
+void Poll(qxfuzz::Input& in)
+{
+    T h;
+    const int type = h.GetType();
+    tagSMItem item = qxfuzz::Point(in, type);
+    const int wait = in.Int(0, 255) * 2;
+    qxfuzz::ScriptChannel ch;
+    qxfuzz::Script(in, ch);
+
+    qxfuzz::Db& db = qxfuzz::Db::Main();
+    qxfuzz::Db& hist = qxfuzz::Db::Hist();
+    h.SetDb(&db, 0);
+    h.SetDb(&hist, 1);
+    h.RegDb(&db, 0);
+    h.ChkDb(&item);
+    h.DoItem(&item, 0);
+    db.Mark();
+    hist.Mark();
+
+    // Several polls, so that the rating and identification read once are taken and kept.
+    for (int poll = 0; poll < 3 && (poll == 0 || ch.StepsLeft() > 0); poll++) {
+        int got = h.DataGet(&ch, item.Addr, wait);
+        qxfuzz::Trace("DataGet", got);
+        const TbUpsRecord& r = h.m_rec;
+        if (!memchr(r.company, 0, sizeof r.company) || !memchr(r.mode, 0, sizeof r.mode) ||
+            !memchr(r.version, 0, sizeof r.version))
+            __builtin_trap();
+        for (int f = -1; f <= 36; f++)
+            h.DataVal(f);
+        for (const char* k : kKeys) {
+            char text[256];
+            snprintf(text, sizeof text, "%s", k);
+            h.VarEval(text);
+        }
+        int bits[2] = {got ? qxfuzz::AlarmWord(item.Ext2) : 0, 0};
+        h.DataUpd(poll == 1 ? 0x11 : 0, got ? bits : nullptr, nullptr, -1, &hist);
+        db.ExpectNoFailure("DataUpd");
+        hist.ExpectNoFailure("DataUpd history");
+    }
+    int minutes = item.Ext1;
+    qxfuzz::Trace("DoFunc", h.DoFunc(&ch, item.Addr, item.Variant == 7 ? 8001 : 1, &minutes, sizeof minutes));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size > 4096)
+        return 0;
+    qxfuzz::SkipWaits();
+    qxfuzz::Input in(data, size);
+    switch (in.Int(0, 3)) {
+    case 0: Poll<CSMUps>(in); break;
+    case 1: Poll<CSMUpsEast>(in); break;
+    case 2: Poll<CSMUpsGXGD>(in); break;
+    default: Poll<CSMUpsSANTAK>(in); break;
+    }
+    return 0;
+}
