@@ -182,9 +182,7 @@ int CSMAircShape::Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs
 // ---------------------------------------------------------------- storing a poll
 
 int CSMAircShape::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {
-    // No alarm bits: the device did not answer (2); flag bit 0 reports an alarm and wins.
-    int state = alarmBits ? 0 : 2;
-    if (flags & 1) state = 1;
+    int state = qx::sql::PollState(flags, alarmBits);
     if (!alarmBits) ClearFields(m_shape.clearFields);
     const int snap = qx::sql::PollSnap(flags, snapId);
     if (sid < 0) {

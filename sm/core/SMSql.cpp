@@ -227,8 +227,8 @@ int ChkDb(CSMBase& h, const TableDef* tables, size_t n, tagSMItem* item, const c
 // ---------------------------------------------------------------- each poll
 
 int PollState(int flags, const int* alarmBits) {
-    if (!alarmBits) return 2;
-    return (flags & 1) ? 1 : 0;
+    if (flags & 1) return 1;
+    return alarmBits ? 0 : 2;
 }
 
 int PollSnap(int flags, const int* snapId) { return ((flags & 16) && snapId) ? *snapId : 0; }

@@ -179,7 +179,7 @@ int ChkDb(CSMBase& handler, const TableDef* tables, size_t n, tagSMItem* item,
 // ---------------------------------------------------------------- each poll
 
 // The state the host's arguments give: 2 without alarm bits (no answer), else 0; flag bit 0
-// makes it 1.
+// makes it 1 in either case.
 int PollState(int flags, const int* alarmBits);
 // SnapID: *snapId when flag bit 4 is set and snapId is not null, else 0.
 int PollSnap(int flags, const int* snapId);

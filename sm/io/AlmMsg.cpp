@@ -27,9 +27,7 @@ int ChkDb(CSMBase& h, tagSMItem* item, bool secondDb) {
 
 int UpdAlmGsm(CSMBase& h, int signal, int flags, const int* alarmBits, const int* snapId, int sid,
               IDbBase* hist) {
-    // 2 without alarm bits (no answer), else 0; the host's flag bit 0 makes it 1 in either case.
-    int state = alarmBits ? 0 : 2;
-    if (flags & 1) state = 1;
+    int state = qx::sql::PollState(flags, alarmBits);
     int snap = qx::sql::PollSnap(flags, snapId);
     int value = alarmBits ? signal : 0;
     int flag = alarmBits ? (alarmBits[0] & 1) : 2;

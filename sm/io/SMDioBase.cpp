@@ -112,9 +112,7 @@ void CSMDioBase::UpdSt(int flags, int* alarmBits, int sid)
     IDbBase* db = m_pDb;
     if (!db)
         return;
-    int s = alarmBits ? 0 : 2;
-    if (flags & 1)
-        s = 1;
+    int s = qx::sql::PollState(flags, alarmBits);
     if (m_pItem && m_pItem->ItemDetail)
         qx::sql::UpdState(db, s, sid, m_iType);
 
@@ -171,9 +169,7 @@ qx::sql::Cols CSMDioBase::DioCols(bool dio, int points) const
 int CSMDioBase::StoreDio(const DioStore& how, int flags, int* alarmBits, int* snapId, int sid,
                          IDbBase* hist)
 {
-    int state = alarmBits ? 0 : 2;
-    if (flags & 1)
-        state = 1;
+    int state = qx::sql::PollState(flags, alarmBits);
     if (!alarmBits && how.clearNoAnswer)
         memset(m_wData, 0, sizeof(m_wData));
     int snap = qx::sql::PollSnap(flags, snapId);

@@ -300,9 +300,7 @@ bool CSMUpsTbUps::FailureGate(int sid, int state) {
 }
 
 int CSMUpsTbUps::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {
-    // No alarm bits: the device did not answer (2); flag bit 0 reports an alarm either way.
-    int state = alarmBits ? 0 : 2;
-    if (flags & 1) state = 1;
+    const int state = qx::sql::PollState(flags, alarmBits);
     const int snap = qx::sql::PollSnap(flags, snapId);
     if (!alarmBits) {
         // A poll without answer stores zeros. The rating and identification go with the rest,

@@ -254,7 +254,7 @@ TEST_F(PollFixture, StateAndSnapIdFromTheHostsArguments) {
         int state, snapId;
     } cases[] = {
         {0, true, false, 0, 0},  {1, true, false, 1, 0},   {0, false, false, 2, 0},
-        {1, false, false, 2, 0}, {16, true, true, 0, 77},  {17, true, true, 1, 77},
+        {1, false, false, 1, 0}, {16, true, true, 0, 77},  {17, true, true, 1, 77},
         {16, true, false, 0, 0}, {0, true, true, 0, 0},    {16, false, true, 2, 77},
     };
     for (const Case& c : cases) {

@@ -274,7 +274,7 @@ TEST(EngineStore, StateSnapAndCurrentRow) {
         {0, true, 5, 0, 0},    // normal
         {1, true, 5, 1, 0},    // alarm
         {16, true, 5, 0, 5},   // SnapID taken
-        {17, false, 9, 2, 9},  // no answer whatever the flags
+        {17, false, 9, 1, 9},  // the host's alarm flag wins over no answer
     };
     for (const Case& c : cases) {
         Rig r;
