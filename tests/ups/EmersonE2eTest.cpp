@@ -1,0 +1,150 @@
+// Whole polls of the Emerson YD/T 1363 UPS as a host makes them: both plug-ins loaded with
+// dlopen, a serial channel on a pseudo-terminal to the simulated unit, SQLite databases; every
+// check reads rows back from SQLite.
+#include <iconv.h>
+#include <string.h>
+
+#include <memory>
+#include <string>
+
+#include "EmersonUnit.h"
+#include "ISMBase.h"
+#include "ISMManager.h"
+#include "ISerBase.h"
+#include "ISerManager.h"
+#include "Plugins.h"
+#include "PointItem.h"
+#include "PtySim.h"
+#include "TestDb.h"
+#include "YdtDevice.h"
+#include "gtest/gtest.h"
+
+namespace {
+
+std::string Gbk(const char* utf8) {
+    iconv_t cd = iconv_open("GBK", "UTF-8");
+    std::string out(strlen(utf8) * 2 + 4, '\0');
+    char* in = const_cast<char*>(utf8);
+    size_t inLeft = strlen(utf8), outLeft = out.size();
+    char* o = &out[0];
+    iconv(cd, &in, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+class EmersonE2e : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
+        ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
+        emerson::FloatUnit(dev, 2);
+        qxsim::ServeYdt(pty, dev);
+        if (!pty.Start()) GTEST_SKIP() << "no pseudo-terminal available";
+
+        mgr = sm.GetSMManager(0);
+        ASSERT_NE(nullptr, mgr);
+        ISerManager* serMgr = ser.GetSerManager();
+        ASSERT_NE(nullptr, serMgr);
+        // The channel code the definition describes: serial, the port's last digit.
+        const std::string def = pty.Definition();
+        ch = serMgr->GetSer(def.c_str(), 0x100000 | (pty.Number() % 10));
+        ASSERT_NE(nullptr, ch);
+        ASSERT_EQ(1, ch->Open(def.c_str()));
+
+        mgr->SetDb(&db, 0);
+        h = mgr->GetSM(0x301);
+        ASSERT_NE(nullptr, h);
+        h->SetDb(&db, 0);
+        h->SetDb(&hist, 1);
+        h->RegDb(&db, 0);
+        item.reset(new qxhost::PointItem(51, 0x301));
+        item->Name("UPS-E").Port(ch->GetType() & 0xFFFF).Addr(1).Variant(2).Ser(ch);
+        ASSERT_EQ(1, h->ChkDb(*item));
+        db.Run("insert into tbSubSysDetail(SID,Type,State) values(51,769,-1)");
+    }
+
+    void TearDown() override {
+        if (ch) ch->Close();
+        if (sm.FreeSMManager) sm.FreeSMManager();
+        if (ser.FreeSerManager) ser.FreeSerManager();
+        pty.Stop();
+    }
+
+    int Poll(int* bits) {
+        h->DoItem(*item, 0);
+        int got = h->DataGet(ch, 1, 20);
+        EXPECT_EQ(1, h->DataUpd(0, got ? bits : nullptr, nullptr, -1, &hist));
+        return got;
+    }
+    long long Cur(const char* col) {
+        return db.Int(std::string("select ") + col + " from tbUpsEx where SID=51");
+    }
+
+    qxhost::SmPlugin sm;
+    qxhost::SerPlugin ser;
+    qxsim::YdtDevice dev{1, 0x2A, 0x10};
+    qxsim::PtySim pty;
+    TestDb db, hist;
+    ISMManager* mgr = nullptr;
+    ISerBase* ch = nullptr;
+    ISMBase* h = nullptr;
+    std::unique_ptr<qxhost::PointItem> item;
+};
+
+}  // namespace
+
+TEST_F(EmersonE2e, PollIsStoredInTbUpsExWithHistory) {
+    EXPECT_EQ(43, db.Int("select count(*) from tbSMDef where Type=769"));
+    int bits[2] = {0, 0};
+    ASSERT_EQ(1, Poll(bits));
+    EXPECT_EQ(0, Cur("State"));
+    EXPECT_EQ(2205, Cur("Vin1"));
+    EXPECT_EQ(2225, Cur("Vin3"));
+    EXPECT_EQ(2215, Cur("Vout1"));
+    EXPECT_EQ(105, Cur("Iout1"));
+    EXPECT_EQ(125, Cur("Iin1"));
+    EXPECT_EQ(495, Cur("Fin3"));
+    EXPECT_EQ(2195, Cur("VB1"));
+    EXPECT_EQ(500, Cur("FB2"));
+    EXPECT_EQ(350, Cur("Mbatt"));
+    EXPECT_EQ(0xE1, Cur("b15"));
+    EXPECT_EQ(0, db.Int("select State from tbSubSysDetail where SID=51"));
+    EXPECT_EQ(::Hex(Gbk("输入电压:220.5V, 221.5V, 222.5V, 输出电压:221.5V, 222.5V, 223.5V, "
+                        "输出电流:10.5A,11.5A,12.5A, 电池电压:272.5V")),
+              ::Hex(db.Str("select Brief from tbSMBrief where SID=51")));
+    EXPECT_EQ(1, hist.Int("select count(*) from tbUpsEx where SID=51"));
+    EXPECT_EQ(125, hist.Int("select Iin1 from tbUpsEx where SID=51"));
+    EXPECT_EQ(135, hist.Int("select Iin2 from tbUpsEx where SID=51"));
+    EXPECT_EQ((std::vector<int>{0x41, 0xE1, 0xE3, 0x43}), dev.Commands());
+
+    char text[32] = ".Vin1";
+    EXPECT_EQ(5, h->VarEval(text));
+    EXPECT_STREQ("220.5", text);
+}
+
+TEST_F(EmersonE2e, RefusedRepliesAndSilenceAreStoredAsNoAnswer) {
+    struct Case {
+        const char* what;
+        qxsim::YdtFault fault;
+        int param;
+    } cases[] = {
+        {"RTN 04", qxsim::YdtFault::Rtn, 0x04},
+        {"bad CHKSUM", qxsim::YdtFault::BadChecksum, -1},
+        {"silence", qxsim::YdtFault::Silence, -1},
+    };
+    int bits[2] = {0, 0};
+    int stored = 0;
+    for (const Case& c : cases) {
+        ASSERT_EQ(1, Poll(bits)) << c.what;
+        EXPECT_EQ(2205, Cur("Vin1")) << c.what;
+        dev.FaultOnce(c.fault, c.param);
+        EXPECT_EQ(0, Poll(bits)) << c.what;
+        EXPECT_EQ(2, Cur("State")) << c.what;
+        EXPECT_EQ(0, Cur("Vin1")) << c.what;
+        EXPECT_EQ(2, db.Int("select State from tbSubSysDetail where SID=51")) << c.what;
+        stored += 2;
+        EXPECT_EQ(stored, hist.Int("select count(*) from tbUpsEx where SID=51")) << c.what;
+        EXPECT_EQ(2, hist.Int("select State from tbUpsEx where SID=51 order by DID desc limit 1"));
+    }
+}
