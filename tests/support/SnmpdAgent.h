@@ -67,7 +67,9 @@ public:
         return std::string();
     }
 
-    bool Start(const std::string& config, std::string* why) {
+    // fixedPort: listen on this port (for example 161 in a network namespace of the test's
+    // own) instead of a free one.
+    bool Start(const std::string& config, std::string* why, uint16_t fixedPort = 0) {
         Stop();
         std::string program = Program();
         if (program.empty()) {
@@ -91,7 +93,7 @@ public:
 
         // A port found free may be taken before snmpd binds it: then try another.
         for (int attempt = 0; attempt < 3; ++attempt) {
-            m_port = FreeUdpPort();
+            m_port = fixedPort ? fixedPort : FreeUdpPort();
             if (!m_port) continue;
             std::string listen = "udp:127.0.0.1:" + std::to_string(m_port);
             std::vector<std::string> args = {program, "-f", "-Lo", "-C", "-c", conf,
@@ -131,7 +133,7 @@ public:
                 }
                 if (Answers(m_port)) return true;
             }
-            if (m_pid > 0) break;  // running but silent: no use trying another port
+            if (m_pid > 0 || fixedPort) break;  // running but silent, or no other port to try
         }
         if (why) *why = "snmpd did not answer; its output:\n" + ReadFile(log);
         Stop();
