@@ -59,6 +59,24 @@ std::vector<std::string> Program(const std::string& path) {
     return argv;
 }
 
+// Starts a program with its output in files. The argument vector is built before the fork:
+// the child of a process with running threads calls nothing that may take a lock.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int e = errPath == outPath ? o : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(o, 1);
+        dup2(e, 2);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
 // The channel type code the serial channel gives a pts definition: the digit before ':'.
 int PtyCode(const qxsim::PtySim& p) { return 0x100000 + p.Number() % 10; }
 
@@ -156,18 +174,7 @@ protected:
         all.insert(all.end(), opts.begin(), opts.end());
         all.insert(all.end(), args.begin(), args.end());
         std::string outPath = dir + "/out.txt", errPath = dir + "/err.txt";
-        pid_t pid = fork();
-        if (pid == 0) {
-            int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int e = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(o, 1);
-            dup2(e, 2);
-            std::vector<char*> argv;
-            for (auto& a : all) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
+        pid_t pid = Spawn(all, outPath, errPath);
         Run r;
         int status = 0;
         bool signalled = false;
@@ -446,21 +453,12 @@ TEST_F(SmHost, DevsimServesTheExampleSite) {
         unlink(Db().c_str());
         unlink(Hist().c_str());
         std::string simOut = dir + "/devsim.txt";
-        pid_t sim = fork();
-        if (sim == 0) {
-            int o = open(simOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(o, 1);
-            dup2(o, 2);
-            std::vector<std::string> args = Program(DEVSIM_PATH);
-            args.insert(args.end(), c.faults.begin(), c.faults.end());
-            args.push_back("q1ups");
-            args.push_back("modbus-th");
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
+        std::vector<std::string> args = Program(DEVSIM_PATH);
+        args.insert(args.end(), c.faults.begin(), c.faults.end());
+        args.push_back("q1ups");
+        args.push_back("modbus-th");
+        pid_t sim = Spawn(args, simOut, simOut);
+        ASSERT_GT(sim, 0);
         std::string text;
         for (int i = 0; i < 500 && text.find("ready\n") == std::string::npos; i++) {
             usleep(10000);
