@@ -1,5 +1,6 @@
 #include "SerBase.h"
 
+#include <stdint.h>
 #include <string.h>
 
 #include <algorithm>
@@ -39,7 +40,9 @@ void CSerBase::Unlock() {
 // A hint only: read without the lock.
 bool CSerBase::IsBusy() { return __atomic_load_n(&m_bBusy, __ATOMIC_RELAXED); }
 
-int CSerBase::GetType() { return m_iCategory + m_iPort; }
+// The category plus the port, summed as the 32-bit word the code is: a definition may give
+// any port in the int range, and the sum must not overflow.
+int CSerBase::GetType() { return (int)((uint32_t)m_iCategory + (uint32_t)m_iPort); }
 
 const char* CSerBase::GetNote() { return m_strNote.c_str(); }
 

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 #include <strings.h>
@@ -231,7 +232,8 @@ int CSerCom::GetDefType(const char* definition) {
     if (!definition || !definition[0]) return 0;
     ComDef def;
     WalkDef(definition, &def, true);
-    return (def.portDigit ? def.category : 0) + def.port;
+    // Summed as GetType sums: a port in the int range must not overflow the code.
+    return (int)((uint32_t)(def.portDigit ? def.category : 0) + (uint32_t)def.port);
 }
 
 bool CSerCom::DefFits(const char* definition) {

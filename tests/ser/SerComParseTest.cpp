@@ -1,4 +1,5 @@
 // Serial definitions: what a text makes of the settings, the note, the code and the path.
+#include <stdint.h>
 #include <string.h>
 #include <termios.h>
 
@@ -106,6 +107,30 @@ TEST(SerComDefinition, DefinitionTypeMatchesTheChannelItDescribes) {
     // No port digit: the first field's value alone (the reduced build takes it as the port).
     EXPECT_EQ(BY_BUILD(12, 0x10000C), CSerCom::GetDefType("12,9600,N,8,1"));
     EXPECT_EQ(BY_BUILD(0x100005, 0x10000A), CSerCom::GetDefType("10.0.0.5:502"));
+}
+
+TEST(SerComDefinition, PortsAtTheEndsOfTheIntRangeGiveTheWrappedCode) {
+    // The code is the 32-bit sum of the category and the port; a port the definition takes
+    // to the end of the int range must not overflow it (the sanitizer build stops there).
+    struct Case {
+        const char* def;
+        int port;
+        uint32_t code;
+    } cases[] = {
+        {"x,2147483647", 2147483647, 0x100000u + 2147483647u},
+        {"x,99999999999", 2147483647, 0x100000u + 2147483647u},
+        {"x,-2147483648", INT32_MIN, 0x100000u + 0x80000000u},
+        {"x,-1", -1, 0xFFFFFu},
+    };
+    for (const Case& c : cases) {
+        ComProbe ch(c.def);
+        EXPECT_EQ(c.port, ch.port()) << c.def;
+        EXPECT_EQ((int)c.code, ch.GetType()) << c.def;
+    }
+#if QX_SER_REDUCED
+    // The reduced build takes the run of digits as the port of the definition's type.
+    EXPECT_EQ((int)(0x100000u + 2147483647u), CSerCom::GetDefType("COM99999999999:9600"));
+#endif
 }
 
 TEST(SerComDefinition, PortOnlyChannelsUseTheDefaults) {
