@@ -1,8 +1,9 @@
-// The generic Modbus engine from an arbitrary definition file, polled through a scripted
-// channel answered by the fuzz input: loading, registration, poll, values, display texts,
-// stored rows and a control command.
-// Input: the definition file up to the first NUL, the point (FuzzRig.h Point), the poll flags
-// (bit 0: RTU on a network channel), the command number, then the channel's script.
+// The generic protocol engines (Modbus, template) from an arbitrary definition file, polled
+// through a scripted channel answered by the fuzz input: loading, registration, poll, values,
+// display texts, stored rows and a control command.
+// Input: the engine (bit 0: the template engine, else Modbus), the definition file up to the
+// first NUL, the point (FuzzRig.h Point), the poll flags (bit 0: RTU on a network channel),
+// the command number, then the channel's script.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -13,6 +14,7 @@
 
 #include "FuzzRig.h"
 #include "engines/SMModbus.h"
+#include "engines/SMNormal.h"
 
 namespace {
 
@@ -24,24 +26,18 @@ std::string TempPath()
     return path;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+template <class T>
+void Run(qxfuzz::Input& in, int type)
 {
-    if (size > 16384)
-        return 0;
-    qxfuzz::SkipWaits();
-    qxfuzz::Input in(data, size);
     const std::string def = in.Text();
     static const std::string path = TempPath();
     FILE* f = fopen(path.c_str(), "wb");
     if (!f)
-        return 0;
+        return;
     fwrite(def.data(), 1, def.size(), f);
     fclose(f);
 
-    const int type = 0x1200;
-    CSMModbus h(type);
+    T h(type);
     tagSMItem item = qxfuzz::Point(in, type);
     const int flags = in.Byte() & 1 ? CSMModbus::kRtuOnNet : 0;
     const int cmd = in.Byte();
@@ -77,5 +73,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     hist.ExpectNoFailure("DataUpd history");
     qxfuzz::Trace("DoFunc", h.DoFunc(&ch, item.Addr, cmd, nullptr, flags));
     unlink(path.c_str());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size > 16384)
+        return 0;
+    qxfuzz::SkipWaits();
+    qxfuzz::Input in(data, size);
+    if (in.Byte() & 1)
+        Run<CSMNormal>(in, 0x1600);
+    else
+        Run<CSMModbus>(in, 0x1200);
     return 0;
 }

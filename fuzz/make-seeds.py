@@ -181,21 +181,70 @@ cnt=3
 """.encode()
 
 
+NORMAL_DEF = """[comm]
+note=TPL-01
+SND=7E len adr cmd dat crc 0D
+chk0=1
+chk=3
+dat0=4
+dinfo=I
+dmax=64
+cmds=01,03
+Yk01=05,0102
+brief=A=%1% B=%2% C=%3%
+[01H]
+cdat=0010
+dinfo=B
+dfac=10
+1=F
+2=-
+3bit=1
+[03H]
+dmax=16
+[flds]
+cnt=3
+1=01H01
+2=01H03
+3=03H01
+[flds.def]
+1='A',1,'a',0,10,1,0,'',600,''
+2='B',1,'b',0,1,1,0,'',900,''
+3='C',1,'c',0,1,1,0,'',900,''
+""".encode()
+
+
+def framed(body):
+    """7E, the body, its CRC (low byte first) from the byte after 7E, 0D."""
+    return b"\x7e" + body + struct.pack("<H", crc16(body)) + b"\x0d"
+
+
 def engine():
+    # The template engine (first byte odd): both commands of a poll, then control command 1.
+    r01 = framed(bytes([12, 1, 1]) + b"\x41\x20\x00\x00" + b"\x07\x81\x05")
+    r03 = framed(bytes([8, 1, 3]) + b"\x00\x64\x01\xf4")
+    write("engine", "normal", b"\x01" + NORMAL_DEF + b"\x00" + point() + b"\x00\x01" +
+          script(r01, r03, framed(bytes([6, 1, 5]))))
+    write("engine", "normal_split", b"\x01" + NORMAL_DEF + b"\x00" + point() + b"\x00\x01" +
+          script(("split", 5, r01), r03[:6], b"\x7e"))
+    odd_tpl = (b"[comm]\nSND=AA adr cmd dlen dat sum xor\nchk0=9\nchk=2\ndat0=300\ndinfo=F\n"
+               b"dmax=999\ncmds=0,01,zz,\nYk02=1\nYk03=,\n[01H]\ncdat=1\n1=F\n2=I\n99bit=1\n")
+    write("engine", "normal_odd", b"\x01" + odd_tpl + b"\x00" + point() + b"\x00\x02" +
+          script(b"\xaa\x01\x01", b"\xaa"))
+    # Modbus (first byte even).
     rtu_replies = script(rtu([1, 1, 1], b"\x05"), rtu([1, 3, 4], b"\x00\xFA\x01\xC2"),
                          rtu([1, 6, 0, 0x10, 0, 1]))
-    write("engine", "rtu", ENGINE_DEF + b"\x00" + point() + b"\x00\x03" + rtu_replies)
+    write("engine", "rtu", b"\x00" + ENGINE_DEF + b"\x00" + point() + b"\x00\x03" + rtu_replies)
     tcp_replies = script(mbap(1, 1, bytes([1, 1, 0x05])),
                          mbap(2, 1, bytes([3, 4, 0, 0xFA, 1, 0xC2])),
                          mbap(3, 1, bytes([6, 0, 0x10, 0, 1])), mode=4)
-    write("engine", "tcp", ENGINE_DEF + b"\x00" + point() + b"\x00\x03" + tcp_replies)
+    write("engine", "tcp", b"\x00" + ENGINE_DEF + b"\x00" + point() + b"\x00\x03" + tcp_replies)
     bad = ENGINE_DEF.replace(b"cnt=3", b"cnt=99999").replace(b"0=2", b"0=200\nx=1\n65535=2")
-    write("engine", "refused", bad + b"\x00" + point() + b"\x00\x03" +
+    write("engine", "refused", b"\x00" + bad + b"\x00" + point() + b"\x00\x03" +
           script(rtu([1, 0x81, 2])))
     odd = (b"[comm]\nnote=" + b"\xd6\xd0" * 20 + b"\nbrief=%1%%2%%9%" + b"%1%" * 80 +
            b"\nYk01=zz\n[flds]\ncnt=2\n1=40001\n[flds.def]\n1='',1\n2=no quote\n"
            b"x'=1,2,3,4,5\n[regs4]\n0=1\n")
-    write("engine", "odd", odd + b"\x00" + point() + b"\x01\x01" +
+    write("engine", "odd", b"\x00" + odd + b"\x00" + point() + b"\x01\x01" +
           script(rtu([1, 4, 2], b"\x80\x00")))
 
 
