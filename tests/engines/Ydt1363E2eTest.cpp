@@ -1,0 +1,166 @@
+// End to end: the built plug-ins loaded as a host loads them, a YD/T 1363 unit simulated
+// behind a pseudo-terminal, the generic YD/T engine configured by its definition file, and the
+// rows it leaves in SQLite.
+#include <string>
+#include <vector>
+
+#include "EngineFixture.h"
+#include "ISMBase.h"
+#include "ISMManager.h"
+#include "ISerBase.h"
+#include "ISerManager.h"
+#include "Plugins.h"
+#include "PointItem.h"
+#include "PtySim.h"
+#include "TestDb.h"
+#include "YdtDevice.h"
+#include "gtest/gtest.h"
+
+namespace {
+
+const int kType = 0x1400;  // SM5120.def
+
+// A rectifier shelf: CID1 41, analog values as floats (42H), states as bytes (43H),
+// one control command.
+const char kShelf[] =
+    "[comm]\n"
+    "note=RECT-YD\n"
+    "delay=0\n"
+    "bak=1\n"
+    "ver=21\n"
+    "cid1=41\n"
+    "cid2=42,43\n"
+    "brief=U=%1% I=%2%\n"
+    "Yk01=2F\n"
+    "[42H]\n"
+    "dinfo=F\n"
+    "dflag=1\n"
+    "dfac=10\n"
+    "[43H]\n"
+    "dinfo=B\n"
+    "1bit=1\n"
+    "[flds]\n"
+    "cnt=3\n"
+    "1=42H01\n"
+    "2=42H02\n"
+    "3=43H01\n"
+    "[flds.def]\n"
+    "1='Uout',1,'U',0,10,1,0,'',600,''\n"
+    "2='Iout',1,'I',0,10,1,0,'',1000,''\n"
+    "3='St',1,'S',0,1,0,0,'',0,''\n";
+
+struct Host {
+    BoardRoot root;
+    qxhost::SmPlugin sm;
+    qxhost::SerPlugin ser;
+    TestDb db, hist;
+    ISMManager* manager = nullptr;
+    ISerManager* channels = nullptr;
+
+    void Load() {
+        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
+        ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
+        manager = sm.GetSMManager(0);
+        channels = ser.GetSerManager();
+        ASSERT_NE(manager, nullptr);
+        ASSERT_NE(channels, nullptr);
+        manager->SetDb(&db, 0);
+    }
+    ~Host() {
+        if (sm.FreeSMManager) sm.FreeSMManager();
+        if (ser.FreeSerManager) ser.FreeSerManager();
+    }
+};
+
+}  // namespace
+
+TEST(Ydt1363E2e, UnitDescribedByItsFileIsPolledIntoSqlite) {
+    Host host;
+    host.root.WriteDef(kType, kShelf);
+    host.Load();
+    EXPECT_EQ(host.manager->GetSM(0x1401), nullptr);  // no file of its own
+
+    qxsim::YdtDevice dev(1, 0x41, 0x21);
+    dev.SetInfo(0x42, "00" + qxsim::YdtFloat(53.5f) + qxsim::YdtFloat(12.25f));
+    dev.SetInfo(0x43, "05");
+    dev.SetInfo(0x45, "");
+    qxsim::PtySim pty;
+    qxsim::ServeYdt(pty, dev);
+    if (!pty.Start()) GTEST_SKIP() << "no pseudo-terminal available";
+
+    ISMBase* h = host.manager->GetSM(kType);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->GetType(), kType);
+    EXPECT_STREQ(h->GetNote(), "RECT-YD");
+    h->SetDb(&host.db, 0);
+    h->SetDb(&host.hist, 1);
+    h->RegDb(&host.db, 0);
+    EXPECT_EQ(3, host.db.Int("select count(*) from tbSMDef where Type=5120"));
+
+    // The channel code the definition describes: serial, the port's last digit.
+    const std::string def = pty.Definition();
+    ISerBase* ch = host.channels->GetSer(def.c_str(), 0x100000 | (pty.Number() % 10));
+    ASSERT_NE(ch, nullptr);
+    ASSERT_EQ(ch->Open(def.c_str()), 1) << def;
+
+    qxhost::PointItem item(61, kType);
+    item.Name("rect").Addr(1).Port(ch->GetType() & 0xFFFF).Ser(ch);
+    ASSERT_EQ(h->ChkDb(item), 1);
+    host.db.Run("insert into tbSubSysDetail(SID,Type,State) values(61,5120,-1)");
+
+    // A good poll.
+    h->DoItem(item, 0);
+    ASSERT_EQ(h->DataGet(ch, 1, 0), 1);
+    EXPECT_EQ(h->DataVal(1), 535);
+    EXPECT_EQ(h->DataVal(2), 122);
+    EXPECT_EQ(h->DataVal(3), 5);
+    int bits = 0;
+    ASSERT_EQ(h->DataUpd(0, &bits, nullptr, -1, &host.hist), 1);
+    EXPECT_EQ(host.db.Str("select Brief||'/'||St from tbSMBrief where SID=61"), "U=53.5 I=12.2/0");
+    EXPECT_EQ(host.db.Int("select State from tbYdt1363 where SID=61"), 0);
+    EXPECT_EQ(host.db.Int("select State from tbSubSysDetail where SID=61"), 0);
+    EXPECT_EQ(host.db.Str("select group_concat(Fld||'='||Val) from (select * from tbYdt1363Dat "
+                          "where SID=61 and DID=0 order by Fld)"),
+              "V42H01=535,V42H02=122,V43H01=5,V43H01-0=1,V43H01-1=0,V43H01-2=1,V43H01-3=0,"
+              "V43H01-4=0,V43H01-5=0,V43H01-6=0,V43H01-7=0");
+    EXPECT_EQ(host.hist.Int("select count(*) from tbYdt1363 where SID=61"), 1);
+    EXPECT_EQ(host.hist.Int("select count(*) from tbYdt1363Dat d join tbYdt1363 m on d.DID=m.DID"), 11);
+    EXPECT_EQ((std::vector<int>{0x42, 0x43}), dev.Commands());
+    EXPECT_EQ("~210141420000FDB1", dev.Requests().at(0));
+
+    // A control command.
+    EXPECT_EQ(h->DoFunc(1, nullptr, 0), 1);
+    EXPECT_EQ((std::vector<std::string>{"2F"}), dev.Infos(0x45));
+
+    // Failed polls: the host stores "no answer".
+    struct Fault {
+        const char* name;
+        qxsim::YdtFault kind;
+        int param;
+    } faults[] = {
+        {"RTN 04", qxsim::YdtFault::Rtn, 0x04},
+        {"bad CHKSUM", qxsim::YdtFault::BadChecksum, -1},
+        {"silence", qxsim::YdtFault::Silence, -1},
+    };
+    int history = 1;
+    for (const Fault& f : faults) {
+        dev.FaultOnce(f.kind, f.param);
+        h->DoItem(item, 0);
+        EXPECT_EQ(h->DataGet(ch, 1, 0), 0) << f.name;
+        EXPECT_EQ(h->DataVal(1), -1) << f.name;
+        ASSERT_EQ(h->DataUpd(0, nullptr, nullptr, -1, &host.hist), 1) << f.name;
+        EXPECT_EQ(host.db.Int("select State from tbYdt1363 where SID=61"), 2) << f.name;
+        EXPECT_EQ(host.db.Int("select State from tbSubSysDetail where SID=61"), 2) << f.name;
+        EXPECT_EQ(host.db.Int("select count(*) from tbYdt1363Dat where SID=61 and DID=0"), 0) << f.name;
+        EXPECT_EQ(host.hist.Int("select count(*) from tbYdt1363 where SID=61"), ++history) << f.name;
+
+        // And the next good poll is stored again.
+        h->DoItem(item, 0);
+        ASSERT_EQ(h->DataGet(ch, 1, 0), 1) << f.name;
+        ASSERT_EQ(h->DataUpd(0, &bits, nullptr, -1, &host.hist), 1);
+        history++;
+        EXPECT_EQ(host.db.Int("select Val from tbYdt1363Dat where SID=61 and DID=0 and Fld='V42H01'"), 535);
+    }
+    ch->Close();
+    pty.Stop();
+}
