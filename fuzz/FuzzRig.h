@@ -21,7 +21,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <deque>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "QxPlatform.h"
 #include "ScriptChannel.h"
@@ -125,6 +128,51 @@ inline void Script(Input& in, ScriptChannel& ch)
         }
         }
     }
+}
+
+// Answers of a YD/T 1363 device from the input: the steps of the script (same layout, no
+// mode byte), each answered through the responder, so that the answer is framed for the
+// request it answers. A step of kind 0 whose first byte is below 0x80 becomes a checked reply
+// with the request's VER and ADR, that byte as RTN, and the rest of the bytes as the INFO in
+// hexadecimal; any other step is sent as its bytes stand (kind 1 and 2: no answer).
+inline void YdScript(Input& in, ScriptChannel& ch)
+{
+    auto steps = std::make_shared<std::deque<std::pair<uint8_t, Bytes>>>();
+    while (!in.Empty()) {
+        uint8_t kind = in.Byte();
+        steps->emplace_back(kind, in.Take(in.Byte()));
+    }
+    ch.SetResponder([steps](const Bytes& request) -> Bytes {
+        if (steps->empty())
+            return Bytes();
+        std::pair<uint8_t, Bytes> step = steps->front();
+        steps->pop_front();
+        const Bytes& b = step.second;
+        if ((step.first & 3) == 1 || (step.first & 3) == 2)
+            return Bytes();
+        if ((step.first & 3) != 0 || b.empty() || b[0] >= 0x80 || request.size() < 5)
+            return b;
+        static const char kHex[] = "0123456789ABCDEF";
+        std::string info;
+        for (size_t i = 1; i < b.size(); i++) {
+            info += kHex[b[i] >> 4];
+            info += kHex[b[i] & 15];
+        }
+        const int lenid = (int)info.size() & 0xFFF;
+        const int lsum = (-(lenid & 15) - ((lenid >> 4) & 15) - ((lenid >> 8) & 15)) & 15;
+        char head[16];
+        snprintf(head, sizeof head, "%c%c%c%c%c%c%02X%04X", request[1], request[2], request[3],
+                 request[4], request.size() > 6 ? request[5] : '0',
+                 request.size() > 6 ? request[6] : '0', b[0], lsum << 12 | lenid);
+        std::string body = head + info;
+        unsigned sum = 0;
+        for (char c : body)
+            sum += (uint8_t)c;
+        char tail[8];
+        snprintf(tail, sizeof tail, "%04X\r", (unsigned)(-sum) & 0xFFFF);
+        std::string frame = "~" + body + tail;
+        return Bytes(frame.begin(), frame.end());
+    });
 }
 
 // A point of the given type and SID 1 with its settings from the input: address, variant

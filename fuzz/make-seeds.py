@@ -319,6 +319,23 @@ def q1scan():
     write("q1scan", "gbk", bytes([2, 0, 0, 2, 0xFF]) + b"\xd6\xd0\xce\xc4 \xd6" + b" " * 3)
 
 
+def ydtups():
+    """Answers framed by the target: kind 0, the RTN byte, then the INFO bytes."""
+    def yd(rtn, info):
+        body = bytes([rtn]) + info
+        return bytes([0, len(body)]) + body
+    floats = b"\x00" + b"\x00\x00\x66\x43" * 16  # DATAFLAG, then 230.0 sixteen times
+    states = b"\x00\x01\x00" + bytes(range(0xE0, 0xF0)) + bytes(20)
+    for variant in range(6):
+        answers = yd(0, floats) * 5 + yd(0, states)
+        if variant == 3:
+            answers = yd(0, floats) + yd(0, b"\x03\x00\x00\x8a\x00\x0d" + floats) + yd(0, floats)
+        write("ydtups", "variant%d" % variant, point(variant=variant, ext2=3) + b"\x00" + answers)
+    write("ydtups", "rtn", point() + b"\x00" + yd(4, b"") + yd(0, floats[:10]))
+    write("ydtups", "raw", point(variant=5) + b"\x00" + bytes([0, 17]) + b"\xff~21012A00000FDA5\r" +
+          bytes([1, 0]) + yd(0, floats))
+
+
 if __name__ == "__main__":
-    for f in (ups, aircon, meters, engine, gsm, exchange, smspdu, q1scan):
+    for f in (ydtups, ups, aircon, meters, engine, gsm, exchange, smspdu, q1scan):
         f()
