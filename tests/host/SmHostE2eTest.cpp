@@ -442,21 +442,23 @@ TEST_F(SmHost, ModbusTcpPointOnTheNetworkChannel) {
 TEST_F(SmHost, DevsimServesTheExampleSite) {
     struct Case {
         std::vector<std::string> faults;
+        const char* sensor;  // the sensor on a pseudo-terminal or on a loopback TCP port
         int upsState, thState;
     } cases[] = {
-        {{}, 0, 0},
-        {{"--fault", "modbus-th=silence"}, 0, 2},
-        {{"--fault", "q1ups=garbage"}, 2, 0},
+        {{}, "modbus-th", 0, 0},
+        {{}, "modbus-th:tcp", 0, 0},
+        {{"--fault", "modbus-th=silence"}, "modbus-th", 0, 2},
+        {{"--fault", "q1ups=garbage"}, "modbus-th", 2, 0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.faults.empty() ? "no fault" : c.faults[1]);
+        SCOPED_TRACE(std::string(c.sensor) + (c.faults.empty() ? "" : " " + c.faults[1]));
         unlink(Db().c_str());
         unlink(Hist().c_str());
         std::string simOut = dir + "/devsim.txt";
         std::vector<std::string> args = Program(DEVSIM_PATH);
         args.insert(args.end(), c.faults.begin(), c.faults.end());
         args.push_back("q1ups");
-        args.push_back("modbus-th");
+        args.push_back(c.sensor);
         pid_t sim = Spawn(args, simOut, simOut);
         ASSERT_GT(sim, 0);
         std::string text;
@@ -482,6 +484,9 @@ TEST_F(SmHost, DevsimServesTheExampleSite) {
         waitpid(sim, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "devsim status " << status;
         ASSERT_EQ(0, r.rc) << text << r.out << r.err;
+        EXPECT_NE(std::string::npos, r.out.find("[TH-1] sid 2: type 0x1200, handler 0x1200 TH-485, channel " +
+                                                 field("modbus-th", "def") + " (" + field("modbus-th", "chtype") + ")"))
+            << r.out;
         Rows db(Db());
         EXPECT_EQ(c.upsState, db.Int("select State from tbSubSysDetail where SID=1")) << r.out;
         EXPECT_EQ(c.thState, db.Int("select State from tbSubSysDetail where SID=2")) << r.out;
