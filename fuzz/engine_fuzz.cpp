@@ -1,13 +1,16 @@
-// The generic protocol engines (Modbus, template) from an arbitrary definition file, polled
-// through a scripted channel answered by the fuzz input: loading, registration, poll, values,
-// display texts, stored rows and a control command.
-// Input: the engine (bit 0: the template engine, else Modbus), the definition file up to the
-// first NUL, the point (FuzzRig.h Point), the poll flags (bit 0: RTU on a network channel),
-// the command number, then the channel's script.
+// The generic protocol engines (Modbus, template, SNMP) from an arbitrary definition file,
+// polled through a scripted channel answered by the fuzz input: loading, registration, poll,
+// values, display texts, stored rows and a control command. The SNMP engine talks to its
+// agent over UDP, not through the channel: it is loaded, registered and stored (with the
+// [vals] of the file), and the point's agent text is split, but it is not polled.
+// Input: the engine (0 Modbus, 1 template, 2 SNMP), the definition file up to the first NUL,
+// the point (FuzzRig.h Point), the poll flags (bit 0: RTU on a network channel), the command
+// number, then the channel's script (SNMP: the agent text of the point up to a NUL).
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <string>
@@ -15,6 +18,7 @@
 #include "FuzzRig.h"
 #include "engines/SMModbus.h"
 #include "engines/SMNormal.h"
+#include "engines/SMSnmpPub.h"
 
 namespace {
 
@@ -24,6 +28,21 @@ std::string TempPath()
     char path[512];
     snprintf(path, sizeof path, "%s/qxengine_fuzz_%d.def", dir && *dir ? dir : "/tmp", (int)getpid());
     return path;
+}
+
+// The poll of an engine that talks over the channel.
+template <class T>
+int Poll(T& h, qxfuzz::ScriptChannel& ch, const tagSMItem& item, int flags)
+{
+    return h.DataGet(&ch, item.Addr, flags);
+}
+// The SNMP engine: its agent text instead.
+int Poll(CSMSnmpPub& h, qxfuzz::ScriptChannel&, const tagSMItem& item, int)
+{
+    CSMSnmpPub::Agent a = CSMSnmpPub::ParseAddr(item.AddrText);
+    if (a.host.size() > sizeof item.AddrText)
+        __builtin_trap();
+    return 0;
 }
 
 template <class T>
@@ -42,7 +61,13 @@ void Run(qxfuzz::Input& in, int type)
     const int flags = in.Byte() & 1 ? CSMModbus::kRtuOnNet : 0;
     const int cmd = in.Byte();
     qxfuzz::ScriptChannel ch;
-    qxfuzz::Script(in, ch);
+    if (type >= 0x1000 && type < 0x1200) {
+        qxfuzz::Bytes addr = in.Take(sizeof item.AddrText);
+        if (!addr.empty())
+            memcpy(item.AddrText, addr.data(), addr.size());
+    } else {
+        qxfuzz::Script(in, ch);
+    }
 
     h.LoadDef(path.c_str());
     qxfuzz::Db& db = qxfuzz::Db::Main();
@@ -56,7 +81,7 @@ void Run(qxfuzz::Input& in, int type)
     db.Mark();
     hist.Mark();
 
-    int got = h.DataGet(&ch, item.Addr, flags);
+    int got = Poll(h, ch, item, flags);
     qxfuzz::Trace("DataGet", got);
     for (int fld = -1; fld <= h.DataSize() + 1 && fld <= 64; fld++)
         h.DataVal(fld);
@@ -83,9 +108,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     qxfuzz::SkipWaits();
     qxfuzz::Input in(data, size);
-    if (in.Byte() & 1)
-        Run<CSMNormal>(in, 0x1600);
-    else
-        Run<CSMModbus>(in, 0x1200);
+    switch (in.Byte() % 3) {
+    case 0: Run<CSMModbus>(in, 0x1200); break;
+    case 1: Run<CSMNormal>(in, 0x1600); break;
+    default: Run<CSMSnmpPub>(in, 0x1000); break;
+    }
     return 0;
 }

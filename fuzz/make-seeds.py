@@ -219,7 +219,7 @@ def framed(body):
 
 
 def engine():
-    # The template engine (first byte odd): both commands of a poll, then control command 1.
+    # The template engine (first byte 1): both commands of a poll, then control command 1.
     r01 = framed(bytes([12, 1, 1]) + b"\x41\x20\x00\x00" + b"\x07\x81\x05")
     r03 = framed(bytes([8, 1, 3]) + b"\x00\x64\x01\xf4")
     write("engine", "normal", b"\x01" + NORMAL_DEF + b"\x00" + point() + b"\x00\x01" +
@@ -230,7 +230,18 @@ def engine():
                b"dmax=999\ncmds=0,01,zz,\nYk02=1\nYk03=,\n[01H]\ncdat=1\n1=F\n2=I\n99bit=1\n")
     write("engine", "normal_odd", b"\x01" + odd_tpl + b"\x00" + point() + b"\x00\x02" +
           script(b"\xaa\x01\x01", b"\xaa"))
-    # Modbus (first byte even).
+    # The SNMP engine (first byte 2): loaded, registered, stored; the agent text split.
+    snmp_def = (b"[comm]\nnote=SNMP-01\nbrief=load %1%\n[flds]\ncnt=2\n1=load\n2=tab\n"
+                b"[flds.def]\n1='load',1,'l',0,1,1,0,'',90,''\n"
+                b"[oids]\n1.3.6.1.2.1.1.5.0=sysName\n1.3.6.1.4.1.99999.1.1.0=load\n"
+                b"1.3.6.1.4.1.99999.2.1=tab:,2,3,\nnot.an.oid=x\n1.3.6.1.4.1.99999.9=" + b"n" * 70 +
+                b"\n[vals.str]\nsysName=1\ntab.3=2\n[vals.ext]\ntab.1=1\n"
+                b"[vals]\nload=42\nsysName=it's\nx=1e5\ny=-\nz=0x10\n")
+    write("engine", "snmp", b"\x02" + snmp_def + b"\x00" + point() + b"\x00\x00" +
+          b"snmp127.0.0.1:1161:public:user:pass\x00")
+    write("engine", "snmp_addr", b"\x02" + snmp_def + b"\x00" + point() + b"\x00\x00" +
+          b"10.0.0.1:99999999999:" + b"c" * 60)
+    # Modbus (first byte 0).
     rtu_replies = script(rtu([1, 1, 1], b"\x05"), rtu([1, 3, 4], b"\x00\xFA\x01\xC2"),
                          rtu([1, 6, 0, 0x10, 0, 1]))
     write("engine", "rtu", b"\x00" + ENGINE_DEF + b"\x00" + point() + b"\x00\x03" + rtu_replies)
