@@ -7,14 +7,8 @@
 #include <string>
 
 #include "AircCtrl.h"
-#include "ISMBase.h"
-#include "ISMManager.h"
-#include "ISerBase.h"
-#include "ISerManager.h"
-#include "Plugins.h"
-#include "PointItem.h"
+#include "E2eRig.h"
 #include "PtySim.h"
-#include "TestDb.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -34,54 +28,34 @@ protected:
         ctrl.SetByte9(7);
         ctrl.Serve(pty);
         ASSERT_TRUE(pty.Start());
-        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
-        ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
-
-        mgr = sm.GetSMManager(0);
-        ASSERT_NE(nullptr, mgr);
-        ISerManager* serMgr = ser.GetSerManager();
-        ASSERT_NE(nullptr, serMgr);
-        const std::string def = pty.Definition();
-        ch = serMgr->GetSer(def.c_str(), 0x100000 | pty.Number());
+        ASSERT_NO_FATAL_FAILURE(rig.Load());
+        ch = rig.Channel(pty.Definition(), qxtest::E2eRig::kSerial | pty.Number());
         ASSERT_NE(nullptr, ch);
-        ASSERT_EQ(1, ch->Open(def.c_str()));
-
-        mgr->SetDb(&db, 0);
-        h = mgr->GetSM(0x7A0);  // a code of the category without a driver of its own
+        h = rig.Handler(0x7A0);  // a code of the category without a driver of its own
         ASSERT_NE(nullptr, h);
-        ASSERT_EQ(h, mgr->GetSM(0x700));
-        h->SetDb(&db, 0);
-        h->SetDb(&hist, 1);
-        h->RegDb(&db, 0);
+        ASSERT_EQ(h, rig.mgr->GetSM(0x700));
         item.Name("AC-1").Port(1).Addr(1).Ser(ch);
-        ASSERT_EQ(1, h->ChkDb(item));
-        db.Run("insert into tbSubSysDetail(SID,Type,State) values(51,1952,-1)");
+        ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, item));
     }
 
     void TearDown() override {
-        if (ch) ch->Close();
-        if (sm.FreeSMManager) sm.FreeSMManager();
-        if (ser.FreeSerManager) ser.FreeSerManager();
+        rig.Close();
         pty.Stop();
     }
 
     // One poll as the host makes it; returns what DataGet said.
     int Poll(int flags = 0, int bits0 = 0) {
-        h->DoItem(item, 0);
-        int got = h->DataGet(ch, item.Get().Addr, 0);
         int bits[1] = {bits0};
-        EXPECT_EQ(1, h->DataUpd(flags, got ? bits : nullptr, nullptr, -1, &hist));
-        return got;
+        return rig.Poll(h, item, ch, bits, flags);
     }
     std::string Cur() { return db.Str(std::string("select ") + kColumns + " from tbAirc where SID=51"); }
     long long Detail() { return db.Int("select State from tbSubSysDetail where SID=51"); }
 
     qxsim::AircCtrl ctrl{1};
     qxsim::PtySim pty;
-    qxhost::SmPlugin sm;
-    qxhost::SerPlugin ser;
-    TestDb db, hist;
-    ISMManager* mgr = nullptr;
+    qxtest::E2eRig rig;
+    TestDb& db = rig.db;
+    TestDb& hist = rig.hist;
     ISerBase* ch = nullptr;
     ISMBase* h = nullptr;
     qxhost::PointItem item{51, 0x7A0};

@@ -5,15 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "E2eRig.h"
 #include "GbkText.h"
 #include "GsmModem.h"
-#include "ISMBase.h"
-#include "ISMManager.h"
-#include "ISerBase.h"
-#include "ISerManager.h"
-#include "Plugins.h"
-#include "PointItem.h"
-#include "TestDb.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -21,25 +15,13 @@ namespace {
 class GsmE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
-        ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
+        ASSERT_NO_FATAL_FAILURE(rig.Load());
         if (!modem.Start()) GTEST_SKIP() << "no pseudo-terminal available";
-        mgr = sm.GetSMManager(0);
-        ASSERT_NE(nullptr, mgr);
-        ISerManager* serMgr = ser.GetSerManager();
-        ASSERT_NE(nullptr, serMgr);
-        const std::string def = modem.Definition();
-        ch = serMgr->GetSer(def.c_str(), 0x100000);
+        ch = rig.Channel(modem.Definition());
         ASSERT_NE(nullptr, ch);
-        ASSERT_EQ(1, ch->Open(def.c_str()));
-
-        mgr->SetDb(&db, 0);
-        h = mgr->GetSM(0xA01);
+        h = rig.Handler(0xA01);
         ASSERT_NE(nullptr, h);
         ASSERT_EQ(0xA01, h->GetType());
-        h->SetDb(&db, 0);
-        h->SetDb(&hist, 1);
-        h->RegDb(&db, 0);
         item = new qxhost::PointItem(41, 0xA01);
         item->Name("GSM").Port(ch->GetType() & 0xFFFF).Addr(1).Variant(0).Ser(ch);
         ASSERT_EQ(1, h->ChkDb(*item));
@@ -50,9 +32,7 @@ protected:
     }
 
     void TearDown() override {
-        if (ch) ch->Close();
-        if (sm.FreeSMManager) sm.FreeSMManager();
-        if (ser.FreeSerManager) ser.FreeSerManager();
+        rig.Close();
         modem.Stop();
         delete item;
     }
@@ -61,11 +41,10 @@ protected:
         return h->DoFunc(cmd, const_cast<char*>(buf.c_str()), (int)buf.size());
     }
 
-    qxhost::SmPlugin sm;
-    qxhost::SerPlugin ser;
     qxsim::GsmModem modem;
-    TestDb db, hist;
-    ISMManager* mgr = nullptr;
+    qxtest::E2eRig rig;
+    TestDb& db = rig.db;
+    TestDb& hist = rig.hist;
     ISerBase* ch = nullptr;
     ISMBase* h = nullptr;
     qxhost::PointItem* item = nullptr;

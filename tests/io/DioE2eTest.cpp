@@ -6,15 +6,9 @@
 
 #include <string>
 
+#include "E2eRig.h"
 #include "GbkText.h"
-#include "ISMBase.h"
-#include "ISMManager.h"
-#include "ISerBase.h"
-#include "ISerManager.h"
-#include "Plugins.h"
-#include "PointItem.h"
 #include "QxGpio.h"
-#include "TestDb.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -29,22 +23,11 @@ protected:
         ASSERT_TRUE(qxgpio::SimCreate(gpioPath.c_str()));
         qxgpio::SimUse(gpioPath.c_str());
 
-        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
-        ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
-        mgr = sm.GetSMManager(0);
-        ASSERT_NE(nullptr, mgr);
-        ISerManager* serMgr = ser.GetSerManager();
-        ASSERT_NE(nullptr, serMgr);
-        ch = serMgr->GetSer("QXI1:", 0x800000);
+        ASSERT_NO_FATAL_FAILURE(rig.Load());
+        ch = rig.Channel("QXI1:", 0x800000);
         ASSERT_NE(nullptr, ch);
-        ASSERT_EQ(1, ch->Open(nullptr));
-
-        mgr->SetDb(&db, 0);
-        h = mgr->GetSM(0x9FF);  // an unlisted code of the category
+        h = rig.Handler(0x9FF);  // an unlisted code of the category
         ASSERT_NE(nullptr, h);
-        h->SetDb(&db, 0);
-        h->SetDb(&hist, 1);
-        h->RegDb(&db, 0);
         item = new qxhost::PointItem(51, 0x9FF);
         item->Name("DI").Port(1).Addr(0).DetailMode(0).Ser(ch);
         ASSERT_EQ(1, h->ChkDb(*item));
@@ -54,9 +37,7 @@ protected:
     }
 
     void TearDown() override {
-        if (ch) ch->Close();
-        if (sm.FreeSMManager) sm.FreeSMManager();
-        if (ser.FreeSerManager) ser.FreeSerManager();
+        rig.Close();
         qxgpio::SimUse(nullptr);
         delete item;
         unlink(gpioPath.c_str());
@@ -85,10 +66,9 @@ protected:
     }
 
     std::string dir, gpioPath;
-    qxhost::SmPlugin sm;
-    qxhost::SerPlugin ser;
-    TestDb db, hist;
-    ISMManager* mgr = nullptr;
+    qxtest::E2eRig rig;
+    TestDb& db = rig.db;
+    TestDb& hist = rig.hist;
     ISerBase* ch = nullptr;
     ISMBase* h = nullptr;
     qxhost::PointItem* item = nullptr;

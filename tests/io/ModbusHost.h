@@ -4,16 +4,10 @@
 // it, and the host's SQLite databases. One point of one type.
 #include <string>
 
-#include "ISMBase.h"
-#include "ISMManager.h"
-#include "ISerBase.h"
-#include "ISerManager.h"
+#include "E2eRig.h"
 #include "ModbusMaps.h"
 #include "ModbusSlave.h"
-#include "Plugins.h"
-#include "PointItem.h"
 #include "PtySim.h"
-#include "TestDb.h"
 #include "gtest/gtest.h"
 
 namespace iotest {
@@ -29,36 +23,20 @@ protected:
     }
 
     void StartRig(int sid, int type, int variant, int ext1) {
-        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
-        ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
+        ASSERT_NO_FATAL_FAILURE(rig.Load());
         qxsim::ServeModbusRtu(pty, slave);
         if (!pty.Start()) GTEST_SKIP() << "no pseudo-terminal available";
-        mgr = sm.GetSMManager(0);
-        ASSERT_NE(nullptr, mgr);
-        ISerManager* serMgr = ser.GetSerManager();
-        ASSERT_NE(nullptr, serMgr);
-        const std::string def = pty.Definition();
-        ch = serMgr->GetSer(def.c_str(), 0x100000);
+        ch = rig.Channel(pty.Definition());
         ASSERT_NE(nullptr, ch);
-        ASSERT_EQ(1, ch->Open(def.c_str()));
-
-        mgr->SetDb(&db, 0);
-        h = mgr->GetSM(type);
+        h = rig.Handler(type);
         ASSERT_NE(nullptr, h);
-        h->SetDb(&db, 0);
-        h->SetDb(&hist, 1);
-        h->RegDb(&db, 0);
         item = new qxhost::PointItem(sid, type);
         item->Name("P1").Port(ch->GetType() & 0xFFFF).Addr(1).Variant(variant).Ext(ext1, 0).Ser(ch);
-        ASSERT_EQ(1, h->ChkDb(*item));
-        db.Run("insert into tbSubSysDetail(SID,Type,State) values(" + std::to_string(sid) + "," +
-               std::to_string(type) + ",-1)");
+        ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, *item));
     }
 
     void TearDown() override {
-        if (ch) ch->Close();
-        if (sm.FreeSMManager) sm.FreeSMManager();
-        if (ser.FreeSerManager) ser.FreeSerManager();
+        rig.Close();
         pty.Stop();
         delete item;
     }
@@ -66,19 +44,15 @@ protected:
     // One poll as the host makes it: the DataGet result; the update stores it (null alarm
     // bits after a failed poll).
     int Poll(int alarmWord = 0, int flags = 0) {
-        h->DoItem(*item, 0);
-        int got = h->DataGet(ch, item->Get().Addr, 0);
         int bits[1] = {alarmWord};
-        EXPECT_EQ(1, h->DataUpd(flags, got ? bits : nullptr, nullptr, -1, &hist));
-        return got;
+        return rig.Poll(h, *item, ch, bits, flags);
     }
 
-    qxhost::SmPlugin sm;
-    qxhost::SerPlugin ser;
     qxsim::ModbusSlave slave{1};
     qxsim::PtySim pty;
-    TestDb db, hist;
-    ISMManager* mgr = nullptr;
+    qxtest::E2eRig rig;
+    TestDb& db = rig.db;
+    TestDb& hist = rig.hist;
     ISerBase* ch = nullptr;
     ISMBase* h = nullptr;
     qxhost::PointItem* item = nullptr;

@@ -8,14 +8,8 @@
 #include <string>
 
 #include "EmersonUnit.h"
-#include "ISMBase.h"
-#include "ISMManager.h"
-#include "ISerBase.h"
-#include "ISerManager.h"
-#include "Plugins.h"
-#include "PointItem.h"
+#include "E2eRig.h"
 #include "PtySim.h"
-#include "TestDb.h"
 #include "YdtDevice.h"
 #include "gtest/gtest.h"
 
@@ -36,57 +30,36 @@ std::string Gbk(const char* utf8) {
 class EmersonE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
-        ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
+        ASSERT_NO_FATAL_FAILURE(rig.Load());
         emerson::FloatUnit(dev, 2);
         qxsim::ServeYdt(pty, dev);
         if (!pty.Start()) GTEST_SKIP() << "no pseudo-terminal available";
 
-        mgr = sm.GetSMManager(0);
-        ASSERT_NE(nullptr, mgr);
-        ISerManager* serMgr = ser.GetSerManager();
-        ASSERT_NE(nullptr, serMgr);
         // The channel code the definition describes: serial, the port's last digit.
-        const std::string def = pty.Definition();
-        ch = serMgr->GetSer(def.c_str(), 0x100000 | (pty.Number() % 10));
+        ch = rig.Channel(pty.Definition(), qxtest::E2eRig::kSerial | (pty.Number() % 10));
         ASSERT_NE(nullptr, ch);
-        ASSERT_EQ(1, ch->Open(def.c_str()));
-
-        mgr->SetDb(&db, 0);
-        h = mgr->GetSM(0x301);
+        h = rig.Handler(0x301);
         ASSERT_NE(nullptr, h);
-        h->SetDb(&db, 0);
-        h->SetDb(&hist, 1);
-        h->RegDb(&db, 0);
         item.reset(new qxhost::PointItem(51, 0x301));
         item->Name("UPS-E").Port(ch->GetType() & 0xFFFF).Addr(1).Variant(2).Ser(ch);
-        ASSERT_EQ(1, h->ChkDb(*item));
-        db.Run("insert into tbSubSysDetail(SID,Type,State) values(51,769,-1)");
+        ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, *item));
     }
 
     void TearDown() override {
-        if (ch) ch->Close();
-        if (sm.FreeSMManager) sm.FreeSMManager();
-        if (ser.FreeSerManager) ser.FreeSerManager();
+        rig.Close();
         pty.Stop();
     }
 
-    int Poll(int* bits) {
-        h->DoItem(*item, 0);
-        int got = h->DataGet(ch, 1, 20);
-        EXPECT_EQ(1, h->DataUpd(0, got ? bits : nullptr, nullptr, -1, &hist));
-        return got;
-    }
+    int Poll(int* bits) { return rig.Poll(h, *item, ch, bits, 0, 20); }
     long long Cur(const char* col) {
         return db.Int(std::string("select ") + col + " from tbUpsEx where SID=51");
     }
 
-    qxhost::SmPlugin sm;
-    qxhost::SerPlugin ser;
     qxsim::YdtDevice dev{1, 0x2A, 0x10};
     qxsim::PtySim pty;
-    TestDb db, hist;
-    ISMManager* mgr = nullptr;
+    qxtest::E2eRig rig;
+    TestDb& db = rig.db;
+    TestDb& hist = rig.hist;
     ISerBase* ch = nullptr;
     ISMBase* h = nullptr;
     std::unique_ptr<qxhost::PointItem> item;

@@ -4,15 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "ISMBase.h"
-#include "ISMManager.h"
-#include "ISerBase.h"
-#include "ISerManager.h"
-#include "Plugins.h"
-#include "PointItem.h"
+#include "E2eRig.h"
 #include "PtySim.h"
 #include "Q1Ups.h"
-#include "TestDb.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -33,39 +27,23 @@ struct Ups {
 class SantakE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
-        ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
-        mgr = sm.GetSMManager(0);
-        ASSERT_NE(nullptr, mgr);
-        serMgr = ser.GetSerManager();
-        ASSERT_NE(nullptr, serMgr);
-        mgr->SetDb(&db, 0);
-        h = mgr->GetSM(0x304);
+        ASSERT_NO_FATAL_FAILURE(rig.Load());
+        h = rig.Handler(0x304);
         ASSERT_NE(nullptr, h);
-        h->SetDb(&db, 0);
-        h->SetDb(&hist, 1);
-        h->RegDb(&db, 0);
     }
 
     void Add(Ups& u) {
         ASSERT_TRUE(u.pty.Start());
-        const std::string def = u.pty.Definition();
         // Each terminal its own channel: the type code carries its number, as the channel
         // reports it, so that two terminals never share one channel.
-        u.ch = serMgr->GetSer(def.c_str(), 0x100000 | u.pty.Number());
+        u.ch = rig.Channel(u.pty.Definition(), qxtest::E2eRig::kSerial | u.pty.Number());
         ASSERT_NE(nullptr, u.ch);
-        ASSERT_EQ(1, u.ch->Open(def.c_str()));
         u.item.Ser(u.ch);
-        ASSERT_EQ(1, h->ChkDb(u.item));
-        db.Run("insert into tbSubSysDetail(SID,Type,State) values(" +
-               std::to_string(u.item.Get().SID) + ",772,-1)");
+        ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, u.item));
     }
 
     void TearDown() override {
-        for (Ups* u : {&a, &b})
-            if (u->ch) u->ch->Close();
-        if (sm.FreeSMManager) sm.FreeSMManager();
-        if (ser.FreeSerManager) ser.FreeSerManager();
+        rig.Close();
         a.pty.Stop();
         b.pty.Stop();
     }
@@ -86,13 +64,11 @@ protected:
                       std::to_string(u.item.Get().SID));
     }
 
-    qxhost::SmPlugin sm;
-    qxhost::SerPlugin ser;
-    TestDb db, hist;
-    ISMManager* mgr = nullptr;
-    ISerManager* serMgr = nullptr;
-    ISMBase* h = nullptr;
     Ups a{61, 0}, b{62, 1};
+    qxtest::E2eRig rig;
+    TestDb& db = rig.db;
+    TestDb& hist = rig.hist;
+    ISMBase* h = nullptr;
 };
 
 }  // namespace

@@ -8,15 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "ISMBase.h"
-#include "ISMManager.h"
-#include "ISerBase.h"
-#include "ISerManager.h"
-#include "Plugins.h"
-#include "PointItem.h"
+#include "E2eRig.h"
 #include "PtySim.h"
 #include "Q1Ups.h"
-#include "TestDb.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -39,48 +33,26 @@ class UpsE2e : public ::testing::Test {
 protected:
     void Start(qxsim::Q1Ups::Dialect dialect, int type) {
         dev.reset(new qxsim::Q1Ups(dialect));
-        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
-        ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
+        ASSERT_NO_FATAL_FAILURE(rig.Load());
         pty.SetFramer(qxsim::FrameByTerminator('\r'));
         pty.SetResponder(dev->AsResponder());
         ASSERT_TRUE(pty.Start());
-
-        mgr = sm.GetSMManager(0);
-        ASSERT_NE(nullptr, mgr);
-        ISerManager* serMgr = ser.GetSerManager();
-        ASSERT_NE(nullptr, serMgr);
-        const std::string def = pty.Definition();
-        ch = serMgr->GetSer(def.c_str(), 0x100000);
+        ch = rig.Channel(pty.Definition());
         ASSERT_NE(nullptr, ch);
-        ASSERT_EQ(1, ch->Open(def.c_str()));
-
-        mgr->SetDb(&db, 0);
-        h = mgr->GetSM(type);
+        h = rig.Handler(type);
         ASSERT_NE(nullptr, h);
-        h->SetDb(&db, 0);
-        h->SetDb(&hist, 1);
-        h->RegDb(&db, 0);
         item.reset(new qxhost::PointItem(21, type));
         item->Name("UPS-1").Port(1).Addr(1).Ser(ch);
-        ASSERT_EQ(1, h->ChkDb(*item));
-        db.Run("insert into tbSubSysDetail(SID,Type,State) values(21," + std::to_string(type) +
-               ",-1)");
+        ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, *item));
     }
 
     void TearDown() override {
-        if (ch) ch->Close();
-        if (sm.FreeSMManager) sm.FreeSMManager();
-        if (ser.FreeSerManager) ser.FreeSerManager();
+        rig.Close();
         pty.Stop();
     }
 
     // One poll as the host makes it; the stored state.
-    int Poll(int* bits, int flags = 0) {
-        h->DoItem(*item, 0);
-        int got = h->DataGet(ch, item->Get().Addr, 0);
-        EXPECT_EQ(1, h->DataUpd(flags, got ? bits : nullptr, nullptr, -1, &hist));
-        return got;
-    }
+    int Poll(int* bits, int flags = 0) { return rig.Poll(h, *item, ch, bits, flags); }
 
     long long Cur(const char* col) {
         return db.Int(std::string("select ") + col + " from tbUps where SID=21");
@@ -91,12 +63,11 @@ protected:
     std::string Brief() { return db.Str("select Brief from tbSMBrief where SID=21"); }
     long long DetailState() { return db.Int("select State from tbSubSysDetail where SID=21"); }
 
-    qxhost::SmPlugin sm;
-    qxhost::SerPlugin ser;
     qxsim::PtySim pty;
     std::unique_ptr<qxsim::Q1Ups> dev;
-    TestDb db, hist;
-    ISMManager* mgr = nullptr;
+    qxtest::E2eRig rig;
+    TestDb& db = rig.db;
+    TestDb& hist = rig.hist;
     ISerBase* ch = nullptr;
     ISMBase* h = nullptr;
     std::unique_ptr<qxhost::PointItem> item;
