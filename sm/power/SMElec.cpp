@@ -69,6 +69,10 @@ const Key kKeys[] = {
 // The stored 32-bit pattern of a product formed without overflow.
 int32_t Low32(int64_t v) { return (int32_t)(uint32_t)(uint64_t)v; }
 
+// k * e / 12000 for k and e below 2^32: their product can exceed 64 bits, so the whole
+// twelve-thousandths and the rest are scaled apart (exact for values that are not negative).
+int64_t PerTwelveThousand(int64_t k, int64_t e) { return k / 12000 * e + k % 12000 * e / 12000; }
+
 // The command that writes the meter's one settable register.
 const int kCmdWrite = 128;
 
@@ -245,7 +249,7 @@ int CSMElec::DataGet_HCxxx(ISerBase* ser, int addr, int wait) {
     r = qx::skel::MbPoll(*this, ser, addr, 3, 64, 2, rx, sizeof(rx), 0);
     if (!r.ok()) return 0;
     const int64_t e = (int64_t)r.Word(0) << 16 | r.Word(1);
-    v[kYgzdn - 1] = Low32(k * e / 12000);
+    v[kYgzdn - 1] = Low32(PerTwelveThousand(k, e));
 
     const bool single = m_pItem && m_pItem->Ext1 == 1;
     if (single) {

@@ -137,6 +137,27 @@ TEST(ElecModel0, LargeProductsDoNotOverflow) {
     EXPECT_EQ(-60000, r.h.DataVal(CSMElec::kZyggl));  // 1e6 * -200 * 3 / 10000
 }
 
+TEST(ElecModel0, EnergyOfTheLargestRegistersIsExact) {
+    // PT * CT * E of the largest registers exceeds 64 bits; the energy is its exact quotient
+    // by 12000, kept to its low 32 bits as every value.
+    struct Case {
+        int pt, ct;
+        uint32_t e;
+        int32_t energy;
+    } cases[] = {
+        {65535, 65535, 0xFFFFFFFFu, 80172733},  // 1537181760313021 mod 2^32
+        {65535, 65535, 12000, (int32_t)(uint32_t)(65535u * 65535u)},
+        {0xFFFF, 1, 0xFFFFFFFFu, (int32_t)(uint32_t)(0xFFFFull * 0xFFFFFFFFull / 12000)},
+        {0, 65535, 0xFFFFFFFFu, 0},
+    };
+    for (const Case& c : cases) {
+        ElecRig r;
+        r.ch.Reply(Ratios(c.pt, c.ct)).Reply(Energy(c.e)).Reply(ThreePhase());
+        ASSERT_EQ(1, r.Poll()) << c.pt << " " << c.ct << " " << c.e;
+        EXPECT_EQ(c.energy, r.h.DataVal(CSMElec::kYgzdn)) << c.pt << " " << c.ct << " " << c.e;
+    }
+}
+
 TEST(ElecModel0, RefusedRepliesLeaveTheValues) {
     struct Case {
         const char* what;
