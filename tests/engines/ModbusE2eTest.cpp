@@ -5,17 +5,11 @@
 
 #include <string>
 
+#include "E2eRig.h"
 #include "EngineFixture.h"
-#include "ISMBase.h"
-#include "ISMManager.h"
-#include "ISerBase.h"
-#include "ISerManager.h"
 #include "ModbusSlave.h"
 #include "NetSim.h"
-#include "Plugins.h"
-#include "PointItem.h"
 #include "PtySim.h"
-#include "TestDb.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -39,36 +33,10 @@ const char kSensor[] =
     "[regs4]\n"
     "0=2\n";
 
-struct Host {
+// The host, with the board root its definition files are read from.
+struct Host : qxtest::E2eRig {
     BoardRoot root;
-    qxhost::SmPlugin sm;
-    qxhost::SerPlugin ser;
-    TestDb db, hist;
-    ISMManager* manager = nullptr;
-    ISerManager* channels = nullptr;
-
-    void Load() {
-        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
-        ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
-        manager = sm.GetSMManager(0);
-        channels = ser.GetSerManager();
-        ASSERT_NE(manager, nullptr);
-        ASSERT_NE(channels, nullptr);
-        manager->SetDb(&db, 0);
-    }
-    ~Host() {
-        if (sm.FreeSMManager) sm.FreeSMManager();
-        if (ser.FreeSerManager) ser.FreeSerManager();
-    }
-    ISMBase* Handler(int type) {
-        ISMBase* h = manager->GetSM(type);
-        if (h) {
-            h->SetDb(&db, 0);
-            h->SetDb(&hist, 1);
-            h->RegDb(&db, 0);
-        }
-        return h;
-    }
+    ~Host() { Close(); }
 };
 
 struct RtuDevice {
@@ -84,11 +52,11 @@ TEST(ModbusE2e, FactoryNeedsTheDefinitionFile) {
     Host host;
     host.root.WriteDef(kType, kSensor);
     host.Load();
-    EXPECT_EQ(host.manager->GetSM(0x1234), nullptr);
-    ISMBase* h = host.manager->GetSM(kType);
+    EXPECT_EQ(host.mgr->GetSM(0x1234), nullptr);
+    ISMBase* h = host.mgr->GetSM(kType);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(h->GetType(), kType);
-    EXPECT_EQ(host.manager->GetSM(kType), h);
+    EXPECT_EQ(host.mgr->GetSM(kType), h);
     EXPECT_STREQ(h->GetNote(), "TH-485");
 }
 
@@ -104,14 +72,12 @@ TEST(ModbusE2e, RtuSensorPolledIntoSqlite) {
     ISMBase* h = host.Handler(kType);
     ASSERT_NE(h, nullptr);
     std::string def = dev.pty.Definition();
-    ISerBase* ch = host.channels->GetSer(def.c_str(), 0x100000);
+    ISerBase* ch = host.Channel(def, 0x100000);
     ASSERT_NE(ch, nullptr);
-    ASSERT_EQ(ch->Open(nullptr), 1) << def;
 
     qxhost::PointItem item(11, kType);
     item.Name("th").Addr(1).Port(ch->GetType() & 0xFFFF).Ser(ch);
-    ASSERT_EQ(h->ChkDb(item), 1);
-    host.db.Run("insert into tbSubSysDetail(SID,Type,State) values(11,4608,-1)");
+    ASSERT_NO_FATAL_FAILURE(host.AddPoint(h, item));
 
     // A good poll.
     h->DoItem(item, 0);
@@ -200,9 +166,8 @@ TEST(ModbusE2e, TcpDevicePolledIntoSqlite) {
     ISMBase* h = host.Handler(type);
     ASSERT_NE(h, nullptr);
     std::string def = dev.Definition();
-    ISerBase* ch = host.channels->GetSer(def.c_str(), 0x200009);
+    ISerBase* ch = host.Channel(def, 0x200009);
     ASSERT_NE(ch, nullptr);
-    ASSERT_EQ(ch->Open(nullptr), 1) << def;
     ch->SetTimeout(10, 300);  // a silent device costs a third of a second
 
     qxhost::PointItem item(21, type);
@@ -278,9 +243,8 @@ TEST(ModbusE2e, RtuFramesOnANetworkChannel) {
     ISMBase* h = host.Handler(kType);
     ASSERT_NE(h, nullptr);
     std::string def = dev.Definition();
-    ISerBase* ch = host.channels->GetSer(def.c_str(), 0x20000A);
+    ISerBase* ch = host.Channel(def, 0x20000A);
     ASSERT_NE(ch, nullptr);
-    ASSERT_EQ(ch->Open(nullptr), 1) << def;
     qxhost::PointItem item(31, kType);
     item.Addr(1).Ser(ch);
     ASSERT_EQ(h->ChkDb(item), 1);

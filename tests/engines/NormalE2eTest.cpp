@@ -3,16 +3,10 @@
 // definition file, and the rows it leaves in SQLite.
 #include <string>
 
+#include "E2eRig.h"
 #include "EngineFixture.h"
-#include "ISMBase.h"
-#include "ISMManager.h"
-#include "ISerBase.h"
-#include "ISerManager.h"
-#include "Plugins.h"
-#include "PointItem.h"
 #include "PtySim.h"
 #include "TemplateDev.h"
-#include "TestDb.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -50,45 +44,22 @@ const char kMeter[] =
     "2='Curr',1,'I',0,10,1,0,'',500,''\n"
     "3='Alarm',1,'A',0,1,0,0,'',0,''\n";
 
-struct Host {
+// The host, with the board root its definition files are read from.
+struct Host : qxtest::E2eRig {
     BoardRoot root;
-    qxhost::SmPlugin sm;
-    qxhost::SerPlugin ser;
-    TestDb db, hist;
-    ISMManager* manager = nullptr;
-    ISerManager* channels = nullptr;
-
-    void Load() {
-        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
-        ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
-        manager = sm.GetSMManager(0);
-        channels = ser.GetSerManager();
-        ASSERT_NE(manager, nullptr);
-        ASSERT_NE(channels, nullptr);
-        manager->SetDb(&db, 0);
-    }
-    ~Host() {
-        if (sm.FreeSMManager) sm.FreeSMManager();
-        if (ser.FreeSerManager) ser.FreeSerManager();
-    }
+    ~Host() { Close(); }
 };
-
-// The serial channel of a pseudo-terminal, requested by the code its definition describes.
-ISerBase* PtyChannel(ISerManager* channels, const qxsim::PtySim& pty) {
-    std::string def = pty.Definition();
-    return channels->GetSer(def.c_str(), 0x100000 + pty.Number() % 10);
-}
 
 TEST(NormalE2e, FactoryNeedsTheDefinitionFile) {
     Host host;
     host.Load();
-    EXPECT_EQ(host.manager->GetSM(kType), nullptr);
+    EXPECT_EQ(host.mgr->GetSM(kType), nullptr);
     host.root.WriteDef(0x17FF, kMeter);
-    ISMBase* h = host.manager->GetSM(0x17FF);
+    ISMBase* h = host.mgr->GetSM(0x17FF);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(h->GetType(), 0x17FF);
     EXPECT_STREQ(h->GetNote(), "TPL-METER");
-    EXPECT_EQ(host.manager->GetSM(0x17FF), h);
+    EXPECT_EQ(host.mgr->GetSM(0x17FF), h);
     h->RegDb(&host.db, 0);
     EXPECT_EQ(host.db.Str("select Type||'/'||Name from tbSMType where Type=6143"), "6143/QX-TPL");
     EXPECT_EQ(host.db.Int("select count(*) from tbSMDef where Type=6143"), 3);
@@ -108,19 +79,16 @@ TEST(NormalE2e, MeterPolledIntoSqlite) {
     dev.Serve(pty);
     if (!pty.Start()) GTEST_SKIP() << "no pseudo-terminal available";
 
-    ISMBase* h = host.manager->GetSM(kType);
+    ISMBase* h = host.mgr->GetSM(kType);
     ASSERT_NE(h, nullptr);
-    h->SetDb(&host.db, 0);
-    h->SetDb(&host.hist, 1);
-    h->RegDb(&host.db, 0);
-    ISerBase* ch = PtyChannel(host.channels, pty);
+    host.Bind(h);
+    // The serial channel of the terminal, requested by the code its definition describes.
+    ISerBase* ch = host.Channel(pty.Definition(), 0x100000 + pty.Number() % 10);
     ASSERT_NE(ch, nullptr);
-    ASSERT_EQ(ch->Open(nullptr), 1);
 
     qxhost::PointItem item(21, kType);
     item.Name("meter").Addr(7).Port(ch->GetType() & 0xFFFF).Ser(ch);
-    ASSERT_EQ(h->ChkDb(item), 1);
-    host.db.Run("insert into tbSubSysDetail(SID,Type,State) values(21,5632,-1)");
+    ASSERT_NO_FATAL_FAILURE(host.AddPoint(h, item));
 
     h->DoItem(item, 0);
     ASSERT_EQ(h->DataGet(ch, 7, 0), 1);

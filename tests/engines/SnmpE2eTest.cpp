@@ -4,12 +4,8 @@
 
 #include <string>
 
+#include "E2eRig.h"
 #include "EngineFixture.h"
-#include "ISMBase.h"
-#include "ISMManager.h"
-#include "Plugins.h"
-#include "PointItem.h"
-#include "TestDb.h"
 #include "gtest/gtest.h"
 #include "support/SnmpdAgent.h"
 
@@ -72,21 +68,10 @@ const char kDef[] =
     "tab.2=1\n"
     "tab.3=1\n";
 
-struct Host {
+// The host, with the board root its definition files are read from.
+struct Host : qxtest::E2eRig {
     BoardRoot root;
-    qxhost::SmPlugin sm;
-    TestDb db, hist;
-    ISMManager* manager = nullptr;
-
-    void Load() {
-        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
-        manager = sm.GetSMManager(0);
-        ASSERT_NE(manager, nullptr);
-        manager->SetDb(&db, 0);
-    }
-    ~Host() {
-        if (sm.FreeSMManager) sm.FreeSMManager();
-    }
+    ~Host() { Close(); }
 };
 
 class SnmpE2e : public ::testing::Test {
@@ -122,15 +107,13 @@ TEST_F(SnmpE2e, AgentPolledIntoSqlite) {
     Host host;
     host.root.WriteDef(kType, kDef);
     host.Load();
-    EXPECT_EQ(host.manager->GetSM(kType + 1), nullptr);  // no SM4097.def
-    ISMBase* h = host.manager->GetSM(kType);
+    EXPECT_EQ(host.mgr->GetSM(kType + 1), nullptr);  // no SM4097.def
+    ISMBase* h = host.mgr->GetSM(kType);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(h->GetType(), kType);
     EXPECT_STREQ(h->GetNote(), "UPS-SNMP");
     EXPECT_EQ(h->DataSize(), 3);
-    h->SetDb(&host.db, 0);
-    h->SetDb(&host.hist, 1);
-    h->RegDb(&host.db, 0);
+    host.Bind(h);
     EXPECT_EQ(host.db.Str("select Type||'/'||Kind||'/'||Name||'/'||Note from tbSMType"),
               "4096/4096/QXSNMP-base/UPS-SNMP");
     EXPECT_EQ(host.db.Str("select group_concat(Fld||'='||FldName) from tbSMDef where Type=4096"),
@@ -200,7 +183,7 @@ TEST_F(SnmpE2e, PointWithoutAgentIsNoAnswer) {
     Host host;
     host.root.WriteDef(kType, kDef);
     host.Load();
-    ISMBase* h = host.manager->GetSM(kType);
+    ISMBase* h = host.mgr->GetSM(kType);
     ASSERT_NE(h, nullptr);
     h->SetDb(&host.db, 0);
     h->RegDb(&host.db, 0);

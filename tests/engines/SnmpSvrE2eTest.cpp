@@ -4,11 +4,7 @@
 
 #include <string>
 
-#include "ISMBase.h"
-#include "ISMManager.h"
-#include "Plugins.h"
-#include "PointItem.h"
-#include "TestDb.h"
+#include "E2eRig.h"
 #include "gtest/gtest.h"
 #include "support/SnmpdAgent.h"
 
@@ -27,22 +23,14 @@ TEST(SnmpSvrE2e, ServerPolledIntoSqlite) {
                             &why))
         << why;
 
-    struct Plugin : qxhost::SmPlugin {
-        ~Plugin() {
-            if (FreeSMManager) FreeSMManager();
-        }
-    } sm;
-    ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
-    TestDb db, hist;
-    ISMManager* manager = sm.GetSMManager(0);
-    ASSERT_NE(manager, nullptr);
-    manager->SetDb(&db, 0);
-    ISMBase* h = manager->GetSM(0xE10);
+    qxtest::E2eRig rig;
+    ASSERT_NO_FATAL_FAILURE(rig.Load());
+    TestDb& db = rig.db;
+    TestDb& hist = rig.hist;
+    ISMBase* h = rig.mgr->GetSM(0xE10);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(h->GetType(), 0xE10);
-    h->SetDb(&db, 0);
-    h->SetDb(&hist, 1);
-    h->RegDb(&db, 0);
+    rig.Bind(h);
     EXPECT_EQ(db.Str("select Kind||'/'||Name from tbSMType where Type=3600"), "3584/SVR QX-SVRWIN");
 
     std::string addr = "snmp127.0.0.1:" + std::to_string(agent.port()) + ":public";

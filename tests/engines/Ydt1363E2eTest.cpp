@@ -4,15 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "E2eRig.h"
 #include "EngineFixture.h"
-#include "ISMBase.h"
-#include "ISMManager.h"
-#include "ISerBase.h"
-#include "ISerManager.h"
-#include "Plugins.h"
-#include "PointItem.h"
 #include "PtySim.h"
-#include "TestDb.h"
 #include "YdtDevice.h"
 #include "gtest/gtest.h"
 
@@ -49,27 +43,10 @@ const char kShelf[] =
     "2='Iout',1,'I',0,10,1,0,'',1000,''\n"
     "3='St',1,'S',0,1,0,0,'',0,''\n";
 
-struct Host {
+// The host, with the board root its definition files are read from.
+struct Host : qxtest::E2eRig {
     BoardRoot root;
-    qxhost::SmPlugin sm;
-    qxhost::SerPlugin ser;
-    TestDb db, hist;
-    ISMManager* manager = nullptr;
-    ISerManager* channels = nullptr;
-
-    void Load() {
-        ASSERT_TRUE(sm.Load(QXSM_PATH)) << sm.Error();
-        ASSERT_TRUE(ser.Load(QXSER_PATH)) << ser.Error();
-        manager = sm.GetSMManager(0);
-        channels = ser.GetSerManager();
-        ASSERT_NE(manager, nullptr);
-        ASSERT_NE(channels, nullptr);
-        manager->SetDb(&db, 0);
-    }
-    ~Host() {
-        if (sm.FreeSMManager) sm.FreeSMManager();
-        if (ser.FreeSerManager) ser.FreeSerManager();
-    }
+    ~Host() { Close(); }
 };
 
 }  // namespace
@@ -78,7 +55,7 @@ TEST(Ydt1363E2e, UnitDescribedByItsFileIsPolledIntoSqlite) {
     Host host;
     host.root.WriteDef(kType, kShelf);
     host.Load();
-    EXPECT_EQ(host.manager->GetSM(0x1401), nullptr);  // no file of its own
+    EXPECT_EQ(host.mgr->GetSM(0x1401), nullptr);  // no file of its own
 
     qxsim::YdtDevice dev(1, 0x41, 0x21);
     dev.SetInfo(0x42, "00" + qxsim::YdtFloat(53.5f) + qxsim::YdtFloat(12.25f));
@@ -88,25 +65,21 @@ TEST(Ydt1363E2e, UnitDescribedByItsFileIsPolledIntoSqlite) {
     qxsim::ServeYdt(pty, dev);
     if (!pty.Start()) GTEST_SKIP() << "no pseudo-terminal available";
 
-    ISMBase* h = host.manager->GetSM(kType);
+    ISMBase* h = host.mgr->GetSM(kType);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(h->GetType(), kType);
     EXPECT_STREQ(h->GetNote(), "RECT-YD");
-    h->SetDb(&host.db, 0);
-    h->SetDb(&host.hist, 1);
-    h->RegDb(&host.db, 0);
+    host.Bind(h);
     EXPECT_EQ(3, host.db.Int("select count(*) from tbSMDef where Type=5120"));
 
     // The channel code the definition describes: serial, the port's last digit.
     const std::string def = pty.Definition();
-    ISerBase* ch = host.channels->GetSer(def.c_str(), 0x100000 | (pty.Number() % 10));
+    ISerBase* ch = host.Channel(def, 0x100000 | (pty.Number() % 10));
     ASSERT_NE(ch, nullptr);
-    ASSERT_EQ(ch->Open(def.c_str()), 1) << def;
 
     qxhost::PointItem item(61, kType);
     item.Name("rect").Addr(1).Port(ch->GetType() & 0xFFFF).Ser(ch);
-    ASSERT_EQ(h->ChkDb(item), 1);
-    host.db.Run("insert into tbSubSysDetail(SID,Type,State) values(61,5120,-1)");
+    ASSERT_NO_FATAL_FAILURE(host.AddPoint(h, item));
 
     // A good poll.
     h->DoItem(item, 0);
