@@ -94,11 +94,32 @@ inline int AlarmWord(int b)
     return (int)((uint32_t)(uint8_t)b * 0x01010101u);
 }
 
-// Waits are skipped: a fuzz run must not sleep.
-inline void NoSleep(int) {}
+// Waits are skipped: a fuzz run must not sleep. They are counted instead, so that a target
+// can tell a poll that would wait without end on a silent or babbling device.
+inline int64_t& WaitedMs()
+{
+    static int64_t ms = 0;
+    return ms;
+}
+inline void CountSleep(int ms)
+{
+    if (ms > 0)
+        WaitedMs() += ms;
+}
 inline void SkipWaits()
 {
-    qx::SetSleepHook(NoSleep);
+    qx::SetSleepHook(CountSleep);
+    WaitedMs() = 0;
+}
+// The waits since the last check stay below limitMs; else the run stops (a hung poll).
+inline void ExpectWaitsBelow(int64_t limitMs, const char* what)
+{
+    int64_t ms = WaitedMs();
+    WaitedMs() = 0;
+    if (ms < limitMs)
+        return;
+    fprintf(stderr, "%s waited %lld ms\n", what, (long long)ms);
+    abort();
 }
 
 // Sets the channel up from the rest of the input (see above).

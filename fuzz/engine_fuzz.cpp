@@ -83,6 +83,10 @@ void Run(qxfuzz::Input& in, int type)
 
     int got = Poll(h, ch, item, flags);
     qxfuzz::Trace("DataGet", got);
+    // Each request may wait the file's delay; beyond that a poll must not linger.
+    const int64_t delay = h.Ini().template GetValue<int>(SEC_COMM, "delay", 10);
+    qxfuzz::ExpectWaitsBelow(60000 + (int64_t)ch.Written().size() * (delay > 0 ? delay : 0),
+                             "DataGet");
     for (int fld = -1; fld <= h.DataSize() + 1 && fld <= 64; fld++)
         h.DataVal(fld);
     SimpleIni& ini = h.Ini();

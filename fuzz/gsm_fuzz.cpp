@@ -34,6 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     h.DoFunc(&ch, item.Addr, 31, (void*)phone.c_str(), (int)phone.size());
     h.DoFunc(&ch, item.Addr, 32, (void*)text.c_str(), (int)text.size());
     qxfuzz::Trace("DoFunc", h.DoFunc(&ch, item.Addr, cmd, (void*)text.c_str(), (int)text.size()));
+    // The longest dialogue: the readiness tests, the initialisation and eight parts.
+    qxfuzz::ExpectWaitsBelow(120000, "DoFunc");
     if (h.m_strSmsc.find_first_not_of("0123456789") != std::string::npos)
         __builtin_trap();
     h.DataGet(&ch, item.Addr, 0);

@@ -42,6 +42,7 @@ void Poll(qxfuzz::Input& in, int cmd)
     for (int poll = 0; poll < 2 && (poll == 0 || ch.StepsLeft() > 0); poll++) {
         int got = h.DataGet(&ch, item.Addr, wait);
         qxfuzz::Trace("DataGet", got);
+        qxfuzz::ExpectWaitsBelow(60000, "DataGet");
         for (int f = -1; f <= 40; f++)
             h.DataVal(f);
         for (const char* k : kKeys) {

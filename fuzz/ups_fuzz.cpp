@@ -45,6 +45,7 @@ void Poll(qxfuzz::Input& in)
     for (int poll = 0; poll < 3 && (poll == 0 || ch.StepsLeft() > 0); poll++) {
         int got = h.DataGet(&ch, item.Addr, wait);
         qxfuzz::Trace("DataGet", got);
+        qxfuzz::ExpectWaitsBelow(60000, "DataGet");
         const TbUpsRecord& r = h.m_rec;
         if (!memchr(r.company, 0, sizeof r.company) || !memchr(r.mode, 0, sizeof r.mode) ||
             !memchr(r.version, 0, sizeof r.version))

@@ -43,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int poll = 0; poll < 2; poll++) {
         int got = h.DataGet(&ch, item.Addr, wait);
         qxfuzz::Trace("DataGet", got);
+        qxfuzz::ExpectWaitsBelow(60000, "DataGet");
         for (int f = -1; f <= 70; f++)
             h.DataVal(f);
         for (const char* k : kKeys) {
