@@ -8,6 +8,7 @@
 #include "SMFactory.h"
 #include "SMSql.h"
 #include "engines/SnmpFuncs.h"
+#include "engines/SnmpWalk.h"
 
 using namespace Snmp_pp;
 
@@ -58,12 +59,6 @@ int64_t Number(const Vb& vb) {
     if (const Counter64* c = dynamic_cast<const Counter64*>(v))
         return c->value() > (uint64_t)INT64_MAX ? INT64_MAX : (int64_t)c->value();
     return qx::SnmpLeadingNumber(vb.get_printable_value());
-}
-
-// a is after b in the order of object identifiers.
-bool After(const Oid& a, const Oid& b) {
-    unsigned long n = a.len() > b.len() ? a.len() : b.len();
-    return a.nCompare(n, b) > 0;
 }
 
 }  // namespace
@@ -185,7 +180,6 @@ int CSMSnmpPub::Walk(Snmp& snmp, Pdu& pdu, const CTarget& target, const std::str
     const unsigned long L = base.len();
     char key[80];
 
-    bool ended = false;
     int rows = 0, enabled = 0;
     for (int j = 0; j < kSlots; j++) {
         snprintf(key, sizeof key, "%s.%d", name.c_str(), j + 1);
@@ -194,46 +188,10 @@ int CSMSnmpPub::Walk(Snmp& snmp, Pdu& pdu, const CTarget& target, const std::str
         m_extSum[j] = m_extMin[j] = m_extMax[j] = 0;
     }
 
-    Vb from(base);
-    pdu.set_vblist(&from, 1);
-    Oid last = base;  // the identifier the next request continues from
-    int status = SNMP_CLASS_SUCCESS;
-    for (int requests = 0; !ended; requests++) {
-        if (requests == kMaxWalkRequests) {
-            Log("walk %s: stopped after %d requests\n", name.c_str(), requests);
-            break;
-        }
-        status = snmp.get_bulk(pdu, target, 0, kMaxRepetitions);
-        if (status >= 0) *answered = true;
-        // On a version-1 target the walk is a GETNEXT: past the agent's last object it
-        // answers noSuchName, its way of saying endOfMibView.
-        if (status == SNMP_ERROR_NO_SUCH_NAME && target.get_version() == version1) {
-            ended = true;
-            break;
-        }
-        if (status != SNMP_CLASS_SUCCESS) break;
-        const int n = pdu.get_vb_count();
-        if (n == 0) {
-            Log("walk %s: empty response\n", name.c_str());
-            break;
-        }
-        bool stuck = false;
-        for (int i = 0; i < n && !ended && !stuck; i++) {
-            Vb vb;
-            pdu.get_vb(vb, i);
+    const qx::SnmpWalkEnd end = qx::SnmpWalk(
+        snmp, pdu, target, base, kMaxRepetitions, kMaxWalkRequests, [&](const Vb& vb) {
             const Oid& id = vb.get_oid();
-            if (id.nCompare(L, base) != 0 || id.len() < L ||
-                vb.get_syntax() == sNMP_SYNTAX_ENDOFMIBVIEW) {
-                ended = true;
-                break;
-            }
-            if (!After(id, last)) {
-                Log("walk %s: %s does not increase\n", name.c_str(), id.get_printable());
-                stuck = true;
-                break;
-            }
-            last = id;
-            if (id.len() <= L + 1) continue;
+            if (id.len() <= L + 1) return;
 
             const uint32_t column = id[(int)L], row = id[(int)L + 1];
             if (column == 1) rows++;
@@ -241,7 +199,7 @@ int CSMSnmpPub::Walk(Snmp& snmp, Pdu& pdu, const CTarget& target, const std::str
             printf("SNMP bulk %d.%d = %s\r\n", (int)column, (int)row, text.c_str());
             char listed[24];
             snprintf(listed, sizeof listed, ",%u,", column);
-            if (columns.find(listed) == std::string::npos) continue;
+            if (columns.find(listed) == std::string::npos) return;
 
             // Rows beyond the slots have no aggregate; their cells are stored all the same.
             if (row < (uint32_t)kSlots && m_extFlag[row]) {
@@ -258,15 +216,9 @@ int CSMSnmpPub::Walk(Snmp& snmp, Pdu& pdu, const CTarget& target, const std::str
             if (m_ini.GetValue<int>(SEC_VALSSTR, key, 0) == 1) _strFix(text);
             snprintf(key, sizeof key, "%s%u_%u", name.c_str(), row, column);
             m_ini.SetValue(SEC_VALS, key, text);
-        }
-        if (stuck) break;
-        if (!ended) {
-            Vb next;
-            pdu.get_vb(next, n - 1);
-            pdu.set_vblist(&next, 1);
-        }
-    }
-    if (ended) m_ini.SetValue<int>(SEC_VALS, name, rows);
+        });
+    if (end.answered) *answered = true;
+    if (end.complete) m_ini.SetValue<int>(SEC_VALS, name, rows);
 
     if (enabled && rows) {
         for (int j = 0; j < kSlots; j++) {
@@ -279,7 +231,7 @@ int CSMSnmpPub::Walk(Snmp& snmp, Pdu& pdu, const CTarget& target, const std::str
             m_ini.SetValue<long long>(SEC_VALS, key, (long long)m_extMax[j]);
         }
     }
-    return status;
+    return end.status;
 }
 
 // ---------------------------------------------------------------- one poll

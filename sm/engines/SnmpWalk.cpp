@@ -48,7 +48,9 @@ SnmpWalkEnd SnmpWalk(Snmp& snmp, Pdu& pdu, const CTarget& target, const Oid& bas
             Vb vb;
             pdu.get_vb(vb, i);
             const Oid& id = vb.get_oid();
-            if (id.len() <= L || id.nCompare(L, base) != 0 ||
+            // The base itself is inside by its prefix but never after where the walk began: an
+            // agent answering it makes no progress.
+            if (id.len() < L || id.nCompare(L, base) != 0 ||
                 vb.get_syntax() == sNMP_SYNTAX_ENDOFMIBVIEW) {
                 end.complete = stop = true;
                 break;

@@ -528,6 +528,11 @@ TEST(SnmpPubWalk, MalformedAgentsEndTheWalk) {
              return n == 5 ? SnmpReply::With({{rq.oids[0], SnmpValue::Int(7)}}) : good;
          },
          "after=99,t1_2=2", 5},
+        {"the table's own identifier",
+         [](const SnmpRequest&, const SnmpReply& good, int n) {
+             return n == 1 ? SnmpReply::With({{OidOf(kEntry), SnmpValue::Int(7)}}) : good;
+         },
+         "after=99", 1},
         {"identifier going back",
          [](const SnmpRequest&, const SnmpReply& good, int n) {
              return n == 6 ? SnmpReply::With({{Cell(kEntry, 1, 1), SnmpValue::Int(1)}}) : good;
