@@ -161,6 +161,34 @@ int CSMUpsTbUps::DataVal(int field) {
     return FieldValue(field);
 }
 
+int CSMUpsTbUps::DoItem(tagSMItem* item, int n) {
+    // Another point: the record's rating, identification and their flags go with the point
+    // that had them, and the new point's own come back (none before its first reply).
+    if (item && (!m_bHasPoint || item->SID != m_iIdentSid)) {
+        TbUpsRecord& r = m_rec;
+        if (m_bHasPoint) {
+            PointIdent& o = m_identBySid[m_iIdentSid];
+            o.Ved = r.Ved, o.Aed = r.Aed, o.VAed = r.VAed, o.Vdc = r.Vdc, o.Fed = r.Fed;
+            memcpy(o.company, r.company, sizeof o.company);
+            memcpy(o.mode, r.mode, sizeof o.mode);
+            memcpy(o.version, r.version, sizeof o.version);
+            o.identRead = m_bIdentRead;
+            o.ratingRead = m_bRatingRead;
+        }
+        auto it = m_identBySid.find(item->SID);
+        const PointIdent p = it == m_identBySid.end() ? PointIdent() : it->second;
+        r.Ved = p.Ved, r.Aed = p.Aed, r.VAed = p.VAed, r.Vdc = p.Vdc, r.Fed = p.Fed;
+        memcpy(r.company, p.company, sizeof r.company);
+        memcpy(r.mode, p.mode, sizeof r.mode);
+        memcpy(r.version, p.version, sizeof r.version);
+        m_bIdentRead = p.identRead;
+        m_bRatingRead = p.ratingRead;
+        m_bHasPoint = true;
+        m_iIdentSid = item->SID;
+    }
+    return CSMBase::DoItem(item, n);
+}
+
 void CSMUpsTbUps::ClearRecord(bool keepRating, bool keepIdent) {
     TbUpsRecord& r = m_rec;
     const int32_t ved = r.Ved, aed = r.Aed, vaed = r.VAed, vdc = r.Vdc, fed = r.Fed;

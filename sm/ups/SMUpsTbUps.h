@@ -98,6 +98,7 @@ public:
     int ChkDb(tagSMItem* item) override;
     int DataVal(int field) override;
     int DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) override;
+    int DoItem(tagSMItem* item, int n) override;
     int VarEval(char* text) override;
 
     // The number scanner of the Q1 family. Walks text[pos..len): a field is a run of
@@ -119,8 +120,8 @@ public:
     static void CopyGbk(char* out, size_t size, const char* src, size_t srcMax);
 
     TbUpsRecord m_rec;
-    uint8_t m_bIdentRead;   // field 34: the identification reply has been taken
-    uint8_t m_bRatingRead;  // field 35: the rating reply has been taken
+    uint8_t m_bIdentRead;   // field 34: the current point's identification reply was taken
+    uint8_t m_bRatingRead;  // field 35: the current point's rating reply was taken
 
 protected:
     // The summary text before the alarm text (may be empty).
@@ -162,4 +163,17 @@ protected:
 
 private:
     std::map<int, int> m_errBySid;  // consecutive abnormal updates withheld, per SID
+
+    // What one point's rating and identification replies gave, with their read flags: kept
+    // per SID, so that a UPS never shows the rating or maker of another one of its type.
+    struct PointIdent {
+        int32_t Ved = 0, Aed = 0, VAed = 0, Vdc = 0, Fed = 0;
+        char company[sizeof(TbUpsRecord::company)] = {};
+        char mode[sizeof(TbUpsRecord::mode)] = {};
+        char version[sizeof(TbUpsRecord::version)] = {};
+        uint8_t identRead = 0, ratingRead = 0;
+    };
+    std::map<int, PointIdent> m_identBySid;
+    bool m_bHasPoint = false;  // m_iIdentSid names the point whose values the record holds
+    int32_t m_iIdentSid = 0;
 };

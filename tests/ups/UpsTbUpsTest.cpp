@@ -383,6 +383,49 @@ TEST(UpsTbUps, RatingIsReadOnceAndKeptAcrossPolls) {
     }
 }
 
+TEST(UpsTbUps, EachPointKeepsItsOwnRatingAndIdentification) {
+    // Two UPS units of one type on one handler: each is asked for its own rating and
+    // identification once, and neither shows the other's.
+    for (Dialect d : {Dialect::kDefault, Dialect::kEast}) {
+        const int type = d == Dialect::kEast ? 0x306 : 0x300;
+        Rig a(d, type);
+        qxsim::Q1Ups devB(d);
+        UpsChannel chB(devB);
+        qxhost::PointItem itemB(8, type);
+        itemB.Name("UPS-B").Port(1).Addr(2);
+        a.dev.replies["F"] = "#220.0 004 024.0 50.0\r";
+        a.dev.replies["I"] = qxsim::Q1Ups::Ident("MAKER-A", "MA", "VA");
+        devB.replies["F"] = "#110.0 002 012.0 60.0\r";
+        devB.replies["I"] = qxsim::Q1Ups::Ident("MAKER-B", "MB", "VB");
+        struct Step {
+            bool b;
+            int ved, fed;
+            const char* company;
+            int asked;  // rating and identification requests this poll
+        } steps[] = {
+            {false, 2200, 500, "MAKER-A", 2},
+            {true, 1100, 600, "MAKER-B", 2},
+            {false, 2200, 500, "MAKER-A", 0},
+            {true, 1100, 600, "MAKER-B", 0},
+        };
+        for (const Step& s : steps) {
+            qxsim::Q1Ups& dev = s.b ? devB : a.dev;
+            dev.requests.clear();
+            a.h->DoItem(s.b ? (tagSMItem*)itemB : (tagSMItem*)a.item, 0);
+            ASSERT_EQ(1, a.h->DataGet(s.b ? &chB : &a.ch, 1, 0)) << d;
+            const std::string what = std::string(s.b ? "B " : "A ") + std::to_string((int)d);
+            EXPECT_EQ(s.ved, a.h->DataVal(kUpsVed)) << what;
+            EXPECT_EQ(s.fed, a.h->DataVal(kUpsFed)) << what;
+            EXPECT_EQ(s.company, a.Text(kUpsCompany)) << what;
+            EXPECT_EQ(1, a.h->DataVal(34)) << what;
+            EXPECT_EQ(1, a.h->DataVal(35)) << what;
+            EXPECT_EQ(s.asked, std::count(dev.requests.begin(), dev.requests.end(), "F") +
+                                   std::count(dev.requests.begin(), dev.requests.end(), "I"))
+                << what;
+        }
+    }
+}
+
 TEST(UpsTbUps, BadRatingRepliesAreAskedAgain) {
     for (const char* reply : {"#220.0 004 024.0\r", "(220.0 004 024.0 50.0\r", ""}) {
         Rig r;
