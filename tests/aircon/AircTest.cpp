@@ -13,6 +13,7 @@
 #include "PointItem.h"
 #include "QxPlatform.h"
 #include "ScriptChannel.h"
+#include "SleepLog.h"
 #include "TestDb.h"
 #include "aircon/SMAirc.h"
 #include "gtest/gtest.h"
@@ -22,14 +23,8 @@ using qxtest::HexBytes;
 
 namespace {
 
-std::vector<int> g_sleeps;
-void RecordSleep(int ms) { g_sleeps.push_back(ms); }
-
-struct NoSleep : ::testing::Environment {
-    void SetUp() override { qx::SetSleepHook(RecordSleep); }
-    void TearDown() override { qx::SetSleepHook(nullptr); }
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new NoSleep);
+std::vector<int>& g_sleeps = qxtest::Sleeps();
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new qxtest::RecordSleeps);
 
 // Appends the CRC, low byte first.
 Bytes Crc(Bytes b) {

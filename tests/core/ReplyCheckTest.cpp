@@ -9,6 +9,7 @@
 #include "QxPlatform.h"
 #include "ReplyCheck.h"
 #include "ScriptChannel.h"
+#include "SleepLog.h"
 #include "TeFrame.h"
 #include "gtest/gtest.h"
 
@@ -181,11 +182,8 @@ TEST(MbCheckTcp, ReadOfTwoRegisters)
 }
 
 // ------------------------------------------------------------------ Modbus exchange
-std::vector<int> g_sleeps;
-void RecordSleep(int ms)
-{
-    g_sleeps.push_back(ms);
-}
+std::vector<int>& g_sleeps = qxtest::Sleeps();
+using qxtest::RecordSleep;
 
 class Exchange : public ::testing::Test {
 protected:

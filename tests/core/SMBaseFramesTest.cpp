@@ -7,6 +7,7 @@
 #include "QxPlatform.h"
 #include "SMBase.h"
 #include "ScriptChannel.h"
+#include "SleepLog.h"
 #include "gtest/gtest.h"
 
 using qxtest::Bytes;
@@ -17,11 +18,8 @@ using qxtest::TextBytes;
 
 namespace {
 
-std::vector<int> g_sleeps;
-void RecordSleep(int ms)
-{
-    g_sleeps.push_back(ms);
-}
+std::vector<int>& g_sleeps = qxtest::Sleeps();
+using qxtest::RecordSleep;
 
 class SMBaseFrames : public ::testing::Test {
 protected:

@@ -10,6 +10,7 @@
 #include "PointItem.h"
 #include "QxPlatform.h"
 #include "ScriptChannel.h"
+#include "SleepLog.h"
 #include "TestDb.h"
 #include "gtest/gtest.h"
 
@@ -19,16 +20,9 @@ using qxtest::Bytes;
 using qxtest::HexBytes;
 
 // Sleeps are recorded, not slept.
-inline std::vector<int>& Sleeps() {
-    static std::vector<int> s;
-    return s;
-}
-inline void RecordSleep(int ms) { Sleeps().push_back(ms); }
-
-struct NoSleep : ::testing::Environment {
-    void SetUp() override { qx::SetSleepHook(RecordSleep); }
-    void TearDown() override { qx::SetSleepHook(nullptr); }
-};
+using qxtest::RecordSleep;
+using qxtest::Sleeps;
+using NoSleep = qxtest::RecordSleeps;
 
 // A frame from hexadecimal text with its Modbus CRC appended, low byte first.
 inline Bytes Rtu(const std::string& hex) {

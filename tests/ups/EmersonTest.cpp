@@ -11,6 +11,7 @@
 #include "PointItem.h"
 #include "QxPlatform.h"
 #include "ScriptChannel.h"
+#include "SleepLog.h"
 #include "TestDb.h"
 #include "YdtDevice.h"
 #include "gtest/gtest.h"
@@ -18,14 +19,8 @@
 
 namespace {
 
-std::vector<int> g_sleeps;
-struct NoSleep : ::testing::Environment {
-    void SetUp() override {
-        qx::SetSleepHook([](int ms) { g_sleeps.push_back(ms); });
-    }
-    void TearDown() override { qx::SetSleepHook(nullptr); }
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new NoSleep);
+std::vector<int>& g_sleeps = qxtest::Sleeps();
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new qxtest::RecordSleeps);
 
 int VerOf(int variant) { return CSMUpsEmerson::ProfileOf(variant).ver; }
 

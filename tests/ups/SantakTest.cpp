@@ -14,6 +14,7 @@
 #include "QxPlatform.h"
 #include "SMSql.h"
 #include "ScriptChannel.h"
+#include "SleepLog.h"
 #include "TestDb.h"
 #include "gtest/gtest.h"
 #include "ups/SMUpsSANTAK.h"
@@ -22,14 +23,8 @@ using qxtest::Bytes;
 
 namespace {
 
-std::vector<int> g_sleeps;
-void RecordSleep(int ms) { g_sleeps.push_back(ms); }
-
-struct NoSleep : ::testing::Environment {
-    void SetUp() override { qx::SetSleepHook(RecordSleep); }
-    void TearDown() override { qx::SetSleepHook(nullptr); }
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new NoSleep);
+std::vector<int>& g_sleeps = qxtest::Sleeps();
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new qxtest::RecordSleeps);
 
 // One SANTAK UPS answering through a scripted channel, one point of it.
 struct Rig {

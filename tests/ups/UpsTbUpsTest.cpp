@@ -12,6 +12,7 @@
 #include "Q1Ups.h"
 #include "QxPlatform.h"
 #include "ScriptChannel.h"
+#include "SleepLog.h"
 #include "TestDb.h"
 #include "gtest/gtest.h"
 #include "ups/SMUps.h"
@@ -20,15 +21,8 @@
 
 namespace {
 
-// Sleeps are recorded, not slept.
-std::vector<int> g_sleeps;
-void RecordSleep(int ms) { g_sleeps.push_back(ms); }
-
-struct NoSleep : ::testing::Environment {
-    void SetUp() override { qx::SetSleepHook(RecordSleep); }
-    void TearDown() override { qx::SetSleepHook(nullptr); }
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new NoSleep);
+std::vector<int>& g_sleeps = qxtest::Sleeps();
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new qxtest::RecordSleeps);
 
 using Dialect = qxsim::Q1Ups::Dialect;
 
