@@ -188,7 +188,11 @@ int CSMEngine::VarEval(char* buf) {
     std::string key = m_ini.GetValue(SEC_FLDS, n, "");
     std::string value = m_ini.GetValue(SEC_VALS, key, "");
     if (value.empty()) return -1;
-    return sprintf(buf, "%s", value.c_str());
+    // A value may be an agent's text of any length: the display text is bounded, cut on a
+    // whole character.
+    char text[kMaxDisplay + 1];
+    CopyGbk(text, value.c_str(), kMaxDisplay);
+    return sprintf(buf, "%s", text);
 }
 
 // ---------------------------------------------------------------- storing

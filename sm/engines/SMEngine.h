@@ -62,6 +62,7 @@ public:
     static constexpr int kMaxFields = 1024;     // [flds] cnt
     static constexpr int kMaxName = 63;         // field names, field number texts
     static constexpr int kMaxBrief = 1024;      // the summary text, expanded
+    static constexpr int kMaxDisplay = 63;      // a display text of VarEval, in bytes
 
     // Prints the creation line and takes the model text of desc.
     CSMEngine(int type, const SMEngineDesc& desc);

@@ -252,6 +252,33 @@ TEST(SnmpPubPoll, DoFuncHasNoCommands) {
 
 // ---------------------------------------------------------------- scalars
 
+TEST(SnmpPubScalar, DisplayTextOfALongAgentTextIsBounded) {
+    // The host's display buffer is not the agent's to fill: at most 63 bytes are written.
+    struct Case {
+        std::string text;
+        std::string shown;
+    } cases[] = {
+        {"On Line", "On Line"},
+        {std::string(63, 'x'), std::string(63, 'x')},
+        {std::string(300, 'x'), std::string(63, 'x')},
+        {std::string(64, 'x'), std::string(63, 'x')},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        Mib mib = {{OidOf("1.3.6.1.2.1.1.1.0"), SnmpValue::Octets(c.text)}};
+        SnmpScriptAgent agent(SnmpScriptAgent::Table(mib));
+        ASSERT_NE(r.Make("[flds]\ncnt=1\n1=descr\n"
+                         "[flds.def]\n1='Descr',1,'D',0,1,0,0,'',0,''\n"
+                         "[oids]\n1.3.6.1.2.1.1.1.0=descr\n"),
+                  nullptr);
+        r.Agent(agent.port());
+        ASSERT_EQ(r.Poll(), 1) << c.text.size();
+        char buf[512] = ".Descr";
+        EXPECT_EQ(r.h->VarEval(buf), (int)c.shown.size()) << c.text.size();
+        EXPECT_EQ(Hex(buf), Hex(c.shown)) << c.text.size();
+    }
+}
+
 TEST(SnmpPubScalar, ValuesTextsAndTheirRows) {
     Rig r;
     Mib mib = {
