@@ -25,7 +25,9 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "ISMBase.h"
 #include "QxPlatform.h"
 #include "ScriptChannel.h"
 #include "SqliteDb.h"
@@ -149,6 +151,16 @@ inline void Script(Input& in, ScriptChannel& ch)
         }
         }
     }
+}
+
+// The values a handler hands out, fields 1..last: a poll that fails must leave them as they
+// were (the host reads them only after a good poll, but a failed poll is no new reading).
+inline std::vector<int> Values(ISMBase& h, int last)
+{
+    std::vector<int> v;
+    for (int f = 1; f <= last; f++)
+        v.push_back(h.DataVal(f));
+    return v;
 }
 
 // Answers of a YD/T 1363 device from the input: the steps of the script (same layout, no

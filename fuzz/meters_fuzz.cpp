@@ -7,6 +7,8 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include <vector>
+
 #include "FuzzRig.h"
 #include "io/SMDio.h"
 #include "io/SMEnvir.h"
@@ -40,7 +42,11 @@ void Poll(qxfuzz::Input& in, int cmd)
     hist.Mark();
 
     for (int poll = 0; poll < 2 && (poll == 0 || ch.StepsLeft() > 0); poll++) {
+        const std::vector<int> before = qxfuzz::Values(h, 40);
         int got = h.DataGet(&ch, item.Addr, wait);
+        // A failed poll leaves the values of the last good one.
+        if (!got && qxfuzz::Values(h, 40) != before)
+            __builtin_trap();
         qxfuzz::Trace("DataGet", got);
         qxfuzz::ExpectWaitsBelow(60000, "DataGet");
         for (int f = -1; f <= 40; f++)

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include <memory>
+#include <vector>
 
 #include "FuzzRig.h"
 #include "ups/SMUps.h"
@@ -43,7 +44,15 @@ void Poll(qxfuzz::Input& in)
 
     // Several polls, so that the rating and identification read once are taken and kept.
     for (int poll = 0; poll < 3 && (poll == 0 || ch.StepsLeft() > 0); poll++) {
+        const std::vector<int> before = qxfuzz::Values(h, 35);
+        const TbUpsRecord kept = h.m_rec;
         int got = h.DataGet(&ch, item.Addr, wait);
+        // A refused reply changes nothing; but the SANTAK UPS of variant 1 keeps the values of
+        // its status reply when the flags that complete them are refused.
+        const bool keepsHalf = h.GetType() == 0x304 && item.Variant == 1;
+        if (!got && !keepsHalf &&
+            (qxfuzz::Values(h, 35) != before || memcmp(&kept, &h.m_rec, sizeof kept) != 0))
+            __builtin_trap();
         qxfuzz::Trace("DataGet", got);
         qxfuzz::ExpectWaitsBelow(60000, "DataGet");
         const TbUpsRecord& r = h.m_rec;
