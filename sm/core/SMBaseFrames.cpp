@@ -5,6 +5,23 @@
 #include "SMBase.h"
 #include "TeFrame.h"
 
+namespace {
+
+// Writes a request, waits delayMs and reads what arrived, at most replySize bytes. -1 when the
+// request was not written whole; otherwise what the read returned.
+int Exchange(ISerBase* channel, const uint8_t* request, int len, int delayMs, uint8_t* reply,
+             int replySize)
+{
+    if (channel->Write(request, len) != len)
+        return -1;
+    if (delayMs > 0)
+        qx::SleepMs(delayMs);
+    int n = channel->Read(reply, replySize, 0);
+    return n > replySize ? replySize : n;
+}
+
+}  // namespace
+
 int CSMBase::ModBusCmd(int address, int function, int reg, int count)
 {
     return CBufHelper::ModBusCmd(m_cmd, address, function, reg, count);
@@ -32,13 +49,7 @@ int CSMBase::GetModBusData(uint8_t* reply, int replySize, ISerBase* channel, int
     bool tcp = mode == 1;
     int len = tcp ? ModBusTcpCmd(transaction, address, function, reg, count)
                   : ModBusCmd(address, function, reg, count);
-    if (channel->Write(m_cmd, len) != len)
-        return -1;
-    if (delayMs > 0)
-        qx::SleepMs(delayMs);
-    int n = channel->Read(reply, replySize, 0);
-    if (n > replySize)
-        n = replySize;
+    int n = Exchange(channel, m_cmd, len, delayMs, reply, replySize);
     // Nothing of a reply shorter than the shortest frame is examined, its CRC least of all.
     if (n < 5)
         return -1;
@@ -62,13 +73,7 @@ int CSMBase::GetYdn23Data(uint8_t* reply, int replySize, ISerBase* channel, int 
     int len = TE_CmdPack(m_cmd, sizeof m_cmd, ver, cid1, cid2, adr, info, infoLen, soi, eoi);
     if (len <= 0)
         return -1;
-    if (channel->Write(m_cmd, len) != len)
-        return -1;
-    if (delayMs > 0)
-        qx::SleepMs(delayMs);
-    int n = channel->Read(reply, replySize, 0);
-    if (n > replySize)
-        n = replySize;
+    int n = Exchange(channel, m_cmd, len, delayMs, reply, replySize);
     // A frame has at least 18 characters; LENGTH and CHKSUM are read only from characters
     // that arrived.
     if (n < 18)
