@@ -1,7 +1,6 @@
 // Whole polls of the Emerson YD/T 1363 UPS as a host makes them: both plug-ins loaded with
 // dlopen, a serial channel on a pseudo-terminal to the simulated unit, SQLite databases; every
 // check reads rows back from SQLite.
-#include <iconv.h>
 #include <string.h>
 
 #include <memory>
@@ -9,23 +8,14 @@
 
 #include "EmersonUnit.h"
 #include "E2eRig.h"
+#include "GbkText.h"
 #include "PtySim.h"
 #include "YdtDevice.h"
 #include "gtest/gtest.h"
 
 namespace {
 
-std::string Gbk(const char* utf8) {
-    iconv_t cd = iconv_open("GBK", "UTF-8");
-    std::string out(strlen(utf8) * 2 + 4, '\0');
-    char* in = const_cast<char*>(utf8);
-    size_t inLeft = strlen(utf8), outLeft = out.size();
-    char* o = &out[0];
-    iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
-}
+using qxtest::Gbk;
 
 class EmersonE2e : public ::testing::Test {
 protected:

@@ -1,7 +1,6 @@
 // Whole polls of the Q1-family UPS handlers as a host makes them: both plug-ins loaded with
 // dlopen, a serial channel on a pseudo-terminal to the simulated UPS, the host's SQLite
 // databases; every check reads rows back from SQLite.
-#include <iconv.h>
 #include <string.h>
 
 #include <memory>
@@ -9,25 +8,14 @@
 #include <vector>
 
 #include "E2eRig.h"
+#include "GbkText.h"
 #include "PtySim.h"
 #include "Q1Ups.h"
 #include "gtest/gtest.h"
 
 namespace {
 
-// A UTF-8 text in GBK, to compare with what the library stores (never printed).
-std::string Gbk(const char* utf8) {
-    iconv_t cd = iconv_open("GBK", "UTF-8");
-    std::string out(strlen(utf8) * 2 + 4, '\0');
-    char* in = const_cast<char*>(utf8);
-    size_t inLeft = strlen(utf8), outLeft = out.size();
-    char* o = &out[0];
-    size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    EXPECT_NE((size_t)-1, rc) << "not convertible";
-    out.resize(out.size() - outLeft);
-    return out;
-}
+using qxtest::Gbk;
 
 class UpsE2e : public ::testing::Test {
 protected:
