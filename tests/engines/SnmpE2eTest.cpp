@@ -74,28 +74,7 @@ struct Host : qxtest::E2eRig {
     ~Host() { Close(); }
 };
 
-class SnmpE2e : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (qxtest::SnmpdAgent::Program().empty()) return;
-        s_agent = new qxtest::SnmpdAgent;
-        s_started = s_agent->Start(AgentConfig(), &s_why);
-    }
-    static void TearDownTestSuite() {
-        delete s_agent;
-        s_agent = nullptr;
-    }
-    void SetUp() override {
-        if (!s_agent) GTEST_SKIP() << "snmpd is not installed (apt-get install snmpd): skipped";
-        ASSERT_TRUE(s_started) << s_why;
-    }
-    static qxtest::SnmpdAgent* s_agent;
-    static bool s_started;
-    static std::string s_why;
-};
-qxtest::SnmpdAgent* SnmpE2e::s_agent = nullptr;
-bool SnmpE2e::s_started = false;
-std::string SnmpE2e::s_why;
+class SnmpE2e : public qxtest::SnmpdSuite<AgentConfig> {};
 
 struct Row {
     const char* fld;

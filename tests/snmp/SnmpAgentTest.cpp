@@ -39,20 +39,11 @@ std::string AgentConfig() {
     return c;
 }
 
-class SnmpAgent : public ::testing::Test {
+class SnmpAgent : public qxtest::SnmpdSuite<AgentConfig> {
 protected:
-    static void SetUpTestSuite() {
-        if (qxtest::SnmpdAgent::Program().empty()) return;
-        s_agent = new qxtest::SnmpdAgent;
-        s_started = s_agent->Start(AgentConfig(), &s_why);
-    }
-    static void TearDownTestSuite() {
-        delete s_agent;
-        s_agent = nullptr;
-    }
     void SetUp() override {
-        if (!s_agent) GTEST_SKIP() << "snmpd is not installed (apt-get install snmpd): skipped";
-        ASSERT_TRUE(s_started) << s_why;
+        qxtest::SnmpdSuite<AgentConfig>::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         int status = -99;
         m_snmp.reset(new Snmp(status, 0, false));
         ASSERT_EQ(SNMP_CLASS_SUCCESS, status);
@@ -94,15 +85,8 @@ protected:
         return rows;
     }
 
-    static qxtest::SnmpdAgent* s_agent;
-    static bool s_started;
-    static std::string s_why;
     std::unique_ptr<Snmp> m_snmp;
 };
-
-qxtest::SnmpdAgent* SnmpAgent::s_agent = nullptr;
-bool SnmpAgent::s_started = false;
-std::string SnmpAgent::s_why;
 
 struct GetCase {
     const char* oid;

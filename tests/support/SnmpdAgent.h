@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "gtest/gtest.h"
 #include "support/SnmpScriptAgent.h"
 
 extern char** environ;
@@ -220,6 +221,32 @@ private:
     pid_t m_pid = -1;
     uint16_t m_port = 0;
     std::string m_dir;
+};
+
+// A test suite whose tests share one snmpd, started with Config() before the first test and
+// stopped after the last; each test is skipped where snmpd is not installed and fails where it
+// did not start:
+//   class MySuite : public qxtest::SnmpdSuite<AgentConfig> {};   ... s_agent->port() ...
+template <std::string (*Config)()>
+class SnmpdSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (SnmpdAgent::Program().empty()) return;
+        s_agent = new SnmpdAgent;
+        s_started = s_agent->Start(Config(), &s_why);
+    }
+    static void TearDownTestSuite() {
+        delete s_agent;
+        s_agent = nullptr;
+    }
+    void SetUp() override {
+        if (!s_agent) GTEST_SKIP() << "snmpd is not installed (apt-get install snmpd): skipped";
+        ASSERT_TRUE(s_started) << s_why;
+    }
+
+    static inline SnmpdAgent* s_agent = nullptr;
+    static inline bool s_started = false;
+    static inline std::string s_why;
 };
 
 }  // namespace qxtest
