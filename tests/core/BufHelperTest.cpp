@@ -8,6 +8,7 @@
 
 #include "BufHelper.h"
 #include "ScriptChannel.h"
+#include "YdFrameText.h"
 #include "gtest/gtest.h"
 
 using qxtest::Bytes;
@@ -431,21 +432,7 @@ TEST(BufHelperYd, YdCmdBoundedFormRefusesWhatDoesNotFit)
     EXPECT_EQ(buf[63], 'x');
 }
 
-// A reply frame of the given INFO text, built independently of the code under test.
-std::string YdFrame(const std::string& head8, const std::string& info)
-{
-    unsigned lenid = (unsigned)info.size();
-    unsigned nib = (lenid & 15) + ((lenid >> 4) & 15) + ((lenid >> 8) & 15);
-    char length[8];
-    snprintf(length, sizeof length, "%04X", (((16 - nib % 16) % 16) << 12) | lenid);
-    std::string body = head8 + length + info;
-    unsigned s = 0;
-    for (char ch : body)
-        s += (uint8_t)ch;
-    char chk[8];
-    snprintf(chk, sizeof chk, "%04X", (0x10000 - (s & 0xFFFF)) & 0xFFFF);
-    return "~" + body + chk + "\r";
-}
+using qxtest::YdFrame;
 
 TEST(BufHelperYd, YdChk)
 {

@@ -8,6 +8,7 @@
 #include "SMBase.h"
 #include "ScriptChannel.h"
 #include "SleepLog.h"
+#include "YdFrameText.h"
 #include "gtest/gtest.h"
 
 using qxtest::Bytes;
@@ -107,24 +108,11 @@ TEST_F(SMBaseFrames, GetModBusDataReadsNoMoreThanItsBuffer)
     EXPECT_EQ(ch.ReadLengths(), std::vector<int>{8});
 }
 
-std::string YdReply(const std::string& head8, const std::string& info)
-{
-    unsigned lenid = (unsigned)info.size();
-    unsigned nib = (lenid & 15) + ((lenid >> 4) & 15) + ((lenid >> 8) & 15);
-    char length[8];
-    snprintf(length, sizeof length, "%04X", (((16 - nib % 16) % 16) << 12) | lenid);
-    std::string body = head8 + length + info;
-    unsigned s = 0;
-    for (char ch : body)
-        s += (uint8_t)ch;
-    char chk[8];
-    snprintf(chk, sizeof chk, "%04X", (0x10000 - (s & 0xFFFF)) & 0xFFFF);
-    return "~" + body + chk + "\r";
-}
+using qxtest::YdFrame;
 
 TEST_F(SMBaseFrames, GetYdn23Data)
 {
-    const std::string good = YdReply("21012A00", "00FA012C");
+    const std::string good = YdFrame("21012A00", "00FA012C");
     ASSERT_EQ(good, "~21012A00800800FA012CFBDC\r");
     std::string lower = good;
     lower.replace(good.size() - 5, 4, "fbdc");
@@ -138,7 +126,7 @@ TEST_F(SMBaseFrames, GetYdn23Data)
         int result;
     } cases[] = {
         {"good", good, (int)good.size()},
-        {"RTN is not looked at", YdReply("21012A04", ""), 18},
+        {"RTN is not looked at", YdFrame("21012A04", ""), 18},
         {"lower-case CHKSUM", lower, -1},
         {"wrong CHKSUM", badChk, -1},
         {"wrong LCHKSUM", badL, -1},
@@ -158,7 +146,7 @@ TEST_F(SMBaseFrames, GetYdn23Data)
                                   '\r', 200);
         EXPECT_EQ(r, c.result) << c.name;
         ASSERT_EQ(ch.Written().size(), 1u) << c.name;
-        EXPECT_EQ(Hex(ch.Written()[0]), Hex(TextBytes(YdReply("21012A42", "")))) << c.name;
+        EXPECT_EQ(Hex(ch.Written()[0]), Hex(TextBytes(YdFrame("21012A42", "")))) << c.name;
         EXPECT_EQ(g_sleeps, std::vector<int>{200}) << c.name;
     }
 }
@@ -171,7 +159,7 @@ TEST_F(SMBaseFrames, GetYdn23DataRequestMustFitTheCommandBuffer)
     uint8_t reply[128];
 
     ScriptChannel ch;
-    ch.Reply(YdReply("20014000", ""));
+    ch.Reply(YdFrame("20014000", ""));
     // 23 bytes: 64 characters, the whole of m_cmd.
     EXPECT_EQ(base.GetYdn23Data(reply, sizeof reply, &ch, 1, 0x20, 0x40, 0x45, info, 23, '~', '\r', 0),
               18);
@@ -187,7 +175,7 @@ TEST_F(SMBaseFrames, GetYdn23DataRequestMustFitTheCommandBuffer)
 
     // A null INFO is none, whatever its length says.
     ScriptChannel ch3;
-    ch3.Reply(YdReply("20014000", ""));
+    ch3.Reply(YdFrame("20014000", ""));
     EXPECT_EQ(base.GetYdn23Data(reply, sizeof reply, &ch3, 1, 0x20, 0x40, 0x4F, nullptr, 40, '~', '\r', 0),
               18);
     EXPECT_EQ(std::string(ch3.Written()[0].begin(), ch3.Written()[0].end()), "~2001404F0000FD9F\r");
