@@ -158,16 +158,21 @@ int CSMAlmGsm::GsmSmsc(ISerBase* ser)
     return (int)m_strSmsc.size();
 }
 
-int CSMAlmGsm::GsmSms(ISerBase* ser)
+bool CSMAlmGsm::GsmReady(ISerBase* ser)
 {
-    printf("[CSMAlmGsm::GsmSms] m_bGsmInited = %d\n", m_bGsmInited);
     if (m_bGsmInited != 1)
         GsmInit(ser);
     if (m_bGsmInited != 1)
-        return 0;
+        return false;
     if (m_strSmsc.empty())
         GsmSmsc(ser);
-    if (m_strSmsc.empty() || m_strPhone.empty() || m_strText.empty())
+    return !m_strSmsc.empty();
+}
+
+int CSMAlmGsm::GsmSms(ISerBase* ser)
+{
+    printf("[CSMAlmGsm::GsmSms] m_bGsmInited = %d\n", m_bGsmInited);
+    if (!GsmReady(ser) || m_strPhone.empty() || m_strText.empty())
         return 0;
     printf("[CSMAlmGsm::GsmSms] Check Init OK!");
 
@@ -216,13 +221,7 @@ int CSMAlmGsm::DoFunc(ISerBase* ser, int addr, int cmd, void* buf, int len)
     case 2:
         return GsmSmsc(ser);
     case 3:
-        if (m_bGsmInited != 1)
-            GsmInit(ser);
-        if (m_bGsmInited != 1)
-            return 0;
-        if (m_strSmsc.empty())
-            GsmSmsc(ser);
-        if (m_strSmsc.empty())
+        if (!GsmReady(ser))
             return 0;
         msg.SetNumberText(text, qx::alm::k86);
         return GsmSms(ser);

@@ -29,6 +29,9 @@ public:
     int GsmTest(ISerBase* ser);   // one run of the readiness test: 1 passed
     int GsmSmsc(ISerBase* ser);   // the message centre: the length of m_strSmsc
     int GsmSms(ISerBase* ser);    // sends the stored message: 1 sent
+    // Brings the modem up and asks its message centre where either is missing: true when both
+    // are there.
+    bool GsmReady(ISerBase* ser);
 
     int32_t m_iSignal;
     uint8_t m_bGsmInited;
