@@ -103,6 +103,16 @@ CSMSnmpPub::Agent CSMSnmpPub::ParseAddr(const char* addrText) {
     return a;
 }
 
+CTarget CSMSnmpPub::TargetOf(const Agent& agent) {
+    UdpAddress address(agent.host.c_str());
+    address.set_port((unsigned short)agent.port);
+    printf("SNMP.dst=%s  port=%d  comm=%s  u=%s  p=%s\n", agent.host.c_str(), agent.port,
+           agent.community.c_str(), agent.user.c_str(), agent.password.c_str());
+    CTarget target(address);
+    target.set_readcommunity(agent.community.c_str());
+    return target;
+}
+
 void CSMSnmpPub::RegDb(IDbBase* db, int force) {
     printf("CSMSnmpPub RegDb m=%d\n", force);
     CSMEngine::RegDb(db, force);
@@ -249,12 +259,7 @@ int CSMSnmpPub::DataGet(ISerBase*, int addr, int ext) {
         Log("port %d outside 1..65535, not polled\n", agent.port);
         return 0;
     }
-    UdpAddress address(agent.host.c_str());
-    address.set_port((unsigned short)agent.port);
-    printf("SNMP.dst=%s  port=%d  comm=%s  u=%s  p=%s\n", agent.host.c_str(), agent.port,
-           agent.community.c_str(), agent.user.c_str(), agent.password.c_str());
-    CTarget target(address);
-    target.set_readcommunity(agent.community.c_str());
+    CTarget target = TargetOf(agent);
 
     Pdu pdu;
     int status = SNMP_CLASS_SUCCESS;

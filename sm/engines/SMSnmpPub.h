@@ -63,6 +63,8 @@ public:
     };
     // Splits an address text (at most 63 characters are read).
     static Agent ParseAddr(const char* addrText);
+    // The target of an agent: its host and port, its read community. Prints where it points.
+    static Snmp_pp::CTarget TargetOf(const Agent& agent);
 
     explicit CSMSnmpPub(int type);
     ~CSMSnmpPub() override;

@@ -101,12 +101,7 @@ int CSMSnmpSvr::DataGet(ISerBase*, int, int) {
                agent.port);
         return 0;
     }
-    UdpAddress address(agent.host.c_str());
-    address.set_port((unsigned short)agent.port);
-    printf("SNMP.dst=%s  port=%d  comm=%s  u=%s  p=%s\n", agent.host.c_str(), agent.port,
-           agent.community.c_str(), agent.user.c_str(), agent.password.c_str());
-    CTarget target(address);
-    target.set_readcommunity(agent.community.c_str());
+    CTarget target = CSMSnmpPub::TargetOf(agent);
     Pdu pdu;
     int status = SNMP_CLASS_SUCCESS;
     Snmp snmp(status, 0, false);
