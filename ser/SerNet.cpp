@@ -123,6 +123,9 @@ CSerNet::Mode CSerNet::GetMode() const {
 
 bool CSerNet::PeerAddress(void* out) const {
     if (m_bHostTooLong) return false;
+    // A port outside 1..65535 (a definition's number beyond it) is refused, never cut to
+    // the 16 bits of some other port.
+    if (m_iRemotePort < 1 || m_iRemotePort > 65535) return false;
     struct sockaddr_in* addr = static_cast<struct sockaddr_in*>(out);
     memset(addr, 0, sizeof(*addr));
     addr->sin_family = AF_INET;
@@ -146,7 +149,8 @@ int CSerNet::Open(const char* definition) {
     }
     struct sockaddr_in addr;
     if (!PeerAddress(&addr)) {
-        SER_TRACE("CSerNet::Open ERROR: not an IPv4 address: %s\n", m_host);
+        SER_TRACE("CSerNet::Open ERROR: not an IPv4 address and port: %s:%d\n", m_host,
+                  m_iRemotePort);
         return 0;
     }
     Mode mode = GetMode();

@@ -33,7 +33,7 @@ public:
 
 protected:
     // The peer's address for the current settings; false when the host is not an IPv4
-    // address (or did not fit).
+    // address (or did not fit) or the port lies outside 1..65535.
     bool PeerAddress(void* sockaddrIn) const;
     // The link is gone: trace it and close.
     void DropLink(int error);

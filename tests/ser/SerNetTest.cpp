@@ -212,6 +212,22 @@ TEST_F(TcpFixture, RefusedPortFailsAndEveryIsOpenedTriesAgain) {
     EXPECT_EQ(1, refused.Close());
 }
 
+TEST_F(TcpFixture, PortBeyondTheRangeIsNotCutToAnother) {
+    // Each of these numbers has the listening port as its low 16 bits.
+    const std::string def = dev.Definition();
+    const long long port = std::stoll(def.substr(def.rfind(':') + 1));
+    for (long long n : {port + 65536, port - 65536, port + 3 * 65536}) {
+        const std::string text = "127.0.0.1:" + std::to_string(n);
+        NetProbe far(text.c_str());
+        EXPECT_EQ(0, far.Open(nullptr)) << text;
+        EXPECT_EQ(-1, far.sock()) << text;
+    }
+    EXPECT_EQ(0u, dev.Connections());
+    // Its own port still reaches it.
+    ASSERT_EQ(1, ch->Open(nullptr));
+    EXPECT_EQ("01 03 02 00 2A", Exchange());
+}
+
 TEST_F(TcpFixture, PeerThatAcceptsThenClosesIsReconnectedByIsOpened) {
     dev.CloseOnAccept(1);
     ASSERT_EQ(1, ch->Open(nullptr));
