@@ -30,16 +30,15 @@ bool ModbusSlave::Coil(uint16_t a) const { std::lock_guard<std::mutex> g(m_mutex
 
 void ModbusSlave::SetFault(ModbusFault f, int param) {
     std::lock_guard<std::mutex> g(m_mutex);
-    m_fault = {f, param};
+    m_faults.Set(f, param);
 }
 void ModbusSlave::FaultOnce(ModbusFault f, int param) {
     std::lock_guard<std::mutex> g(m_mutex);
-    m_once.push_back({f, param});
+    m_faults.Once(f, param);
 }
 void ModbusSlave::ClearFault() {
     std::lock_guard<std::mutex> g(m_mutex);
-    m_fault = {ModbusFault::None, -1};
-    m_once.clear();
+    m_faults.Clear();
 }
 
 std::vector<std::vector<uint8_t>> ModbusSlave::Requests() const {
@@ -53,15 +52,6 @@ size_t ModbusSlave::RequestCount() const {
 void ModbusSlave::ClearRequests() {
     std::lock_guard<std::mutex> g(m_mutex);
     m_requests.clear();
-}
-
-ModbusSlave::Fault ModbusSlave::NextFault() {
-    if (!m_once.empty()) {
-        Fault f = m_once.front();
-        m_once.erase(m_once.begin());
-        return f;
-    }
-    return m_fault;
 }
 
 // Modbus CRC-16: start 0xFFFF, reflected polynomial 0xA001; sent low byte first.
@@ -202,7 +192,7 @@ ModbusReply ModbusSlave::HandleRtu(const uint8_t* frame, size_t length) {
     const uint8_t address = frame[0];
     const bool broadcast = address == 0;
     if (!broadcast && address != m_unit) return r;
-    Fault fault = NextFault();
+    Fault fault = m_faults.Next();
     std::vector<uint8_t> pdu = Execute(frame + 1, length - 3, broadcast,
                                        fault.kind == ModbusFault::BytePerInput);
     if (pdu.empty() || !ShapePdu(pdu, fault.kind, fault.param, frame[1])) return r;
@@ -232,7 +222,7 @@ ModbusReply ModbusSlave::HandleTcp(const uint8_t* frame, size_t length) {
     const uint8_t unit = frame[6];
     // A TCP device answers unit 0 and 0xFF as itself (no broadcast over TCP).
     if (unit != m_unit && unit != 0 && unit != 0xFF) return r;
-    Fault fault = NextFault();
+    Fault fault = m_faults.Next();
     std::vector<uint8_t> pdu = Execute(frame + 7, length - 7, false,
                                        fault.kind == ModbusFault::BytePerInput);
     if (pdu.empty() || !ShapePdu(pdu, fault.kind, fault.param, frame[7])) return r;

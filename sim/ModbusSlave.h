@@ -27,6 +27,8 @@
 #include <mutex>
 #include <vector>
 
+#include "FaultPlan.h"
+
 namespace qxsim {
 
 enum class ModbusFault {
@@ -89,8 +91,7 @@ public:
     static uint16_t Crc16(const uint8_t* data, size_t length);
 
 private:
-    struct Fault { ModbusFault kind; int param; };
-    Fault NextFault();
+    using Fault = FaultPlan<ModbusFault>::Planned;
     // The PDU answer (function, data...) of a request PDU; empty for none (broadcast).
     std::vector<uint8_t> Execute(const uint8_t* pdu, size_t length, bool broadcast,
                                  bool bytePerInput);
@@ -99,8 +100,7 @@ private:
     uint8_t m_unit;
     std::vector<uint16_t> m_holding, m_input;
     std::vector<uint8_t> m_coil, m_discrete;
-    Fault m_fault{ModbusFault::None, -1};
-    std::vector<Fault> m_once;
+    FaultPlan<ModbusFault> m_faults;
     std::vector<std::vector<uint8_t>> m_requests;
 };
 

@@ -101,27 +101,17 @@ void YdtDevice::Remove(int cid2) {
 
 void YdtDevice::SetFault(YdtFault fault, int param) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_fault = {fault, param};
+    m_faults.Set(fault, param);
 }
 
 void YdtDevice::FaultOnce(YdtFault fault, int param) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_once.push_back({fault, param});
+    m_faults.Once(fault, param);
 }
 
 void YdtDevice::ClearFault() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_fault = {YdtFault::None, -1};
-    m_once.clear();
-}
-
-YdtDevice::Planned YdtDevice::NextFault() {
-    if (!m_once.empty()) {
-        Planned p = m_once.front();
-        m_once.erase(m_once.begin());
-        return p;
-    }
-    return m_fault;
+    m_faults.Clear();
 }
 
 std::vector<std::string> YdtDevice::Requests() const {
@@ -189,9 +179,9 @@ std::string YdtDevice::Answer(const std::string& f, YdtFault forced) {
     else
         info = m_info[(int)cid2];
 
-    Planned p = forced != YdtFault::None ? Planned{forced, -1} : NextFault();
+    Planned p = forced != YdtFault::None ? Planned{forced, -1} : m_faults.Next();
     int replyAdr = m_adr;
-    switch (p.fault) {
+    switch (p.kind) {
     case YdtFault::Silence: return "";
     case YdtFault::Rtn:
         rtn = p.param >= 0 ? p.param : 0x04;
@@ -201,7 +191,7 @@ std::string YdtDevice::Answer(const std::string& f, YdtFault forced) {
     default: break;
     }
     std::string reply = YdtFrame(m_ver, replyAdr, m_cid1, rtn, info);
-    switch (p.fault) {
+    switch (p.kind) {
     case YdtFault::BadChecksum: {
         char& c = reply[reply.size() - 2];
         c = c == '0' ? '1' : '0';

@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "FaultPlan.h"
 #include "SimDevice.h"
 
 namespace qxsim {
@@ -89,19 +90,14 @@ public:
     void ClearRequests();
 
 private:
-    struct Planned {
-        YdtFault fault;
-        int param;
-    };
-    Planned NextFault();
+    using Planned = FaultPlan<YdtFault>::Planned;
     std::string Answer(const std::string& frame, YdtFault forced);
 
     mutable std::mutex m_mutex;
     int m_adr, m_cid1, m_ver;
     std::map<int, std::string> m_info;
     std::map<int, int> m_rtn;
-    Planned m_fault{YdtFault::None, -1};
-    std::vector<Planned> m_once;
+    FaultPlan<YdtFault> m_faults;
     std::vector<std::string> m_requests;
 };
 
