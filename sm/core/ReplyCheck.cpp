@@ -110,6 +110,25 @@ int Gather(ISerBase* channel, uint8_t* buf, int want, Complete complete)
     return got;
 }
 
+// What every check of a Modbus reply starts with: the count that arrived, a request the reply
+// can be checked against (a status of BadArgument otherwise), a reply at all and at least
+// `least` bytes of it. False where the check ends here.
+bool Arrived(MbReply& r, const uint8_t* reply, int n, bool requestUsable, int least)
+{
+    r.received = n > 0 ? n : 0;
+    if (!requestUsable)
+        return false;
+    if (!reply || n <= 0) {
+        r.status = ReplyStatus::NoReply;
+        return false;
+    }
+    if (n < least) {
+        r.status = ReplyStatus::Short;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 const char* ReplyStatusText(ReplyStatus status)
@@ -167,19 +186,11 @@ int MbReplyLength(const uint8_t* request, int requestLen, MbFraming framing)
 MbReply MbCheckRtu(const uint8_t* reply, int n, const uint8_t* request, int requestLen)
 {
     MbReply r;
-    r.received = n > 0 ? n : 0;
-    if (!request || requestLen < 4 || !RequestPduUsable(request + 1, requestLen - 3))
-        return r;
-    if (!reply || n <= 0) {
-        r.status = ReplyStatus::NoReply;
-        return r;
-    }
     // The shortest frame (an exception) is address, function, code and the CRC: nothing is
     // checked, the CRC least of all, on fewer bytes.
-    if (n < 5) {
-        r.status = ReplyStatus::Short;
+    if (!Arrived(r, reply, n,
+                 request && requestLen >= 4 && RequestPduUsable(request + 1, requestLen - 3), 5))
         return r;
-    }
     if (reply[0] != request[0]) {
         r.status = ReplyStatus::BadAddress;
         return r;
@@ -214,18 +225,10 @@ MbReply MbCheckRtu(const uint8_t* reply, int n, const uint8_t* request, int requ
 MbReply MbCheckTcp(const uint8_t* reply, int n, const uint8_t* request, int requestLen)
 {
     MbReply r;
-    r.received = n > 0 ? n : 0;
-    if (!request || requestLen < 8 || !RequestPduUsable(request + 7, requestLen - 7))
-        return r;
-    if (!reply || n <= 0) {
-        r.status = ReplyStatus::NoReply;
-        return r;
-    }
     // MBAP header (7 bytes), then at least a function code and one more byte.
-    if (n < 9) {
-        r.status = ReplyStatus::Short;
+    if (!Arrived(r, reply, n,
+                 request && requestLen >= 8 && RequestPduUsable(request + 7, requestLen - 7), 9))
         return r;
-    }
     if (reply[0] != request[0] || reply[1] != request[1] || reply[2] != 0 || reply[3] != 0) {
         r.status = ReplyStatus::BadHeader;
         return r;
