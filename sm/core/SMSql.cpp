@@ -326,14 +326,18 @@ int StorePoll(CSMBase& h, const PollRow& row, int flags, int* alarmBits, int* sn
     return last == 0 ? 1 : 0;
 }
 
-bool ErrGate(CSMBase& h, int state) {
+bool ErrGate(CSMBase& h, std::map<int, int>& bySid, int sid, int state) {
+    int& count = bySid[sid];
+    bool write = true;
     if (state == 0) {
-        h.m_iErrCnt = 0;
-        return true;
+        count = 0;
+    } else if (++count < 3) {
+        write = false;
+    } else {
+        count = 0;
     }
-    if (++h.m_iErrCnt < 3) return false;
-    h.m_iErrCnt = 0;
-    return true;
+    h.m_iErrCnt = count;
+    return write;
 }
 
 // ---------------------------------------------------------------- definition reads

@@ -218,8 +218,10 @@ int StorePoll(CSMBase& handler, const PollRow& row, int flags, int* alarmBits, i
               int sid, IDbBase* history);
 
 // The failure counter of handlers that report a fault only after several abnormal polls: true
-// when this state is to be written (normal, or the third abnormal in a row).
-bool ErrGate(CSMBase& handler, int state);
+// when this state is to be written (normal, or the third abnormal in a row). The count belongs
+// to the point: bySid keeps one per SID, so a dead device beside a healthy one of the same type
+// is still reported; the handler's m_iErrCnt mirrors the count of the point just updated.
+bool ErrGate(CSMBase& handler, std::map<int, int>& bySid, int sid, int state);
 
 // ---------------------------------------------------------------- definition reads
 

@@ -314,17 +314,7 @@ bool CSMUpsTbUps::TakeIdent(const uint8_t* reply, int n) {
 // ---------------------------------------------------------------- storing a poll
 
 bool CSMUpsTbUps::FailureGate(int sid, int state) {
-    int& count = m_errBySid[sid];
-    if (state == 0) {
-        count = 0;
-    } else if (++count >= 3) {
-        count = 0;
-    } else {
-        m_iErrCnt = count;
-        return false;
-    }
-    m_iErrCnt = count;
-    return true;
+    return qx::sql::ErrGate(*this, m_errBySid, sid, state);
 }
 
 int CSMUpsTbUps::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {

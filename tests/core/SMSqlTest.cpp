@@ -424,11 +424,23 @@ TEST(SqlPoll, ErrGateWritesOnlyTheThirdAbnormalPoll) {
         int count;
     } steps[] = {{2, false, 1}, {2, false, 2}, {2, true, 0}, {1, false, 1},
                  {0, true, 0},  {2, false, 1}, {2, false, 2}, {1, true, 0}};
+    std::map<int, int> bySid;
     int i = 0;
     for (const Step& s : steps) {
-        EXPECT_EQ(s.write, sql::ErrGate(h, s.state)) << "step " << i;
+        EXPECT_EQ(s.write, sql::ErrGate(h, bySid, 7, s.state)) << "step " << i;
         EXPECT_EQ(s.count, h.m_iErrCnt) << "step " << i;
         i++;
+    }
+}
+
+TEST(SqlPoll, ErrGateCountsEachPointApart) {
+    // A dead point polled between the polls of a healthy one of the same type still reaches
+    // its third abnormal poll; one shared count would be reset by the healthy point every time.
+    CSMBase h(1);
+    std::map<int, int> bySid;
+    for (int round = 1; round <= 3; round++) {
+        EXPECT_TRUE(sql::ErrGate(h, bySid, 1, 0)) << round;
+        EXPECT_EQ(round == 3, sql::ErrGate(h, bySid, 2, 2)) << round;
     }
 }
 

@@ -410,7 +410,9 @@ TEST(NormalFunc, ControlCommands) {
         r.ch.Reply(HexBytes(c.reply));
         EXPECT_EQ(r.h->DoFunc(&r.ch, 1, c.cmd, nullptr, 0), c.result) << c.cmd << " " << c.reply;
         EXPECT_EQ(Hex(r.ch.LastWritten()), c.sent) << c.cmd;
-        if (*c.sent) EXPECT_EQ(r.ch.ReadLengths()[0], 2 * (int)HexBytes(c.sent).size());
+        if (*c.sent) {
+            EXPECT_EQ(r.ch.ReadLengths()[0], 2 * (int)HexBytes(c.sent).size());
+        }
     }
     // No channel, or a closed one: nothing sent.
     Rig r;

@@ -233,7 +233,9 @@ TEST(SnmpSvr, AgentsThatMisbehave) {
         EXPECT_EQ(r.Store(c.result == 1), 1) << c.name;
         if (c.result) {
             EXPECT_EQ(r.Fld(11), std::to_string(c.cpus)) << c.name;
-            if (c.cpus) EXPECT_EQ(r.Fld(13), "5") << c.name;
+            if (c.cpus) {
+                EXPECT_EQ(r.Fld(13), "5") << c.name;
+            }
         } else {
             EXPECT_EQ(r.Rows(), "1='' 2='' 3=0 4=0 5=0 6=0 7=0 8=0 9=0 10=0 11=0 12=0") << c.name;
             EXPECT_EQ(r.db.Int("select State from tbSvr where SID=31"), 2);

@@ -128,7 +128,9 @@ TEST(SantakPoll, EachVariantsRequestAndDecode) {
         EXPECT_STREQ("", r.h.m_rec.company) << what;
         EXPECT_STREQ("", r.h.m_rec.version) << what;
         EXPECT_EQ(300, g_sleeps.at(0)) << what;
-        if (c.variant == 1) EXPECT_EQ(150, g_sleeps.at(1));
+        if (c.variant == 1) {
+            EXPECT_EQ(150, g_sleeps.at(1));
+        }
     }
 }
 
@@ -202,7 +204,9 @@ TEST(SantakPoll, StatusCharactersAreFlagsUnlessZero) {
         // A blank inside the eight characters ends the token: it is too short.
         const bool complete = strchr(c.chars, ' ') == nullptr;
         EXPECT_EQ(complete ? 1 : 0, r.Poll()) << c.chars;
-        if (complete) EXPECT_EQ(c.status, r.h.DataVal(kUpsStatus)) << c.chars;
+        if (complete) {
+            EXPECT_EQ(c.status, r.h.DataVal(kUpsStatus)) << c.chars;
+        }
     }
 }
 
