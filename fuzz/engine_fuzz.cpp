@@ -1,11 +1,12 @@
-// The generic protocol engines (Modbus, template, SNMP) from an arbitrary definition file,
+// The generic protocol engines (Modbus, template, SNMP, YD/T 1363) from an arbitrary definition file,
 // polled through a scripted channel answered by the fuzz input: loading, registration, poll,
 // values, display texts, stored rows and a control command. The SNMP engine talks to its
 // agent over UDP, not through the channel: it is loaded, registered and stored (with the
 // [vals] of the file), and the point's agent text is split, but it is not polled.
-// Input: the engine (0 Modbus, 1 template, 2 SNMP), the definition file up to the first NUL,
-// the point (FuzzRig.h Point), the poll flags (bit 0: RTU on a network channel), the command
-// number, then the channel's script (SNMP: the agent text of the point up to a NUL).
+// Input: the engine (0 Modbus, 1 template, 2 SNMP, 3 YD/T 1363), the definition file up to
+// the first NUL, the point (FuzzRig.h Point), the poll flags (bit 0: RTU on a network
+// channel), the command number, then the channel's script (SNMP: the agent text of the point;
+// YD/T 1363: the answers, framed for each request as FuzzRig.h YdScript describes).
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -19,6 +20,7 @@
 #include "engines/SMModbus.h"
 #include "engines/SMNormal.h"
 #include "engines/SMSnmpPub.h"
+#include "engines/SMYdt1363.h"
 
 namespace {
 
@@ -65,6 +67,8 @@ void Run(qxfuzz::Input& in, int type)
         qxfuzz::Bytes addr = in.Take(sizeof item.AddrText);
         if (!addr.empty())
             memcpy(item.AddrText, addr.data(), addr.size());
+    } else if (type >= 0x1400 && type < 0x1600) {
+        qxfuzz::YdScript(in, ch);
     } else {
         qxfuzz::Script(in, ch);
     }
@@ -112,10 +116,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     qxfuzz::SkipWaits();
     qxfuzz::Input in(data, size);
-    switch (in.Byte() % 3) {
+    switch (in.Byte() % 4) {
     case 0: Run<CSMModbus>(in, 0x1200); break;
     case 1: Run<CSMNormal>(in, 0x1600); break;
-    default: Run<CSMSnmpPub>(in, 0x1000); break;
+    case 2: Run<CSMSnmpPub>(in, 0x1000); break;
+    default: Run<CSMYdt1363>(in, 0x1400); break;
     }
     return 0;
 }

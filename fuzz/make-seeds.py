@@ -241,6 +241,19 @@ def engine():
           b"snmp127.0.0.1:1161:public:user:pass\x00")
     write("engine", "snmp_addr", b"\x02" + snmp_def + b"\x00" + point() + b"\x00\x00" +
           b"10.0.0.1:99999999999:" + b"c" * 60)
+    # The YD/T 1363 engine (first byte 3): answers framed by the target (RTN, INFO bytes).
+    def yd(rtn, info):
+        body = bytes([rtn]) + info
+        return bytes([0, len(body)]) + body
+    ydt_def = (b"[comm]\nnote=YDT-01\ncid1=60\ncid2=42,44\nver=21\nbak=1\ndinfo=I\ndmax=200\n"
+               b"Yk01=0102\nbrief=%1% %2%\n[42H]\ndinfo=F\ndflag=1\ndfac=10\n2=-\n3=I\n3bit=2\n"
+               b"[44H]\ndcmd=01\ndmax=300\n[flds]\ncnt=2\n1=42H01\n2=44H01\n[flds.def]\n"
+               b"1='F1',1,'f',0,10,1,0,'',600,''\n2='S1',1,'s',0,1,1,0,'',1,''\n")
+    info42 = b"\x00" + b"\x00\x00\x66\x43" * 2 + b"\x12\x34" + b"\x20" * 8
+    write("engine", "ydt", b"\x03" + ydt_def + b"\x00" + point() + b"\x00\x01" +
+          yd(0, info42) + yd(0, b"\x01\x02\x03\x04") + yd(0, b""))
+    write("engine", "ydt_ver", b"\x03" + ydt_def.replace(b"bak=1", b"bak=0") + b"\x00" + point() +
+          b"\x00\x01" + yd(0, b"") + yd(0, info42) + yd(2, b"") + bytes([1, 0]))
     # Modbus (first byte 0).
     rtu_replies = script(rtu([1, 1, 1], b"\x05"), rtu([1, 3, 4], b"\x00\xFA\x01\xC2"),
                          rtu([1, 6, 0, 0x10, 0, 1]))
