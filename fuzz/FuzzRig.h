@@ -89,6 +89,20 @@ inline void Trace(const char* what, int result)
         fprintf(stderr, "%s: %d\n", what, result);
 }
 
+// Every value of fields first..last and every display text of keys read out, as the host and
+// its pages do after a poll, whatever the poll gave.
+template <class H, size_t N>
+void ReadOut(H& h, int first, int last, const char* const (&keys)[N])
+{
+    for (int f = first; f <= last; f++)
+        h.DataVal(f);
+    for (const char* k : keys) {
+        char text[256];
+        snprintf(text, sizeof text, "%s", k);
+        h.VarEval(text);
+    }
+}
+
 // An alarm word with the byte b in each of its four bytes, so that a byte of the input marks
 // fields in every quarter of the record.
 inline int AlarmWord(int b)
@@ -267,6 +281,37 @@ private:
     }
     int m_uses = 0;
     int m_failuresSeen = 0;
+};
+
+// The host side of one input: its two databases, and the handler given them and its point as
+// the host does before the first poll (force as RegDb takes it). What failed while the
+// handler set its tables up is not looked at; from then on every statement must succeed.
+class Host {
+public:
+    template <class H>
+    Host(H& h, tagSMItem& item, int force = 0) : db(Db::Main()), hist(Db::Hist())
+    {
+        h.SetDb(&db, 0);
+        h.SetDb(&hist, 1);
+        h.RegDb(&db, force);
+        h.ChkDb(&item);
+        h.DoItem(&item, 0);
+        db.Mark();
+        hist.Mark();
+    }
+
+    // The poll's rows stored with the given flags and alarm bits (nullptr: the poll failed);
+    // a statement that fails stops the run.
+    template <class H>
+    void Store(H& h, int flags, int* bits)
+    {
+        h.DataUpd(flags, bits, nullptr, -1, &hist);
+        db.ExpectNoFailure("DataUpd");
+        hist.ExpectNoFailure("DataUpd history");
+    }
+
+    Db& db;
+    Db& hist;
 };
 
 }  // namespace qxfuzz

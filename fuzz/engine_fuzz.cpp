@@ -74,16 +74,8 @@ void Run(qxfuzz::Input& in, int type)
     }
 
     h.LoadDef(path.c_str());
-    qxfuzz::Db& db = qxfuzz::Db::Main();
-    qxfuzz::Db& hist = qxfuzz::Db::Hist();
-    h.SetDb(&db, 0);
-    h.SetDb(&hist, 1);
     // The definition rows are the file's own SQL literals: a statement of them may fail.
-    h.RegDb(&db, 1);
-    h.ChkDb(&item);
-    h.DoItem(&item, 0);
-    db.Mark();
-    hist.Mark();
+    qxfuzz::Host host(h, item, 1);
 
     int got = Poll(h, ch, item, flags);
     qxfuzz::Trace("DataGet", got);
@@ -101,9 +93,7 @@ void Run(qxfuzz::Input& in, int type)
     }
     // The poll's values and the summary go into statements as escaped literals or numbers.
     int bits[2] = {got ? item.Ext2 : 0, 0};
-    h.DataUpd(0, got ? bits : nullptr, nullptr, -1, &hist);
-    db.ExpectNoFailure("DataUpd");
-    hist.ExpectNoFailure("DataUpd history");
+    host.Store(h, 0, got ? bits : nullptr);
     qxfuzz::Trace("DoFunc", h.DoFunc(&ch, item.Addr, cmd, nullptr, flags));
     unlink(path.c_str());
 }

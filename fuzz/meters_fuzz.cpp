@@ -31,15 +31,7 @@ void Poll(qxfuzz::Input& in, int cmd)
     qxfuzz::ScriptChannel ch;
     qxfuzz::Script(in, ch);
 
-    qxfuzz::Db& db = qxfuzz::Db::Main();
-    qxfuzz::Db& hist = qxfuzz::Db::Hist();
-    h.SetDb(&db, 0);
-    h.SetDb(&hist, 1);
-    h.RegDb(&db, 0);
-    h.ChkDb(&item);
-    h.DoItem(&item, 0);
-    db.Mark();
-    hist.Mark();
+    qxfuzz::Host host(h, item);
 
     for (int poll = 0; poll < 2 && (poll == 0 || ch.StepsLeft() > 0); poll++) {
         const std::vector<int> before = qxfuzz::Values(h, 40);
@@ -49,17 +41,9 @@ void Poll(qxfuzz::Input& in, int cmd)
             __builtin_trap();
         qxfuzz::Trace("DataGet", got);
         qxfuzz::ExpectWaitsBelow(60000, "DataGet");
-        for (int f = -1; f <= 40; f++)
-            h.DataVal(f);
-        for (const char* k : kKeys) {
-            char text[256];
-            snprintf(text, sizeof text, "%s", k);
-            h.VarEval(text);
-        }
+        qxfuzz::ReadOut(h, -1, 40, kKeys);
         int bits[2] = {got ? qxfuzz::AlarmWord(item.Ext2) : 0, 0};
-        h.DataUpd(poll ? 0x11 : 0, got ? bits : nullptr, nullptr, -1, &hist);
-        db.ExpectNoFailure("DataUpd");
-        hist.ExpectNoFailure("DataUpd history");
+        host.Store(h, poll ? 0x11 : 0, got ? bits : nullptr);
     }
     qxfuzz::Trace("DoFunc", h.DoFunc(&ch, item.Addr, cmd, &value, sizeof value));
 }

@@ -32,15 +32,7 @@ void Poll(qxfuzz::Input& in)
     qxfuzz::ScriptChannel ch;
     qxfuzz::Script(in, ch);
 
-    qxfuzz::Db& db = qxfuzz::Db::Main();
-    qxfuzz::Db& hist = qxfuzz::Db::Hist();
-    h.SetDb(&db, 0);
-    h.SetDb(&hist, 1);
-    h.RegDb(&db, 0);
-    h.ChkDb(&item);
-    h.DoItem(&item, 0);
-    db.Mark();
-    hist.Mark();
+    qxfuzz::Host host(h, item);
 
     // Several polls, so that the rating and identification read once are taken and kept.
     for (int poll = 0; poll < 3 && (poll == 0 || ch.StepsLeft() > 0); poll++) {
@@ -59,17 +51,9 @@ void Poll(qxfuzz::Input& in)
         if (!memchr(r.company, 0, sizeof r.company) || !memchr(r.mode, 0, sizeof r.mode) ||
             !memchr(r.version, 0, sizeof r.version))
             __builtin_trap();
-        for (int f = -1; f <= 36; f++)
-            h.DataVal(f);
-        for (const char* k : kKeys) {
-            char text[256];
-            snprintf(text, sizeof text, "%s", k);
-            h.VarEval(text);
-        }
+        qxfuzz::ReadOut(h, -1, 36, kKeys);
         int bits[2] = {got ? qxfuzz::AlarmWord(item.Ext2) : 0, 0};
-        h.DataUpd(poll == 1 ? 0x11 : 0, got ? bits : nullptr, nullptr, -1, &hist);
-        db.ExpectNoFailure("DataUpd");
-        hist.ExpectNoFailure("DataUpd history");
+        host.Store(h, poll == 1 ? 0x11 : 0, got ? bits : nullptr);
     }
     int minutes = item.Ext1;
     qxfuzz::Trace("DoFunc", h.DoFunc(&ch, item.Addr, item.Variant == 7 ? 8001 : 1, &minutes, sizeof minutes));

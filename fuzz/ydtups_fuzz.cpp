@@ -30,31 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     qxfuzz::ScriptChannel ch;
     qxfuzz::YdScript(in, ch);
 
-    qxfuzz::Db& db = qxfuzz::Db::Main();
-    qxfuzz::Db& hist = qxfuzz::Db::Hist();
-    h.SetDb(&db, 0);
-    h.SetDb(&hist, 1);
-    h.RegDb(&db, 0);
-    h.ChkDb(&item);
-    h.DoItem(&item, 0);
-    db.Mark();
-    hist.Mark();
+    qxfuzz::Host host(h, item);
 
     for (int poll = 0; poll < 2; poll++) {
         int got = h.DataGet(&ch, item.Addr, wait);
         qxfuzz::Trace("DataGet", got);
         qxfuzz::ExpectWaitsBelow(60000, "DataGet");
-        for (int f = -1; f <= 70; f++)
-            h.DataVal(f);
-        for (const char* k : kKeys) {
-            char text[256];
-            snprintf(text, sizeof text, "%s", k);
-            h.VarEval(text);
-        }
+        qxfuzz::ReadOut(h, -1, 70, kKeys);
         int bits[2] = {got ? qxfuzz::AlarmWord(item.Ext2) : 0, qxfuzz::AlarmWord(item.Ext1)};
-        h.DataUpd(poll ? 0x11 : 0, got ? bits : nullptr, nullptr, -1, &hist);
-        db.ExpectNoFailure("DataUpd");
-        hist.ExpectNoFailure("DataUpd history");
+        host.Store(h, poll ? 0x11 : 0, got ? bits : nullptr);
     }
     return 0;
 }
