@@ -107,11 +107,8 @@ const Key kKeys[] = {
     {".company", kExCompany, kText}, {".mode", kExMode, kText}, {".version", kExVersion, kText},
 };
 
-// Limit texts of the analog rows.
-#define LOW(q) "最小值|允许最低" q ",低于此值告警"
-#define HIGH(q) "最大值|允许最高" q ",超过此值告警"
-#define ANALOG(fld, name, cap, lo, hi, q) {fld, name, 1, cap, 10, 10, lo, LOW(q), hi, HIGH(q), 0}
-#define FLAG(fld, name, cap, high) {fld, name, 1, cap, 1, 0, 0, "0:否，1:是", 0, high, 0}
+#define ANALOG UPSEX_ANALOG
+#define FLAG(fld, name, cap, high) UPSEX_STATE(fld, name, cap, "0:否，1:是", high)
 
 // A text of the record, bounded by its array and terminated.
 std::string RecText(const char* text, size_t size) {

@@ -13,10 +13,8 @@ namespace {
 
 const int kCid1 = 0x2A;
 
-#define LOW(q) "最小值|允许最低" q ",低于此值告警"
-#define HIGH(q) "最大值|允许最高" q ",超过此值告警"
-#define ANALOG(fld, name, cap, lo, hi, q) {fld, name, 1, cap, 10, 10, lo, LOW(q), hi, HIGH(q), 0}
-#define STATE(fld, name, cap, legend, high) {fld, name, 1, cap, 1, 0, 0, legend, 0, high, 0}
+#define ANALOG UPSEX_ANALOG
+#define STATE UPSEX_STATE
 
 // The rows name the state codes DataGet stores: the bytes of the CID2 0x43 reply (E0H and
 // up), or those Variant 3 derives from its state word.
