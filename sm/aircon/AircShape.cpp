@@ -207,7 +207,10 @@ int CSMAircShape::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBa
         // The summary lives in a buffer of its own; its statement escapes it.
         char brief[1024];
         brief[0] = '\0';
-        BriefText(brief, sizeof brief, state);
+        if (alarmBits)
+            BriefText(brief, sizeof brief, state);
+        else  // the values were cleared, not read: the summary names the fault only
+            snprintf(brief, sizeof brief, "%s", qx::sql::NoAnswerBrief(m_shape.noAnswer).c_str());
         if ((m_shape.brief & airc::kBriefAlarms) && alarmBits) {
             // Whole captions only, bounded by what is left of the summary.
             size_t used = strlen(brief);

@@ -18,6 +18,7 @@
 //       26,                                                // no answer: fields 1..26 zeroed
 //       kKeys, 22,                                         // VarEval keys
 //       airc::kBriefState,                                 // summary form
+//       "空调(故障)",                                       // no answer: "空调(故障),通讯中断"
 //   };
 //   class CSMAirc : public CSMAircShape {
 //       CSMAirc() : CSMAircShape(0x700, "QX-AIRC", kShape) {}
@@ -42,7 +43,9 @@
 // bit 0 makes it 1; SnapID from flag bit 4; a negative sid is the current point's; the
 // point's tbSubSysDetail row (skipped without a current point, whose Type it needs); the
 // driver's FixUp(); the current row; the summary (the driver's BriefText, in a buffer of its
-// own, optionally followed by the alarm captions, bounded and escaped into its statement);
+// own, optionally followed by the alarm captions, bounded and escaped into its statement; for
+// a poll without answer the shape's no-answer summary instead, which shows none of the cleared
+// values and no word meaning normal);
 // the history row when a history database is given. The result is that of the current row
 // or, when given, of the history row (1 success); 1 when neither database is there, 0 when no
 // sid is known.
@@ -124,6 +127,7 @@ struct Shape {
     const Key* keys;                 // VarEval keys, compared in order
     size_t keyCount;
     uint8_t brief;                   // kBrief* flags
+    const char* noAnswer;            // opening words of the summary of a poll without answer
 };
 
 }  // namespace airc
@@ -163,7 +167,8 @@ protected:
     // exception) whose last two bytes are the CRC of the bytes before them. 1 only then.
     int Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs, bool vendor = false);
 
-    // The summary text before the alarm captions, for the state being stored.
+    // The summary text before the alarm captions, for the state being stored; asked only after
+    // a poll that answered.
     virtual void BriefText(char* out, size_t size, int state) = 0;
     // Value corrections made before the current row is written.
     virtual void FixUp() {}

@@ -119,6 +119,7 @@ const airc::Shape kShape = {
     26,  // no answer: fields 1..26 zeroed, the function-9 byte kept
     kKeys, sizeof kKeys / sizeof kKeys[0],
     airc::kBriefState,
+    "空调(故障)",
 };
 
 // Requests are answered at once: no wait; replies fit 100 bytes. Input left from a late or

@@ -251,7 +251,8 @@ int UpdOwnState(IDbBase* db, int state, int sid, int type) {
                 state, sid, type);
 }
 
-int UpdFieldState(IDbBase* db, const tagSMItem& item, int type, int fld, int state) {
+int UpdFieldState(IDbBase* db, const tagSMItem& item, int fld, int state) {
+    const int type = item.Type;
     int rows, rc;
     if (item.DetailMode == 2) {
         rows = Count(db, "select count(*) from tbSubSysDetail where sid=%d and type=%d and Fld=%d",
@@ -298,6 +299,12 @@ int InsHistory(IDbBase* db, const char* table, int sid, int state, int snap, con
                 table, cols.Names().c_str(), sid, state, snap, cols.Values().c_str());
 }
 
+std::string NoAnswerBrief(const char* head) {
+    std::string text = head ? head : "";
+    if (!text.empty()) text += ",";
+    return text + "通讯中断";
+}
+
 int StorePoll(CSMBase& h, const PollRow& row, int flags, int* alarmBits, int* snapId, int sid,
               IDbBase* history) {
     tagSMItem* item = h.m_pItem;
@@ -307,14 +314,13 @@ int StorePoll(CSMBase& h, const PollRow& row, int flags, int* alarmBits, int* sn
     int state = PollState(flags, alarmBits);
     int snap = PollSnap(flags, snapId);
     if (sid < 0) sid = item->SID;
-    int type = row.detailType ? row.detailType : item->Type;
 
     int last = -1;
     if (IDbBase* db = h.m_pDb) {
-        last = UpdState(db, state, sid, type);
+        last = UpdState(db, state, sid, item->Type);
         last = UpdCurrent(db, row.table, state, snap, cols, sid);
         if (row.brief) {
-            std::string brief = row.brief;
+            std::string brief = alarmBits ? row.brief : NoAnswerBrief();
             if (row.alarmText && alarmBits) {
                 char alm[1024];
                 if (h.GetAlmDetail(alm, alarmBits, 3, sizeof(alm)) > 0) brief += alm;

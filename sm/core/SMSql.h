@@ -186,13 +186,16 @@ int PollSnap(int flags, const int* snapId);
 // Field n (1-based) out of limits.
 bool FieldAlarm(const int* alarmBits, int field);
 
-// "update tbSubSysDetail set LastUpd=...,State=%d where sid=%d and type=%d".
+// "update tbSubSysDetail set LastUpd=...,State=%d where sid=%d and type=%d". type is the
+// current point's Type (the host's row carries it), not the handler's reported type.
 int UpdState(IDbBase* db, int state, int sid, int type);
 // The point's own row: "... where SID=%d and Type=%d".
 int UpdOwnState(IDbBase* db, int state, int sid, int type);
-// Per-field row, by the point's DetailMode (2: sid, type and Fld; else SIDD and Fld), updated
-// only when the count finds it. 1 updated, 0 no such row or failed, -1 not run.
-int UpdFieldState(IDbBase* db, const tagSMItem& item, int type, int fld, int state);
+// Per-field row of item, by its DetailMode (2: its SID, its Type and Fld; else SIDD and Fld),
+// updated only when the count finds it. The row carries the point's Type, never the handler's
+// reported type: a code served by its category's default handler has the point's own.
+// 1 updated, 0 no such row or failed, -1 not run.
+int UpdFieldState(IDbBase* db, const tagSMItem& item, int fld, int state);
 // "update TABLE set DateUpd=...,State=%d,SnapID=%d,<cols> where sid=%d".
 int UpdCurrent(IDbBase* db, const char* table, int state, int snap, const Cols& cols, int sid);
 // Summary: "update tbSMBrief set LastUpd=...,Brief='%s' where sid=%d"; with st >= 0 the form
@@ -201,18 +204,23 @@ int UpdBrief(IDbBase* db, int sid, const char* brief, int st = -1);
 // "insert into TABLE(SID,DateUpd,State,SnapID,<names>) values(...)".
 int InsHistory(IDbBase* db, const char* table, int sid, int state, int snap, const Cols& cols);
 
-// What one DataUpd stores. The summary is the handler's own text: for a poll without answer
-// (no alarm bits, state 2) it must say so, never "normal".
+// The summary of a poll without answer (no alarm bits), the same for every handler: head (the
+// handler's own opening words, e.g. its device word and fault mark; null or empty: none), then
+// the words for a lost link. It shows no value (the values were cleared, not read) and no word
+// meaning normal.
+std::string NoAnswerBrief(const char* head = nullptr);
+
+// What one DataUpd stores.
 struct PollRow {
     const char* table;     // the handler's current/history table
     const Cols* cols;      // its value columns
-    const char* brief;     // summary text (null: no summary update)
+    const char* brief;     // summary text of an answered poll (null: no summary update)
     bool briefState;       // the summary form with St
     bool alarmText;        // append the alarm text of the out-of-limit fields to the summary
-    int detailType;        // type of the tbSubSysDetail row; 0: the point's Type
 };
-// The standard DataUpd: state, current row and summary on the main database (skipped without
-// one), the history row when history is given. A negative sid is the current point's SID.
+// The standard DataUpd: state (by the point's Type), current row and summary on the main
+// database (skipped without one), the history row when history is given. A negative sid is the
+// current point's SID. A poll without answer gets NoAnswerBrief() as its summary.
 // Returns 1 when the last statement succeeded, else 0 (0 without a current point).
 int StorePoll(CSMBase& handler, const PollRow& row, int flags, int* alarmBits, int* snapId,
               int sid, IDbBase* history);

@@ -113,8 +113,10 @@ void CSMDioBase::UpdSt(int flags, int* alarmBits, int sid)
     if (!db)
         return;
     int s = qx::sql::PollState(flags, alarmBits);
+    // The state rows carry the point's Type: a code served by the category's default module
+    // has its own, not the module's reported type.
     if (m_pItem && m_pItem->ItemDetail)
-        qx::sql::UpdState(db, s, sid, m_iType);
+        qx::sql::UpdState(db, s, sid, m_pItem->Type);
 
     // The point rows are keyed by the sid given, in the item's DetailMode.
     tagSMItem key;
@@ -131,7 +133,7 @@ void CSMDioBase::UpdSt(int flags, int* alarmBits, int sid)
         // Only the first alarm word names points.
         if (s == 1 && alarmBits && (i >= 32 || !((alarmBits[0] >> i) & 1)))
             p = 0;
-        qx::sql::UpdFieldState(db, key, m_iType, i + 1, p);
+        qx::sql::UpdFieldState(db, key, i + 1, p);
         if (p == 1) {
             alarms.Add("%s%s", GetNoteX(i + 1, sid).c_str(), i < m_iInCnt ? ":告警 " : ":关闭 ");
             k++;
@@ -139,8 +141,10 @@ void CSMDioBase::UpdSt(int flags, int* alarmBits, int sid)
     }
     const char* text;
     std::string summary;
-    if (s == 2) {
-        text = "(故障)";
+    if (!alarmBits) {
+        // No answer: the points were not read, whatever state the host gives them.
+        summary = qx::sql::NoAnswerBrief("(故障)");
+        text = summary.c_str();
     } else if (k == 0) {
         text = "(全部正常)";
     } else {

@@ -89,12 +89,39 @@ TEST_F(AircE2e, NoAnswerStoresStateTwoAndZeros) {
     EXPECT_EQ(2, db.Int("select State from tbAirc where SID=51"));
     EXPECT_EQ(2, Detail());
     EXPECT_EQ(2, db.Int("select St from tbSMBrief where SID=51"));
-    EXPECT_EQ(0, db.Str("select Brief from tbSMBrief where SID=51").find("空调(故障)"));
+    // The cleared values are not shown as readings, and nothing in it says normal.
+    const std::string brief = db.Str("select Brief from tbSMBrief where SID=51");
+    EXPECT_EQ(Hex("空调(故障),通讯中断"), Hex(brief));
+    for (const char* word : {"正常", "送风口温度", "空调状态", "异常状态", "0.00"})
+        EXPECT_EQ(std::string::npos, brief.find(word)) << Hex(word);
     EXPECT_EQ(2, hist.Int("select count(*) from tbAirc"));
     // The controller answers again.
     ctrl.SetSilent(false);
     ASSERT_EQ(1, Poll());
     EXPECT_EQ(0, Detail());
+}
+
+TEST_F(AircE2e, StateRowOfTheLastCodeOfTheCategoryFollowsThePolls) {
+    // A point of code 0x7FF, served by the category's default handler (reported type 0x700):
+    // its state row carries its own Type.
+    qxhost::PointItem last{52, 0x7FF};
+    last.Name("AC-2").Port(1).Addr(1).Ser(ch);
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, last));
+    db.Run("insert into tbSubSysDetail(SID,Type,State) values(52,1792,-1)");
+    auto state = [&](int type) {
+        return db.Int("select State from tbSubSysDetail where SID=52 and Type=" + std::to_string(type));
+    };
+    int bits[1] = {0};
+    ASSERT_EQ(1, rig.Poll(h, last, ch, bits));
+    EXPECT_EQ(0, state(0x7FF));
+    ctrl.SetSilent(true);
+    EXPECT_EQ(0, rig.Poll(h, last, ch, bits));
+    EXPECT_EQ(2, state(0x7FF));
+    ctrl.SetSilent(false);
+    ASSERT_EQ(1, rig.Poll(h, last, ch, bits, 1));
+    EXPECT_EQ(1, state(0x7FF));
+    EXPECT_EQ(-1, state(0x700)) << "a row of the reported type is not the point's";
+    EXPECT_EQ(-1, Detail()) << "the other point's row is untouched";
 }
 
 TEST_F(AircE2e, FaultyRepliesFailThePoll) {

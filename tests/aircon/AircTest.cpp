@@ -500,7 +500,9 @@ TEST(AircUpd, NoAnswerStoresZerosAndSaysFault) {
     EXPECT_EQ("0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", r.Cur(kAllColumns));
     EXPECT_EQ(2, r.Detail());
     EXPECT_EQ("2", r.Cur("State"));
-    EXPECT_EQ(H(BriefOf("(故障)", 0, 0, "(关机)", 0, "(正常)")), H(r.Brief()));
+    // The values were cleared, not read: the summary shows none of them and nothing normal.
+    EXPECT_EQ(H("空调(故障),通讯中断"), H(r.Brief()));
+    EXPECT_EQ(std::string::npos, r.Brief().find("正常"));
     EXPECT_EQ(2, r.St());
     for (int f = 1; f <= 26; f++) EXPECT_EQ(0, r.h.DataVal(f)) << f;
     EXPECT_EQ(0x5A, r.h.DataVal(27)) << "the function-9 byte is not cleared";
@@ -515,7 +517,7 @@ TEST(AircUpd, StateFromTheHostsArguments) {
         const char* text;
     } cases[] = {
         {0, true, 0, "(正常)"}, {1, true, 1, "(报警)"}, {0, false, 2, "(故障)"},
-        {1, false, 1, "(报警)"}, {16, true, 0, "(正常)"},
+        {1, false, 1, "(故障),通讯中断"}, {16, true, 0, "(正常)"},  // no answer: the lost link
     };
     for (const Case& c : cases) {
         DbRig r;

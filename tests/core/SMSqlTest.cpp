@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "GbkText.h"
 #include "PointItem.h"
 #include "SMBase.h"
 #include "TestDb.h"
@@ -104,14 +105,13 @@ public:
     int DataVal(int f) override { return f >= 1 && f <= 3 ? v[f - 1] : -1; }
     int DataUpd(int flags, int* bits, int* snap, int sid, IDbBase* hist) override {
         sql::Cols cols = sql::ColsOf(*this, kFields, 3);
-        sql::PollRow row = {"tbTest", &cols, brief.c_str(), briefState, alarmText, detailType};
+        sql::PollRow row = {"tbTest", &cols, brief.c_str(), briefState, alarmText};
         return sql::StorePoll(*this, row, flags, bits, snap, sid, hist);
     }
     int v[3] = {10, 20, 30};
     std::string brief = "Normal";
     bool briefState = false;
     bool alarmText = false;
-    int detailType = 0;
 };
 
 const sql::DefRow TableHandler::kDefs[3] = {
@@ -270,8 +270,22 @@ TEST_F(PollFixture, StateAndSnapIdFromTheHostsArguments) {
         EXPECT_EQ(c.state, db.Int("select State from tbSubSysDetail where SID=21")) << where;
         EXPECT_EQ(1, db.Int("select count(*) from tbSubSysDetail where LastUpd is not null"));
     }
-    EXPECT_EQ("Normal", db.Str("select Brief from tbSMBrief where SID=21"));
+    // The last poll had no answer: its summary says so instead of the handler's text.
+    EXPECT_EQ(Hex(qxtest::Gbk("通讯中断")), Hex(db.Str("select Brief from tbSMBrief where SID=21")));
     EXPECT_EQ(0, db.Failures()) << db.Error();
+}
+
+TEST(SqlPoll, NoAnswerSummaryNamesTheLostLinkOnly) {
+    struct Case {
+        const char* head;
+        const char* text;
+    } cases[] = {
+        {nullptr, "通讯中断"},
+        {"", "通讯中断"},
+        {"\xbf\xd5\xb5\xf7(\xb9\xca\xd5\xcf)", "空调(故障),通讯中断"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Hex(qxtest::Gbk(c.text)), Hex(sql::NoAnswerBrief(c.head))) << (c.head ? c.head : "null");
 }
 
 TEST_F(PollFixture, HistoryRowOnlyWithAHistoryDatabase) {
@@ -294,7 +308,7 @@ TEST_F(PollFixture, HistoryRowOnlyWithAHistoryDatabase) {
     EXPECT_EQ(0, h.DataUpd(0, bits, nullptr, -1, &bare));
 }
 
-TEST_F(PollFixture, ExplicitSidAndDetailType) {
+TEST_F(PollFixture, ExplicitSidAndThePointsType) {
     qxhost::PointItem other(22, 0x555);
     h.SetDb(&db, 0);
     ASSERT_EQ(1, h.ChkDb(other));
@@ -305,10 +319,10 @@ TEST_F(PollFixture, ExplicitSidAndDetailType) {
     EXPECT_EQ(1, db.Int("select State from tbTest where SID=22"));
     EXPECT_EQ(-1, db.Int("select State from tbTest where SID=21"));
     EXPECT_EQ(1, db.Int("select State from tbSubSysDetail where SID=22"));
-    h.detailType = 4096;
+    // The state row is the one of the point's Type, never of another type.
     EXPECT_EQ(1, h.DataUpd(1, bits, nullptr, -1, nullptr));
-    EXPECT_EQ(1, db.Int("select State from tbSubSysDetail where SID=21 and Type=4096"));
-    EXPECT_EQ(-1, db.Int("select State from tbSubSysDetail where SID=21 and Type=1365"));
+    EXPECT_EQ(1, db.Int("select State from tbSubSysDetail where SID=21 and Type=1365"));
+    EXPECT_EQ(-1, db.Int("select State from tbSubSysDetail where SID=21 and Type=4096"));
 }
 
 TEST_F(PollFixture, MissingStateRowIsNotAnError) {
@@ -335,10 +349,10 @@ TEST_F(PollFixture, SummaryKeepsQuotesAndCarriesAlarmText) {
     EXPECT_EQ(1, db.Int("select St from tbSMBrief where SID=21"));
     EXPECT_EQ(Hex("UPS " + Unhex("b8e6beaf3a") + "Cap'A CapC"),
               Hex(db.Str("select Brief from tbSMBrief where SID=21")));
-    // Without an answer there are no bits and no alarm text.
+    // Without an answer there are no bits, no alarm text and not the handler's text.
     EXPECT_EQ(1, h.DataUpd(0, nullptr, nullptr, -1, nullptr));
     EXPECT_EQ(2, db.Int("select St from tbSMBrief where SID=21"));
-    EXPECT_EQ("UPS ", db.Str("select Brief from tbSMBrief where SID=21"));
+    EXPECT_EQ(Hex(qxtest::Gbk("通讯中断")), Hex(db.Str("select Brief from tbSMBrief where SID=21")));
 }
 
 TEST_F(PollFixture, ItemNameWithQuoteReachesTheSummary) {
@@ -406,7 +420,7 @@ TEST(SqlPoll, FieldStateRowsByDetailMode) {
         {&bySidd.Get(), 1, 0, nullptr},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.result, sql::UpdFieldState(&db, *c.item, 2304, c.fld, 1)) << c.fld;
+        EXPECT_EQ(c.result, sql::UpdFieldState(&db, *c.item, c.fld, 1)) << c.fld;
         if (c.where) {
             EXPECT_EQ(1, db.Int(std::string("select State from tbSubSysDetail where ") + c.where));
         }

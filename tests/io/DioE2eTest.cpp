@@ -103,8 +103,49 @@ TEST_F(DioE2e, AFailingDeviceIsAFault) {
     EXPECT_EQ(0, Poll(0, 0));
     EXPECT_EQ(2, db.Int("select State from tbDio where SID=51"));
     for (int f = 1; f <= 8; f++) EXPECT_EQ(2, Point(f)) << f;
-    EXPECT_EQ(Hex(qxtest::Gbk("(故障)")), Hex(db.Str("select Brief from tbSMBrief where SID=51")));
+    EXPECT_EQ(Hex(qxtest::Gbk("(故障),通讯中断")), Hex(db.Str("select Brief from tbSMBrief where SID=51")));
     EXPECT_EQ(2, hist.Int("select State from tbDio where SID=51"));
+}
+
+TEST_F(DioE2e, StateRowsOfACodeServedByTheDefaultModule) {
+    // Point 52 of code 0x9AB, served by the default module (reported type 0x900), with its own
+    // row and per-point rows keyed by sid, type and Fld: every row carries the point's Type.
+    qxhost::PointItem p(52, 0x9AB);
+    p.Name("DI-2").Port(1).Addr(0).ItemDetail(1).DetailMode(2).Ser(ch);
+    ASSERT_EQ(h, rig.Handler(0x9AB));
+    ASSERT_EQ(1, h->ChkDb(p));
+    for (int type : {0x9AB, 0x900}) {
+        db.Run("insert into tbSubSysDetail(SID,Type,Fld,State) values(52," + std::to_string(type) + ",NULL,-1)");
+        for (int f = 1; f <= 8; f++)
+            db.Run("insert into tbSubSysDetail(SID,Type,Fld,State) values(52," + std::to_string(type) + "," +
+                   std::to_string(f) + ",-1)");
+    }
+    auto poll = [&](int flags, int w) {
+        h->DoItem(p, 0);
+        int got = h->DataGet(ch, 0, 0);
+        int bits[1] = {w};
+        EXPECT_EQ(1, h->DataUpd(flags, got ? bits : nullptr, nullptr, -1, &hist));
+        return got;
+    };
+    // States of the point's own row and points 1..8 of a type, "own|p1..p8".
+    auto states = [&](int type) {
+        std::string s = db.Str("select State from tbSubSysDetail where SID=52 and Fld is null and Type=" +
+                               std::to_string(type));
+        for (int f = 1; f <= 8; f++)
+            s += (f == 1 ? "|" : ",") + db.Str("select State from tbSubSysDetail where SID=52 and Type=" +
+                                                std::to_string(type) + " and Fld=" + std::to_string(f));
+        return s;
+    };
+    Lines(0xFB, 0xFF);  // input 3 pulled low
+    ASSERT_EQ(1, poll(1, 0x4));
+    EXPECT_EQ("1|0,0,1,0,0,0,0,0", states(0x9AB));
+    Lines(0xFF, 0xFF);
+    ASSERT_EQ(1, poll(0, 0));
+    EXPECT_EQ("0|0,0,0,0,0,0,0,0", states(0x9AB));
+    Lines(0x00, 0x00, true);  // the module stops answering
+    EXPECT_EQ(0, poll(0, 0));
+    EXPECT_EQ("2|2,2,2,2,2,2,2,2", states(0x9AB));
+    EXPECT_EQ("-1|-1,-1,-1,-1,-1,-1,-1,-1", states(0x900)) << "rows of the reported type are not the point's";
 }
 
 }  // namespace

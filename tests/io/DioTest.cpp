@@ -279,10 +279,10 @@ TEST_F(Dio, StatesByTheHostsArguments) {
         int pointState;  // every point's
         const char* summary;
     } cases[] = {
-        {"device silent", 0, false, 0, 2, 2, "(故障)"},
-        // Without alarm bits the host's alarm falls on every point.
-        {"device silent, alarm flag", 1, false, 0, 1, 1,
-         "DI 1:告警 DI 2:告警 DI 3:告警 DI 4:告警 DI 5:告警 DI 6:告警 DI 7:告警 DI 8:告警 (其他正常)"},
+        {"device silent", 0, false, 0, 2, 2, "(故障),通讯中断"},
+        // Without alarm bits the host's alarm falls on every point; the summary still says
+        // that the module did not answer, never that the rest is normal.
+        {"device silent, alarm flag", 1, false, 0, 1, 1, "(故障),通讯中断"},
         {"normal", 0, true, 0x12, 0, 0, "(全部正常)"},  // bits without the flag name no point
         {"alarm flag, no alarm word", 1, true, 0, 1, 0, "(全部正常)"},
     };
@@ -305,29 +305,35 @@ TEST_F(Dio, StatesByTheHostsArguments) {
 }
 
 TEST_F(Dio, PointRowsByDetailMode) {
-    // DetailMode 2 keys the point rows by sid, type and Fld; any other mode by SIDD and Fld.
+    // DetailMode 2 keys the point rows by sid, the point's Type (0x9FF, a code the module
+    // serves by default) and Fld; any other mode by SIDD and Fld.
+    db.Run("insert into tbSubSysDetail(SID,Type,Fld,SIDD,State) values(7,2559,1,0,-1)");
     db.Run("insert into tbSubSysDetail(SID,Type,Fld,SIDD,State) values(7,2304,1,0,-1)");
     db.Run("insert into tbSubSysDetail(SID,Type,Fld,SIDD,State) values(100,0,1,7,-1)");
     int bits = 1;
     item.DetailMode(2);
     h.DataUpd(1, &bits, nullptr, 7, nullptr);
-    EXPECT_EQ(1, db.Int("select State from tbSubSysDetail where SID=7 and Fld=1"));
+    EXPECT_EQ(1, db.Int("select State from tbSubSysDetail where SID=7 and Type=2559 and Fld=1"));
+    EXPECT_EQ(-1, db.Int("select State from tbSubSysDetail where SID=7 and Type=2304 and Fld=1"));
     EXPECT_EQ(-1, db.Int("select State from tbSubSysDetail where SIDD=7 and Fld=1"));
     item.DetailMode(0);
     h.DataUpd(0, &bits, nullptr, 7, nullptr);
     EXPECT_EQ(0, db.Int("select State from tbSubSysDetail where SIDD=7 and Fld=1"));
-    EXPECT_EQ(1, db.Int("select State from tbSubSysDetail where SID=7 and Fld=1"));
+    EXPECT_EQ(1, db.Int("select State from tbSubSysDetail where SID=7 and Type=2559 and Fld=1"));
     // Missing point rows are never inserted.
-    EXPECT_EQ(2, db.Int("select count(*) from tbSubSysDetail"));
+    EXPECT_EQ(3, db.Int("select count(*) from tbSubSysDetail"));
 }
 
 TEST_F(Dio, ItemRowWhenTheItemHasDetail) {
+    // The item's row carries its own Type (0x9FF), not the module's reported 0x900.
+    db.Run("insert into tbSubSysDetail(SID,Type,Fld,SIDD,State) values(7,2559,NULL,0,-1)");
     db.Run("insert into tbSubSysDetail(SID,Type,Fld,SIDD,State) values(7,2304,NULL,0,-1)");
     h.DataUpd(0, nullptr, nullptr, 7, nullptr);
-    EXPECT_EQ(-1, db.Int("select State from tbSubSysDetail where SID=7"));  // ItemDetail 0
+    EXPECT_EQ(-1, db.Int("select State from tbSubSysDetail where SID=7 and Type=2559"));  // ItemDetail 0
     item.ItemDetail(1);
     h.DataUpd(0, nullptr, nullptr, 7, nullptr);
-    EXPECT_EQ(2, db.Int("select State from tbSubSysDetail where SID=7"));
+    EXPECT_EQ(2, db.Int("select State from tbSubSysDetail where SID=7 and Type=2559"));
+    EXPECT_EQ(-1, db.Int("select State from tbSubSysDetail where SID=7 and Type=2304"));
 }
 
 TEST_F(Dio, SummaryUsesTheItemsNameAndCallsOutputsClosed) {
