@@ -334,6 +334,48 @@ def smspdu():
           b"\x00\x01" + b"\xb1\xa8" * 300)
 
 
+def binups():
+    """Mode 0: EDX polls (eight blocks); 1: III polls (two frames); 2: the checks alone."""
+    def xor(b):
+        x = 0
+        for c in b:
+            x ^= c
+        return x
+
+    def edx(ident, data, ack=False):
+        body = bytes([ident]) + bytes(data)
+        return (b"\x06" if ack else b"") + bytes([0x84, len(body)]) + body + bytes([xor(body)])
+
+    blocks = [edx(0x01, [1, 0, 1, 0, 1]), edx(0x06, [100]), edx(0x07, [35, 220, 0]),
+              edx(0x31, [0x32, 0xE6, 0]), edx(0x38, [0, 0, 0, 0, 0]), edx(0x3A, [0, 0xE6, 0]),
+              edx(0x41, [1, 0, 0, 0]), edx(0x42, [0, 0, 0xE8, 3, 4, 50, 80, 0xE6, 0])]
+    write("binups", "edx", bytes([0]) + point() + b"\x00" + script(*blocks))
+    write("binups", "edx_ack_split", bytes([0]) + point() + b"\x40" +
+          script(*[("split", 3, edx(b[2], b[3:-1], ack=True)) for b in blocks]))
+    write("binups", "edx_wrong_id", bytes([0]) + point() + b"\x00" +
+          script(blocks[0], edx(0x07, [100]), *blocks[2:]))
+    write("binups", "edx_too_short", bytes([0]) + point() + b"\x00" +
+          script(*blocks[:3], edx(0x31, [0x32, 0xE6])))
+
+    def iii(cmd, length, values, addr=1):
+        f = bytearray(length + 6)
+        f[0], f[1], f[2], f[3], f[4] = 0xEA, length, length, addr, cmd
+        for at, v in values:
+            f[at:at + 2] = struct.pack("<H", v)
+        f[length + 4] = sum(f[3:length + 4]) & 0xFF
+        f[length + 5] = 0x16
+        return bytes(f)
+
+    measure = iii(0x81, 46, [(6, 2200), (8, 2210), (10, 2190), (12, 2200), (44, 500), (50, 1)])
+    battery = iii(0x86, 18, [(22, 100)])
+    write("binups", "iii", bytes([1]) + point() + b"\x00" + script(measure, battery, measure, battery))
+    write("binups", "iii_second_fails", bytes([1]) + point(addr=0x90) + b"\x00" +
+          script(measure, battery, measure, iii(0x86, 15, [(6, 1)])))
+    write("binups", "iii_split", bytes([1]) + point() + b"\x00" +
+          script(("split", 2, measure), ("split", 30, battery), mode=1))
+    write("binups", "check_edx", bytes([2, 0x31, 0]) + bytes.fromhex("0684043132E600E5"))
+    write("binups", "check_iii", bytes([2, 0, 51]) + measure)
+
 def q1scan():
     write("q1scan", "status", bytes([7, 0, 1, 0, 0]) + Q1[1:])
     write("q1scan", "east", bytes([12, 1, 1, 1, 0]) +
@@ -361,5 +403,5 @@ def ydtups():
 
 
 if __name__ == "__main__":
-    for f in (ydtups, ups, aircon, meters, engine, gsm, exchange, smspdu, q1scan):
+    for f in (binups, ydtups, ups, aircon, meters, engine, gsm, exchange, smspdu, q1scan):
         f()

@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "EdxUps.h"
+#include "IIIUps.h"
 #include "ModbusSlave.h"
 #include "PtySim.h"
 #include "Q1Ups.h"
@@ -86,6 +88,20 @@ void SetupModbusThRtu(qxsim::Device& dev, Running& r) { qxsim::ServeModbusRtu(de
 void SetupModbusThTcp(qxsim::Device& dev, Running& r) { qxsim::ServeModbusTcp(dev, *ThSensor(r)); }
 #endif
 
+// The EDX UPS on mains at rest, one block per data identifier.
+void SetupEdxUps(qxsim::Device& dev, Running& r) {
+    auto ups = std::make_shared<qxsim::EdxUps>();
+    ups->Serve(dev);
+    r.model = ups;
+}
+
+// The III UPS at bus address 1 on mains at rest.
+void SetupIIIUps(qxsim::Device& dev, Running& r) {
+    auto ups = std::make_shared<qxsim::IIIUps>(1);
+    ups->Serve(dev);
+    r.model = ups;
+}
+
 struct Kind {
     const char* name;
     const char* about;
@@ -105,6 +121,10 @@ const Kind kKinds[] = {
      nullptr
 #endif
     },
+    {"edxups", "EDX UPS, 11-byte requests answered by one XOR-checked block per data identifier",
+     "9600,N,8,1", SetupEdxUps, nullptr},
+    {"iiiups", "III UPS, address 1, EA/16-framed measurement (0x81) and battery (0x86) replies",
+     "9600,N,8,1", SetupIIIUps, nullptr},
 };
 
 const Kind* FindKind(const std::string& name) {

@@ -391,4 +391,28 @@ YdReply YdRequest(ISerBase* channel, int ver, int adr, int cid1, int cid2, const
     return YdExchange(channel, req, len, reply, replySize, delayMs, needChars);
 }
 
+int FrameExchange(ISerBase* channel, const uint8_t* request, int requestLen, uint8_t* reply,
+                  int replySize, int delayMs, FrameLength frameLength)
+{
+    if (!channel || !request || requestLen <= 0 || !reply || replySize < 1 || !frameLength)
+        return -1;
+    channel->Purge();
+    if (channel->Write(request, requestLen) != requestLen)
+        return -1;
+    if (delayMs > 0)
+        SleepMs(delayMs);
+    int got = 0;
+    for (int reads = 0; reads < kMaxReads && got < replySize; reads++) {
+        int need = frameLength(reply, got);
+        if (need <= got)
+            break;
+        int want = (need < replySize ? need : replySize) - got;
+        int r = channel->Read(reply + got, want, 0);
+        if (r <= 0)
+            break;
+        got += r > want ? want : r;
+    }
+    return got;
+}
+
 }  // namespace qx

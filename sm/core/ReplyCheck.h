@@ -136,4 +136,20 @@ YdReply YdExchange(ISerBase* channel, const uint8_t* request, int requestLen, ui
 YdReply YdRequest(ISerBase* channel, int ver, int adr, int cid1, int cid2, const uint8_t* info,
                   int infoLen, uint8_t* reply, int replySize, int delayMs, int needChars);
 
+// ------------------------------------------------------------------ vendor byte frames
+// What the bytes of a vendor frame gathered so far say of its length: the length of the
+// whole frame once its head tells it, else the bytes needed before it can tell (more than
+// `have`). A value not above `have` ends the gathering: the frame is whole, or the bytes can
+// start no frame of the protocol.
+using FrameLength = int (*)(const uint8_t* data, int have);
+
+// One exchange of a vendor byte protocol: Purge, Write the request, sleep delayMs through
+// qx::SleepMs when above 0, then Read the reply, asking each time for no more than the frame
+// needs, so that a frame split across reads is gathered to its announced length and bytes
+// after it are left unread. Stops when the frame is whole, replySize bytes arrived, a read
+// brings nothing or a few reads are spent. Returns the bytes gathered (0: none), -1 when the
+// request was not written whole or an argument is null.
+int FrameExchange(ISerBase* channel, const uint8_t* request, int requestLen, uint8_t* reply,
+                  int replySize, int delayMs, FrameLength frameLength);
+
 }  // namespace qx

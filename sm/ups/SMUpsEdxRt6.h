@@ -1,8 +1,38 @@
 #pragma once
-#include "core/SMBase.h"
+#include <stddef.h>
+#include <stdint.h>
 
-// EDX RT6 UPS, binary serial protocol. Type 0x308.
-class CSMUpsEdxRt6 : public CSMBase {
+#include "ups/SMUpsTbUps.h"
+
+// EDX RT6 UPS on a serial line (type 0x308), kept in tbUps. Eight 11-byte requests, one per
+// data identifier, each answered by one block checked by its XOR; the frame carries no bus
+// address.
+class CSMUpsEdxRt6 : public CSMUpsTbUps {
 public:
     CSMUpsEdxRt6();
+    ~CSMUpsEdxRt6() override;
+
+    // Builds the request of one data identifier into m_cmd; returns 11.
+    int EdxCmd(int id);
+
+    // The flag byte of a valid block of `length` bytes answering identifier `id`, else null.
+    // Valid: an optional leading 0x06, the flag 0x04 or 0x84, n in the low 4 bits of the next
+    // byte, the identifier, the data, the XOR of the n bytes from the identifier, k + n + 3
+    // bytes in all (k = 1 with the 0x06); and the n bytes reach every byte that the decoding
+    // of the identifier reads.
+    static const uint8_t* EdxChk(const uint8_t* buffer, int length, int id);
+    // Length of the block at the front of `have` bytes (FrameLength of qx::FrameExchange).
+    static int EdxLen(const uint8_t* data, int have);
+
+    // Decodes a block checked by EdxChk (block: its flag byte).
+    void EdxTake(int id, const uint8_t* block);
+
+    // The identifiers in the order they are asked.
+    static const int kIds = 8;
+    static int EdxId(int i);
+
+    int DataGet(ISerBase* channel, int address, int wait) override;
+
+protected:
+    void BriefText(char* out, size_t size) override;
 };

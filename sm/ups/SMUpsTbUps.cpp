@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "BufHelper.h"
+
 using qx::sql::DefRow;
 
 const char kTbUpsCreate[] =
@@ -103,7 +105,9 @@ void CSMUpsTbUps::RegDb(IDbBase* db, int force) {
 }
 
 void CSMUpsTbUps::RegDbRows(IDbBase* db, int force, const DefRow* rows, int count) {
-    const qx::sql::TypeRow type = {768, "UPS", m_shape.typeDesc};
+    const qx::sql::TypeRow type = {m_shape.typeClass ? m_shape.typeClass : 768,
+                                   m_shape.typeFamily ? m_shape.typeFamily : "UPS",
+                                   m_shape.typeDesc};
     qx::sql::RegDb(*this, db, force, type, rows, (size_t)count);
 }
 
@@ -152,6 +156,39 @@ int CSMUpsTbUps::FieldValue(int field) const {
     case kUpsVersion: return TextVal(r.version);
     default: return -1;
     }
+}
+
+void CSMUpsTbUps::SetField(int field, int32_t v) {
+    TbUpsRecord& r = m_rec;
+    int32_t* const words[] = {
+        &r.Vin1, &r.Vin2, &r.Vin3, &r.Fin, &r.Vout, &r.Aout, &r.Fout, &r.Pout, &r.Tem,
+    };
+    uint8_t* const bytes[] = {&r.status, &r.b7, &r.b6, &r.b5, &r.b4, &r.b3, &r.b2, &r.b1, &r.b0};
+    int32_t* const more[] = {
+        &r.Vbatt, &r.Pbatt, &r.Mbatt, &r.Ved, &r.Aed, &r.VAed, &r.Vdc, &r.Fed,
+        &r.v1, &r.v2, &r.v3, &r.v4,
+    };
+    if (field >= kUpsVin1 && field <= kUpsTem) *words[field - kUpsVin1] = v;
+    else if (field >= kUpsStatus && field <= kUpsB0) *bytes[field - kUpsStatus] = (uint8_t)v;
+    else if (field >= kUpsVbatt && field <= kUpsV4) *more[field - kUpsVbatt] = v;
+}
+
+int CSMUpsTbUps::BinFieldsEnd(const TbUpsBinField* fields, int count) {
+    int end = 0;
+    for (int i = 0; i < count; i++)
+        if (fields[i].at + fields[i].width > end) end = fields[i].at + fields[i].width;
+    return end;
+}
+
+bool CSMUpsTbUps::TakeBinFields(const uint8_t* reply, int n, const TbUpsBinField* fields,
+                                int count) {
+    if (!reply || n < BinFieldsEnd(fields, count)) return false;
+    for (int i = 0; i < count; i++) {
+        const TbUpsBinField& f = fields[i];
+        const int raw = f.width == 2 ? CBufHelper::wdFromBufLH(reply + f.at) : reply[f.at];
+        SetField(f.fld, raw * f.scale);
+    }
+    return true;
 }
 
 int CSMUpsTbUps::DataVal(int field) {

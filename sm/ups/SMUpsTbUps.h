@@ -79,6 +79,17 @@ struct TbUpsShape {
     bool briefWithState;         // the summary statement also writes St
     bool failureCounter;         // withhold an abnormal state of a point twice, write it the
                                  // third time
+    int typeClass = 0;               // class constant of the tbSMType row (0: 768)
+    const char* typeFamily = nullptr;  // the name before the model text (null: "UPS")
+};
+
+// One value of a binary reply: the byte (width 1) or the little-endian word (width 2) at
+// offset `at`, times `scale`, into field `fld` (1..30).
+struct TbUpsBinField {
+    uint8_t fld;
+    uint8_t at;
+    uint8_t width;
+    uint8_t scale;
 };
 
 // The default UPS handler's tables, reused by the drivers whose Parts say "as the default".
@@ -119,6 +130,9 @@ public:
     // character, NUL-terminated; reads at most srcMax bytes of src.
     static void CopyGbk(char* out, size_t size, const char* src, size_t srcMax);
 
+    // The bytes a binary reply must have for every field of the table to lie within it.
+    static int BinFieldsEnd(const TbUpsBinField* fields, int count);
+
     TbUpsRecord m_rec;
     uint8_t m_bIdentRead;   // field 34: the current point's identification reply was taken
     uint8_t m_bRatingRead;  // field 35: the current point's rating reply was taken
@@ -131,6 +145,13 @@ protected:
     // spared when keepRating, the texts when keepIdent.
     void ClearRecord(bool keepRating = false, bool keepIdent = false);
 
+    // Sets field 1..30 of the record (b7..b0 and status keep the low 8 bits); others are
+    // ignored.
+    void SetField(int field, int32_t value);
+
+    // Stores the fields of a binary reply of n bytes. Nothing is stored, and the result is
+    // false, when one of them lies beyond the n bytes.
+    bool TakeBinFields(const uint8_t* reply, int n, const TbUpsBinField* fields, int count);
     // b7..b0 from eight status characters (1 unless the character is '0') and status packed.
     void SetStatusBits(const char* chars);
 

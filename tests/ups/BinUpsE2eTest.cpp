@@ -1,0 +1,183 @@
+// Whole polls of the binary-frame UPS units (EDX, III) as a host makes them: both plug-ins
+// loaded with dlopen, a serial channel on a pseudo-terminal to each simulated UPS, the host's
+// SQLite databases; every check reads rows back from SQLite.
+#include <string>
+#include <utility>
+
+#include "E2eRig.h"
+#include "EdxUps.h"
+#include "IIIUps.h"
+#include "PtySim.h"
+#include "gtest/gtest.h"
+
+namespace {
+
+class BinUpsE2e : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(rig.Load()); }
+    void TearDown() override {
+        rig.Close();
+        for (qxsim::PtySim* p : {&p1, &p2}) p->Stop();
+    }
+
+    // A terminal of its own and its channel: the type code carries its number, so that two
+    // terminals never share one channel.
+    ISerBase* Open(qxsim::PtySim& pty) {
+        EXPECT_TRUE(pty.Start());
+        return rig.Channel(pty.Definition(), qxtest::E2eRig::kSerial | pty.Number());
+    }
+
+    // One poll as the host makes it: DataGet's result and DataUpd's.
+    std::pair<int, int> Poll(ISMBase* h, qxhost::PointItem& item, ISerBase* ch) {
+        h->DoItem(item, 0);
+        int got = h->DataGet(ch, item.Get().Addr, 0);
+        int bits[2] = {0, 0};
+        return {got, h->DataUpd(0, got ? bits : nullptr, nullptr, -1, &hist)};
+    }
+    long long Cur(int sid, const char* col) {
+        return db.Int(std::string("select ") + col + " from tbUps where SID=" + std::to_string(sid));
+    }
+    std::string CurText(int sid, const char* col) {
+        return db.Str(std::string("select ") + col + " from tbUps where SID=" + std::to_string(sid));
+    }
+    long long Detail(int sid) {
+        return db.Int("select State from tbSubSysDetail where SID=" + std::to_string(sid));
+    }
+    std::string Brief(int sid) {
+        return db.Str("select Brief from tbSMBrief where SID=" + std::to_string(sid));
+    }
+
+    qxtest::E2eRig rig;
+    TestDb& db = rig.db;
+    TestDb& hist = rig.hist;
+    qxsim::PtySim p1, p2;
+};
+
+}  // namespace
+
+TEST_F(BinUpsE2e, EdxPollsStoreValuesAndTheIdentityEveryTime) {
+    qxsim::EdxUps ups;
+    ups.Serve(p1);
+    ISerBase* ch = Open(p1);
+    ASSERT_NE(nullptr, ch);
+    ISMBase* h = rig.Handler(0x308);
+    ASSERT_NE(nullptr, h);
+    qxhost::PointItem item(71, 0x308);
+    item.Name("EDX-1").Port(1).Addr(1).Ser(ch);
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, item));
+
+    EXPECT_EQ(768, db.Int("select Kind from tbSMType where Type=776"));
+    EXPECT_EQ("UPS QX-UPSEDXRT6", db.Str("select Name from tbSMType where Type=776"));
+    EXPECT_EQ(21, db.Int("select count(*) from tbSMDef where Type=776"));
+
+    for (int poll = 1; poll <= 2; poll++) {
+        ASSERT_EQ(std::make_pair(1, 1), Poll(h, item, ch)) << poll;
+        EXPECT_EQ(0, Detail(71));
+        EXPECT_EQ(0, Cur(71, "State"));
+        EXPECT_EQ(2300, Cur(71, "Vin1"));
+        EXPECT_EQ(500, Cur(71, "Fin"));
+        EXPECT_EQ(2300, Cur(71, "Vout"));
+        EXPECT_EQ(40, Cur(71, "Aout"));
+        EXPECT_EQ(350, Cur(71, "Pout"));
+        EXPECT_EQ(1000, Cur(71, "Pbatt"));
+        EXPECT_EQ(1, Cur(71, "status"));
+        EXPECT_EQ(1, Cur(71, "b7"));
+        EXPECT_EQ(10000, Cur(71, "v3"));
+        EXPECT_EQ(80, Cur(71, "v4"));
+        EXPECT_EQ("EATON", CurText(71, "company")) << "poll " << poll;
+        EXPECT_EQ("EDXRT", CurText(71, "mode")) << "poll " << poll;
+        EXPECT_EQ("1000XL", CurText(71, "version")) << "poll " << poll;
+        EXPECT_EQ(Hex("输入电压:230.0V, 输出电压:230.0V, 输出负载:350%"), Hex(Brief(71)));
+    }
+    EXPECT_EQ(2, hist.Int("select count(*) from tbUps where SID=71 and company='EATON'"));
+    EXPECT_EQ(2, hist.Int("select count(*) from tbUps where SID=71 and Pout=350 and v2=2300"));
+    EXPECT_EQ(16u, p1.RequestCount());
+
+    // The UPS has no command: nothing goes out and nothing is claimed.
+    const size_t before = p1.RequestCount();
+    h->DoItem(item, 0);
+    EXPECT_EQ(0, h->DoFunc(1, nullptr, 0));
+    EXPECT_FALSE(p1.WaitRequests(before + 1, 300));
+
+    // Blocks split across reads and blocks that start with 0x06 are taken over the line too.
+    p1.InjectFault(qxsim::Fault::Split, 8);
+    EXPECT_EQ(std::make_pair(1, 1), Poll(h, item, ch));
+    ups.SetFault(qxsim::EdxFault::Ack);
+    EXPECT_EQ(std::make_pair(1, 1), Poll(h, item, ch));
+    EXPECT_EQ(2300, Cur(71, "Vout"));
+
+    // A block of another identifier ends the poll: the point has no answer.
+    ups.SetFault(qxsim::EdxFault::WrongId);
+    EXPECT_EQ(std::make_pair(0, 1), Poll(h, item, ch));
+    EXPECT_EQ(2, Detail(71));
+    EXPECT_EQ(2, Cur(71, "State"));
+    EXPECT_EQ(0, Cur(71, "Vin1"));
+    EXPECT_EQ(0, db.Failures()) << db.Error();
+    EXPECT_EQ(0, hist.Failures()) << hist.Error();
+}
+
+TEST_F(BinUpsE2e, TwoIIIPointsOneSilent) {
+    qxsim::IIIUps a(1), b(2);
+    a.Serve(p1);
+    b.Serve(p2);
+    ISerBase* chA = Open(p1);
+    ISerBase* chB = Open(p2);
+    ASSERT_NE(nullptr, chA);
+    ASSERT_NE(nullptr, chB);
+    ISMBase* h = rig.Handler(0x309);
+    ASSERT_NE(nullptr, h);
+    qxhost::PointItem ia(81, 0x309), ib(82, 0x309);
+    ia.Name("III-1").Port(1).Addr(1).Ser(chA);
+    ib.Name("III-2").Port(2).Addr(2).Ser(chB);
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, ia));
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, ib));
+
+    EXPECT_EQ(2054, db.Int("select Kind from tbSMType where Type=777"));
+    EXPECT_EQ(Hex("行间空调GI系列 UPS-III"), Hex(db.Str("select Name from tbSMType where Type=777")));
+    EXPECT_EQ(6, db.Int("select count(*) from tbSMDef where Type=777"));
+
+    a.SetWord(0x81, 8, 2210);
+    a.SetWord(0x81, 10, 2190);
+    ASSERT_EQ(std::make_pair(1, 1), Poll(h, ia, chA));
+    ASSERT_EQ(std::make_pair(1, 1), Poll(h, ib, chB));
+    b.SetSilent(true);
+    for (int round = 1; round <= 2; round++) {
+        EXPECT_EQ(std::make_pair(1, 1), Poll(h, ia, chA)) << round;
+        EXPECT_EQ(std::make_pair(0, 1), Poll(h, ib, chB)) << round;
+    }
+    EXPECT_EQ(0, Detail(81));
+    EXPECT_EQ(2, Detail(82));
+    EXPECT_EQ(2200, Cur(81, "Vin1"));
+    EXPECT_EQ(2210, Cur(81, "Vin2"));
+    EXPECT_EQ(2210, Cur(81, "v2"));
+    EXPECT_EQ(50, Cur(81, "v4"));
+    EXPECT_EQ(3800, Cur(81, "Vdc"));
+    EXPECT_EQ(500, Cur(81, "Fout"));
+    EXPECT_EQ(100, Cur(81, "Pbatt"));
+    EXPECT_EQ(0, Cur(81, "status"));
+    EXPECT_EQ(Hex("输入电压1:2200V,输入电压2:2210V,输入电压3:2190V"), Hex(Brief(81)));
+    EXPECT_EQ(2, Cur(82, "State"));
+    EXPECT_EQ(0, Cur(82, "Vin1"));
+    EXPECT_EQ(3, hist.Int("select count(*) from tbUps where SID=81 and Vin1=2200"));
+    EXPECT_EQ(2, hist.Int("select count(*) from tbUps where SID=82 and State=2"));
+    EXPECT_EQ((std::vector<uint8_t>{0x81, 0x86, 0x81, 0x86, 0x81, 0x86}), a.Asked());
+
+    // The mains flag over the line, and a battery reply too short for its capacity.
+    a.SetByte(0x81, 50, 0x01);
+    a.FaultOnce(qxsim::IIIFault::None);
+    a.FaultOnce(qxsim::IIIFault::TooSmall);
+    EXPECT_EQ(std::make_pair(0, 1), Poll(h, ia, chA));
+    EXPECT_EQ(2, Detail(81));
+    a.ClearFault();
+    EXPECT_EQ(std::make_pair(1, 1), Poll(h, ia, chA));
+    EXPECT_EQ(1, Cur(81, "b7"));
+    EXPECT_EQ(128, Cur(81, "status"));
+
+    // An address the frame cannot carry is not polled.
+    ia.Addr(0x101);
+    const size_t before = p1.RequestCount();
+    EXPECT_EQ(std::make_pair(0, 1), Poll(h, ia, chA));
+    EXPECT_FALSE(p1.WaitRequests(before + 1, 200));
+    EXPECT_EQ(0, db.Failures()) << db.Error();
+    EXPECT_EQ(0, hist.Failures()) << hist.Error();
+}
