@@ -5,6 +5,7 @@
 
 #include "BufHelper.h"
 #include "ReplyCheck.h"
+#include "ups/UpsFrame8188.h"
 
 // Request of identifier 0x31, and its answer:
 //
@@ -28,19 +29,11 @@ const uint8_t kColumns[] = {
     kUpsPout, kUpsMbatt, kUpsCompany, kUpsMode, kUpsVersion,
 };
 
+// The default UPS handler's rows of the input and output, then this UPS's own.
 const qx::sql::DefRow kRows[] = {
-    {1, "Vin1", 1, "输入电压", 10, 6, 2000, "最小值|允许最低输入电压,低于此值告警", 2350,
-     "最大值|允许最高输入电压,超过此值告警", 0},
-    {4, "Fin", 1, "输入频率", 10, 0, 490, "最小值|允许最低输入频率,低于此值告警", 510,
-     "最大值|允许最高输入频率,超过此值告警", 0},
-    {5, "Vout", 1, "输出电压", 10, 0, 0, "最小值|允许最低输出电压,低于此值告警", 2350,
-     "最大值|允许最高输出电压,超过此值告警", 0},
-    {6, "Aout", 1, "输出电流", 10, 0, 0, "最小值|允许最低输出电流,低于此值告警", 1500,
-     "最大值|允许最高输出电流,超过此值告警", 0},
-    {7, "Fout", 1, "输出频率", 10, 0, 490, "最小值|允许最低输出频率,低于此值告警", 2350,
-     "最大值|允许最高输出频率,超过此值告警", 0},
-    {8, "Pout", 1, "输出负载", 10, 0, 2000, "最小值|允许最低输出负载,低于此值告警", 2350,
-     "最大值|允许最高输出负载,超过此值告警", 0},
+    CSMUpsTbUps::DefaultRow(kUpsVin1), CSMUpsTbUps::DefaultRow(kUpsFin),
+    CSMUpsTbUps::DefaultRow(kUpsVout), CSMUpsTbUps::DefaultRow(kUpsAout),
+    CSMUpsTbUps::DefaultRow(kUpsFout), CSMUpsTbUps::DefaultRow(kUpsPout),
     {10, "status", 1, "状态", 10, 0, 0, "", 0, "", 0},
     {11, "B7", 1, "市电状态", 1, 1, 0, "1表示市电正常", 0, "", 0},
     {12, "B6", 1, "电池低电压", 1, 1, 0, "1表示电池低电压", 0, "", 0},
@@ -52,7 +45,7 @@ const qx::sql::DefRow kRows[] = {
     {18, "B0", 1, "旁路状态", 1, 0, 0, "1表示旁路工作状态", 0, "", 0},
     {19, "Vbatt", 1, "电池电压", 10, 0, 2000, "最小值|允许最低电池电压,低于此值告警", 2450,
      "最大值|允许最高电池电压,超过此值告警", 0},
-    {20, "Pbatt", 1, "电池容量", 10, 0, 300, "最小值|允许最低容量,低于此值告警", 0, "", 0},
+    CSMUpsTbUps::DefaultRow(kUpsPbatt),
     {27, "v1", 1, "旁路输出电流", 10, 0, 0, "", 0, "", 0},
     {28, "v2", 1, "旁路输出电压", 10, 0, 0, "", 0, "", 0},
     {29, "v3", 1, "输出功率VA", 10, 0, 0, "", 0, "", 0},
@@ -103,7 +96,8 @@ int NeedOf(int id) {
     return it ? CSMUpsTbUps::BinFieldsEnd(it->fields, it->count) : 0;
 }
 
-const int kRequestLen = 11;
+// The length field of every request.
+const uint16_t kRequestLength = 0x12;
 const int kReplyMax = 16;
 const uint8_t kAck = 0x06;
 
@@ -118,11 +112,7 @@ int CSMUpsEdxRt6::EdxId(int i) {
 }
 
 int CSMUpsEdxRt6::EdxCmd(int id) {
-    const uint8_t frame[kRequestLen - 1] = {0x81, 0x88, 0xA1, 0x01, (uint8_t)id,
-                                            0x03, 0x00, 0x00, 0x12, 0x00};
-    memcpy(m_cmd, frame, sizeof frame);
-    m_cmd[10] = CBufHelper::Xor(m_cmd + 2, 8);
-    return kRequestLen;
+    return qx::Frame8188(m_cmd, sizeof m_cmd, (uint8_t)id, 0, kRequestLength);
 }
 
 int CSMUpsEdxRt6::EdxLen(const uint8_t* d, int have) {

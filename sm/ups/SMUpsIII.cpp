@@ -21,30 +21,17 @@
 
 namespace {
 
-const uint8_t kColumns[] = {
-    kUpsVin1, kUpsVin2, kUpsVin3, kUpsFin, kUpsVout, kUpsAout, kUpsFout, kUpsVbatt, kUpsPbatt,
-    kUpsTem, kUpsStatus, kUpsB7, kUpsB6, kUpsB5, kUpsB4, kUpsB3, kUpsB2, kUpsB1, kUpsB0,
-    kUpsVed, kUpsAed, kUpsVdc, kUpsFed, kUpsV1, kUpsCompany, kUpsMode, kUpsVersion,
-    kUpsV2, kUpsV3, kUpsV4, kUpsMbatt,
-};
-
+// Six of the default UPS handler's rows, as they stand there.
 const qx::sql::DefRow kRows[] = {
-    {1, "Vin1", 1, "输入电压", 10, 6, 2000, "最小值|允许最低输入电压,低于此值告警", 2350,
-     "最大值|允许最高输入电压,超过此值告警", 0},
-    {5, "Vout", 1, "输出电压", 10, 0, 0, "最小值|允许最低输出电压,低于此值告警", 2350,
-     "最大值|允许最高输出电压,超过此值告警", 0},
-    {7, "Fout", 1, "输出频率", 10, 0, 490, "最小值|允许最低输出频率,低于此值告警", 2350,
-     "最大值|允许最高输出频率,超过此值告警", 0},
-    {11, "b7", 1, "b7市电异常", 1, 1, 0, "1表示异常", 0, "", 0},
-    {19, "Vbatt", 1, "电池电压", 10, 0, 2000, "最小值|允许最低电池电压,低于此值告警", 2350,
-     "最大值|允许最高电池电压,超过此值告警", 0},
-    {20, "Pbatt", 1, "电池容量", 10, 0, 300, "最小值|允许最低容量,低于此值告警", 0, "", 0},
+    CSMUpsTbUps::DefaultRow(kUpsVin1), CSMUpsTbUps::DefaultRow(kUpsVout),
+    CSMUpsTbUps::DefaultRow(kUpsFout), CSMUpsTbUps::DefaultRow(kUpsB7),
+    CSMUpsTbUps::DefaultRow(kUpsVbatt), CSMUpsTbUps::DefaultRow(kUpsPbatt),
 };
 
 const TbUpsShape kShape = {
     "485接口...",
     kRows, (int)(sizeof kRows / sizeof kRows[0]),
-    kColumns, (int)sizeof kColumns,
+    kTbUpsColumnsWide, (int)sizeof kTbUpsColumnsWide,
     nullptr, 0,  // no display keys
     3, false, false,
     2054, "行间空调GI系列",

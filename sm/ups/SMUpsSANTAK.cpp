@@ -23,17 +23,10 @@
 
 namespace {
 
-const uint8_t kColumns[] = {
-    kUpsVin1, kUpsVin2, kUpsVin3, kUpsFin, kUpsVout, kUpsAout, kUpsFout, kUpsVbatt, kUpsPbatt,
-    kUpsTem, kUpsStatus, kUpsB7, kUpsB6, kUpsB5, kUpsB4, kUpsB3, kUpsB2, kUpsB1, kUpsB0,
-    kUpsVed, kUpsAed, kUpsVdc, kUpsFed, kUpsV1, kUpsCompany, kUpsMode, kUpsVersion,
-    kUpsV2, kUpsV3, kUpsV4, kUpsMbatt,
-};
-
 const TbUpsShape kShape = {
     "山特UPS...",
     kTbUpsDefRows, 16,
-    kColumns, (int)sizeof kColumns,
+    kTbUpsColumnsWide, (int)sizeof kTbUpsColumnsWide,
     kTbUpsKeys, (int)(sizeof kTbUpsKeys / sizeof kTbUpsKeys[0]),
     3, false, true,
 };

@@ -54,6 +54,13 @@ const uint8_t kTbUpsColumns[27] = {
     kUpsVed, kUpsAed, kUpsVdc, kUpsFed, kUpsV1, kUpsCompany, kUpsMode, kUpsVersion,
 };
 
+const uint8_t kTbUpsColumnsWide[31] = {
+    kUpsVin1, kUpsVin2, kUpsVin3, kUpsFin, kUpsVout, kUpsAout, kUpsFout, kUpsVbatt, kUpsPbatt,
+    kUpsTem, kUpsStatus, kUpsB7, kUpsB6, kUpsB5, kUpsB4, kUpsB3, kUpsB2, kUpsB1, kUpsB0,
+    kUpsVed, kUpsAed, kUpsVdc, kUpsFed, kUpsV1, kUpsCompany, kUpsMode, kUpsVersion,
+    kUpsV2, kUpsV3, kUpsV4, kUpsMbatt,
+};
+
 const TbUpsKey kTbUpsKeys[27] = {
     {".Vin", kUpsVin1, kKeyTenths},    {".Fin", kUpsFin, kKeyTenths},
     {".Vout", kUpsVout, kKeyTenths},   {".Aout", kUpsAout, kKeyTenths},
@@ -156,6 +163,12 @@ int CSMUpsTbUps::FieldValue(int field) const {
     case kUpsVersion: return TextVal(r.version);
     default: return -1;
     }
+}
+
+DefRow CSMUpsTbUps::DefaultRow(int field) {
+    for (const DefRow& r : kTbUpsDefRows)
+        if (r.fld == field) return r;
+    return DefRow{field, "", 1, "", 1, 0, 0, "", 0, "", 0};
 }
 
 void CSMUpsTbUps::SetField(int field, int32_t v) {

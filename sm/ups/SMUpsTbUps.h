@@ -95,6 +95,8 @@ struct TbUpsBinField {
 // The default UPS handler's tables, reused by the drivers whose Parts say "as the default".
 extern const qx::sql::DefRow kTbUpsDefRows[16];
 extern const uint8_t kTbUpsColumns[27];
+// The default columns, then v2..v4 and Mbatt: for the drivers that fill those too.
+extern const uint8_t kTbUpsColumnsWide[31];
 extern const TbUpsKey kTbUpsKeys[27];
 
 // The columns of "create table tbUps(...)", the same for every driver of the shape.
@@ -129,6 +131,10 @@ public:
     // Copies at most size - 1 bytes of a GBK text into out without splitting a double-byte
     // character, NUL-terminated; reads at most srcMax bytes of src.
     static void CopyGbk(char* out, size_t size, const char* src, size_t srcMax);
+
+    // The default UPS handler's definition row of a field (an empty row of that field when
+    // the default has none), for drivers whose rows are partly the default's.
+    static qx::sql::DefRow DefaultRow(int field);
 
     // The bytes a binary reply must have for every field of the table to lie within it.
     static int BinFieldsEnd(const TbUpsBinField* fields, int count);

@@ -3,6 +3,7 @@
 // SQLite databases; every check reads rows back from SQLite.
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "E2eRig.h"
 #include "EdxUps.h"
@@ -40,6 +41,13 @@ protected:
     std::string CurText(int sid, const char* col) {
         return db.Str(std::string("select ") + col + " from tbUps where SID=" + std::to_string(sid));
     }
+    struct ColIs {
+        const char* col;
+        long long value;
+    };
+    void ExpectRow(int sid, const std::vector<ColIs>& want, const std::string& what = "") {
+        for (const ColIs& c : want) EXPECT_EQ(c.value, Cur(sid, c.col)) << c.col << " " << what;
+    }
     long long Detail(int sid) {
         return db.Int("select State from tbSubSysDetail where SID=" + std::to_string(sid));
     }
@@ -73,17 +81,11 @@ TEST_F(BinUpsE2e, EdxPollsStoreValuesAndTheIdentityEveryTime) {
     for (int poll = 1; poll <= 2; poll++) {
         ASSERT_EQ(std::make_pair(1, 1), Poll(h, item, ch)) << poll;
         EXPECT_EQ(0, Detail(71));
-        EXPECT_EQ(0, Cur(71, "State"));
-        EXPECT_EQ(2300, Cur(71, "Vin1"));
-        EXPECT_EQ(500, Cur(71, "Fin"));
-        EXPECT_EQ(2300, Cur(71, "Vout"));
-        EXPECT_EQ(40, Cur(71, "Aout"));
-        EXPECT_EQ(350, Cur(71, "Pout"));
-        EXPECT_EQ(1000, Cur(71, "Pbatt"));
-        EXPECT_EQ(1, Cur(71, "status"));
-        EXPECT_EQ(1, Cur(71, "b7"));
-        EXPECT_EQ(10000, Cur(71, "v3"));
-        EXPECT_EQ(80, Cur(71, "v4"));
+        ExpectRow(71,
+                  {{"State", 0}, {"Vin1", 2300}, {"Fin", 500}, {"Vout", 2300}, {"Aout", 40},
+                   {"Pout", 350}, {"Pbatt", 1000}, {"status", 1}, {"b7", 1}, {"v3", 10000},
+                   {"v4", 80}},
+                  "poll " + std::to_string(poll));
         EXPECT_EQ("EATON", CurText(71, "company")) << "poll " << poll;
         EXPECT_EQ("EDXRT", CurText(71, "mode")) << "poll " << poll;
         EXPECT_EQ("1000XL", CurText(71, "version")) << "poll " << poll;
@@ -147,14 +149,8 @@ TEST_F(BinUpsE2e, TwoIIIPointsOneSilent) {
     }
     EXPECT_EQ(0, Detail(81));
     EXPECT_EQ(2, Detail(82));
-    EXPECT_EQ(2200, Cur(81, "Vin1"));
-    EXPECT_EQ(2210, Cur(81, "Vin2"));
-    EXPECT_EQ(2210, Cur(81, "v2"));
-    EXPECT_EQ(50, Cur(81, "v4"));
-    EXPECT_EQ(3800, Cur(81, "Vdc"));
-    EXPECT_EQ(500, Cur(81, "Fout"));
-    EXPECT_EQ(100, Cur(81, "Pbatt"));
-    EXPECT_EQ(0, Cur(81, "status"));
+    ExpectRow(81, {{"Vin1", 2200}, {"Vin2", 2210}, {"Vin3", 2190}, {"v2", 2210}, {"v4", 50},
+                   {"Vdc", 3800}, {"Fout", 500}, {"Pbatt", 100}, {"status", 0}});
     EXPECT_EQ(Hex("输入电压1:2200V,输入电压2:2210V,输入电压3:2190V"), Hex(Brief(81)));
     EXPECT_EQ(2, Cur(82, "State"));
     EXPECT_EQ(0, Cur(82, "Vin1"));

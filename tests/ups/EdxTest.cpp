@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BinUpsRig.h"
 #include "EdxUps.h"
 #include "PointItem.h"
 #include "ScriptChannel.h"
@@ -27,41 +28,13 @@ const auto* const g_env = ::testing::AddGlobalTestEnvironment(new qxtest::Record
 
 const int kIdOrder[] = {0x01, 0x06, 0x07, 0x31, 0x38, 0x3A, 0x41, 0x42};
 
-// One EDX UPS answering through a scripted channel; `tamper` may change the answer to the
-// exchange numbered `at` (0-based).
-struct Rig {
-    Rig() : item(51, 0x308) {
-        ch.SetResponder([this](const Bytes& req) {
-            Bytes out = dev.Answer(req);
-            if (tamper && exchanges == at) out = tamper(out);
-            exchanges++;
-            return out;
-        });
-        item.Name("UPS-E").Port(2).Addr(1).Ser(&ch);
-        h.DoItem(item, 0);
-        g_sleeps.clear();
-    }
-    int Poll(int wait = 0) { return h.DataGet(&ch, 1, wait); }
-
-    qxsim::EdxUps dev;
-    qxtest::ScriptChannel ch;
-    qxhost::PointItem item;
-    // On the heap, where the texts DataVal hands out as an int are reachable.
-    std::unique_ptr<CSMUpsEdxRt6> hp{new CSMUpsEdxRt6};
-    CSMUpsEdxRt6& h = *hp;
-    size_t exchanges = 0;
-    size_t at = 0;
-    std::function<Bytes(const Bytes&)> tamper;
+// One UPS answering through a scripted channel, one point of it.
+struct Rig : qxtest::BinUpsRig<CSMUpsEdxRt6, qxsim::EdxUps> {
+    Rig() : BinUpsRig(51, 0x308) {}
 };
 
-struct Expect {
-    int fld;
-    int value;
-};
-
-void ExpectFields(CSMUpsTbUps& h, const std::vector<Expect>& want, const std::string& what) {
-    for (const Expect& e : want) EXPECT_EQ(e.value, h.DataVal(e.fld)) << what << " field " << e.fld;
-}
+using Expect = qxtest::FieldIs;
+using qxtest::ExpectFields;
 
 // The values of the simulator's defaults.
 const std::vector<Expect> kAtRest = {
@@ -224,7 +197,7 @@ TEST(EdxPoll, WaitsPerExchange) {
     } cases[] = {{0, 100}, {100, 100}, {101, 101}, {250, 250}, {-5, 100}};
     for (const Case& c : cases) {
         Rig r;
-        ASSERT_EQ(1, r.Poll(c.wait)) << c.wait;
+        ASSERT_EQ(1, r.Poll(1, c.wait)) << c.wait;
         EXPECT_EQ(std::vector<int>(8, c.slept), g_sleeps) << c.wait;
     }
 }

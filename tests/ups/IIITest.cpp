@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BinUpsRig.h"
 #include "IIIUps.h"
 #include "PointItem.h"
 #include "ScriptChannel.h"
@@ -25,41 +26,13 @@ namespace {
 std::vector<int>& g_sleeps = qxtest::Sleeps();
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new qxtest::RecordSleeps);
 
-// One III UPS at address 1 answering through a scripted channel; `tamper` may change the
-// answer to the exchange numbered `at` (0-based).
-struct Rig {
-    Rig() : dev(1), item(52, 0x309) {
-        ch.SetResponder([this](const Bytes& req) {
-            Bytes out = dev.Answer(req);
-            if (tamper && exchanges == at) out = tamper(out);
-            exchanges++;
-            return out;
-        });
-        item.Name("UPS-3").Port(2).Addr(1).Ser(&ch);
-        h.DoItem(item, 0);
-        g_sleeps.clear();
-    }
-    int Poll(int address = 1, int wait = 0) { return h.DataGet(&ch, address, wait); }
-
-    qxsim::IIIUps dev;
-    qxtest::ScriptChannel ch;
-    qxhost::PointItem item;
-    // On the heap, where the texts DataVal hands out as an int are reachable.
-    std::unique_ptr<CSMUpsIII> hp{new CSMUpsIII};
-    CSMUpsIII& h = *hp;
-    size_t exchanges = 0;
-    size_t at = 0;
-    std::function<Bytes(const Bytes&)> tamper;
+// One UPS answering through a scripted channel, one point of it.
+struct Rig : qxtest::BinUpsRig<CSMUpsIII, qxsim::IIIUps> {
+    Rig() : BinUpsRig(52, 0x309) {}
 };
 
-struct Expect {
-    int fld;
-    int value;
-};
-
-void ExpectFields(CSMUpsTbUps& h, const std::vector<Expect>& want, const std::string& what) {
-    for (const Expect& e : want) EXPECT_EQ(e.value, h.DataVal(e.fld)) << what << " field " << e.fld;
-}
+using Expect = qxtest::FieldIs;
+using qxtest::ExpectFields;
 
 const std::vector<Expect> kAtRest = {
     {kUpsVin1, 2200}, {kUpsVin2, 2200}, {kUpsVin3, 2200}, {kUpsVout, 2200}, {kUpsV2, 2210},
