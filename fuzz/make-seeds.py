@@ -366,8 +366,8 @@ def binups():
         f[length + 5] = 0x16
         return bytes(f)
 
-    measure = iii(0x81, 46, [(6, 2200), (8, 2210), (10, 2190), (12, 2200), (44, 500), (50, 1)])
-    battery = iii(0x86, 18, [(22, 100)])
+    measure = iii(0x81, 47, [(6, 2200), (8, 2210), (10, 2190), (12, 2200), (44, 500), (50, 1)])
+    battery = iii(0x86, 19, [(22, 100)])
     write("binups", "iii", bytes([1]) + point() + b"\x00" + script(measure, battery, measure, battery))
     write("binups", "iii_second_fails", bytes([1]) + point(addr=0x90) + b"\x00" +
           script(measure, battery, measure, iii(0x86, 15, [(6, 1)])))
