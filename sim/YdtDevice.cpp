@@ -206,6 +206,7 @@ std::string YdtDevice::Answer(const std::string& f, YdtFault forced) {
         reply.resize(p.param >= 0 && (size_t)p.param < reply.size() ? (size_t)p.param
                                                                     : reply.size() / 2);
         break;
+    case YdtFault::NoSoi: reply.erase(0, 1); break;
     case YdtFault::Lowercase: {
         // Lower-case digits with a CHKSUM that is right for them.
         std::string body = reply.substr(1, reply.size() - 6);

@@ -25,7 +25,7 @@
 // Faults for the next replies: Silence, Rtn (RTN param with no INFO), BadChecksum (a CHKSUM
 // digit changed), BadLength (the LCHKSUM nibble changed), Short (cut to param characters,
 // default half), OtherAddress (the reply carries ADR + 1), Lowercase (hexadecimal digits
-// after SOI in lower case, checksum kept right). Served through ServeYdt, the transport's
+// after SOI in lower case, checksum kept right), NoSoi (the reply without its '~'). Served through ServeYdt, the transport's
 // Fault::BadCheck becomes BadChecksum; its Silence, Short, Garbage and Split apply as for any
 // device.
 #include <stdint.h>
@@ -54,7 +54,7 @@ std::string YdtWord(unsigned v);
 std::string YdtByte(unsigned v);
 std::string YdtDword(uint32_t v);
 
-enum class YdtFault { None, Silence, Rtn, BadChecksum, BadLength, Short, OtherAddress, Lowercase };
+enum class YdtFault { None, Silence, Rtn, BadChecksum, BadLength, Short, OtherAddress, Lowercase, NoSoi };
 
 class YdtDevice {
 public:

@@ -217,12 +217,16 @@ int CSMEngine::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase*
 
     int result = 0;  // the result of the last statement kept
     if (m_pDb) {
-        qx::sql::UpdState(m_pDb, state, sid, m_iType);
+        // The state row is the point's, by its Type.
+        if (m_pItem) qx::sql::UpdState(m_pDb, state, sid, m_pItem->Type);
         result = qx::sql::Exec(m_pDb,
                                "update %s set DateUpd=" QX_SQL_NOW ",State=%d,SnapID=%d where sid=%d",
                                d.table, state, snap, sid);
+        // A poll without answer left no values: a file's summary then says so rather than
+        // show its captions around emptied values.
         char brief[kMaxBrief];
-        if (BriefText(brief, sizeof brief)) qx::sql::UpdBrief(m_pDb, sid, brief, state);
+        if (BriefText(brief, sizeof brief))
+            qx::sql::UpdBrief(m_pDb, sid, alarmBits ? brief : qx::sql::NoAnswerBrief().c_str(), state);
         DataDetail(m_pDb, sid, 0);
     }
     if (hist && m_pItem) {

@@ -229,8 +229,13 @@ int CSMSnmpSvr::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase
         for (int k = 0; k < 4; k++) number(m_stor[j][k]);
     }
 
+    // An agent that did not answer: the summary says so, not the name and uptime of an
+    // earlier poll or emptied ones.
     char brief[160];
-    snprintf(brief, sizeof brief, "设备: %s 运行: %s", m_sysName, m_upTime);
+    if (alarmBits)
+        snprintf(brief, sizeof brief, "设备: %s 运行: %s", m_sysName, m_upTime);
+    else
+        snprintf(brief, sizeof brief, "%s", qx::sql::NoAnswerBrief().c_str());
     qx::sql::UpdBrief(m_pDb, sid, brief);
     return result == 0 ? 1 : 0;
 }

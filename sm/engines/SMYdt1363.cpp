@@ -156,6 +156,7 @@ int CSMYdt1363::DataGet(ISerBase* ser, int addr, int ext) {
     const std::string list = Comm("cid2");
     printf("scid2=%d %s\n", (int)list.size(), list.c_str());
     int count = 0;
+    int decoded = 0;  // commands whose reply was decoded
     for (size_t i = 0; i < list.size(); i += 3) {
         std::string code = list.substr(i, 2);
         if (!IsCode(code)) {
@@ -167,7 +168,11 @@ int CSMYdt1363::DataGet(ISerBase* ser, int addr, int ext) {
             Log("[comm] cid2 refused: more than %d commands\n", kMaxCommands);
             return 0;
         }
-        if (!PollCommand(ser, addr, ver, code, (int)i)) return 0;
+        // A command that fails yields no fields of its own; the next one is still asked, and
+        // the fields of those that answered are kept. A request not written whole ends the poll.
+        const Outcome o = PollCommand(ser, addr, ver, code, (int)i);
+        if (o == Outcome::WriteFailed) return 0;
+        if (o == Outcome::Decoded) decoded++;
     }
 
     if (m_iDebug) {
@@ -177,10 +182,10 @@ int CSMYdt1363::DataGet(ISerBase* ser, int addr, int ext) {
         char brief[kMaxBrief];
         if (BriefText(brief, sizeof brief)) printf("brief=%s\n", brief);
     }
-    return 1;
+    return decoded > 0 ? 1 : 0;
 }
 
-bool CSMYdt1363::PollCommand(ISerBase* ser, int addr, const std::string& ver,
+CSMYdt1363::Outcome CSMYdt1363::PollCommand(ISerBase* ser, int addr, const std::string& ver,
                              const std::string& code, int index) {
     const std::string sec = code + "H";
     const std::string dinfo = m_ini.GetValue(sec, "dinfo", m_sDinfo);
@@ -193,15 +198,15 @@ bool CSMYdt1363::PollCommand(ISerBase* ser, int addr, const std::string& ver,
     if (!IsInfo(dcmd)) {
         Log("[%s] dcmd refused: not a text of at most %d hexadecimal characters\n", sec.c_str(),
             kMaxInfo);
-        return false;
+        return Outcome::Failed;
     }
     if (dflag < 0 || dflag > kReplySize / 2) {
         Log("[%s] dflag=%d refused\n", sec.c_str(), dflag);
-        return false;
+        return Outcome::Failed;
     }
     int n = YdCmd(m_cmd, sizeof m_cmd, ver.c_str(), (unsigned char)(addr & 0xFF), m_sCid1.c_str(),
                   code.c_str(), dcmd.c_str());
-    if (n <= 0) return false;
+    if (n <= 0) return Outcome::Failed;
     if (m_iDebug) printf("icmd=%d %s", n, (const char*)m_cmd);
 
     uint8_t reply[kReplySize];
@@ -213,7 +218,7 @@ bool CSMYdt1363::PollCommand(ISerBase* ser, int addr, const std::string& ver,
             Log("[%s] RTN %02X\n", sec.c_str(), r.rtn);
         else
             Log("[%s] %s\n", sec.c_str(), qx::ReplyStatusText(r.status));
-        return false;
+        return r.status == qx::ReplyStatus::WriteFailed ? Outcome::WriteFailed : Outcome::Failed;
     }
 
     // The fields of the INFO, each taken only when it ends before the CHKSUM.
@@ -248,7 +253,7 @@ bool CSMYdt1363::PollCommand(ISerBase* ser, int addr, const std::string& ver,
         }
         p += w;
     }
-    return true;
+    return Outcome::Decoded;
 }
 
 int CSMYdt1363::DoFunc(ISerBase* ser, int addr, int cmd, void* buf, int len) {

@@ -28,9 +28,12 @@
 // Every reply goes through the shared YD/T check (ReplyCheck.h) after the input was purged:
 // SOI, upper-case hexadecimal fields, LCHKSUM, CHKSUM, EOI and RTN 0. Fields are taken only
 // from the INFO: one that would run into the CHKSUM is not decoded. A missing, damaged or
-// refused reply fails the poll at that command (the fields of the commands before it stay
-// in [vals]). Codes (ver, cid1, cid2), INFO texts and dmax from the file are checked before
-// use; one that cannot go into a frame fails the poll or the command with a message.
+// refused reply yields no fields for its command and the poll goes on with the next one, so a
+// unit that refuses one command of its file is still read; DataGet is 1 when at least one
+// reply was decoded, 0 when none was. A request not written whole ends the poll (0). Codes
+// (ver, cid1, cid2), INFO texts and dmax from the file are checked before use; a cid2 list
+// that cannot go into frames fails the poll, a section's dcmd or dflag that cannot fails its
+// command, each with a message.
 #include <string>
 
 #include "SMEngine.h"
@@ -72,8 +75,10 @@ protected:
     void LoadEngine() override;
 
 private:
-    // One command of a poll: request, reply, fields into [vals]. False fails the poll.
-    bool PollCommand(ISerBase* ser, int addr, const std::string& ver, const std::string& code,
+    enum class Outcome { Decoded, Failed, WriteFailed };
+    // One command of a poll: request, reply, fields into [vals]. Failed: nothing of it was
+    // stored; WriteFailed: the request did not go out whole, which ends the poll.
+    Outcome PollCommand(ISerBase* ser, int addr, const std::string& ver, const std::string& code,
                      int index);
     // dmax held to what the reply buffer can take; where (a section or [comm]) names it in
     // the message.

@@ -44,6 +44,13 @@ struct Rig {
         for (auto it = h->Ini().beginKey(SEC_VALS); it != h->Ini().endKey(SEC_VALS); ++it) n++;
         return n;
     }
+    // A poll of commands 42, 44 and 47, answered with 1, 2 and 3.
+    void ThreeCommands() {
+        ASSERT_NE(Make(std::string("[comm]\ndelay=0\nbak=1\nver=21\ncid2=42,44,47\n")), nullptr);
+        dev.SetInfo(0x42, "0001");
+        dev.SetInfo(0x44, "0002");
+        dev.SetInfo(0x47, "0003");
+    }
     std::string Written(size_t i) const {
         const qxtest::Bytes& b = ch.Written().at(i);
         return std::string(b.begin(), b.end());
@@ -229,9 +236,9 @@ TEST(YdtEnginePoll, VersionPolicy) {
     }
 }
 
-// The replies the engine refuses: each fails the poll at its command; the commands before
-// it keep their fields.
-TEST(YdtEnginePoll, RefusedRepliesFailThePoll) {
+// The replies the engine refuses: each yields nothing for its own command; the commands
+// before and after it are asked and keep their fields, and the poll counts as read.
+TEST(YdtEnginePoll, ARefusedReplyFailsItsCommandOnly) {
     struct Case {
         const char* what;
         YdtFault fault;
@@ -246,20 +253,37 @@ TEST(YdtEnginePoll, RefusedRepliesFailThePoll) {
     };
     for (const Case& c : cases) {
         Rig r;
-        ASSERT_NE(r.Make(std::string(kComm) + "cid2=42,44,47\n"), nullptr);
-        r.dev.SetInfo(0x42, "0001");
-        r.dev.SetInfo(0x44, "0002");
-        r.dev.SetInfo(0x47, "0003");
+        ASSERT_NO_FATAL_FAILURE(r.ThreeCommands());
         r.dev.FaultOnce(YdtFault::None);
         r.dev.FaultOnce(c.fault, c.param);
-        EXPECT_EQ(0, r.h->DataGet(&r.ch, 1, 0)) << c.what;
+        EXPECT_EQ(1, r.h->DataGet(&r.ch, 1, 0)) << c.what;
         EXPECT_EQ("1", r.Val("42H01")) << c.what;
         EXPECT_EQ("<none>", r.Val("44H01")) << c.what;
-        EXPECT_EQ("<none>", r.Val("47H01")) << c.what;
-        EXPECT_EQ((std::vector<int>{0x42, 0x44}), r.dev.Commands()) << c.what;
+        EXPECT_EQ("3", r.Val("47H01")) << c.what;
+        EXPECT_EQ(2u, r.Vals()) << c.what;
+        EXPECT_EQ((std::vector<int>{0x42, 0x44, 0x47}), r.dev.Commands()) << c.what;
         // The next poll starts afresh.
         EXPECT_EQ(1, r.h->DataGet(&r.ch, 1, 0)) << c.what;
         EXPECT_EQ(3u, r.Vals()) << c.what;
+    }
+}
+
+TEST(YdtEnginePoll, APollWithoutADecodedReplyFails) {
+    struct Case {
+        const char* what;
+        std::vector<YdtFault> faults;  // one per command of the poll
+    } cases[] = {
+        {"silent unit", {YdtFault::Silence, YdtFault::Silence, YdtFault::Silence}},
+        {"every command refused", {YdtFault::Rtn, YdtFault::Rtn, YdtFault::Rtn}},
+        {"refused, damaged, silent", {YdtFault::Rtn, YdtFault::BadChecksum, YdtFault::Silence}},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        ASSERT_NO_FATAL_FAILURE(r.ThreeCommands());
+        for (YdtFault f : c.faults) r.dev.FaultOnce(f, f == YdtFault::Rtn ? 0x04 : -1);
+        EXPECT_EQ(0, r.h->DataGet(&r.ch, 1, 0)) << c.what;
+        EXPECT_EQ(0u, r.Vals()) << c.what;
+        EXPECT_EQ(3u, r.ch.Written().size()) << c.what << ": every command is asked";
     }
 }
 
@@ -343,10 +367,10 @@ TEST(YdtEnginePoll, ClosedMissingChannelOrUnloadedFileFail) {
     r.ch.ShortWrite(3);
     EXPECT_EQ(0, r.h->DataGet(&r.ch, 1, 0));
     EXPECT_EQ(1u, r.ch.Written().size());
-    // An empty list: only the version policy, 1 with nothing.
+    // An empty list: nothing is asked and nothing read, which is no poll.
     Rig e;
     ASSERT_NE(e.Make(std::string(kComm)), nullptr);
-    EXPECT_EQ(1, e.h->DataGet(&e.ch, 1, 0));
+    EXPECT_EQ(0, e.h->DataGet(&e.ch, 1, 0));
     EXPECT_EQ(0u, e.Vals());
     EXPECT_TRUE(e.ch.Written().empty());
     // A file that cannot be read: a handler that polls and commands nothing.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "E2eRig.h"
+#include "GbkText.h"
 #include "gtest/gtest.h"
 #include "support/SnmpdAgent.h"
 
@@ -64,6 +65,8 @@ TEST(SnmpSvrE2e, ServerPolledIntoSqlite) {
     EXPECT_EQ(db.Int("select State from tbSvr where SID=41"), 2);
     EXPECT_EQ(db.Int("select count(*) from tbSvrDat where SID=41"), 12);
     EXPECT_EQ(db.Int("select count(*) from tbSvrDat where SID=41 and Fld=1 and ValStr=''"), 1);
+    // Its summary says the agent did not answer, not an emptied name and uptime.
+    EXPECT_EQ(Hex(qxtest::Gbk("通讯中断")), Hex(db.Str("select Brief from tbSMBrief where SID=41")));
 }
 
 }  // namespace
