@@ -32,7 +32,10 @@ int UpdAlmGsm(CSMBase& h, int signal, int flags, const int* alarmBits, const int
     int value = alarmBits ? signal : 0;
     int flag = alarmBits ? (alarmBits[0] & 1) : 2;
     if (sid < 0 && h.m_pItem) sid = h.m_pItem->SID;
-    IDbBase* db = hist ? hist : h.m_pDb;
+    // The modem's row is a current row: it lives in the main database. There is no history
+    // table of it, so a history database is not written.
+    (void)hist;
+    IDbBase* db = h.m_pDb;
     if (!db) return 0;
     int rc = qx::sql::Exec(db,
                            "update tbAlmGsm set DateUpd=" QX_SQL_NOW

@@ -88,9 +88,14 @@ TEST_F(GsmE2e, TwoPartMessageReachesTheModem) {
     // A poll reports the signal of the initialisation; the state goes to tbAlmGsm.
     EXPECT_EQ(1, h->DataGet(ch, 1, 0));
     EXPECT_EQ(23, h->DataVal(1));
+    // The host passes its history database, which holds no tbAlmGsm: the main row of this
+    // point is updated all the same, and no other.
+    db.Run("insert into tbAlmGsm(SID,State) values(42,-1)");
     int bits[1] = {0};
-    EXPECT_EQ(1, h->DataUpd(0, bits, nullptr, -1, nullptr));
+    EXPECT_EQ(1, h->DataUpd(0, bits, nullptr, -1, &hist));
     EXPECT_EQ("0|23|0", db.Str("select State||'|'||Signal||'|'||iSignal from tbAlmGsm where SID=41"));
+    EXPECT_EQ(-1, db.Int("select State from tbAlmGsm where SID=42"));
+    EXPECT_EQ(0, hist.Int("select count(*) from sqlite_master where name='tbAlmGsm'"));
     EXPECT_EQ(Hex(qxtest::Gbk("短信猫 QX-ALM PT")), Hex(db.Str("select Name from tbSMType where Type=2561")));
     EXPECT_EQ(-1, db.Int("select State from tbAlarm where SID=41"));
 }

@@ -176,7 +176,8 @@ TEST(AlmGsmRows, StateRowInTbAlmGsm) {
         {"signal out of limits", 1, {1}, 0, 9, false, 1, 17, 1, 0, 9},
         {"snapshot by flag bit 4", 16, {0}, 44, 9, false, 0, 17, 0, 44, 9},
         {"current item's SID", 0, {0}, 0, -1, false, 0, 17, 0, 0, 7},
-        {"history database first", 0, {0}, 0, 9, true, 0, 17, 0, 0, 9},
+        // The row is a current row: a history database given beside it is not written.
+        {"history database given", 0, {0}, 0, 9, true, 0, 17, 0, 0, 9},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -194,8 +195,8 @@ TEST(AlmGsmRows, StateRowInTbAlmGsm) {
         int snap = c.snap;
         EXPECT_EQ(1, h.DataUpd(c.flags, c.bits.empty() ? nullptr : c.bits.data(), &snap, c.sid,
                                c.toHist ? &hist : nullptr));
-        TestDb& written = c.toHist ? hist : db;
-        TestDb& other = c.toHist ? db : hist;
+        TestDb& written = db;
+        TestDb& other = hist;
         std::string where = " from tbAlmGsm where SID=" + std::to_string(c.rowSid);
         EXPECT_EQ(c.state, written.Int("select State" + where));
         EXPECT_EQ(c.signal, written.Int("select Signal" + where));
@@ -206,6 +207,8 @@ TEST(AlmGsmRows, StateRowInTbAlmGsm) {
     CSMAlmGsm none;
     int bits = 0;
     EXPECT_EQ(0, none.DataUpd(0, &bits, nullptr, 1, nullptr));  // no database at all
+    TestDb hist;
+    EXPECT_EQ(0, none.DataUpd(0, &bits, nullptr, 1, &hist));  // a history database only
 }
 
 // ---------------------------------------------------------------- poll and values
