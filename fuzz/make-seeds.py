@@ -108,6 +108,23 @@ def ups():
     write("ups", "santak_v3", bytes([3]) + point(variant=3) + b"\x00" + script(v3))
     write("ups", "santak_short", bytes([3]) + point(variant=1) + b"\x00" +
           script(v1, b"(0\r", ("short", 1)))
+    # Driver 4: Symmetra, status registers 0-4 then measurements 7-51.
+    def regs(*words):
+        return b"".join(struct.pack(">H", w) for w in words)
+    sy_status = rtu(bytes([1, 3, 10]), regs(0x0008, 0x0080, 0, 0x00C9, 0))
+    sy_measure = rtu(bytes([1, 3, 90]), regs(*[2300 + r for r in range(45)]))
+    write("ups", "symmetra", bytes([4]) + point() + b"\x00" + script(sy_status, sy_measure))
+    write("ups", "symmetra_bad", bytes([4]) + point(ext2=1) + b"\x00" +
+          script(sy_status, rtu(bytes([1, 0x83, 4])), sy_status, sy_measure[:-1] + b"\x00",
+                 rtu(bytes([1, 3, 2]), regs(1)), ("split", 40, sy_measure)))
+    # Driver 5: Galaxy 5000, measurements 256-331 then status 64-79.
+    ga_measure = rtu(bytes([1, 3, 152]), regs(*[(r * 7) & 0xFFFF for r in range(76)]))
+    ga_status = rtu(bytes([1, 3, 32]), regs(0x0809, 0x0046, 0x0504, 0, 0, 0, 0, 0, 0, 0x0009, 0,
+                                           0, 0, 0x0020, 0, 0x0001))
+    write("ups", "galaxy", bytes([5]) + point() + b"\x00" + script(ga_measure, ga_status))
+    write("ups", "galaxy_bad", bytes([5]) + point(ext1=3) + b"\x00" +
+          script(ga_measure, ga_status[:20], ga_measure, rtu(bytes([1, 0x83, 2])),
+                 ("split", 60, ga_measure), rtu(bytes([2, 3, 32]), bytes(32)), mode=1))
 
 
 def aircon():
@@ -392,14 +409,28 @@ def ydtups():
         return bytes([0, len(body)]) + body
     floats = b"\x00" + b"\x00\x00\x66\x43" * 16  # DATAFLAG, then 230.0 sixteen times
     states = b"\x00\x01\x00" + bytes(range(0xE0, 0xF0)) + bytes(20)
+    # Driver 0: Emerson, each Variant profile.
     for variant in range(6):
         answers = yd(0, floats) * 5 + yd(0, states)
         if variant == 3:
             answers = yd(0, floats) + yd(0, b"\x03\x00\x00\x8a\x00\x0d" + floats) + yd(0, floats)
-        write("ydtups", "variant%d" % variant, point(variant=variant, ext2=3) + b"\x00" + answers)
-    write("ydtups", "rtn", point() + b"\x00" + yd(4, b"") + yd(0, floats[:10]))
-    write("ydtups", "raw", point(variant=5) + b"\x00" + bytes([0, 17]) + b"\xff~21012A00000FDA5\r" +
-          bytes([1, 0]) + yd(0, floats))
+        write("ydtups", "variant%d" % variant, b"\x00" + point(variant=variant, ext2=3) + b"\x00" + answers)
+    write("ydtups", "rtn", b"\x00" + point() + b"\x00" + yd(4, b"") + yd(0, floats[:10]))
+    write("ydtups", "raw", b"\x00" + point(variant=5) + b"\x00" + bytes([0, 17]) +
+          b"\xff~21012A00000FDA5\r" + bytes([1, 0]) + yd(0, floats))
+    # Driver 1: Hipulse U series, CID2 41, E1, E3, 43; then a poll refused at its third reply,
+    # and one whose floats are NaN, infinite or blank.
+    def f32(*values):
+        return b"".join(struct.pack("<f", v) for v in values)
+    hp41 = b"\x00" + f32(230.5, 231.0, 229.5, 220.0, 220.5, 219.5, 10.5, 11.0, 11.5, 272.5, 50.0)
+    hpE1 = bytes(14) + f32(12.0, 12.5, 13.0, 49.9) + bytes(4) + f32(229.0, 229.5, 230.0, 50.1)
+    hpE3 = bytes(50) + f32(45.0)
+    hp43 = bytes([0x01, 0x00]) + bytes(range(0xE0, 0xEF))
+    hipulse = yd(0, hp41) + yd(0, hpE1) + yd(0, hpE3) + yd(0, hp43)
+    write("ydtups", "hipulse", b"\x01" + point() + b"\x00" + hipulse)
+    write("ydtups", "hipulse_bad", b"\x01" + point(ext2=5) + b"\x01" + hipulse +
+          yd(0, b"\x00" + f32(float("nan"), float("inf"), -float("inf"), 3e9) + bytes(29)) +
+          yd(0, hpE1) + yd(2, b"") + bytes([0, 20]) + b"~11012A00 000FDA5\r\x00\x00")
 
 
 if __name__ == "__main__":

@@ -31,3 +31,40 @@ void SetHcMeter(ModbusSlave& slave, const HcMeter& m) {
 }
 
 }  // namespace qxsim
+
+namespace qxsim {
+
+void SetSymmetraUps(ModbusSlave& slave, const SymmetraUps& u) {
+    slave.SetHolding(0, u.reg0);
+    slave.SetHolding(1, u.reg1);
+    slave.SetHolding(3, u.reg3);
+    const struct {
+        uint16_t reg, value;
+    } words[] = {
+        {7, u.pbatt},  {8, u.mbatt}, {9, u.vbatt}, {19, u.fin},   {20, u.vin[0]},
+        {26, u.vout},  {27, u.aout}, {29, u.vin[1]}, {35, u.v2},  {36, u.aed},
+        {38, u.vin[2]}, {44, u.v3},  {45, u.v4},   {47, u.tem[0]}, {49, u.tem[1]},
+    };
+    for (const auto& w : words) slave.SetHolding(w.reg, w.value);
+}
+
+void SetGalaxyUps(ModbusSlave& slave, const GalaxyUps& u) {
+    for (int p = 0; p < 3; p++) {
+        slave.SetHolding((uint16_t)(256 + p), u.iin[p]);
+        slave.SetHolding((uint16_t)(262 + p), u.ib[p]);
+        slave.SetHolding((uint16_t)(265 + p), u.iout[p]);
+        slave.SetHolding((uint16_t)(277 + p), u.vin[p]);
+        slave.SetHolding((uint16_t)(289 + p), u.vb[p]);
+        slave.SetHolding((uint16_t)(295 + p), u.vout[p]);
+    }
+    slave.SetHolding(301, u.vbatt);
+    slave.SetHolding(318, u.fin);
+    slave.SetHolding(320, u.fb);
+    slave.SetHolding(321, u.fout);
+    slave.SetHolding(329, u.mbatt);
+    slave.SetHolding(330, u.tem);
+    slave.SetHolding(331, u.pbatt);
+    for (int r = 0; r < 16; r++) slave.SetHolding((uint16_t)(64 + r), u.status[r]);
+}
+
+}  // namespace qxsim

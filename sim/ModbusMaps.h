@@ -41,3 +41,30 @@ struct HcMeter {
 void SetHcMeter(ModbusSlave& slave, const HcMeter& m);
 
 }  // namespace qxsim
+
+namespace qxsim {
+
+// Symmetra UPS: status in holding registers 0-4 (the flags the handler reads: register 0
+// bit 3 bypass, register 1 bit 7 fault, register 3 bits 7, 6, 3, 2, 1, 0), measurements in
+// holding registers 7-51 as the unit keeps them (tenths where the handler's rows divide by
+// 10). The defaults are a unit on mains with a full battery.
+struct SymmetraUps {
+    uint16_t reg0 = 0, reg1 = 0, reg3 = 0;
+    uint16_t pbatt = 1000, mbatt = 450, vbatt = 2730, fin = 500;
+    uint16_t vin[3] = {2300, 2310, 2320};
+    uint16_t vout = 2200, aout = 120, v2 = 0, aed = 0, v3 = 0, v4 = 0;
+    uint16_t tem[2] = {250, 255};  // registers 47 and 49
+};
+void SetSymmetraUps(ModbusSlave& slave, const SymmetraUps& u);
+
+// Galaxy 5000 three-phase UPS: measurements in holding registers 256-331 as the unit keeps
+// them (whole units; the handler stores tenths), status bits in holding registers 64-79.
+struct GalaxyUps {
+    uint16_t iin[3] = {12, 13, 14}, ib[3] = {0, 0, 0}, iout[3] = {10, 11, 12};
+    uint16_t vin[3] = {230, 231, 232}, vb[3] = {229, 229, 230}, vout[3] = {220, 220, 221};
+    uint16_t vbatt = 272, fin = 50, fb = 50, fout = 50, mbatt = 45, tem = 25, pbatt = 100;
+    uint16_t status[16] = {0x0009, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // 64-79
+};
+void SetGalaxyUps(ModbusSlave& slave, const GalaxyUps& u);
+
+}  // namespace qxsim

@@ -51,6 +51,17 @@ std::string YdtFrame(int ver, int adr, int cid1, int cid2, const std::string& in
     return "~" + body + Hex(YdtChecksum(body), 4) + "\r";
 }
 
+std::string YdtInfoAt(const std::vector<std::pair<int, std::string>>& fields, int end) {
+    std::string info(end > 13 ? (size_t)(end - 13) : 0, '0');
+    for (const auto& f : fields) {
+        if (f.first < 13) continue;
+        const size_t at = (size_t)(f.first - 13);
+        if (at + f.second.size() > info.size()) info.resize(at + f.second.size(), '0');
+        info.replace(at, f.second.size(), f.second);
+    }
+    return info;
+}
+
 std::string YdtFloat(float v) {
     uint32_t bits;
     memcpy(&bits, &v, sizeof bits);

@@ -33,6 +33,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FaultPlan.h"
@@ -53,6 +54,10 @@ std::string YdtFloat(float v);
 std::string YdtWord(unsigned v);
 std::string YdtByte(unsigned v);
 std::string YdtDword(uint32_t v);
+
+// An INFO whose fields stand at the given frame columns (13 = first INFO character), '0'
+// elsewhere, up to the column `end`.
+std::string YdtInfoAt(const std::vector<std::pair<int, std::string>>& fields, int end);
 
 enum class YdtFault { None, Silence, Rtn, BadChecksum, BadLength, Short, OtherAddress, Lowercase, NoSoi };
 

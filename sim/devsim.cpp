@@ -29,10 +29,13 @@
 
 #include "EdxUps.h"
 #include "IIIUps.h"
+#include "ModbusMaps.h"
 #include "ModbusSlave.h"
 #include "PtySim.h"
 #include "Q1Ups.h"
 #include "SimDevice.h"
+#include "YdtDevice.h"
+#include "YdtUps.h"
 #ifdef QX_SIM_NET
 #include "NetSim.h"
 #endif
@@ -102,6 +105,32 @@ void SetupIIIUps(qxsim::Device& dev, Running& r) {
     r.model = ups;
 }
 
+// A Symmetra UPS, Modbus unit 1: status registers 0-4, measurements 7-51; the input
+// voltage wanders a little.
+void SetupSymmetra(qxsim::Device& dev, Running& r) {
+    auto ups = std::make_shared<qxsim::ModbusSlave>(1);
+    qxsim::SetSymmetraUps(*ups, qxsim::SymmetraUps());
+    r.model = ups;
+    r.tick = [ups](double t) { ups->SetHolding(20, (uint16_t)(2300 + (int)(30.0 * std::sin(t / 20.0)))); };
+    qxsim::ServeModbusRtu(dev, *ups);
+}
+
+// A Galaxy 5000 three-phase UPS, Modbus unit 1: measurements 256-331, status 64-79.
+void SetupGalaxy(qxsim::Device& dev, Running& r) {
+    auto ups = std::make_shared<qxsim::ModbusSlave>(1);
+    qxsim::SetGalaxyUps(*ups, qxsim::GalaxyUps());
+    r.model = ups;
+    qxsim::ServeModbusRtu(dev, *ups);
+}
+
+// A Hipulse U series UPS over YD/T 1363, address 1, VER 11, CID1 2A: CID2 41, E1, E3, 43.
+void SetupHipulse(qxsim::Device& dev, Running& r) {
+    auto ups = std::make_shared<qxsim::YdtDevice>(1, 0x2A, 0x11);
+    qxsim::SetHipulseUps(*ups, qxsim::HipulseUps());
+    r.model = ups;
+    qxsim::ServeYdt(dev, *ups);
+}
+
 struct Kind {
     const char* name;
     const char* about;
@@ -125,6 +154,12 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupEdxUps, nullptr},
     {"iiiups", "III UPS, address 1, EA/16-framed measurement (0x81) and battery (0x86) replies",
      "9600,N,8,1", SetupIIIUps, nullptr},
+    {"symmetra", "Symmetra UPS over Modbus RTU, unit 1, status 40001-40005, measurements 40008-40052",
+     "9600,N,8,1", SetupSymmetra, nullptr},
+    {"galaxy5000", "Galaxy 5000 three-phase UPS over Modbus RTU, unit 1, registers 40065-40080, 40257-40332",
+     "9600,N,8,1", SetupGalaxy, nullptr},
+    {"hipulse", "Hipulse U series three-phase UPS over YD/T 1363, address 1 (CID2 41, E1, E3, 43)",
+     "9600,N,8,1", SetupHipulse, nullptr},
 };
 
 const Kind* FindKind(const std::string& name) {

@@ -38,6 +38,16 @@ bool AllUpperHex(const uint8_t* p, int n)
     return true;
 }
 
+// INFO characters: upper-case hexadecimal digits, or the blank some units send for a value
+// they do not have (the field then reads 0).
+bool AllInfoChars(const uint8_t* p, int n)
+{
+    for (int i = 0; i < n; i++)
+        if (!IsUpperHex(p[i]) && p[i] != ' ')
+            return false;
+    return true;
+}
+
 // The checks common to RTU and TCP once the envelope is good: pdu starts at the reply's
 // function code and holds pduLen bytes (no CRC); req is the request's PDU.
 void CheckPdu(MbReply& r, const uint8_t* pdu, int pduLen, const uint8_t* req)
@@ -336,7 +346,8 @@ YdReply YdCheck(const uint8_t* reply, int n, int needChars, int adr)
         r.status = ReplyStatus::Short;
         return r;
     }
-    if (!AllUpperHex(reply + 13, lenid + 4) || reply[len - 1] != '\r') {
+    if (!AllInfoChars(reply + 13, lenid) || !AllUpperHex(reply + 13 + lenid, 4) ||
+        reply[len - 1] != '\r') {
         r.status = ReplyStatus::BadFrame;
         return r;
     }

@@ -13,7 +13,8 @@ class ISerBase;
 //               its exception code.
 //   Modbus TCP  the request's transaction id, protocol id 0, a length field that matches,
 //               the unit, the function and the byte count or echo as for RTU.
-//   YD/T 1363   SOI '~', upper-case hexadecimal fields, LCHKSUM, LENID within what
+//   YD/T 1363   SOI '~', upper-case hexadecimal fields (INFO may hold blanks, read as 0
+//               by the field readers), LCHKSUM, LENID within what
 //               arrived, EOI CR, CHKSUM, RTN 0, and an INFO that covers the offsets the
 //               caller reads. The RTN is handed back either way.
 //

@@ -196,9 +196,14 @@ int CSMUpsBase::ChkDef(IDbBase* db, int force) {
 }
 
 int CSMUpsBase::DefRows(IDbBase* db, int force, const DefRow* rows, int count) {
+    return DefRows(db, force, {{rows, count}});
+}
+
+int CSMUpsBase::DefRows(IDbBase* db, int force, std::initializer_list<DefRun> runs) {
     if (!db || !NeedDef(db, force)) return 0;
     int last = 0;
-    for (int i = 0; i < count; i++) last = qx::sql::InsDef(db, m_iType, rows[i]);
+    for (const DefRun& run : runs)
+        for (int i = 0; i < run.count; i++) last = qx::sql::InsDef(db, m_iType, run.rows[i]);
     return last;
 }
 

@@ -2,6 +2,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <initializer_list>
+
 #include "SMBase.h"
 #include "SMSql.h"
 
@@ -40,6 +42,7 @@
 //   ToInt(x)         a device's float product as int: truncated toward zero when finite and
 //                    in range, saturated beyond it, 0 for NaN
 //   DefRows(...)     ChkDef's contract for a driver's own rows: NeedDef, then the rows
+//                    (given whole, or as runs of the base's rows and its own)
 //   m_flags[2]       two bytes for the driver's own use (false from the constructor)
 //   m_iDivisor       100: the summary shows hundredths; anything else: tenths (10 here)
 // RegDb, ChkDb, DataVal, DataUpd (state, current row, summary with the alarm captions,
@@ -136,4 +139,11 @@ protected:
     void ClearRange(int32_t& first, int32_t& last);
     void PackStatus();
     int DefRows(IDbBase* db, int force, const qx::sql::DefRow* rows, int count);
+    // The same for rows given in runs (a driver's rows that are the base's with some of its
+    // own in between): NeedDef once, then every run in order.
+    struct DefRun {
+        const qx::sql::DefRow* rows;
+        int count;
+    };
+    int DefRows(IDbBase* db, int force, std::initializer_list<DefRun> runs);
 };

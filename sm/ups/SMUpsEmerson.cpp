@@ -9,16 +9,12 @@
 
 using qx::sql::DefRow;
 
-namespace {
-
-const int kCid1 = 0x2A;
-
 #define ANALOG UPSEX_ANALOG
 #define STATE UPSEX_STATE
 
 // The rows name the state codes DataGet stores: the bytes of the CID2 0x43 reply (E0H and
 // up), or those Variant 3 derives from its state word.
-const DefRow kRows[43] = {
+const DefRow kEmersonRows[43] = {
     ANALOG(1, "Vin1", "输入电压A", 2000, 2350, "输入电压"),
     ANALOG(2, "Vin2", "输入电压B", 2000, 2350, "输入电压"),
     ANALOG(3, "Vin3", "输入电压C", 2000, 2350, "输入电压"),
@@ -68,6 +64,10 @@ const DefRow kRows[43] = {
     ANALOG(62, "FB2", "旁路频率B", 490, 510, "输出频率"),
     ANALOG(63, "FB3", "旁路频率C", 490, 510, "输出频率"),
 };
+
+namespace {
+
+const int kCid1 = 0x2A;
 
 // Reply columns (characters from SOI; INFO starts at 13) of the float and 16-bit profiles.
 // A row gives the column for the floats of Variants 0, 1, 4, for the floats of Variant 2
@@ -129,7 +129,7 @@ CSMUpsEmerson::CSMUpsEmerson() : CSMUpsBase(0x301) {
 CSMUpsEmerson::~CSMUpsEmerson() {}
 
 int CSMUpsEmerson::ChkDef(IDbBase* db, int force) {
-    return DefRows(db, force, kRows, 43);
+    return DefRows(db, force, kEmersonRows, 43);
 }
 
 CSMUpsEmerson::Profile CSMUpsEmerson::ProfileOf(int variant) {

@@ -177,10 +177,12 @@ int CSMUpsSANTAK::DataGet(ISerBase* ch, int address, int wait) {
     return 1;
 }
 
-void CSMUpsSANTAK::BriefText(char* out, size_t size) {
-    snprintf(out, size, "输入电压1:%.1fV,输入电压2:%.1fV,输入电压3:%.1fV", m_rec.Vin1 * 0.1,
-             m_rec.Vin2 * 0.1, m_rec.Vin3 * 0.1);
+void CSMUpsSANTAK::VinBrief(const TbUpsRecord& r, char* out, size_t size) {
+    snprintf(out, size, "输入电压1:%.1fV,输入电压2:%.1fV,输入电压3:%.1fV", r.Vin1 * 0.1,
+             r.Vin2 * 0.1, r.Vin3 * 0.1);
 }
+
+void CSMUpsSANTAK::BriefText(char* out, size_t size) { VinBrief(m_rec, out, size); }
 
 int CSMUpsSANTAK::DoFunc(ISerBase* ch, int address, int command, void* buffer, int length) {
     if (!ch || !ch->IsOpened()) return 0;

@@ -17,6 +17,9 @@ public:
     // Command 1 sends "Q\r" (beeper on/off); 1 when it was written whole. No other command.
     int DoFunc(ISerBase* channel, int address, int command, void* buffer, int length) override;
 
+    // The summary of the three input voltages in volts, as the SANTAK and Symmetra UPS write it.
+    static void VinBrief(const TbUpsRecord& r, char* out, size_t size);
+
 protected:
     void BriefText(char* out, size_t size) override;
 };

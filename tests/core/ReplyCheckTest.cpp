@@ -11,6 +11,7 @@
 #include "ScriptChannel.h"
 #include "SleepLog.h"
 #include "TeFrame.h"
+#include "YdFrameText.h"
 #include "gtest/gtest.h"
 
 using qx::MbFraming;
@@ -311,6 +312,11 @@ TEST(YdCheck, Replies)
     badL[9] = '9';
     std::string noCr = good;
     noCr.back() = '0';
+    // A unit sends blanks for a value it does not have: INFO may hold them, no other field.
+    const std::string blankInfo = qxtest::YdFrame("21012A00", "00FA 12C");
+    std::string blankChk = qxtest::YdFrame("21012A00", "00FA012C");
+    blankChk[good.size() - 3] = ' ';
+    const std::string blankHead = qxtest::YdFrame("21 12A00", "00FA012C");
     struct Case {
         const char* name;
         std::string reply;
@@ -330,6 +336,9 @@ TEST(YdCheck, Replies)
         {"wrong CHKSUM", badChk, 0, -1, ReplyStatus::BadChecksum, -1},
         {"wrong LCHKSUM", badL, 0, -1, ReplyStatus::BadLength, -1},
         {"no EOI", noCr, 0, -1, ReplyStatus::BadFrame, -1},
+        {"a blank in the INFO", blankInfo, 21, -1, ReplyStatus::Ok, 0},
+        {"a blank in the CHKSUM", blankChk, 0, -1, ReplyStatus::BadFrame, -1},
+        {"a blank in the head", blankHead, 0, -1, ReplyStatus::BadFrame, -1},
         {"no SOI", "#" + good.substr(1), 0, -1, ReplyStatus::BadFrame, -1},
         {"seventeen characters", good.substr(0, 17), 0, -1, ReplyStatus::Short, -1},
         {"cut inside the INFO", good.substr(0, 20), 0, -1, ReplyStatus::Short, -1},

@@ -12,9 +12,7 @@ namespace emerson {
 // INFO whose fields stand at the given frame columns (13 = first INFO character); the rest
 // is '0', up to the column `end`.
 inline std::string InfoAt(std::initializer_list<std::pair<int, std::string>> fields, int end) {
-    std::string info((size_t)(end - 13), '0');
-    for (const auto& f : fields) info.replace((size_t)(f.first - 13), f.second.size(), f.second);
-    return info;
+    return qxsim::YdtInfoAt(fields, end);
 }
 
 // The figures the unit reports (floats as the unit sends them; 16-bit raw values).
