@@ -433,6 +433,31 @@ def ydtups():
           yd(0, hpE1) + yd(2, b"") + bytes([0, 20]) + b"~11012A00 000FDA5\r\x00\x00")
 
 
+def apmups():
+    """Driver byte, point, wait, then answers (YD/T: framed by the target; Modbus: raw)."""
+    def yd(rtn, info):
+        body = bytes([rtn]) + info
+        return bytes([0, len(body)]) + body
+    floats = b"\x00" + b"\x00\x80\x66\x43" * 16   # DATAFLAG, then 230.5 sixteen times
+    alarms = b"\x00" + b"\xf0\x01" * 50          # F0 at every other byte
+    words = b"\x00" + b"\x08\xfc" * 40           # 16-bit values 2300
+    seq = yd(0, floats) * 3 + yd(0, alarms)
+    for variant in (0, 1):
+        write("apmups", "apm150_v%d" % variant, bytes([0]) + point(variant=variant) + b"\x00" + seq)
+    for variant in (0, 2, 3):
+        write("apmups", "itrust_v%d" % variant, bytes([1]) + point(variant=variant) + b"\x14" + seq)
+    write("apmups", "itrust_5k", bytes([1]) + point(variant=4) + b"\x00" + yd(0, words) + yd(0, alarms))
+    write("apmups", "gxe", bytes([2]) + point(ext2=1) + b"\x00" + yd(0, words) + yd(0, bytes(range(12))))
+    write("apmups", "gxe_rtn", bytes([2]) + point() + b"\x00" + yd(0, words) + yd(4, b""))
+    write("apmups", "ahp_ydt", bytes([3]) + point(variant=2) + b"\x00" + yd(0, b"") +
+          yd(0, floats) * 5)
+    regs = b"".join(struct.pack(">H", 220 + r) for r in range(41))
+    write("apmups", "ahp_modbus", bytes([3]) + point() + b"\x00" + script(rtu([1, 3, 82], regs)))
+    write("apmups", "ahp_exception", bytes([3]) + point() + b"\x00" + script(rtu([1, 0x83, 2])))
+    write("apmups", "apm150_short", bytes([0]) + point(variant=1) + b"\x00" + yd(0, floats[:20]))
+    write("apmups", "apm150_far", bytes([0]) + point(ext1=247) + b"\x00" + seq)
+
+
 if __name__ == "__main__":
-    for f in (binups, ydtups, ups, aircon, meters, engine, gsm, exchange, smspdu, q1scan):
+    for f in (apmups, binups, ydtups, ups, aircon, meters, engine, gsm, exchange, smspdu, q1scan):
         f()

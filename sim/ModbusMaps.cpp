@@ -30,6 +30,18 @@ void SetHcMeter(ModbusSlave& slave, const HcMeter& m) {
     for (int r = 0; r < 7; r++) slave.SetInput((uint16_t)r, single[r]);
 }
 
+void SetAhpUps(ModbusSlave& slave, const AhpUpsRegs& m) {
+    const struct {
+        uint16_t reg, value;
+    } regs[] = {
+        {100, m.vin[0]},  {101, m.vin[1]},  {102, m.vin[2]},  {110, m.vout[0]}, {111, m.vout[1]},
+        {112, m.vout[2]}, {113, m.iout[0]}, {114, m.iout[1]}, {115, m.iout[2]}, {119, m.vbatt},
+        {124, m.tem},     {125, m.fin},     {126, m.fout},    {137, m.r137},    {138, m.r138},
+        {139, m.r139},
+    };
+    for (const auto& r : regs) slave.SetHolding(r.reg, r.value);
+}
+
 }  // namespace qxsim
 
 namespace qxsim {

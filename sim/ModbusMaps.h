@@ -40,6 +40,18 @@ struct HcMeter {
 };
 void SetHcMeter(ModbusSlave& slave, const HcMeter& m);
 
+// The AHP UPS: holding registers 100..140, read in one request of 41. Voltages, currents,
+// frequencies and the temperature in whole units (the handler stores tenths); registers
+// 137..139 carry the flag bits.
+struct AhpUpsRegs {
+    uint16_t vin[3] = {220, 221, 222};      // 100..102
+    uint16_t vout[3] = {230, 231, 232};     // 110..112
+    uint16_t iout[3] = {10, 11, 12};        // 113..115
+    uint16_t vbatt = 272, tem = 25, fin = 50, fout = 50;  // 119, 124, 125, 126
+    uint16_t r137 = 0, r138 = 0, r139 = 0;
+};
+void SetAhpUps(ModbusSlave& slave, const AhpUpsRegs& m);
+
 }  // namespace qxsim
 
 namespace qxsim {

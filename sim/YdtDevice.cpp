@@ -93,7 +93,12 @@ int YdtDevice::Version() const {
 
 void YdtDevice::SetInfo(int cid2, const std::string& info) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_info[cid2 & 0xFF] = info;
+    m_info[m_cid1 << 8 | (cid2 & 0xFF)] = info;
+}
+
+void YdtDevice::SetInfo(int cid1, int cid2, const std::string& info) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_info[(cid1 & 0xFF) << 8 | (cid2 & 0xFF)] = info;
 }
 
 void YdtDevice::SetRtn(int cid2, int rtn) {
@@ -106,7 +111,7 @@ void YdtDevice::SetRtn(int cid2, int rtn) {
 
 void YdtDevice::Remove(int cid2) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_info.erase(cid2 & 0xFF);
+    m_info.erase(m_cid1 << 8 | (cid2 & 0xFF));
     m_rtn.erase(cid2 & 0xFF);
 }
 
@@ -163,13 +168,21 @@ std::string YdtDevice::Handle(const std::string& request, YdtFault forced) {
     return Answer(frame, forced);
 }
 
+bool YdtDevice::Serves(int cid1) const {
+    if (cid1 == m_cid1) return true;
+    for (const auto& i : m_info)
+        if (i.first >> 8 == cid1) return true;
+    return false;
+}
+
 std::string YdtDevice::Answer(const std::string& f, YdtFault forced) {
     // Not a frame at all, another unit or another class of device: silence.
     if (f.size() < 17 || f[0] != '~') return "";
     long ver = HexAt(f, 1, 2), adr = HexAt(f, 3, 2), cid1 = HexAt(f, 5, 2), cid2 = HexAt(f, 7, 2);
     long length = HexAt(f, 9, 4);
     if (ver < 0 || adr < 0 || cid1 < 0 || cid2 < 0 || length < 0) return "";
-    if (adr != m_adr || cid1 != m_cid1) return "";
+    if (adr != m_adr || !Serves((int)cid1)) return "";
+    const int key = (int)(cid1 << 8 | cid2);
 
     int rtn = 0;
     std::string info;
@@ -183,12 +196,12 @@ std::string YdtDevice::Answer(const std::string& f, YdtFault forced) {
         rtn = 0;
     else if (ver != m_ver)
         rtn = 0x01;
-    else if (m_rtn.count((int)cid2))
+    else if (cid1 == m_cid1 && m_rtn.count((int)cid2))
         rtn = m_rtn[(int)cid2];
-    else if (!m_info.count((int)cid2))
+    else if (!m_info.count(key))
         rtn = 0x04;
     else
-        info = m_info[(int)cid2];
+        info = m_info[key];
 
     Planned p = forced != YdtFault::None ? Planned{forced, -1} : m_faults.Next();
     int replyAdr = m_adr;
@@ -201,7 +214,7 @@ std::string YdtDevice::Answer(const std::string& f, YdtFault forced) {
     case YdtFault::OtherAddress: replyAdr = (m_adr + 1) & 0xFF; break;
     default: break;
     }
-    std::string reply = YdtFrame(m_ver, replyAdr, m_cid1, rtn, info);
+    std::string reply = YdtFrame(m_ver, replyAdr, (int)cid1, rtn, info);
     switch (p.kind) {
     case YdtFault::BadChecksum: {
         char& c = reply[reply.size() - 2];

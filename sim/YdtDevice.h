@@ -13,14 +13,17 @@
 //   pty.Start();                                  // channel->Open(pty.Definition().c_str())
 //
 // A request is '~' ... CR. The device answers as such units do:
-//   - a frame of another address, of another CID1, or one that is not a frame: no reply;
+//   - a frame of another address, of a CID1 it does not serve, or one that is not a frame:
+//     no reply;
 //   - a wrong CHKSUM: RTN 02; a wrong LCHKSUM or a LENID that is not the INFO's length:
 //     RTN 03 (no INFO);
 //   - CID2 4F (version query), whatever VER it carries: RTN 00 with the device's VER;
 //   - another VER: RTN 01;
 //   - a CID2 it has no answer for: RTN 04;
 //   - otherwise the RTN set for the command (SetRtn, no INFO) or RTN 00 with its INFO.
-// Every reply carries the device's VER, ADR and CID1 and the RTN at CID2's place.
+// Every reply carries the device's VER and ADR, the request's CID1 and the RTN at CID2's
+// place. A unit may serve several CID1 at one address (a UPS that answers its rectifier
+// group under 40 and its inverter under 42): SetInfo(cid1, cid2, info) adds one.
 //
 // Faults for the next replies: Silence, Rtn (RTN param with no INFO), BadChecksum (a CHKSUM
 // digit changed), BadLength (the LCHKSUM nibble changed), Short (cut to param characters,
@@ -70,6 +73,8 @@ public:
     int Version() const;
     // The INFO characters of the reply to a CID2 (the command then exists).
     void SetInfo(int cid2, const std::string& info);
+    // The INFO of a CID2 under another CID1, which the device then serves too.
+    void SetInfo(int cid1, int cid2, const std::string& info);
     // The RTN of every reply to a CID2 (0: the INFO again).
     void SetRtn(int cid2, int rtn);
     // Forgets a command: it is answered with RTN 04.
@@ -88,7 +93,7 @@ public:
 
     // Every request received, without its CR, in order.
     std::vector<std::string> Requests() const;
-    // The CID2 of each request received, in order.
+    // The CID2 of each request received, in order (whatever its CID1).
     std::vector<int> Commands() const;
     // The INFO of every request with this CID2, in order (control commands).
     std::vector<std::string> Infos(int cid2) const;
@@ -97,11 +102,12 @@ public:
 private:
     using Planned = FaultPlan<YdtFault>::Planned;
     std::string Answer(const std::string& frame, YdtFault forced);
+    bool Serves(int cid1) const;  // the device's own CID1, or one given an INFO
 
     mutable std::mutex m_mutex;
     int m_adr, m_cid1, m_ver;
-    std::map<int, std::string> m_info;
-    std::map<int, int> m_rtn;
+    std::map<int, std::string> m_info;  // by CID1 << 8 | CID2
+    std::map<int, int> m_rtn;           // by CID2 of the device's own CID1
     FaultPlan<YdtFault> m_faults;
     std::vector<std::string> m_requests;
 };

@@ -2,6 +2,19 @@
 
 namespace qxsim {
 
+namespace {
+
+// The CID2 44 reply of the APM150 family: alarm bytes b7 .. b0 at their columns, which lie
+// `shift` lower in a Variant-0 unit's reply.
+std::string AlarmInfo(const uint8_t (&alarm)[8], int shift) {
+    const int cols[8] = {17, 25, 23, 59, 57, 55, 131, 205};
+    std::string info((size_t)(207 - shift - 13), '0');
+    for (int i = 0; i < 8; i++) info.replace((size_t)(cols[i] - shift - 13), 2, YdtByte(alarm[i]));
+    return info;
+}
+
+}  // namespace
+
 void SetHipulseUps(YdtDevice& dev, const HipulseUps& u) {
     std::vector<std::pair<int, std::string>> f;
     for (int p = 0; p < 3; p++) {
@@ -28,6 +41,74 @@ void SetHipulseUps(YdtDevice& dev, const HipulseUps& u) {
     f = {{13, code(u.state[0])}};
     for (int k = 1; k < 16; k++) f.push_back({17 + 2 * (k - 1), code(u.state[k])});
     dev.SetInfo(0x43, YdtInfoAt(f, 47));
+}
+
+void SetApm150(YdtDevice& d, const ApmFigures& f, bool variant0) {
+    // CID2 41: DATAFLAG, then Vin A..C, Vout A..C, Iout A..C, Vbatt, Fout.
+    d.SetInfo(0x41, YdtInfoAt({{15, YdtFloat(f.vin[0])}, {23, YdtFloat(f.vin[1])},
+                               {31, YdtFloat(f.vin[2])}, {39, YdtFloat(f.vout[0])},
+                               {47, YdtFloat(f.vout[1])}, {55, YdtFloat(f.vout[2])},
+                               {63, YdtFloat(f.iout[0])}, {71, YdtFloat(f.iout[1])},
+                               {79, YdtFloat(f.iout[2])}, {87, YdtFloat(f.vbatt)},
+                               {95, YdtFloat(f.fout)}},
+                              103));
+    const int s = variant0 ? 2 : 0;
+    d.SetInfo(0xE1, YdtInfoAt({{67 - s, YdtFloat(f.fin)}, {99 - s, YdtFloat(f.bypass)},
+                               {107 - s, YdtFloat(f.ved)}, {115 - s, YdtFloat(f.vdc)},
+                               {123 - s, YdtFloat(f.fbypass)}},
+                              131 - s));
+    d.SetInfo(0xE7, YdtInfoAt({{19 - s, YdtFloat(f.mbatt)},
+                               {variant0 ? 63 : 69, YdtFloat(f.tem)}},
+                              77 - s));
+    d.SetInfo(0x44, AlarmInfo(f.alarm, s));
+}
+
+void SetITrust5k(YdtDevice& d, const ITrust5kFigures& f) {
+    d.SetInfo(0x42, YdtInfoAt({{15, YdtWord(f.vin[0])}, {19, YdtWord(f.vin[1])},
+                               {23, YdtWord(f.vin[2])}, {27, YdtWord(f.vout[0])},
+                               {31, YdtWord(f.vout[1])}, {35, YdtWord(f.vout[2])},
+                               {39, YdtWord(f.iout[0])}, {43, YdtWord(f.iout[1])},
+                               {47, YdtWord(f.iout[2])}, {51, YdtWord(f.vbatt)},
+                               {55, YdtWord(f.fout)}, {67, YdtWord(f.fin)},
+                               {71, YdtWord(f.bypass)}, {75, YdtWord(f.v1)},
+                               {91, YdtWord(f.fbypass)}},
+                              95));
+    d.SetInfo(0x44, AlarmInfo(f.alarm, 0));
+}
+
+void SetGxe(YdtDevice& d, const GxeFigures& f) {
+    d.SetInfo(0x42, YdtInfoAt({{15, YdtWord(f.vin[0])}, {19, YdtWord(f.vin[1])},
+                               {23, YdtWord(f.vin[2])}, {27, YdtWord(f.vout[0])},
+                               {31, YdtWord(f.vout[1])}, {35, YdtWord(f.vout[2])},
+                               {39, YdtWord(f.iout[0])}, {43, YdtWord(f.iout[1])},
+                               {47, YdtWord(f.iout[2])}, {51, YdtWord(f.avin)},
+                               {55, YdtWord(f.fout)}, {59, YdtByte(f.ibatt)},
+                               {61, YdtWord(f.tem)}, {65, YdtByte(f.userDefNum)},
+                               {67, YdtWord(f.fin)}, {71, YdtWord(f.bv)}, {75, YdtWord(f.bi)},
+                               {79, YdtWord(f.rpout)}, {83, YdtWord(f.apout)},
+                               {87, YdtWord(f.load)}, {91, YdtWord(f.bp)},
+                               {95, YdtWord(f.mbatt)}},
+                              99));
+    std::string states = "00";
+    for (uint8_t b : f.state) states += YdtByte(b);
+    d.SetInfo(0x43, states);
+}
+
+void SetAhpYdt(YdtDevice& d, const AhpYdtFigures& f) {
+    // Group and DATAFLAG bytes first (characters 13..16).
+    d.SetInfo(0x40, 0x41, YdtInfoAt({{17, YdtFloat(f.vin[0])}, {25, YdtFloat(f.vin[1])},
+                                     {33, YdtFloat(f.vin[2])}, {41, YdtFloat(f.fin)}},
+                                    49));
+    d.SetInfo(0x42, 0x41, YdtInfoAt({{17, YdtFloat(f.vout)}, {25, YdtFloat(f.iout)}}, 33));
+    d.SetInfo(0x40, 0x43, YdtInfoAt({{19, YdtByte(f.b7)}}, 21));
+    d.SetInfo(0x40, 0x44, YdtInfoAt({{17, YdtByte(f.b6b2[0])}, {19, YdtByte(f.b6b2[1])},
+                                     {21, YdtByte(f.b6b2[2])}, {23, YdtByte(f.b6b2[3])},
+                                     {27, YdtByte(f.b6b2[4])}},
+                                    29));
+    d.SetInfo(0x40, 0x46, YdtInfoAt({{13, YdtFloat(f.v[0])}, {21, YdtFloat(f.v[1])},
+                                     {29, YdtFloat(f.v[2])}, {37, YdtFloat(f.v[3])},
+                                     {45, YdtFloat(f.fbypass)}},
+                                    53));
 }
 
 }  // namespace qxsim

@@ -6,6 +6,9 @@
 //   qxsim::HipulseUps u;                  // a healthy unit
 //   u.vin[0] = 0;                         // phase A lost
 //   qxsim::SetHipulseUps(dev, u);
+//
+// The units of the APM150 family and the GXE likewise (SetApm150, SetITrust5k, SetGxe,
+// SetAhpYdt), their figures at the columns they send them in.
 #include <stdint.h>
 
 #include "YdtDevice.h"
@@ -26,5 +29,54 @@ struct HipulseUps {
                           0xE1, 0xE1, 0xE0, 0xE2, 0xE1, 0xE0, 0xE0, 0xE0};  // b15 .. b0
 };
 void SetHipulseUps(YdtDevice& dev, const HipulseUps& u);
+
+// APM150 and iTrust units (VER 10, CID1 2A): CID2 41 (phase values), E1 (input frequency and
+// bypass), E7 (battery), 44 (alarm bytes, F0 an alarm). Variant-0 units send the E1, E7 and
+// 44 replies without the leading DATAFLAG byte, so their columns lie two (Tem: six) lower.
+struct ApmFigures {
+    float vin[3] = {220.5f, 221.5f, 222.5f};
+    float vout[3] = {230.5f, 231.5f, 232.5f};
+    float iout[3] = {10.5f, 11.5f, 12.5f};
+    float vbatt = 272.5f, fout = 50.5f;
+    float fin = 49.5f;                                              // E1
+    float bypass = 219.5f, ved = 220.0f, vdc = 240.0f, fbypass = 50.0f;  // E1, after Fin
+    float mbatt = 0.75f, tem = 25.5f;                               // E7
+    uint8_t alarm[8] = {0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0};  // b7 .. b0
+};
+void SetApm150(YdtDevice& d, const ApmFigures& f, bool variant0);
+
+// The iTrust 5K-10K unit (VER 21, CID1 2A): CID2 42 with raw 16-bit values, 44 with the
+// alarm bytes at the columns of the APM150's nonzero-Variant reply.
+struct ITrust5kFigures {
+    uint16_t vin[3] = {2201, 2202, 2203}, vout[3] = {2211, 2212, 2213};
+    uint16_t iout[3] = {101, 102, 103};
+    uint16_t vbatt = 2720, fout = 500, fin = 499, bypass = 2190, v1 = 7, fbypass = 501;
+    uint8_t alarm[8] = {0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0};
+};
+void SetITrust5k(YdtDevice& d, const ITrust5kFigures& f);
+
+// The GXE unit (VER 21, CID1 2A): CID2 42 with raw 16-bit (and three 8-bit) values, 43 with
+// nine state bytes.
+struct GxeFigures {
+    uint16_t vin[3] = {2300, 2301, 2302}, vout[3] = {2200, 2201, 2202};
+    uint16_t iout[3] = {1050, 1051, 1052};
+    uint16_t avin = 11, fout = 5000, fin = 4990, bv = 2720, bi = 15, rpout = 300;
+    uint16_t apout = 4000, load = 4567, bp = 98, mbatt = 120, tem = 255;
+    uint8_t ibatt = 3, userDefNum = 4;
+    uint8_t state[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+};
+void SetGxe(YdtDevice& d, const GxeFigures& f);
+
+// The AHP unit over YD/T 1363: CID1 40 (input, state bytes, bypass and phase values of the
+// data group asked for) and CID1 42 (output), at the VER the device was made with; it tells
+// its VER to a version query (CID2 4F).
+struct AhpYdtFigures {
+    float vin[3] = {220.5f, 221.5f, 222.5f}, fin = 49.5f;  // 40/41
+    float vout = 230.5f, iout = 10.5f;                    // 42/41
+    uint8_t b7 = 0xE0;                                    // 40/43
+    uint8_t b6b2[5] = {0xE1, 0xE2, 0xE3, 0xE4, 0xE5};     // 40/44
+    float v[4] = {219.5f, 231.5f, 232.5f, 11.5f}, fbypass = 50.5f;  // 40/46
+};
+void SetAhpYdt(YdtDevice& d, const AhpYdtFigures& f);
 
 }  // namespace qxsim

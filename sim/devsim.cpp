@@ -131,6 +131,35 @@ void SetupHipulse(qxsim::Device& dev, Running& r) {
     qxsim::ServeYdt(dev, *ups);
 }
 
+// The YD/T 1363 UPS units of the tbUps drivers, address 1.
+template <class F, void (*Set)(qxsim::YdtDevice&, const F&)>
+void SetupYdtUps(qxsim::Device& dev, Running& r, int cid1, int ver) {
+    auto ups = std::make_shared<qxsim::YdtDevice>(1, cid1, ver);
+    Set(*ups, F());
+    qxsim::ServeYdt(dev, *ups);
+    r.model = ups;
+}
+void SetApm(qxsim::YdtDevice& d, const qxsim::ApmFigures& f) { qxsim::SetApm150(d, f, false); }
+void SetupApm150(qxsim::Device& dev, Running& r) {
+    SetupYdtUps<qxsim::ApmFigures, SetApm>(dev, r, 0x2A, 0x10);
+}
+void SetupITrust5k(qxsim::Device& dev, Running& r) {
+    SetupYdtUps<qxsim::ITrust5kFigures, qxsim::SetITrust5k>(dev, r, 0x2A, 0x21);
+}
+void SetupGxe(qxsim::Device& dev, Running& r) {
+    SetupYdtUps<qxsim::GxeFigures, qxsim::SetGxe>(dev, r, 0x2A, 0x21);
+}
+void SetupAhpYdt(qxsim::Device& dev, Running& r) {
+    SetupYdtUps<qxsim::AhpYdtFigures, qxsim::SetAhpYdt>(dev, r, 0x40, 0x21);
+}
+// The AHP UPS over Modbus RTU, unit 1.
+void SetupAhpModbus(qxsim::Device& dev, Running& r) {
+    auto ups = std::make_shared<qxsim::ModbusSlave>(1);
+    qxsim::SetAhpUps(*ups, qxsim::AhpUpsRegs());
+    qxsim::ServeModbusRtu(dev, *ups);
+    r.model = ups;
+}
+
 struct Kind {
     const char* name;
     const char* about;
@@ -160,6 +189,16 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupGalaxy, nullptr},
     {"hipulse", "Hipulse U series three-phase UPS over YD/T 1363, address 1 (CID2 41, E1, E3, 43)",
      "9600,N,8,1", SetupHipulse, nullptr},
+    {"apm150", "APM150/iTrust UPS, YD/T 1363 VER 10 CID1 2A, address 1 (CID2 41, E1, E7, 44)",
+     "9600,N,8,1", SetupApm150, nullptr},
+    {"itrust-5k", "iTrust 5K-10K UPS, YD/T 1363 VER 21 CID1 2A, address 1 (CID2 42, 44)",
+     "9600,N,8,1", SetupITrust5k, nullptr},
+    {"gxe", "GXE UPS, YD/T 1363 VER 21 CID1 2A, address 1 (CID2 42, 43)", "9600,N,8,1",
+     SetupGxe, nullptr},
+    {"ahp", "AHP UPS, Modbus RTU unit 1, holding registers 100-140", "9600,N,8,1",
+     SetupAhpModbus, nullptr},
+    {"ahp-ydt", "AHP UPS, YD/T 1363 VER 21 CID1 40 and 42, address 1", "9600,N,8,1",
+     SetupAhpYdt, nullptr},
 };
 
 const Kind* FindKind(const std::string& name) {

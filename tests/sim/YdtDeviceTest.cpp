@@ -94,6 +94,31 @@ TEST(YdtDeviceModel, AnswersRequestsAsAUnitDoes) {
     EXPECT_EQ(cases[0].request.substr(0, cases[0].request.size() - 1), d.Requests().at(0));
 }
 
+TEST(YdtDeviceModel, ServesSeveralCid1AtOneAddress) {
+    YdtDevice d(1, 0x40, 0x21);
+    d.SetInfo(0x41, "0101");             // CID1 40
+    d.SetInfo(0x42, 0x41, "0202");       // CID1 42, the same CID2 with its own INFO
+    struct Case {
+        const char* what;
+        int cid1, cid2;
+        int rtn;  // -1: no reply
+        const char* info;
+    } cases[] = {
+        {"its own CID1", 0x40, 0x41, 0, "0101"},
+        {"the added CID1", 0x42, 0x41, 0, "0202"},
+        {"a command the added CID1 lacks", 0x42, 0x44, 0x04, ""},
+        {"a CID1 it does not serve", 0x2A, 0x41, -1, ""},
+    };
+    for (const Case& c : cases) {
+        std::string r = d.Handle(YdtFrame(0x21, 1, c.cid1, c.cid2, ""));
+        if (c.rtn < 0)
+            EXPECT_EQ("", r) << c.what;
+        else
+            EXPECT_EQ(YdtFrame(0x21, 1, c.cid1, c.rtn, c.info), r) << c.what;
+    }
+    EXPECT_EQ((std::vector<int>{0x41, 0x41, 0x44, 0x41}), d.Commands());
+}
+
 TEST(YdtDeviceModel, PlannedFaultsShapeTheNextReplies) {
     YdtDevice d(1, 0x2A, 0x21);
     d.SetInfo(0x42, "00112233");
