@@ -201,7 +201,7 @@ int CSMSnmpSvr::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase
     if (sid < 0 && m_pItem) sid = m_pItem->SID;
     if (!m_pDb) return 1;
 
-    qx::sql::UpdState(m_pDb, state, sid, m_pItem ? m_pItem->Type : m_iType);
+    if (m_pItem) qx::sql::UpdState(m_pDb, state, sid, m_pItem->Type);  // the point's row, by its Type
     int result = qx::sql::Exec(m_pDb,
                                "update %s set DateUpd=" QX_SQL_NOW ",State=%d,SnapID=%d where sid=%d",
                                kTable, state, snap, sid);

@@ -100,7 +100,10 @@ int Store(CSMBase& h, const Upd& u, const char* table, const qx::sql::Cols& cols
     if (IDbBase* db = h.m_pDb) {
         qx::sql::UpdState(db, u.state, u.sid, u.type);
         last = qx::sql::UpdCurrent(db, table, u.state, u.snap, cols, u.sid);
-        if (brief) qx::sql::UpdBrief(db, u.sid, brief, briefSt ? u.state : -1);
+        // A poll without answer: the shared words instead of the handler's text, whose values
+        // were cleared, not read.
+        const std::string none = u.answered ? std::string() : qx::sql::NoAnswerBrief();
+        if (brief) qx::sql::UpdBrief(db, u.sid, u.answered ? brief : none.c_str(), briefSt ? u.state : -1);
     }
     if (hist) last = qx::sql::InsHistory(hist, table, u.sid, u.state, u.snap, cols);
     return last == 0 ? 1 : 0;

@@ -147,7 +147,8 @@ qx::sql::Cols PollCols(ISMBase& h, const Upd& u, const int* alarmBits, const Col
 // The closing steps of the common DataUpd:
 //   main database (when set): the state into tbSubSysDetail ("... where sid=%d and type=%d"),
 //     the current row "update TABLE set DateUpd=...,State=%d,SnapID=%d,<cols> where sid=%d",
-//     the summary (brief not null; with St when briefSt) with its text escaped;
+//     the summary (brief not null; with St when briefSt) with its text escaped; after a poll
+//     without answer the shared no-answer summary (qx::sql::NoAnswerBrief) instead of brief;
 //   history database (when given): "insert into TABLE(SID,DateUpd,State,SnapID,<cols>) ...".
 // Returns 1 when the last remembered statement succeeded: the history insert when a history
 // database is given, else the current-row update; 1 when neither database was used. The

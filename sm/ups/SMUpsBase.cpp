@@ -320,7 +320,8 @@ int CSMUpsBase::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase
         if (m_pItem) qx::sql::UpdState(m_pDb, state, sid, m_pItem->Type);
         last = qx::sql::UpdCurrent(m_pDb, "tbUpsEx", state, snap, cols, sid);
         char brief[512];
-        BriefText(brief, sizeof brief);
+        if (alarmBits) BriefText(brief, sizeof brief);  // no answer: the shared words, no cleared values
+        else snprintf(brief, sizeof brief, "%s", qx::sql::NoAnswerBrief().c_str());
         char alarm[256];
         if (GetAlmDetail(alarm, alarmBits, 3, sizeof alarm) > 0)
             strncat(brief, alarm, sizeof brief - strlen(brief) - 1);

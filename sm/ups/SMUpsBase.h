@@ -121,7 +121,7 @@ public:
     // the last insert's result.
     virtual int ChkDef(IDbBase* db, int force);
 
-    // The summary without the alarm text, as DataUpd writes it.
+    // The summary without the alarm text, as DataUpd writes it after a poll that answered.
     void BriefText(char* out, size_t size) const;
 
     // A device's float product as int: truncated toward zero when finite and within the int

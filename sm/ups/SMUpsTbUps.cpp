@@ -406,7 +406,8 @@ int CSMUpsTbUps::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBas
         // it; the statement escapes it.
         char brief[768];
         brief[0] = '\0';
-        BriefText(brief, sizeof brief);
+        if (alarmBits) BriefText(brief, sizeof brief);  // no answer: the shared words, no cleared values
+        else snprintf(brief, sizeof brief, "%s", qx::sql::NoAnswerBrief().c_str());
         const size_t used = strlen(brief);
         GetAlmDetail(brief + used, alarmBits, m_shape.alarmNotes, sizeof brief - used);
         qx::sql::UpdBrief(m_pDb, sid, brief, m_shape.briefWithState ? state : -1);

@@ -144,7 +144,7 @@ public:
     uint8_t m_bRatingRead;  // field 35: the current point's rating reply was taken
 
 protected:
-    // The summary text before the alarm text (may be empty).
+    // The summary text before the alarm text (may be empty), after a poll that answered.
     virtual void BriefText(char* out, size_t size) = 0;
 
     // Clears fields 1..30 and the texts; the rated values (Ved, Aed, VAed, Vdc, Fed) are

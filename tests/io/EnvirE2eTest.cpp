@@ -56,7 +56,7 @@ TEST_F(Sensor, ExceptionReplyAndSilence) {
                                       "from tbEnvir where SID=32"))
             << c.what;
         EXPECT_EQ(2, db.Int("select State from tbSubSysDetail where SID=32")) << c.what;
-        EXPECT_EQ(Hex("温度:0.0 (故障),湿度:0.0 (故障)"),
+        EXPECT_EQ(Hex("通讯中断"),
                   Hex(db.Str("select Brief from tbSMBrief where SID=32")))
             << c.what;
         EXPECT_EQ(199, h->DataVal(1)) << c.what;  // the last reading stays readable

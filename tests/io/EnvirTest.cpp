@@ -272,8 +272,9 @@ TEST(Envir, UpdateRows) {
         {"forced alarm", 1, true, 0, "1|0|235|450|0|0", "温度:23.5 (正常),湿度:45.0 (正常)"},
         {"snapshot flag ignored", 16, true, 0, "0|0|235|450|0|0",
          "温度:23.5 (正常),湿度:45.0 (正常)"},
-        {"no answer", 0, false, 0, "2|0|0|0|2|2", "温度:0.0 (故障),湿度:0.0 (故障)"},
-        {"no answer, forced alarm", 1, false, 0, "1|0|0|0|2|2", "温度:0.0 (故障),湿度:0.0 (故障)"},
+        // No answer: the summary names the lost link and shows none of the cleared values.
+        {"no answer", 0, false, 0, "2|0|0|0|2|2", "通讯中断"},
+        {"no answer, forced alarm", 1, false, 0, "1|0|0|0|2|2", "通讯中断"},
     };
     for (const Case& c : cases) {
         EnvirRig r;
@@ -417,8 +418,8 @@ TEST(EnvirPm, UpdateRows) {
         {0, true, 0, "0|0|35|0", "PM2.5:35 ug/m3(正常)"},
         {0, true, 1, "1|0|35|1", "PM2.5:35 ug/m3(告警)"},
         {1, true, 0, "1|0|35|0", "PM2.5:35 ug/m3(正常)"},
-        {0, false, 0, "2|0|0|2", "PM2.5:0 ug/m3(故障)"},
-        {1, false, 0, "1|0|0|2", "PM2.5:0 ug/m3(故障)"},
+        {0, false, 0, "2|0|0|2", "通讯中断"},  // no answer: no cleared value shown
+        {1, false, 0, "1|0|0|2", "通讯中断"},
     };
     for (const Case& c : cases) {
         PmRig r(7, 0x502);

@@ -118,7 +118,7 @@ TEST_F(UpsE2e, SilentDeviceIsStoredAsNoAnswer) {
     EXPECT_EQ(2, Cur("State"));
     EXPECT_EQ(0, Cur("Vin1"));
     EXPECT_EQ(2, DetailState());
-    EXPECT_EQ(::Hex(Gbk("输入电压:0.0V, 输出电压:0.0V, 输出负载:0%")), ::Hex(Brief()));
+    EXPECT_EQ(::Hex(Gbk("通讯中断")), ::Hex(Brief()));
     EXPECT_EQ(2, hist.Int("select count(*) from tbUps where SID=21"));
 }
 

@@ -345,6 +345,8 @@ TEST(UpsExDb, PollWithoutAnswerStoresZerosAndStateTwo) {
     EXPECT_EQ(0, rig.h->DataVal(1));
     EXPECT_EQ(2, rig.hist.Int("select State from tbUpsEx"));
     EXPECT_EQ(0, rig.hist.Int("select Iin2 from tbUpsEx"));
+    // The summary names the lost link and shows none of the cleared values.
+    EXPECT_EQ(H("通讯中断"), ::Hex(rig.Brief()));
 }
 
 TEST(UpsExDb, SnapIdSidAndResult) {
