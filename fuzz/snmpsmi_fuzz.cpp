@@ -1,7 +1,8 @@
 // The SNMP value classes on what an agent or a definition file may hold: octet strings shown
 // as text or as a hex dump, object identifiers from dotted text and from sub-identifiers,
-// their comparisons, addresses from text and bytes, and the number readers of the SNMP handlers.
-// Input: a selector byte, then the bytes.
+// their comparisons, addresses from text and bytes, the number readers of the SNMP handlers,
+// the agent's host taken from a point's address text and a walked table's binding stored by its
+// column and row. Input: a selector byte, then the bytes.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "engines/SnmpFuncs.h"
+#include "engines/SnmpPoll.h"
 #include "snmp/snmp_pp.h"
 
 using namespace Snmp_pp;
@@ -63,6 +65,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (n >= 4) {
         IpAddress raw(p + n - 4);
         raw.get_printable();
+    }
+    // The host of an address text: 1..15 characters without ':', or refused.
+    char host[qx::SnmpPoll::kMaxHost + 1];
+    if (qx::SnmpPoll::HostOf((const char*)p, n, host)) {
+        size_t h = strlen(host);
+        if (h == 0 || h > (size_t)qx::SnmpPoll::kMaxHost || strchr(host, ':'))
+            __builtin_trap();
+    } else if (host[0]) {
+        __builtin_trap();
+    }
+
+    // A binding of a walked table (identifier b, value s) under an entry of sel % 32
+    // sub-identifiers, into a record of 32 bytes whose last fields reach and pass its end.
+    if (b.valid()) {
+        static const qx::SnmpColumn kColumns[] = {
+            {3, {0, 4, 28}, false},
+            {2, {qx::kSnmpNone, 26, 30}, true},
+        };
+        uint8_t rec[40];
+        memset(rec, 0xA5, sizeof rec);
+        Vb cell(b);
+        cell.set_value(s);
+        qx::SnmpPoll::StoreCell(sel % 32, cell, kColumns, 2, rec, 32);
+        for (size_t i = 32; i < sizeof rec; i++)
+            if (rec[i] != 0xA5)
+                __builtin_trap();
     }
     qx::SnmpLeadingNumber(text.c_str());
     TimeTicks((unsigned long)qx::SnmpLeadingNumber(text.c_str())).get_printable();

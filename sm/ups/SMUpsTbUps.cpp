@@ -409,7 +409,8 @@ int CSMUpsTbUps::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBas
         if (alarmBits) BriefText(brief, sizeof brief);  // no answer: the shared words, no cleared values
         else snprintf(brief, sizeof brief, "%s", qx::sql::NoAnswerBrief().c_str());
         const size_t used = strlen(brief);
-        GetAlmDetail(brief + used, alarmBits, m_shape.alarmNotes, sizeof brief - used);
+        if (m_shape.alarmNotes > 0)
+            GetAlmDetail(brief + used, alarmBits, m_shape.alarmNotes, sizeof brief - used);
         qx::sql::UpdBrief(m_pDb, sid, brief, m_shape.briefWithState ? state : -1);
     }
     if (history) last = qx::sql::InsHistory(history, "tbUps", sid, state, snap, cols);

@@ -76,6 +76,7 @@ struct TbUpsShape {
     const TbUpsKey* keys;        // VarEval keys, compared in order
     int keyCount;
     int alarmNotes;              // at most this many captions in the summary's alarm text
+                                 // (0: the summary has no alarm text)
     bool briefWithState;         // the summary statement also writes St
     bool failureCounter;         // withhold an abnormal state of a point twice, write it the
                                  // third time

@@ -3,13 +3,7 @@
 // `unshare -rn` does: the user mapped to root, only a loopback, brought up here) and runs
 // net-snmp's snmpd on 127.0.0.1:161 there. Where no namespace can be made the agent cases
 // skip and say why.
-#include <fcntl.h>
-#include <net/if.h>
-#include <sched.h>
 #include <string.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <string>
 
@@ -17,47 +11,12 @@
 #include "TestDb.h"
 #include "engines/SMSnmpDemo.h"
 #include "gtest/gtest.h"
+#include "support/NetNamespace.h"
 #include "support/SnmpdAgent.h"
 
 namespace {
 
 std::string g_noNamespace = "not set up";
-
-bool WriteFile(const char* path, const std::string& text) {
-    int fd = open(path, O_WRONLY);
-    if (fd < 0) return false;
-    bool ok = write(fd, text.data(), text.size()) == (ssize_t)text.size();
-    close(fd);
-    return ok;
-}
-
-std::string EnterNamespace() {
-    if (unshare(CLONE_NEWNET) != 0) {
-        uid_t uid = getuid();
-        gid_t gid = getgid();
-        if (unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0)
-            return std::string("cannot make a network namespace: ") + strerror(errno);
-        // Root inside, so that snmpd may listen on port 161.
-        WriteFile("/proc/self/setgroups", "deny");
-        if (!WriteFile("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1\n") ||
-            !WriteFile("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1\n"))
-            return std::string("cannot map the user to root: ") + strerror(errno);
-    }
-    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (s < 0) return std::string("no socket: ") + strerror(errno);
-    struct ifreq ifr;
-    memset(&ifr, 0, sizeof ifr);
-    strcpy(ifr.ifr_name, "lo");
-    std::string err;
-    if (ioctl(s, SIOCGIFFLAGS, &ifr) != 0) {
-        err = std::string("loopback flags: ") + strerror(errno);
-    } else {
-        ifr.ifr_flags |= IFF_UP;
-        if (ioctl(s, SIOCSIFFLAGS, &ifr) != 0) err = std::string("loopback up: ") + strerror(errno);
-    }
-    close(s);
-    return err;
-}
 
 #define REQUIRE_AGENT_ON_161()                                                                  \
     do {                                                                                        \
@@ -170,6 +129,6 @@ TEST(SnmpDemo, PrintsWhatTheAgentOnPort161Reports) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    if (!::testing::GTEST_FLAG(list_tests)) g_noNamespace = EnterNamespace();
+    if (!::testing::GTEST_FLAG(list_tests)) g_noNamespace = qxtest::EnterNamespace();
     return RUN_ALL_TESTS();
 }

@@ -180,14 +180,17 @@ class SnmpScriptAgent {
 public:
     typedef std::function<SnmpReply(const SnmpRequest&)> Script;
 
-    explicit SnmpScriptAgent(Script script) : m_script(std::move(script)) {
+    // port 0: a free one; address: where it listens (host order, 127.0.0.1 by default), for
+    // several agents on port 161 in a network namespace of the test's own.
+    explicit SnmpScriptAgent(Script script, uint16_t port = 0, uint32_t address = INADDR_LOOPBACK)
+        : m_script(std::move(script)) {
         m_fd = socket(AF_INET, SOCK_DGRAM, 0);
         if (m_fd < 0) throw std::runtime_error("SnmpScriptAgent: socket");
         sockaddr_in a;
         memset(&a, 0, sizeof a);
         a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = 0;
+        a.sin_addr.s_addr = htonl(address);
+        a.sin_port = htons(port);
         socklen_t len = sizeof a;
         if (bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
             getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
