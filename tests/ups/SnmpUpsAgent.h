@@ -20,12 +20,16 @@ inline std::string& NoNamespace() {
     return why;
 }
 
+// Skips without a namespace or snmpd; fails where snmpd (started once) did not come up.
 #define REQUIRE_AGENTS_ON_161()                                                                 \
     do {                                                                                        \
         if (!snmpups::NoNamespace().empty())                                                    \
             GTEST_SKIP() << "needs a network namespace of its own (unshare -rn): "             \
                          << snmpups::NoNamespace();                                             \
         if (qxtest::SnmpdAgent::Program().empty()) GTEST_SKIP() << "snmpd is not installed";   \
+        std::string snmpdWhy;                                                                   \
+        snmpups::Snmpd(&snmpdWhy);                                                              \
+        ASSERT_TRUE(snmpdWhy.empty()) << snmpdWhy;                                              \
     } while (0)
 
 // Address texts: four characters not read, the host, fields that are not used.

@@ -44,9 +44,6 @@ class SnmpUpsE2e : public ::testing::Test {
 protected:
     void SetUp() override {
         REQUIRE_AGENTS_ON_161();
-        std::string why;
-        Snmpd(&why);
-        ASSERT_TRUE(why.empty()) << why;
         ASSERT_NO_FATAL_FAILURE(rig.Load());
     }
     std::string Row(const std::string& sql) { return rig.db.Str(sql); }
