@@ -207,7 +207,7 @@ int CSMAircShape::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBa
         // The summary lives in a buffer of its own; its statement escapes it.
         char brief[1024];
         brief[0] = '\0';
-        if (alarmBits)
+        if (alarmBits || (m_shape.brief & airc::kBriefOwnFault))
             BriefText(brief, sizeof brief, state);
         else  // the values were cleared, not read: the summary names the fault only
             snprintf(brief, sizeof brief, "%s", qx::sql::NoAnswerBrief(m_shape.noAnswer).c_str());

@@ -102,6 +102,8 @@ enum : uint8_t {
     kBriefState = 1,   // the statement also writes St
     kBriefAlarms = 2,  // the alarm captions (at most 3) follow the driver's text
     kBriefFirst = 4,   // the summary is written before the current row
+    kBriefOwnFault = 8,  // a poll without answer too gets the driver's text, which names the
+                         // fault itself and shows no value (instead of the shape's)
 };
 
 // Wait policy of a driver's requests.

@@ -87,7 +87,8 @@ const airc::Shape kShape = {
     kColumns, sizeof kColumns,
     kCount,  // state 2: every value zeroed
     kKeys, sizeof kKeys / sizeof kKeys[0],
-    0,       // the summary alone, after the current row
+    airc::kBriefOwnFault,  // the summary alone, after the current row; "通讯故障" in state 2
+    nullptr,
 };
 
 }  // namespace

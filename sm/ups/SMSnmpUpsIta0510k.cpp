@@ -32,6 +32,7 @@ const qx::sql::DefRow kRows[] = {
     {20, "Pbatt", 1, "电池容量", 10, 0, 300, LO("容量"), 0, "", 0},
 };
 
+// The wide column list, with Pout: the current row and the history row.
 const uint8_t kColumns[] = {
     kUpsVin1, kUpsVin2, kUpsVin3, kUpsFin, kUpsVout, kUpsAout, kUpsFout, kUpsVbatt, kUpsPbatt,
     kUpsPout, kUpsTem, kUpsStatus, kUpsB7, kUpsB6, kUpsB5, kUpsB4, kUpsB3, kUpsB2, kUpsB1,
