@@ -46,6 +46,7 @@ const TbUpsShape kShape = {
     kColumns, (int)sizeof kColumns,
     kTbUpsKeys, (int)(sizeof kTbUpsKeys / sizeof kTbUpsKeys[0]),
     0, false, false,
+    0, nullptr, true,  // "通讯故障" when the UPS did not answer
 };
 
 // The bindings of the one request; binding 0 is the state (its low 8 bits are kept).

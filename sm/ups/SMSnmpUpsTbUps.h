@@ -5,7 +5,8 @@
 // What the SNMP UPS drivers kept in tbUps add to the tbUps shape: a record per point (they
 // keep values from one poll to the next), the values emptied only by an update in state 2 (an
 // update in state 1 keeps them), a summary without alarm captions that says "通讯故障" when the
-// UPS did not answer. A driver gives its DataGet and its Summary.
+// UPS did not answer (a shape with ownFault; otherwise the shape's no-answer words). A driver
+// gives its DataGet and its Summary.
 class CSMSnmpUpsTbUps : public CSMUpsTbUps {
 public:
     CSMSnmpUpsTbUps(int type, const char* note, const TbUpsShape& shape);

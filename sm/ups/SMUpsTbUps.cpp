@@ -406,7 +406,8 @@ int CSMUpsTbUps::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBas
         // it; the statement escapes it.
         char brief[768];
         brief[0] = '\0';
-        if (alarmBits) BriefText(brief, sizeof brief);  // no answer: the shared words, no cleared values
+        // No answer: the shared words (or the driver's own), no cleared values.
+        if (alarmBits || m_shape.ownFault) BriefText(brief, sizeof brief);
         else snprintf(brief, sizeof brief, "%s", qx::sql::NoAnswerBrief().c_str());
         const size_t used = strlen(brief);
         if (m_shape.alarmNotes > 0)

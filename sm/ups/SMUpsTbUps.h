@@ -82,6 +82,8 @@ struct TbUpsShape {
                                  // third time
     int typeClass = 0;               // class constant of the tbSMType row (0: 768)
     const char* typeFamily = nullptr;  // the name before the model text (null: "UPS")
+    bool ownFault = false;       // a poll without answer too gets the driver's BriefText, which
+                                 // names the fault itself and shows no value
 };
 
 // One value of a binary reply: the byte (width 1) or the little-endian word (width 2) at
@@ -145,7 +147,8 @@ public:
     uint8_t m_bRatingRead;  // field 35: the current point's rating reply was taken
 
 protected:
-    // The summary text before the alarm text (may be empty), after a poll that answered.
+    // The summary text before the alarm text (may be empty), after a poll that answered (and,
+    // with the shape's ownFault, after one that did not).
     virtual void BriefText(char* out, size_t size) = 0;
 
     // Clears fields 1..30 and the texts; the rated values (Ved, Aed, VAed, Vdc, Fed) are

@@ -123,7 +123,7 @@ TEST_F(SnmpUpsE2e, EveryDriverIntoSqlite) {
 
     // Summaries.
     EXPECT_EQ(Brief(101), "输入电压:231.0V, 输出电压:229.0V, 输出负载:35.0%");
-    EXPECT_EQ(Brief(201), "通讯故障");
+    EXPECT_EQ(Brief(201), "通讯中断");
     EXPECT_EQ(Brief(102), "输入电压:230.00V, 输出电压:0.00V, 输出负载:35.00%");
     EXPECT_EQ(Brief(202), "通讯故障");
     // Divisor 100: hundredths (10.04 V), not tenths (100.4 V).
