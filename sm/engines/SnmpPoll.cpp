@@ -82,8 +82,6 @@ bool SnmpPoll::Open(const tagSMItem* item, const char* errLine, bool slot, bool 
 }
 
 void SnmpPoll::Note(int status, bool walk) {
-    // An error status or a response without binding still came from the agent.
-    if (status >= 0 || status == SNMP_CLASS_INVALID_PDU) m_answered = true;
     if (!SnmpUnreachable(status)) return;
     if (walk) {
         // An agent may answer GET and leave GETNEXT/GETBULK unanswered: the GETs go on.
@@ -102,6 +100,7 @@ bool SnmpPoll::Get(const char* oid, int32_t& value) {
     const int status = SnmpGetText(*m_snmp, m_pdu, m_target, oid, text);
     Note(status, false);
     if (status != SNMP_CLASS_SUCCESS) return false;
+    m_answered = true;
     value = ValueOf(text.c_str(), false);
     return true;
 }
@@ -141,7 +140,7 @@ void SnmpPoll::Walk(const char* entry, const SnmpColumn* columns, size_t count, 
     const unsigned long n = base.len();
     SnmpWalkEnd end = SnmpWalk(*m_snmp, m_pdu, m_target, base, kMaxRepetitions, kMaxWalkRequests,
                                [&](const Vb& vb) { StoreCell(n, vb, columns, count, rec, size); });
-    if (end.answered) m_answered = true;
+    if (end.rows > 0) m_answered = true;
     Note(end.status, true);
 }
 

@@ -35,8 +35,9 @@
 // failure): further requests would only wait as long again, and the fields they would have
 // written keep what they hold. A walk without answer ends the walks of the poll only, since
 // an agent may answer GET and not GETNEXT or GETBULK; an unreachable agent thus costs at most
-// one time-out for a walk and one for a GET. Result() is 1 when some request got an answer (an error status
-// counts: the agent is there), 0 when none did.
+// one time-out for a walk and one for a GET. Result() is 1 when some request gave a value (a
+// GET its object's, a walk a row of its table), 0 when none did: an agent that answers every
+// request with an error status (no such object) has given nothing to store.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -127,8 +128,8 @@ public:
     // Walks the table of entry `entry` (dotted) into rec.
     void Walk(const char* entry, const SnmpColumn* columns, size_t count, void* rec, size_t size);
 
-    // A request's status as this poll counts it: answered, or the agent unreachable (a GET
-    // stops the poll, a walk the walks).
+    // A request's status as this poll counts it: the agent unreachable (a GET stops the poll,
+    // a walk the walks).
     void Note(int status, bool walk);
 
     int Result() const { return m_answered ? 1 : 0; }

@@ -434,6 +434,12 @@ TEST_F(SnmpUps, MissingObjectsStoreZero) {
     ASSERT_EQ(x.Poll(), 1);
     EXPECT_EQ(x.Val(1), 0);
     EXPECT_EQ(x.Val(5), 456);
+    // An agent that knows none of the objects answers every request, and gives nothing: 0.
+    qxtest::SnmpScriptAgent empty(qxtest::SnmpScriptAgent::Table({}), 161, 0x7F000004);
+    Rig<CSMSnmpUpsPowerNet3> none(7, "udp:127.0.0.4");
+    EXPECT_EQ(none.Poll(), 0) << none.out;
+    EXPECT_LT(none.seconds, 1.0);
+    EXPECT_EQ(none.Val(kExStatus), 0);
     // The one request of Ita0510k fails as a whole on an unknown object: 0, values kept.
     Rig<CSMSnmpUpsIta0510k> i(7, kLive);
     ASSERT_EQ(i.Poll(), 1);
