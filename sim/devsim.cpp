@@ -36,6 +36,8 @@
 #include "SimDevice.h"
 #include "YdtDevice.h"
 #include "YdtUps.h"
+#include "Ups9EBlock.h"
+#include "UpsModbusMaps.h"
 #ifdef QX_SIM_NET
 #include "NetSim.h"
 #endif
@@ -160,6 +162,70 @@ void SetupAhpModbus(qxsim::Device& dev, Running& r) {
     r.model = ups;
 }
 
+// The Modbus RTU UPS units, unit 1, on mains with nothing wrong: 230 V in and out, 50 Hz,
+// a full battery.
+qxsim::UpsReadings UpsAtRest() {
+    qxsim::UpsReadings u;
+    u.vin1 = u.vin2 = u.vin3 = 2300;
+    u.vout = u.v2 = u.v3 = 2300;
+    u.aout = u.aed = u.v4 = 120;
+    u.fin = u.fout = 500;
+    u.vbatt = 2720;
+    u.pbatt = 1000;
+    u.mbatt = 300;
+    u.tem = 250;
+    return u;
+}
+void ServeUps(qxsim::Device& dev, Running& r, void (*lay)(qxsim::ModbusSlave&)) {
+    auto slave = std::make_shared<qxsim::ModbusSlave>(1);
+    lay(*slave);
+    r.model = slave;
+    qxsim::ServeModbusRtu(dev, *slave);
+}
+void SetupUpsGx(qxsim::Device& dev, Running& r) {
+    ServeUps(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetUpsGx(s, UpsAtRest()); });
+}
+void SetupUpsHr7000(qxsim::Device& dev, Running& r) {
+    ServeUps(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetUpsHr7000(s, UpsAtRest()); });
+}
+void SetupUpsIpGuard(qxsim::Device& dev, Running& r) {
+    ServeUps(dev, r, [](qxsim::ModbusSlave& s) {
+        const bool inputs[21] = {};
+        qxsim::SetUpsIpGuard(s, UpsAtRest(), inputs);
+    });
+    qxsim::ServeUpsIpGuard(dev, *std::static_pointer_cast<qxsim::ModbusSlave>(r.model));
+}
+void SetupUps9E(qxsim::Device& dev, Running& r) {
+    ServeUps(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetUps9E(s, UpsAtRest(), 0); });
+}
+void SetupUpsHtxx(qxsim::Device& dev, Running& r) {
+    ServeUps(dev, r, [](qxsim::ModbusSlave& s) {
+        qxsim::UpsExReadings u;
+        for (int p = 0; p < 3; p++) {
+            u.vin[p] = u.vout[p] = 2300;
+            u.iin[p] = u.iout[p] = 120;
+            u.fin[p] = u.fout[p] = 5000;  // hundredths of a hertz
+        }
+        u.vbatt = 2720;
+        u.pbatt = 1000;
+        u.tem = 250;
+        u.states[0] = 1;  // b15: battery connected
+        qxsim::SetUpsHtxx(s, u);
+    });
+}
+// The 9E on its block protocol: readings in the units it sends (frequencies in hertz, battery
+// voltage in volts).
+void SetupUps9EBlock(qxsim::Device& dev, Running& r) {
+    auto ups = std::make_shared<qxsim::Ups9EBlock>();
+    qxsim::UpsReadings u = UpsAtRest();
+    u.fin = u.fout = 50;
+    u.vbatt = 272;
+    ups->SetReadings(u, 0);
+    dev.SetFramer(qxsim::Ups9EBlock::RequestFramer());
+    dev.SetResponder(ups->AsResponder());
+    r.model = ups;
+}
+
 struct Kind {
     const char* name;
     const char* about;
@@ -199,6 +265,17 @@ const Kind kKinds[] = {
      SetupAhpModbus, nullptr},
     {"ahp-ydt", "AHP UPS, YD/T 1363 VER 21 CID1 40 and 42, address 1", "9600,N,8,1",
      SetupAhpYdt, nullptr},
+    {"ups-gx", "GX UPS, Modbus unit 1, holding registers 13-56", "9600,N,8,1", SetupUpsGx, nullptr},
+    {"ups-hr7000", "HR7000 UPS, Modbus unit 1, input registers 1-66", "9600,N,8,1", SetupUpsHr7000,
+     nullptr},
+    {"ups-ipguard", "IPGuard UPS, Modbus unit 1, input registers 25-75, inputs 17-37 one byte each",
+     "9600,N,8,1", SetupUpsIpGuard, nullptr},
+    {"ups-htxx", "HTxx three-phase UPS, Modbus unit 1, holding 13-56 and input 83-113 registers",
+     "9600,N,8,1", SetupUpsHtxx, nullptr},
+    {"ups-9e", "9E UPS, Modbus unit 1, input registers 257-338, inputs 1128-1225", "9600,N,8,1",
+     SetupUps9E, nullptr},
+    {"ups-9e-block", "9E UPS on its block protocol (0x16, 81 88 frames, blocks acknowledged with 0x06)",
+     "9600,N,8,1", SetupUps9EBlock, nullptr},
 };
 
 const Kind* FindKind(const std::string& name) {

@@ -48,9 +48,15 @@ bool AllInfoChars(const uint8_t* p, int n)
     return true;
 }
 
+// The data bytes a good reply to a read carries: the caller's count when it gives one.
+int ReadDataBytes(int fn, const uint8_t* reqPdu, int dataBytes)
+{
+    return dataBytes >= 0 ? dataBytes : MbDataBytes(fn, CBufHelper::wdFromBuf(reqPdu + 3));
+}
+
 // The checks common to RTU and TCP once the envelope is good: pdu starts at the reply's
 // function code and holds pduLen bytes (no CRC); req is the request's PDU.
-void CheckPdu(MbReply& r, const uint8_t* pdu, int pduLen, const uint8_t* req)
+void CheckPdu(MbReply& r, const uint8_t* pdu, int pduLen, const uint8_t* req, int dataBytes)
 {
     int fn = req[0];
     if (pdu[0] == (fn | 0x80)) {
@@ -67,7 +73,7 @@ void CheckPdu(MbReply& r, const uint8_t* pdu, int pduLen, const uint8_t* req)
         return;
     }
     if (IsReadFunction(fn)) {
-        int bytes = MbDataBytes(fn, CBufHelper::wdFromBuf(req + 3));
+        int bytes = ReadDataBytes(fn, req, dataBytes);
         if (pduLen < 2 || pdu[1] != bytes || pduLen != 2 + bytes) {
             r.status = ReplyStatus::BadCount;
             return;
@@ -176,7 +182,7 @@ int MbDataBytes(int function, int count)
     return -1;
 }
 
-int MbReplyLength(const uint8_t* request, int requestLen, MbFraming framing)
+int MbReplyLength(const uint8_t* request, int requestLen, MbFraming framing, int dataBytes)
 {
     int head = framing == MbFraming::Tcp ? 7 : 1;  // bytes before the function code
     int tail = framing == MbFraming::Tcp ? 0 : 2;  // CRC
@@ -185,7 +191,7 @@ int MbReplyLength(const uint8_t* request, int requestLen, MbFraming framing)
     const uint8_t* pdu = request + head;
     int fn = pdu[0];
     if (IsReadFunction(fn)) {
-        int bytes = MbDataBytes(fn, CBufHelper::wdFromBuf(pdu + 3));
+        int bytes = ReadDataBytes(fn, pdu, dataBytes);
         return head + 2 + bytes + tail;
     }
     if (IsWriteFunction(fn))
@@ -193,7 +199,8 @@ int MbReplyLength(const uint8_t* request, int requestLen, MbFraming framing)
     return -1;
 }
 
-MbReply MbCheckRtu(const uint8_t* reply, int n, const uint8_t* request, int requestLen)
+MbReply MbCheckRtu(const uint8_t* reply, int n, const uint8_t* request, int requestLen,
+                   int dataBytes)
 {
     MbReply r;
     // The shortest frame (an exception) is address, function, code and the CRC: nothing is
@@ -228,11 +235,12 @@ MbReply MbCheckRtu(const uint8_t* reply, int n, const uint8_t* request, int requ
         return r;
     }
     r.frameLen = len;
-    CheckPdu(r, reply + 1, len - 3, request + 1);
+    CheckPdu(r, reply + 1, len - 3, request + 1, dataBytes);
     return r;
 }
 
-MbReply MbCheckTcp(const uint8_t* reply, int n, const uint8_t* request, int requestLen)
+MbReply MbCheckTcp(const uint8_t* reply, int n, const uint8_t* request, int requestLen,
+                   int dataBytes)
 {
     MbReply r;
     // MBAP header (7 bytes), then at least a function code and one more byte.
@@ -257,19 +265,19 @@ MbReply MbCheckTcp(const uint8_t* reply, int n, const uint8_t* request, int requ
         return r;
     }
     r.frameLen = 6 + length;
-    CheckPdu(r, reply + 7, length - 1, request + 7);
+    CheckPdu(r, reply + 7, length - 1, request + 7, dataBytes);
     return r;
 }
 
 MbReply MbCheck(MbFraming framing, const uint8_t* reply, int n, const uint8_t* request,
-                int requestLen)
+                int requestLen, int dataBytes)
 {
-    return framing == MbFraming::Tcp ? MbCheckTcp(reply, n, request, requestLen)
-                                     : MbCheckRtu(reply, n, request, requestLen);
+    return framing == MbFraming::Tcp ? MbCheckTcp(reply, n, request, requestLen, dataBytes)
+                                     : MbCheckRtu(reply, n, request, requestLen, dataBytes);
 }
 
 MbReply MbExchange(ISerBase* channel, MbFraming framing, const uint8_t* request, int requestLen,
-                   uint8_t* reply, int replySize, int delayMs)
+                   uint8_t* reply, int replySize, int delayMs, int dataBytes)
 {
     MbReply r;
     if (!channel || !request || requestLen <= 0 || !reply || replySize < 1)
@@ -281,7 +289,7 @@ MbReply MbExchange(ISerBase* channel, MbFraming framing, const uint8_t* request,
     }
     if (delayMs > 0)
         SleepMs(delayMs);
-    int expect = MbReplyLength(request, requestLen, framing);
+    int expect = MbReplyLength(request, requestLen, framing, dataBytes);
     int want = expect > 0 && expect < replySize ? expect : replySize;
     bool tcp = framing == MbFraming::Tcp;
     int fnAt = tcp ? 7 : 1;
@@ -292,12 +300,14 @@ MbReply MbExchange(ISerBase* channel, MbFraming framing, const uint8_t* request,
             return have >= (tcp ? 9 : 5);  // an exception reply is shorter
         return have >= expect;
     });
-    return MbCheck(framing, reply, got, request, requestLen);
+    return MbCheck(framing, reply, got, request, requestLen, dataBytes);
 }
 
 MbReply MbRead(ISerBase* channel, MbFraming framing, int transaction, int address, int function,
-               int reg, int count, uint8_t* reply, int replySize, int delayMs)
+               int reg, int count, uint8_t* reply, int replySize, int delayMs, int dataBytes)
 {
+    if (!MbUnitFits(address))
+        return MbReply();
     uint8_t req[12];
     int len;
     if (framing == MbFraming::Tcp) {
@@ -312,7 +322,7 @@ MbReply MbRead(ISerBase* channel, MbFraming framing, int transaction, int addres
     } else {
         len = CBufHelper::ModBusCmd(req, address, function, reg, count);
     }
-    return MbExchange(channel, framing, req, len, reply, replySize, delayMs);
+    return MbExchange(channel, framing, req, len, reply, replySize, delayMs, dataBytes);
 }
 
 YdReply YdCheck(const uint8_t* reply, int n, int needChars, int adr)

@@ -87,26 +87,38 @@ struct MbReply {
 int MbDataBytes(int function, int count);
 // Bytes of a good reply to this request: fixed for functions 1-6, 15 and 16; -1 for others,
 // whose replies are taken as they arrive.
-int MbReplyLength(const uint8_t* request, int requestLen, MbFraming framing);
+//
+// dataBytes (here and below): the byte count a good reply to a read (functions 1-4) carries
+// when the device does not follow MbDataBytes, for example one byte per input of a function 2
+// read; -1 for the standard count.
+int MbReplyLength(const uint8_t* request, int requestLen, MbFraming framing, int dataBytes = -1);
 
 // Checks n reply bytes against the request that was sent (RTU: with its CRC; TCP: the MBAP
 // request). The result's data points into reply.
-MbReply MbCheckRtu(const uint8_t* reply, int n, const uint8_t* request, int requestLen);
-MbReply MbCheckTcp(const uint8_t* reply, int n, const uint8_t* request, int requestLen);
+MbReply MbCheckRtu(const uint8_t* reply, int n, const uint8_t* request, int requestLen,
+                   int dataBytes = -1);
+MbReply MbCheckTcp(const uint8_t* reply, int n, const uint8_t* request, int requestLen,
+                   int dataBytes = -1);
 MbReply MbCheck(MbFraming framing, const uint8_t* reply, int n, const uint8_t* request,
-                int requestLen);
+                int requestLen, int dataBytes = -1);
 
 // One exchange: Purge, Write the request (short write: WriteFailed), sleep delayMs through
 // qx::SleepMs when above 0, Read the reply (asking for the length a good reply has; a reply
 // split across reads is gathered, stopping on a read without bytes and after a few reads),
 // then MbCheck.
 MbReply MbExchange(ISerBase* channel, MbFraming framing, const uint8_t* request, int requestLen,
-                   uint8_t* reply, int replySize, int delayMs);
+                   uint8_t* reply, int replySize, int delayMs, int dataBytes = -1);
+
+// A unit address that fits the one-byte address field of a request (0..255). One that does
+// not is never cut to its low bits, which would read another device.
+inline bool MbUnitFits(int address) { return address >= 0 && address <= 255; }
 
 // Read of count elements with function 1-4 starting at reg: builds the request (TCP with the
-// low 16 bits of transaction, unit = address) and runs MbExchange.
+// low 16 bits of transaction, unit = address) and runs MbExchange. An address that does not
+// fit the unit field is refused (BadArgument) with nothing sent.
 MbReply MbRead(ISerBase* channel, MbFraming framing, int transaction, int address, int function,
-               int reg, int count, uint8_t* reply, int replySize, int delayMs);
+               int reg, int count, uint8_t* reply, int replySize, int delayMs,
+               int dataBytes = -1);
 
 // ------------------------------------------------------------------ YD/T 1363
 struct YdReply {

@@ -131,7 +131,5 @@ void CSMUpsEast::BriefText(char* out, size_t size) {
 }
 
 int CSMUpsEast::DoFunc(ISerBase* ch, int address, int command, void* buffer, int length) {
-    if (!ch || !ch->IsOpened()) return 0;
-    if (command != 1) return 0;  // the beeper toggle is the only command
-    return ch->Write((const unsigned char*)"Q\r") == 2 ? 1 : 0;
+    return BeeperToggle(ch, command);  // the only command of this UPS
 }

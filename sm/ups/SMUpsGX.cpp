@@ -2,7 +2,61 @@
 
 #include <stdio.h>
 
-CSMUpsGX::CSMUpsGX() : CSMBase(0x30C)
-{
-    snprintf(m_note, sizeof(m_note), "%s", "UPS-GX");
+using qx::sql::DefRow;
+
+namespace {
+
+// Request 01 03 00 01 00 38: holding registers 1..56. Reply 01 03 70 <56 words> CRC; every
+// value is the register's word unchanged. The other fields stay 0.
+const int kStart = 1, kCount = 56;
+const TbUpsReg kRegs[] = {
+    {13, kUpsVin1}, {14, kUpsVin2}, {15, kUpsVin3}, {19, kUpsFin},  {25, kUpsVout},
+    {26, kUpsV2},   {27, kUpsV3},   {28, kUpsAout}, {29, kUpsAed},  {30, kUpsV4},
+    {31, kUpsFout}, {49, kUpsTem},  {50, kUpsVbatt}, {55, kUpsMbatt}, {56, kUpsPbatt},
+};
+
+// Request 01 04 00 51 00 01: input register 81, asked only to see that the UPS answers.
+const int kCheckReg = 81;
+
+// The default handler's rows of these fields.
+const DefRow kRows[] = {
+    CSMUpsTbUps::DefaultRow(kUpsVin1), CSMUpsTbUps::DefaultRow(kUpsFin),
+    CSMUpsTbUps::DefaultRow(kUpsVout), CSMUpsTbUps::DefaultRow(kUpsAout),
+    CSMUpsTbUps::DefaultRow(kUpsFout), CSMUpsTbUps::DefaultRow(kUpsB7),
+    CSMUpsTbUps::DefaultRow(kUpsB5),   CSMUpsTbUps::DefaultRow(kUpsB4),
+};
+
+const TbUpsShape kShape = {
+    "232接口...",
+    kRows, (int)(sizeof kRows / sizeof kRows[0]),
+    kTbUpsColumnsWide, (int)sizeof kTbUpsColumnsWide,
+    nullptr, 0,  // no display texts
+    3, false, false,
+    0, "GX UPS",
+};
+
+}  // namespace
+
+CSMUpsGX::CSMUpsGX() : CSMUpsTbUps(0x30C, "UPS-GX", kShape) {
+    m_iDataCnt = 38;
+}
+
+int CSMUpsGX::DataGet(ISerBase* ch, int address, int wait) {
+    if (!ch || !ch->IsOpened()) return 0;
+    uint8_t rx[256];
+    // This UPS answers at once: its reply is read without a wait, whatever the host gives.
+    qx::MbReply r = qx::MbRead(ch, qx::MbFraming::Rtu, 0, address, 3, kStart, kCount, rx,
+                               sizeof rx, 0);
+    if (!r.ok()) return 0;
+    ClearRecord();
+    TakeWords(r, kStart, kRegs, sizeof kRegs / sizeof kRegs[0]);
+    // A UPS that does not answer the check fails the poll, its values already taken.
+    r = qx::MbRead(ch, qx::MbFraming::Rtu, 0, address, 4, kCheckReg, 1, rx, sizeof rx, 0);
+    return r.ok() ? 1 : 0;
+}
+
+void CSMUpsGX::BriefText(char* out, size_t size) {
+    // The unit after the frequency is the one every installed unit shows.
+    snprintf(out, size, "输入频率:%.2fV,输入电压1:%.1fV,输入电压2:%.1fV,输入电压3:%.1fV",
+             m_rec.Fin * 0.01, m_rec.Vin1 * 0.1, m_rec.Vin2 * 0.1, m_rec.Vin3 * 0.1);
 }

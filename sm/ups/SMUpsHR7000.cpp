@@ -2,7 +2,59 @@
 
 #include <stdio.h>
 
-CSMUpsHR7000::CSMUpsHR7000() : CSMBase(0x30B)
-{
-    snprintf(m_note, sizeof(m_note), "%s", "UPS-HR7000");
+using qx::sql::DefRow;
+
+namespace {
+
+// Request 01 04 00 01 00 42: input registers 1..66. Reply 01 04 84 <66 words> CRC; every value
+// is the register's word unchanged.
+const int kStart = 1, kCount = 66;
+const TbUpsReg kRegs[] = {
+    {1, kUpsFin},    {5, kUpsVin1},   {6, kUpsVin2},   {7, kUpsVin3},   {10, kUpsFout},
+    {14, kUpsVout},  {15, kUpsV2},    {16, kUpsV3},    {17, kUpsAout},  {18, kUpsAed},
+    {19, kUpsV4},    {35, kUpsVbatt}, {36, kUpsPbatt}, {40, kUpsTem},   {53, kUpsMbatt},
+};
+// Fault words: any of them not 0 is a UPS fault (b4, bit 4 of status).
+const int kFaultFirst = 58, kFaultLast = 66;
+
+// The default handler's rows of these fields.
+const DefRow kRows[] = {
+    CSMUpsTbUps::DefaultRow(kUpsVin1), CSMUpsTbUps::DefaultRow(kUpsFin),
+    CSMUpsTbUps::DefaultRow(kUpsVout), CSMUpsTbUps::DefaultRow(kUpsAout),
+    CSMUpsTbUps::DefaultRow(kUpsFout), CSMUpsTbUps::DefaultRow(kUpsB4),
+};
+
+const TbUpsShape kShape = {
+    "232接口...",
+    kRows, (int)(sizeof kRows / sizeof kRows[0]),
+    kTbUpsColumnsWide, (int)sizeof kTbUpsColumnsWide,
+    nullptr, 0,  // no display texts
+    3, false, false,
+    0, "SENTRY UPS",
+};
+
+}  // namespace
+
+CSMUpsHR7000::CSMUpsHR7000() : CSMUpsTbUps(0x30B, "UPS-HR7000", kShape) {
+    m_iDataCnt = 38;
+}
+
+int CSMUpsHR7000::DataGet(ISerBase* ch, int address, int wait) {
+    if (!ch || !ch->IsOpened()) return 0;
+    uint8_t rx[256];
+    qx::MbReply r = qx::MbRead(ch, qx::MbFraming::Rtu, 0, address, 4, kStart, kCount, rx,
+                               sizeof rx, wait > 100 ? wait : 100);
+    if (!r.ok()) return 0;
+    ClearRecord();
+    TakeWords(r, kStart, kRegs, sizeof kRegs / sizeof kRegs[0]);
+    bool fault = false;
+    for (int reg = kFaultFirst; reg <= kFaultLast; reg++) fault = fault || r.Word(reg - kStart);
+    m_rec.b4 = fault ? 1 : 0;
+    m_rec.status = (uint8_t)(m_rec.b4 << 4);
+    return 1;
+}
+
+void CSMUpsHR7000::BriefText(char* out, size_t size) {
+    snprintf(out, size, "输入频率:%.1fV,输入电压1:%.1fV,输入电压2:%.1fV,输入电压3:%.1fV",
+             m_rec.Fin * 0.1, m_rec.Vin1 * 0.1, m_rec.Vin2 * 0.1, m_rec.Vin3 * 0.1);
 }

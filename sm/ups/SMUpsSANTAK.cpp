@@ -185,7 +185,5 @@ void CSMUpsSANTAK::VinBrief(const TbUpsRecord& r, char* out, size_t size) {
 void CSMUpsSANTAK::BriefText(char* out, size_t size) { VinBrief(m_rec, out, size); }
 
 int CSMUpsSANTAK::DoFunc(ISerBase* ch, int address, int command, void* buffer, int length) {
-    if (!ch || !ch->IsOpened()) return 0;
-    if (command != 1) return 0;  // the only command of this UPS
-    return ch->Write((const unsigned char*)"Q\r") == 2 ? 1 : 0;
+    return BeeperToggle(ch, command);  // the only command of this UPS
 }

@@ -199,16 +199,20 @@ bool CSMUpsTbUps::TakeBinFields(const uint8_t* reply, int n, const TbUpsBinField
     for (int i = 0; i < count; i++) {
         const TbUpsBinField& f = fields[i];
         const int raw = f.width == 2 ? CBufHelper::wdFromBufLH(reply + f.at) : reply[f.at];
-        SetField(f.fld, raw * f.scale);
+        SetField(f.fld, f.scale ? raw * f.scale : raw != 0);
     }
     return true;
 }
 
 int CSMUpsTbUps::DataVal(int field) {
     if (field == 0) return 0;
-    if (field == 34) return m_bIdentRead;
-    if (field == 35) return m_bRatingRead;
+    if (field == 34) return m_shape.readFlagFields ? m_bIdentRead : -1;
+    if (field == 35) return m_shape.readFlagFields ? m_bRatingRead : -1;
     return FieldValue(field);
+}
+
+void CSMUpsTbUps::TakeWords(const qx::MbReply& reply, int start, const TbUpsReg* map, size_t n) {
+    for (size_t i = 0; i < n; i++) SetField(map[i].fld, reply.Word(map[i].reg - start));
 }
 
 int CSMUpsTbUps::DoItem(tagSMItem* item, int n) {
@@ -280,6 +284,11 @@ float CSMUpsTbUps::BatteryFactor() const {
 }
 
 // ---------------------------------------------------------------- reply helpers
+
+int CSMUpsTbUps::BeeperToggle(ISerBase* ch, int command) {
+    if (!ch || !ch->IsOpened() || command != 1) return 0;
+    return ch->Write((const unsigned char*)"Q\r") == 2 ? 1 : 0;
+}
 
 bool CSMUpsTbUps::Framed(const uint8_t* reply, int n, char first) {
     return n >= 1 && reply[0] == (uint8_t)first && reply[n - 1] == '\r';

@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "ReplyCheck.h"
 #include "SMBase.h"
 #include "SMSql.h"
 
@@ -81,18 +82,27 @@ struct TbUpsShape {
     bool failureCounter;         // withhold an abnormal state of a point twice, write it the
                                  // third time
     int typeClass = 0;               // class constant of the tbSMType row (0: 768)
-    const char* typeFamily = nullptr;  // the name before the model text (null: "UPS")
+    const char* typeFamily = nullptr;  // the name before the model text (null: "UPS"; "":
+                                       // the model text alone)
     bool ownFault = false;       // a poll without answer too gets the driver's BriefText, which
                                  // names the fault itself and shows no value
+    bool readFlagFields = true;  // DataVal 34 and 35 give the read-once flags (else -1)
 };
 
 // One value of a binary reply: the byte (width 1) or the little-endian word (width 2) at
-// offset `at`, times `scale`, into field `fld` (1..30).
+// offset `at`, times `scale`, into field `fld` (1..30). Scale 0 makes it a flag: 1 when the
+// value is not 0.
 struct TbUpsBinField {
     uint8_t fld;
     uint8_t at;
     uint8_t width;
     uint8_t scale;
+};
+
+// One register of a Modbus reply and the record field (1..30, not a text) it is stored in.
+struct TbUpsReg {
+    uint16_t reg;
+    uint8_t fld;
 };
 
 // The default UPS handler's tables, reused by the drivers whose Parts say "as the default".
@@ -164,6 +174,15 @@ protected:
     bool TakeBinFields(const uint8_t* reply, int n, const TbUpsBinField* fields, int count);
     // b7..b0 from eight status characters (1 unless the character is '0') and status packed.
     void SetStatusBits(const char* chars);
+
+    // The beeper toggle of the Q-command UPS family and its kin: command 1 writes "Q\r" on an
+    // open channel; 1 when it went out whole. Every other command, a null or closed channel: 0.
+    static int BeeperToggle(ISerBase* channel, int command);
+
+    // Each register of the map, as the unsigned big-endian word of a checked Modbus read reply
+    // whose first register is `start`, into its field. A register beyond the reply's data is
+    // stored as 0.
+    void TakeWords(const qx::MbReply& reply, int start, const TbUpsReg* map, size_t n);
 
     // Takes an identification reply: at least 39 bytes, '#' first, CR last. Maker, model and
     // version come from bytes 1..15, 17..26 and 28..37; an empty maker becomes the current

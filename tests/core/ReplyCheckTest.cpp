@@ -141,6 +141,38 @@ TEST(MbCheckRtu, RequestsThatCannotBeCheckedAgainst)
     EXPECT_EQ(qx::MbCheckRtu(reply.data(), 7, shortRead.data(), 4).status, ReplyStatus::BadArgument);
 }
 
+TEST(MbCheckRtu, ByteCountOfADeviceThatAnswersOneBytePerInput)
+{
+    // Function 2, 10 inputs: the standard reply carries 2 bytes, this device one per input.
+    const Bytes req = WithCrc("01 02 00 10 00 0A");
+    const Bytes perInput = WithCrc("01 02 0A 01 00 01 00 00 00 00 00 00 01");
+    const Bytes standard = WithCrc("01 02 02 05 02");
+    struct Case {
+        const char* name;
+        Bytes reply;
+        int dataBytes;
+        ReplyStatus status;
+    } const cases[] = {
+        {"one byte per input, asked so", perInput, 10, ReplyStatus::Ok},
+        {"one byte per input, standard asked", perInput, -1, ReplyStatus::BadCount},
+        {"standard reply, one per input asked", standard, 10, ReplyStatus::BadCount},
+        {"standard reply, standard asked", standard, -1, ReplyStatus::Ok},
+        {"one byte per input, cut before its CRC", Bytes(perInput.begin(), perInput.end() - 3), 10,
+         ReplyStatus::Short},
+        {"exception", WithCrc("01 82 02"), 10, ReplyStatus::Exception},
+    };
+    for (const Case& c : cases) {
+        qx::MbReply r = qx::MbCheckRtu(c.reply.data(), (int)c.reply.size(), req.data(),
+                                       (int)req.size(), c.dataBytes);
+        EXPECT_EQ(r.status, c.status) << c.name;
+        if (r.ok()) {
+            EXPECT_EQ(r.dataLen, c.dataBytes < 0 ? 2 : c.dataBytes) << c.name;
+        }
+    }
+    EXPECT_EQ(qx::MbReplyLength(req.data(), (int)req.size(), MbFraming::Rtu, 10), 15);
+    EXPECT_EQ(qx::MbReplyLength(req.data(), (int)req.size(), MbFraming::Rtu), 7);
+}
+
 // ------------------------------------------------------------------ Modbus TCP
 TEST(MbCheckTcp, ReadOfTwoRegisters)
 {
@@ -283,6 +315,30 @@ TEST_F(Exchange, ModbusBadArgumentsAndClosedChannel)
     big.Reply(HexBytes("01 03 14 00 01 00 02 00 03 00 04 00 05 00 06 00 07 00 08 00 09 00 0A 00 00"));
     EXPECT_EQ(qx::MbRead(&big, MbFraming::Rtu, 0, 1, 3, 0, 10, rx, sizeof rx, 0).status,
               ReplyStatus::Short);
+}
+
+TEST_F(Exchange, ModbusReadAsksForTheCountGivenAndRefusesAnAddressBeyondOneByte)
+{
+    ScriptChannel ch;
+    ch.Reply(WithCrc("07 02 03 01 00 01"));
+    uint8_t rx[32];
+    qx::MbReply r = qx::MbRead(&ch, MbFraming::Rtu, 0, 7, 2, 0x11, 3, rx, sizeof rx, 0, 3);
+    EXPECT_EQ(r.status, ReplyStatus::Ok);
+    EXPECT_EQ(ch.ReadLengths()[0], 8) << "asks for the reply of three data bytes";
+    EXPECT_EQ(r.data[2], 1);
+
+    // Unit 256 is not unit 0, nor 257 unit 1: nothing goes out.
+    for (int address : {-1, 256, 257, 0x10001}) {
+        ScriptChannel idle;
+        EXPECT_EQ(qx::MbRead(&idle, MbFraming::Rtu, 0, address, 3, 0, 1, rx, sizeof rx, 0).status,
+                  ReplyStatus::BadArgument) << address;
+        EXPECT_EQ(qx::MbRead(&idle, MbFraming::Tcp, 0, address, 3, 0, 1, rx, sizeof rx, 0).status,
+                  ReplyStatus::BadArgument) << address;
+        EXPECT_TRUE(idle.Written().empty()) << address;
+        EXPECT_EQ(idle.Purges(), 0) << address;
+    }
+    EXPECT_TRUE(qx::MbUnitFits(0));
+    EXPECT_TRUE(qx::MbUnitFits(255));
 }
 
 // ------------------------------------------------------------------ YD/T 1363
