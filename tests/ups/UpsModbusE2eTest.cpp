@@ -3,6 +3,7 @@
 // on a pseudo-terminal to each simulated UPS, and beside each a silent twin of the same type;
 // the host's SQLite databases, the history one fresh. Every check reads rows back from SQLite.
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -114,6 +115,8 @@ const Case kCases[] = {
       {"Fin", 500}, {"Fout", 490}, {"b7", 1}, {"b0", 1}},
      "输入电压:230.1V, 输出电压:231.1V, 输出负载:12.1A"},
 };
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 class UpsModbusE2e : public ::testing::TestWithParam<Case> {
 protected:
