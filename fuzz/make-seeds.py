@@ -125,6 +125,33 @@ def ups():
     write("ups", "galaxy_bad", bytes([5]) + point(ext1=3) + b"\x00" +
           script(ga_measure, ga_status[:20], ga_measure, rtu(bytes([1, 0x83, 2])),
                  ("split", 60, ga_measure), rtu(bytes([2, 3, 32]), bytes(32)), mode=1))
+    # Driver 6: NMYG, RS, RD and RN; then a signed flag and an unended reading.
+    rd = b"(220.1 221.0 219.8 220.0 220.2 219.9 35.0 30.1 28.7 26.5 50.0 272.0 45.0\r"
+    write("ups", "nmyg", bytes([6]) + point() + b"\x0a" + script(b"(1 0 0 0 1\r", rd, b"\r"))
+    write("ups", "nmyg_bad", bytes([6]) + point() + b"\x00" +
+          script(b"(-5 0.05 0 0 1\r\n", rd[:-1], None, ("split", 9, b"(0 0 1 0 0\n"), rd,
+                 ("short", 1), mode=4))
+    # Driver 7: Sentry, a 70-byte reply and a short one.
+    frame = bytearray(b" " * 80)
+    frame[0], frame[1] = 1, ord("g")
+    frame[41:45] = b"\xf4\x01\x01\x0e"
+    frame[48], frame[59], frame[60], frame[61] = 31, 220, 221, 219
+    frame[68:70] = b"\xf4\x01"
+    write("ups", "sentry", bytes([7]) + point() + b"\x00" +
+          script(bytes(frame[:70]), ("split", 30, bytes(frame)), bytes(frame[:69])))
+    # Driver 8: Link, eleven registers then the alarm word; a refused alarm word.
+    regs = struct.pack(">11H", 2200, 500, 2201, 499, 35, 41, 0, 0, 2720, 0, 28)
+    write("ups", "link", bytes([8]) + point() + b"\x00" +
+          script(rtu([1, 3, 22], regs), rtu([1, 3, 2], b"\x80\x07"),
+                 ("split", 9, rtu([1, 3, 22], regs)), rtu([1, 0x83, 2]),
+                 rtu([1, 0x83, 4])))
+    # Driver 9: Smart, thirteen answers; then a poll cut after "C".
+    answers = [b"SM", b"031.5", b"08", b"024", b"27.40", b"100.0", b"220.4", b"235.0",
+               b"196.0", b"220.0", b"50.00", b"041.0", b"0042:"]
+    write("ups", "smart", bytes([9]) + point() + b"\x00" +
+          script(*[a + b"\r\n" for a in answers], b"SM\r\n", b"1e999\r\n"))
+    write("ups", "smart_split", bytes([9]) + point() + b"\x00" +
+          script(*[("split", 1, a + b"\r\n") for a in answers[:6]], b"xx\r", mode=1))
 
 
 def aircon():

@@ -1,7 +1,8 @@
 // The serial UPS drivers (Q1 family: default, East, GXGD, SANTAK; Modbus: Symmetra on tbUps,
-// Galaxy 5000 on the three-phase base) polled through a scripted channel answered by the fuzz
-// input, then their values, display texts, commands and stored rows.
-// Input: the driver (0..5), the point (FuzzRig.h Point), the wait, the channel's script.
+// Galaxy 5000 on the three-phase base; NMYG, Sentry, Link, Smart on tbUps) polled through a
+// scripted channel answered by the fuzz input, then their values, display texts, commands and
+// stored rows.
+// Input: the driver (0..9), the point (FuzzRig.h Point), the wait, the channel's script.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -11,10 +12,14 @@
 
 #include "FuzzRig.h"
 #include "ups/SMUps.h"
+#include "ups/SMUpsApcMegGalaxy5000.h"
 #include "ups/SMUpsEast.h"
 #include "ups/SMUpsGXGD.h"
+#include "ups/SMUpsLink.h"
+#include "ups/SMUpsNMYG.h"
 #include "ups/SMUpsSANTAK.h"
-#include "ups/SMUpsApcMegGalaxy5000.h"
+#include "ups/SMUpsSentry.h"
+#include "ups/SMUpsSmart.h"
 #include "ups/SMUpsSymmetra.h"
 
 namespace {
@@ -44,8 +49,11 @@ void Poll(qxfuzz::Input& in)
         int got = h.DataGet(&ch, item.Addr, wait);
         // A refused reply changes nothing; but the SANTAK UPS of variant 1 keeps the values of
         // its status reply when the flags that complete them are refused, and the Symmetra UPS
-        // its new status bits when its measurements are refused.
-        const bool keepsHalf = h.GetType() == 0x304 && item.Variant == 1;
+        // its new status bits when its measurements are refused. NMYG, Link and Smart keep what
+        // the requests before a refused one gave.
+        const bool keepsHalf = (h.GetType() == 0x304 && item.Variant == 1) ||
+                               h.GetType() == 0x30E || h.GetType() == 0x30F ||
+                               h.GetType() == 0x303;
         TbUpsRecord flagsOnly = h.m_rec;
         if (h.GetType() == 0x307) {
             memcpy(&flagsOnly.status, &kept.status, 9);  // status, b7 .. b0
@@ -60,7 +68,7 @@ void Poll(qxfuzz::Input& in)
         if (!memchr(r.company, 0, sizeof r.company) || !memchr(r.mode, 0, sizeof r.mode) ||
             !memchr(r.version, 0, sizeof r.version))
             __builtin_trap();
-        qxfuzz::ReadOut(h, -1, 36, kKeys);
+        qxfuzz::ReadOut(h, -1, 39, kKeys);
         int bits[2] = {got ? qxfuzz::AlarmWord(item.Ext2) : 0, 0};
         host.Store(h, poll == 1 ? 0x11 : 0, got ? bits : nullptr);
     }
@@ -108,13 +116,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     qxfuzz::SkipWaits();
     qxfuzz::Input in(data, size);
-    switch (in.Int(0, 5)) {
+    switch (in.Int(0, 9)) {
     case 0: Poll<CSMUps>(in); break;
     case 1: Poll<CSMUpsEast>(in); break;
     case 2: Poll<CSMUpsGXGD>(in); break;
     case 3: Poll<CSMUpsSANTAK>(in); break;
     case 4: Poll<CSMUpsSymmetra>(in); break;
-    default: PollGalaxy(in); break;
+    case 5: PollGalaxy(in); break;
+    case 6: Poll<CSMUpsNMYG>(in); break;
+    case 7: Poll<CSMUpsSentry>(in); break;
+    case 8: Poll<CSMUpsLink>(in); break;
+    default: Poll<CSMUpsSmart>(in); break;
     }
     return 0;
 }

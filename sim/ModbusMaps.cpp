@@ -42,6 +42,12 @@ void SetAhpUps(ModbusSlave& slave, const AhpUpsRegs& m) {
     for (const auto& r : regs) slave.SetHolding(r.reg, r.value);
 }
 
+void SetLinkUps(ModbusSlave& slave, const LinkUps& u) {
+    const uint16_t regs[11] = {u.vin, u.fin, u.vout, u.fout, u.aout, u.pout, 0, 0, u.vbatt, 0, u.tem};
+    for (int k = 0; k < 11; k++) slave.SetHolding((uint16_t)(170 + k), regs[k]);
+    slave.SetHolding(0, u.alarms);
+}
+
 }  // namespace qxsim
 
 namespace qxsim {

@@ -52,6 +52,16 @@ struct AhpUpsRegs {
 };
 void SetAhpUps(ModbusSlave& slave, const AhpUpsRegs& m);
 
+// A Link UPS: holding registers 170 input voltage, 171 input frequency, 172 output voltage,
+// 173 output frequency, 174 output current, 175 load, 178 battery voltage, 180 temperature
+// (as the handler stores them), and register 0 the alarm word.
+struct LinkUps {
+    uint16_t vin = 2200, fin = 500, vout = 2201, fout = 499, aout = 35, pout = 41;
+    uint16_t vbatt = 2720, tem = 28;
+    uint16_t alarms = 0;  // high byte bits 7, 6, 5, 3, 2: b4, b3, b2, b1, b0; low bits 2, 1, 0: b7, b6, b5
+};
+void SetLinkUps(ModbusSlave& slave, const LinkUps& u);
+
 }  // namespace qxsim
 
 namespace qxsim {

@@ -52,6 +52,14 @@ Q1Ups::Q1Ups(Dialect dialect) {
         replies["QA"] =
             "(220.0 221.0 219.0 000.0 220.0 000.0 000.0 012 040 000 50.0 27.4 1 2 00001000 01.2 100 \r";
         break;
+    case kNmyg:
+        // Flags: fault, bypass, mains failure, battery low, discharging.
+        replies["RS"] = "(0 0 0 0 0\r";
+        // Input A B C, output A B C, load A B C, temperature, input frequency, battery
+        // voltage, thirteenth value.
+        replies["RD"] = "(220.1 221.0 219.8 220.0 220.2 219.9 35.0 30.1 28.7 26.5 50.0 272.0 45.0\r";
+        replies["RN"] = "(0\r";
+        break;
     }
 }
 

@@ -27,6 +27,7 @@ public:
         kEast,     // Q1 status, G1, G3, F, I
         kGxgd,     // Q1/Q6 status only
         kSantak,   // Q2, Q6 with WA, Q3GS, QA long status lines
+        kNmyg,     // RS alarm flags, RD thirteen readings, RN
     };
     explicit Q1Ups(Dialect dialect = kDefault);
 

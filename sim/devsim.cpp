@@ -34,6 +34,7 @@
 #include "PtySim.h"
 #include "Q1Ups.h"
 #include "SimDevice.h"
+#include "SingleUps.h"
 #include "YdtDevice.h"
 #include "YdtUps.h"
 #include "Ups9EBlock.h"
@@ -226,6 +227,32 @@ void SetupUps9EBlock(qxsim::Device& dev, Running& r) {
     r.model = ups;
 }
 
+// The single-phase UPS of small protocols, at rest on mains.
+void SetupNmygUps(qxsim::Device& dev, Running& r) {
+    auto ups = std::make_shared<qxsim::Q1Ups>(qxsim::Q1Ups::kNmyg);
+    dev.SetFramer(qxsim::FrameByTerminator('\r'));
+    dev.SetResponder(ups->AsResponder());
+    r.model = ups;
+}
+void SetupSentryUps(qxsim::Device& dev, Running& r) {
+    auto ups = std::make_shared<qxsim::SentryUps>();
+    dev.SetFramer(qxsim::FrameByLength(1));
+    dev.SetResponder(ups->AsResponder());
+    r.model = ups;
+}
+void SetupLinkUps(qxsim::Device& dev, Running& r) {
+    auto ups = std::make_shared<qxsim::ModbusSlave>(1);
+    qxsim::SetLinkUps(*ups, qxsim::LinkUps());
+    r.model = ups;
+    qxsim::ServeModbusRtu(dev, *ups);
+}
+void SetupSmartUps(qxsim::Device& dev, Running& r) {
+    auto ups = std::make_shared<qxsim::SmartUps>();
+    dev.SetFramer(qxsim::FrameByLength(1));
+    dev.SetResponder(ups->AsResponder());
+    r.model = ups;
+}
+
 struct Kind {
     const char* name;
     const char* about;
@@ -237,6 +264,13 @@ struct Kind {
 const Kind kKinds[] = {
     {"q1ups", "Q1-family UPS (Q1/Q6/QGS status, Q2, F, I; test and beeper commands)", "2400,N,8,1",
      SetupQ1Ups, nullptr},
+    {"nmyg-ups", "NMYG UPS (RS flags, RD readings, RN)", "9600,N,8,1", SetupNmygUps, nullptr},
+    {"sentry-ups", "Sentry UPS (one request byte C0, binary reply)", "2400,N,8,1", SetupSentryUps,
+     nullptr},
+    {"link-ups", "Link UPS, Modbus unit 1, holding registers 170-180 and the alarm word 0",
+     "9600,N,8,1", SetupLinkUps, nullptr},
+    {"smart-ups", "Smart UPS (one-letter queries Y C Q g B f L M N O F P j, command W)",
+     "2400,N,8,1", SetupSmartUps, nullptr},
     {"modbus-th", "Modbus temperature/humidity sensor, unit 1, input registers 30001-30002 in tenths",
      "9600,N,8,1", SetupModbusThRtu,
 #ifdef QX_SIM_NET

@@ -5,7 +5,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "QxPlatform.h"
 
 // Requests by the point's Variant and the tokens of their replies. A reply is "(" then
 // blank-separated tokens, CR last; every token the variant reads must be ended by a blank,
@@ -93,24 +92,11 @@ Form FormOf(int variant) {
 }
 
 const int kReplyMax = 150;
-const int kMaxReads = 8;
 
-// Writes the request and reads its reply (gathered until the final CR, at most kReplyMax
-// bytes); the reply is NUL-terminated. Returns the bytes read, -1 when the request did not
-// go out whole.
-int Exchange(ISerBase* ch, const char* request, int waitMs, uint8_t* reply) {
-    ch->Purge();
-    if (ch->Write((const unsigned char*)request) != (int)strlen(request)) return -1;
-    qx::SleepMs(waitMs);
-    int got = 0;
-    for (int reads = 0; reads < kMaxReads && got < kReplyMax; reads++) {
-        int r = ch->Read(reply + got, kReplyMax - got, 0);
-        if (r <= 0) break;
-        got += r > kReplyMax - got ? kReplyMax - got : r;
-        if (reply[got - 1] == '\r') break;
-    }
-    reply[got] = '\0';
-    return got;
+// The request and its reply, gathered until the final CR.
+int Ask(ISerBase* ch, const char* request, int waitMs, uint8_t* reply) {
+    return CSMUpsTbUps::Exchange(ch, request, (int)strlen(request), waitMs, reply, kReplyMax,
+                                 "\r");
 }
 
 }  // namespace
@@ -126,7 +112,7 @@ int CSMUpsSANTAK::DataGet(ISerBase* ch, int address, int wait) {
     const Form form = FormOf(variant);
 
     uint8_t reply[kReplyMax + 1];
-    int n = Exchange(ch, form.request, 300, reply);
+    int n = Ask(ch, form.request, 300, reply);
     if (!Framed(reply, n, '(')) return 0;
     reply[n - 1] = '\0';  // the CR
     char* text = (char*)reply + 1;
@@ -169,7 +155,7 @@ int CSMUpsSANTAK::DataGet(ISerBase* ch, int address, int wait) {
 
     if (variant == 1) {
         // The flags come with "WA": the eight characters before the CR, after the "(".
-        n = Exchange(ch, "WA\r\n", 150, reply);
+        n = Ask(ch, "WA\r\n", 150, reply);
         if (n < 10 || !Framed(reply, n, '(')) return 0;
         SetStatusBits((const char*)reply + n - 9);
     }

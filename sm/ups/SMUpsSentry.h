@@ -1,8 +1,18 @@
 #pragma once
-#include "core/SMBase.h"
+#include <stddef.h>
 
-// Sentry serial UPS. Type 0x30A.
-class CSMUpsSentry : public CSMBase {
+#include "ups/SMUpsTbUps.h"
+
+// Sentry UPS on an RS-232 line (type 0x30A), kept in tbUps: one request byte, a binary reply
+// read at fixed offsets.
+class CSMUpsSentry : public CSMUpsTbUps {
 public:
     CSMUpsSentry();
+    ~CSMUpsSentry() override;
+
+    // Commands: none (DoFunc is the base's: 0, nothing sent). No display keys.
+    int DataGet(ISerBase* channel, int address, int wait) override;
+
+protected:
+    void BriefText(char* out, size_t size) override;
 };

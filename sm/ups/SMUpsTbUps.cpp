@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "BufHelper.h"
+#include "QxPlatform.h"
 
 using qx::sql::DefRow;
 
@@ -198,7 +199,9 @@ bool CSMUpsTbUps::TakeBinFields(const uint8_t* reply, int n, const TbUpsBinField
     if (!reply || n < BinFieldsEnd(fields, count)) return false;
     for (int i = 0; i < count; i++) {
         const TbUpsBinField& f = fields[i];
-        const int raw = f.width == 2 ? CBufHelper::wdFromBufLH(reply + f.at) : reply[f.at];
+        const int raw = f.width != 2  ? reply[f.at]
+                        : f.msbFirst ? CBufHelper::wdFromBuf(reply + f.at)
+                                     : CBufHelper::wdFromBufLH(reply + f.at);
         SetField(f.fld, f.scale ? raw * f.scale : raw != 0);
     }
     return true;
@@ -295,12 +298,13 @@ bool CSMUpsTbUps::Framed(const uint8_t* reply, int n, char first) {
 }
 
 int CSMUpsTbUps::ScanNumbers(int* out, const char* text, int& pos, int len, int max,
-                             const char* separators, double scale) {
+                             const char* separators, double scale, bool opensAtDigit) {
     int count = 0;
     int start = -1;  // first index of the open field
     for (int i = pos; i < len; i++) {
         if (!IsSeparator(text[i], separators)) {
             if (start < 0) {
+                if (opensAtDigit && (text[i] < '0' || text[i] > '9')) continue;
                 if (count >= max) {
                     pos = i;
                     return count;
@@ -326,6 +330,24 @@ int CSMUpsTbUps::ScanNumbers(int* out, const char* text, int& pos, int len, int 
         pos = i + 1;
     }
     return count;
+}
+
+int CSMUpsTbUps::Exchange(ISerBase* ch, const void* request, int requestLen, int waitMs,
+                          uint8_t* reply, int max, const char* endBytes, int least) {
+    static const int kMaxReads = 8;
+    ch->Purge();
+    if (ch->Write((const unsigned char*)request, requestLen) != requestLen) return -1;
+    if (waitMs > 0) qx::SleepMs(waitMs);
+    int got = 0;
+    for (int reads = 0; reads < kMaxReads && got < max; reads++) {
+        int r = ch->Read(reply + got, max - got, 0);
+        if (r <= 0) break;
+        got += r > max - got ? max - got : r;
+        if (least > 0 && got >= least) break;
+        if (endBytes && reply[got - 1] && strchr(endBytes, reply[got - 1])) break;
+    }
+    reply[got] = '\0';
+    return got;
 }
 
 int CSMUpsTbUps::IvalTrim(char* out, const char* text, int n) {

@@ -89,14 +89,15 @@ struct TbUpsShape {
     bool readFlagFields = true;  // DataVal 34 and 35 give the read-once flags (else -1)
 };
 
-// One value of a binary reply: the byte (width 1) or the little-endian word (width 2) at
-// offset `at`, times `scale`, into field `fld` (1..30). Scale 0 makes it a flag: 1 when the
-// value is not 0.
+// One value of a binary reply: the byte (width 1) or the word (width 2; little-endian
+// unless msbFirst) at offset `at`, times `scale`, into field `fld` (1..30). Scale 0 makes it a
+// flag: 1 when the value is not 0.
 struct TbUpsBinField {
     uint8_t fld;
     uint8_t at;
     uint8_t width;
     uint8_t scale;
+    bool msbFirst = false;
 };
 
 // One register of a Modbus reply and the record field (1..30, not a text) it is stored in.
@@ -133,9 +134,18 @@ public:
     // past the separator. Meeting the first character of a field with `max` numbers stored,
     // pos is set there and the scan stops. A field not ended by a separator before len is not
     // stored. A field that is no finite number in int range also stops the scan there.
-    // Returns the count stored.
+    // With opensAtDigit a field opens only at a digit: other characters outside a field (a
+    // sign, a leading point, a "(") are passed over. Returns the count stored.
     static int ScanNumbers(int* out, const char* text, int& pos, int len, int max,
-                           const char* separators, double scale);
+                           const char* separators, double scale, bool opensAtDigit = false);
+
+    // One request and its reply: stale input purged, the request written (-1 unless written
+    // whole), a sleep of waitMs when above 0, then the reply read and gathered across reads
+    // (a few at most) until its last byte is one of `endBytes` (null: none), or `least` bytes
+    // arrived, or `max` did. reply holds max + 1 bytes and is NUL-terminated. Returns the
+    // bytes read.
+    static int Exchange(ISerBase* ch, const void* request, int requestLen, int waitMs,
+                        uint8_t* reply, int max, const char* endBytes, int least = 0);
 
     // Copies the first n characters of text without leading and trailing spaces (0x20 only)
     // into out (n + 1 bytes), NUL-terminated. Returns the length written.
