@@ -966,4 +966,5 @@ TEST(SingleUpsDb, NoAnswerIsWrittenAtOnce) {
     EXPECT_EQ("2|0|0", s.Row("State||'|'||Vin1||'|'||Vbatt", s.db));
     EXPECT_EQ(2, s.db.Int("select State from tbSubSysDetail where SID=41"));
     EXPECT_EQ("2|0", s.Row("State||'|'||Vin1", s.hist));
+    EXPECT_EQ(H("通讯中断"), H(s.db.Str("select Brief from tbSMBrief where SID=41")));
 }
