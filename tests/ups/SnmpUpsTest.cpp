@@ -105,6 +105,8 @@ TEST(SnmpPollHost, AddressTexts) {
 
 TEST(SnmpPollHost, RefusedPointsSendNothing) {
     for (const char* text : {"snmp:161", "udp:", "udp:192.168.100.2001", "udp:no.such.host.x"}) {
+        // A name goes to the resolver: only where the namespace keeps it off every network.
+        if (text[4] == 'n' && !NoNamespace().empty()) continue;
         Rig<CSMSnmpUpsZh20kl> z(7, text);
         EXPECT_EQ(z.Poll(), 0) << text;
         EXPECT_LT(z.seconds, 1.0) << text;
