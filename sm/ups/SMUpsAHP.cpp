@@ -67,7 +67,7 @@ const BitCol kBits[] = {
 
 // YD/T 1363: floats (8 characters, times 10) and state bytes (2 characters) of the five
 // data requests, at the same columns whatever the Variant. INFO starts with the group and DATAFLAG bytes (columns 13..16).
-//   ~21014000 C030 0100 | 00805C43 00805D43 00805E43 0000 4642 | CHKSUM CR    (40/41)
+//   ~21014000A024 0100 | 00806643 00806743 00806843 00004642 | CHKSUM CR    (40/41)
 //   0                    17       25       33       41
 using FloatCol = CSMUpsAPM150::FloatCol;
 using ByteCol = CSMUpsAPM150::ByteCol;

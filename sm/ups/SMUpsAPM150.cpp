@@ -50,8 +50,8 @@ using FloatCol = CSMUpsAPM150::FloatCol;
 using ByteCol = CSMUpsAPM150::ByteCol;
 
 // CID2 41: DATAFLAG, then eleven floats (the same columns for every unit).
-//   ~10012A00 C058 00 | 00805C43 ... | CHKSUM CR     (00805C43 = 230.5)
-//   0         9    13   15
+//   ~10012A00105A 00 | 00806643 ... | CHKSUM CR     (00806643 = 230.5)
+//   0        9     13   15
 const FloatCol kPhases[] = {
     {&R::Vin1, 15, 15, 10}, {&R::Vin2, 23, 23, 10}, {&R::Vin3, 31, 31, 10},
     {&R::Vout, 39, 39, 10}, {&R::v2, 47, 47, 10},   {&R::v3, 55, 55, 10},

@@ -47,7 +47,7 @@ protected:
 
     // How the four-request sequence is run.
     struct Sequence {
-        bool variant0;  // the replies of a Variant-0 unit (columns and first INFO)
+        bool variant0;  // read at the columns of a Variant-0 unit's replies
         bool firstInfo; // request 41 carries INFO 00
         bool bypass;    // CID2 E1 also gives the bypass voltage and frequency and two ratings
         bool report;    // the iTrust's lines on the alarm reply and at the end
@@ -91,4 +91,5 @@ protected:
 #define TBUPS_HIGH(q) "最大值|允许最高" q ",超过此值告警"
 #define TBUPS_TENTHS(fld, name, cap, kind, lo, hi, q) \
     {fld, name, 1, cap, 10, kind, lo, TBUPS_LOW(q), hi, TBUPS_HIGH(q), 0}
-#define TBUPS_FLAG(fld, name, cap, kind, legend, high) {fld, name, 1, cap, 1, kind, 0, legend, 0, high, 0}
+#define TBUPS_FLAG(fld, name, cap, kind, legend, high) \
+    {fld, name, 1, cap, 1, kind, 0, legend, 0, high, 0}

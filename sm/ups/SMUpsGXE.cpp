@@ -8,7 +8,7 @@
 #include "ReplyCheck.h"
 #include "SMSql.h"
 #include "TeFrame.h"
-#include "ups/SMUpsAPM150.h"
+#include "ups/SMUpsAPM150.h"  // the limit texts of the definition rows
 
 using qx::sql::DefRow;
 

@@ -45,8 +45,8 @@ const TbUpsShape kShape = {
 
 // TV_5K_10K, CID2 42 (VER 21): DATAFLAG, then unsigned 16-bit values (4 characters) stored
 // as they come.
-//   ~21012A00 E052 00 | 0899 089A 089B 08A3 ... | CHKSUM CR
-//   0         9    13   15   19   23   27
+//   ~21012A009052 00 | 0899 089A 089B 08A3 ... | CHKSUM CR
+//   0        9     13   15   19   23   27
 struct WordCol {
     int32_t R::*field;
     uint8_t at;
