@@ -128,6 +128,8 @@ TEST_F(ApmE2e, Apm150PollsAndASilentPointBesideIt) {
     EXPECT_EQ(Gbk("输入电压:220.5V, 输出电压:230.5V, 输出负载:10.5A"), Brief(61));
     EXPECT_EQ("2|0|0", Cur("tbUps", 62, "State||'|'||Vin1||'|'||Mbatt"));
     EXPECT_EQ(2, State(62));
+    // The silent point's summary names the lost link and shows no cleared value.
+    EXPECT_EQ(Gbk("通讯中断"), Brief(62));
     EXPECT_EQ(2, hist.Int("select count(*) from tbUps where SID=62 and State=2"));
     EXPECT_EQ(2, hist.Int("select count(*) from tbUps where SID=61 and State=0"));
     NoCommand(h, good, &dev, nullptr);

@@ -669,9 +669,10 @@ TEST(ApmFamilyDb, Apm150StoresItsColumnsAndSummary) {
     int bits[2] = {1 << (kUpsVin1 - 1), 0};
     ASSERT_EQ(1, r.Upd(true, bits));
     EXPECT_EQ(H("输入电压:220.5V, 输出电压:230.5V, 输出负载:10.5A告警:输入电压A"), H(r.Brief()));
-    // No answer: state 2 and zeros.
+    // No answer: state 2, zeros, and a summary that reads no cleared value as a reading.
     ASSERT_EQ(1, r.Upd(false));
     EXPECT_EQ("2|0|0", r.Cur("State||'|'||Vin1||'|'||Mbatt"));
+    EXPECT_EQ(H("通讯中断"), H(r.Brief()));
     EXPECT_EQ(2, r.db.Int("select State from tbSubSysDetail where SID=41"));
     EXPECT_EQ(0, r.db.Failures()) << r.db.Error();
     EXPECT_EQ(0, r.hist.Failures()) << r.hist.Error();
