@@ -1,7 +1,7 @@
 // devsim: serves simulated devices by name until it is stopped, and says where each listens.
 //
-//   devsim [--fault NAME=KIND]... NAME[:tcp]...
-//   devsim --list
+//   devsim [--fault NAME=KIND]... [--mark N] NAME[:tcp][+KIND]...
+//   devsim --list                (one line per device: name, about, forms, type code)
 //
 // Each device is served on a pseudo-terminal (or, with ":tcp", on a loopback TCP port where
 // the device has a network form) and announced on one line of standard output:
@@ -9,11 +9,23 @@
 //   q1ups pts=/dev/pts/5 def=pts/5:2400,N,8,1 chtype=0x100005
 //   modbus-th tcp=127.0.0.1:40231 def=127.0.0.1:40231 chtype=0x209D27
 //
-// `def` and `chtype` are what a site file names as the point's channel and channel type code.
+// `def` and `chtype` are what a site file names as the point's channel and channel type code;
+// `type`, where the line has it, is the device type code a point of that device takes, and
+// `variant` its Variant where that is not 0. A new device names both in its row of kKinds,
+// so that scripts/soak polls it.
 // Serial channels are told apart by the port digit in front of the ':', so the devices get
 // pseudo-terminals with distinct last digits. After the last device a line "ready" follows.
 //
-// Faults, per device for every answer: silence, short, garbage, split, badcheck, exception.
+// Faults, for every answer: silence, short, garbage, split, badcheck, exception; "--fault
+// NAME=KIND" plans one for every device of that name, "NAME+KIND" for that device alone.
+//
+// Marks: with "--mark N" the devices that can answer a value of their own do so, the first
+// device N, the next N+1 and so on: one field holds a fixed value derived from its mark and
+// announced on its line as "mark=FIELD=VALUE" (FIELD as the host's field reference reads it),
+// with "stored=TABLE.COLUMN[/KEY/VALUE]" naming where a poll stores it for the point. Many
+// devices of one kind then answer distinct values, so that a host that stores one device's
+// reading under another point shows it (scripts/soak checks this).
+//
 // SIGINT or SIGTERM ends the program.
 #include <signal.h>
 #include <stdio.h>
@@ -52,12 +64,19 @@ struct Running {
     std::shared_ptr<void> model;
     std::function<void(double)> tick;  // seconds since the start
     int code = 0;                      // channel type code of a serial device
+    int mark = -1;                     // the device's mark, -1 without
+    std::string marked;                // "FIELD=VALUE" of the marked field, set by the setup
     std::unique_ptr<qxsim::Device> transport;
 };
 
 // ---------------------------------------------------------------- the devices
 
-// A Q1-family UPS at rest: mains present, battery full, no alarm bit set.
+// The value of a marked field: inside [low, high], so that marked devices stay in their
+// normal range, and distinct for up to high - low + 1 consecutive marks.
+int MarkValue(int mark, int low, int high) { return low + mark % (high - low + 1); }
+
+// A Q1-family UPS at rest: mains present, battery full, no alarm bit set. Marked, its
+// temperature is fixed at the mark's value (tenths of a degree, 20.0 to 64.9).
 void SetupQ1Ups(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::Q1Ups>(qxsim::Q1Ups::kDefault);
     ups->SetReply("Q1", "(230.0 000.0 229.5 012 50.0 2.25 30.0 00001000\r");
@@ -65,28 +84,33 @@ void SetupQ1Ups(qxsim::Device& dev, Running& r) {
     dev.SetFramer(qxsim::FrameByTerminator('\r'));
     dev.SetResponder(ups->AsResponder());
     r.model = ups;
+    int tem = r.mark < 0 ? -1 : MarkValue(r.mark, 200, 649);
+    if (tem >= 0) r.marked = "Tem=" + std::to_string(tem);
     // The mains voltage and the load wander a little.
-    r.tick = [ups](double t) {
+    r.tick = [ups, tem](double t) {
         char reply[96];
         snprintf(reply, sizeof reply, "(%05.1f 000.0 %05.1f %03d 50.0 2.25 %04.1f 00001000\r",
                  230.0 + 3.0 * std::sin(t / 20.0), 229.5 + 0.5 * std::sin(t / 7.0),
-                 12 + (int)(4.0 * std::sin(t / 30.0)), 30.0 + std::sin(t / 60.0));
+                 12 + (int)(4.0 * std::sin(t / 30.0)), tem >= 0 ? tem / 10.0 : 30.0 + std::sin(t / 60.0));
         ups->SetReply("Q1", reply);
         ups->SetReply("Q6", reply);
     };
+    r.tick(0);
 }
 
 // A temperature/humidity sensor, Modbus unit 1: input registers 30001 (temperature) and
-// 30002 (relative humidity) in tenths.
+// 30002 (relative humidity) in tenths. Marked, the temperature is fixed at the mark's value
+// (5.1 to 34.9 degrees).
 std::shared_ptr<qxsim::ModbusSlave> ThSensor(Running& r) {
     auto th = std::make_shared<qxsim::ModbusSlave>(1);
-    th->SetInput(0, 253);
-    th->SetInput(1, 451);
     r.model = th;
-    r.tick = [th](double t) {
-        th->SetInput(0, (uint16_t)(253 + (int)(15.0 * std::sin(t / 40.0))));
+    int temp = r.mark < 0 ? -1 : MarkValue(r.mark, 51, 349);
+    if (temp >= 0) r.marked = "Temp=" + std::to_string(temp);
+    r.tick = [th, temp](double t) {
+        th->SetInput(0, (uint16_t)(temp >= 0 ? temp : 253 + (int)(15.0 * std::sin(t / 40.0))));
         th->SetInput(1, (uint16_t)(451 + (int)(30.0 * std::sin(t / 55.0))));
     };
+    r.tick(0);
     return th;
 }
 void SetupModbusThRtu(qxsim::Device& dev, Running& r) { qxsim::ServeModbusRtu(dev, *ThSensor(r)); }
@@ -259,57 +283,60 @@ struct Kind {
     const char* line;  // serial line settings announced in the definition
     void (*serial)(qxsim::Device&, Running&);
     void (*tcp)(qxsim::Device&, Running&);
+    int type = 0;                  // device type code a site polls it as (0: none given)
+    const char* stored = nullptr;  // where a poll stores the marked field: "TABLE.COLUMN[/KEY/VALUE]"
+    int variant = 0;               // the Variant its points take
 };
 
 const Kind kKinds[] = {
     {"q1ups", "Q1-family UPS (Q1/Q6/QGS status, Q2, F, I; test and beeper commands)", "2400,N,8,1",
-     SetupQ1Ups, nullptr},
-    {"nmyg-ups", "NMYG UPS (RS flags, RD readings, RN)", "9600,N,8,1", SetupNmygUps, nullptr},
+     SetupQ1Ups, nullptr, 0x300, "tbUps.Tem"},
+    {"nmyg-ups", "NMYG UPS (RS flags, RD readings, RN)", "9600,N,8,1", SetupNmygUps, nullptr, 0x30E},
     {"sentry-ups", "Sentry UPS (one request byte C0, binary reply)", "2400,N,8,1", SetupSentryUps,
-     nullptr},
+     nullptr, 0x30A},
     {"link-ups", "Link UPS, Modbus unit 1, holding registers 170-180 and the alarm word 0",
-     "9600,N,8,1", SetupLinkUps, nullptr},
+     "9600,N,8,1", SetupLinkUps, nullptr, 0x30F},
     {"smart-ups", "Smart UPS (one-letter queries Y C Q g B f L M N O F P j, command W)",
-     "2400,N,8,1", SetupSmartUps, nullptr},
+     "2400,N,8,1", SetupSmartUps, nullptr, 0x303},
     {"modbus-th", "Modbus temperature/humidity sensor, unit 1, input registers 30001-30002 in tenths",
      "9600,N,8,1", SetupModbusThRtu,
 #ifdef QX_SIM_NET
-     SetupModbusThTcp
+     SetupModbusThTcp,
 #else
-     nullptr
+     nullptr,
 #endif
-    },
+     0x1200, "tbModbusDat.Val/Fld/V30001"},
     {"edxups", "EDX UPS, 11-byte requests answered by one XOR-checked block per data identifier",
-     "9600,N,8,1", SetupEdxUps, nullptr},
+     "9600,N,8,1", SetupEdxUps, nullptr, 0x308},
     {"iiiups", "III UPS, address 1, EA/16-framed measurement (0x81) and battery (0x86) replies",
-     "9600,N,8,1", SetupIIIUps, nullptr},
+     "9600,N,8,1", SetupIIIUps, nullptr, 0x309},
     {"symmetra", "Symmetra UPS over Modbus RTU, unit 1, status 40001-40005, measurements 40008-40052",
-     "9600,N,8,1", SetupSymmetra, nullptr},
+     "9600,N,8,1", SetupSymmetra, nullptr, 0x307},
     {"galaxy5000", "Galaxy 5000 three-phase UPS over Modbus RTU, unit 1, registers 40065-40080, 40257-40332",
-     "9600,N,8,1", SetupGalaxy, nullptr},
+     "9600,N,8,1", SetupGalaxy, nullptr, 0x318},
     {"hipulse", "Hipulse U series three-phase UPS over YD/T 1363, address 1 (CID2 41, E1, E3, 43)",
-     "9600,N,8,1", SetupHipulse, nullptr},
+     "9600,N,8,1", SetupHipulse, nullptr, 0x31A},
     {"apm150", "APM150/iTrust UPS, YD/T 1363 VER 10 CID1 2A, address 1 (CID2 41, E1, E7, 44)",
-     "9600,N,8,1", SetupApm150, nullptr},
+     "9600,N,8,1", SetupApm150, nullptr, 0x30D, nullptr, 1},
     {"itrust-5k", "iTrust 5K-10K UPS, YD/T 1363 VER 21 CID1 2A, address 1 (CID2 42, 44)",
-     "9600,N,8,1", SetupITrust5k, nullptr},
+     "9600,N,8,1", SetupITrust5k, nullptr, 0x311, nullptr, 4},
     {"gxe", "GXE UPS, YD/T 1363 VER 21 CID1 2A, address 1 (CID2 42, 43)", "9600,N,8,1",
-     SetupGxe, nullptr},
+     SetupGxe, nullptr, 0x314},
     {"ahp", "AHP UPS, Modbus RTU unit 1, holding registers 100-140", "9600,N,8,1",
-     SetupAhpModbus, nullptr},
+     SetupAhpModbus, nullptr, 0x313},
     {"ahp-ydt", "AHP UPS, YD/T 1363 VER 21 CID1 40 and 42, address 1", "9600,N,8,1",
-     SetupAhpYdt, nullptr},
-    {"ups-gx", "GX UPS, Modbus unit 1, holding registers 13-56", "9600,N,8,1", SetupUpsGx, nullptr},
+     SetupAhpYdt, nullptr, 0x313, nullptr, 2},
+    {"ups-gx", "GX UPS, Modbus unit 1, holding registers 13-56", "9600,N,8,1", SetupUpsGx, nullptr, 0x30C},
     {"ups-hr7000", "HR7000 UPS, Modbus unit 1, input registers 1-66", "9600,N,8,1", SetupUpsHr7000,
-     nullptr},
+     nullptr, 0x30B},
     {"ups-ipguard", "IPGuard UPS, Modbus unit 1, input registers 25-75, inputs 17-37 one byte each",
-     "9600,N,8,1", SetupUpsIpGuard, nullptr},
+     "9600,N,8,1", SetupUpsIpGuard, nullptr, 0x305},
     {"ups-htxx", "HTxx three-phase UPS, Modbus unit 1, holding 13-56 and input 83-113 registers",
-     "9600,N,8,1", SetupUpsHtxx, nullptr},
+     "9600,N,8,1", SetupUpsHtxx, nullptr, 0x315},
     {"ups-9e", "9E UPS, Modbus unit 1, input registers 257-338, inputs 1128-1225", "9600,N,8,1",
-     SetupUps9E, nullptr},
+     SetupUps9E, nullptr, 0x312},
     {"ups-9e-block", "9E UPS on its block protocol (0x16, 81 88 frames, blocks acknowledged with 0x06)",
-     "9600,N,8,1", SetupUps9EBlock, nullptr},
+     "9600,N,8,1", SetupUps9EBlock, nullptr, 0x312, nullptr, 1},
 };
 
 const Kind* FindKind(const std::string& name) {
@@ -328,7 +355,8 @@ struct FaultName {
 };
 
 int Usage(FILE* f) {
-    fprintf(f, "usage: devsim [--fault NAME=KIND]... NAME[:tcp]...\n       devsim --list\n"
+    fprintf(f, "usage: devsim [--fault NAME=KIND]... [--mark N] NAME[:tcp][+KIND]...\n"
+               "       devsim --list\n"
                "faults: silence short garbage split badcheck exception\n");
     return f == stderr ? 1 : 0;
 }
@@ -348,23 +376,31 @@ int main(int argc, char** argv) {
         const Kind* kind;
         bool tcp;
         std::vector<qxsim::Fault> faults;
+        int mark;
     };
     std::vector<Want> wants;
     std::vector<std::pair<std::string, qxsim::Fault>> faults;
+    long nextMark = -1;
+    auto faultNamed = [](const std::string& text) -> const FaultName* {
+        for (const FaultName& n : kFaults)
+            if (text == n.name) return &n;
+        return nullptr;
+    };
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") return Usage(stdout);
         if (a == "--list") {
-            for (const Kind& k : kKinds)
-                printf("%-10s %s%s\n", k.name, k.about, k.tcp ? " (also :tcp)" : "");
+            for (const Kind& k : kKinds) {
+                char type[24] = "";
+                if (k.type) snprintf(type, sizeof type, " type=0x%X", k.type);
+                printf("%-10s %s%s%s\n", k.name, k.about, k.tcp ? " (also :tcp)" : "", type);
+            }
             return 0;
         }
         if (a == "--fault") {
             std::string v = i + 1 < argc ? argv[++i] : "";
             size_t eq = v.find('=');
-            const FaultName* f = nullptr;
-            for (const FaultName& n : kFaults)
-                if (eq != std::string::npos && v.substr(eq + 1) == n.name) f = &n;
+            const FaultName* f = eq == std::string::npos ? nullptr : faultNamed(v.substr(eq + 1));
             if (!f) {
                 fprintf(stderr, "devsim: --fault takes NAME=KIND, not '%s'\n", v.c_str());
                 return Usage(stderr);
@@ -372,7 +408,27 @@ int main(int argc, char** argv) {
             faults.emplace_back(v.substr(0, eq), f->fault);
             continue;
         }
+        if (a == "--mark") {
+            char* end = nullptr;
+            const char* v = i + 1 < argc ? argv[++i] : "";
+            nextMark = strtol(v, &end, 10);
+            if (!*v || *end || nextMark < 0 || nextMark > 1000000) {
+                fprintf(stderr, "devsim: --mark takes a number from 0, not '%s'\n", v);
+                return Usage(stderr);
+            }
+            continue;
+        }
         std::string name = a;
+        const FaultName* own = nullptr;
+        size_t plus = name.find('+');
+        if (plus != std::string::npos) {
+            own = faultNamed(name.substr(plus + 1));
+            if (!own) {
+                fprintf(stderr, "devsim: '%s' names no fault after '+'\n", a.c_str());
+                return Usage(stderr);
+            }
+            name.resize(plus);
+        }
         bool tcp = false;
         if (name.size() > 4 && name.compare(name.size() - 4, 4, ":tcp") == 0) {
             tcp = true;
@@ -387,7 +443,8 @@ int main(int argc, char** argv) {
             fprintf(stderr, "devsim: %s has no network form\n", name.c_str());
             return 1;
         }
-        wants.push_back(Want{name, k, tcp, {}});
+        wants.push_back(Want{name, k, tcp, {}, nextMark < 0 ? -1 : (int)nextMark++});
+        if (own) wants.back().faults.push_back(own->fault);
     }
     if (wants.empty()) return Usage(stderr);
     for (auto& f : faults) {
@@ -414,6 +471,7 @@ int main(int argc, char** argv) {
     for (Want& w : wants) {
         std::unique_ptr<Running> r(new Running);
         r->name = w.name;
+        r->mark = w.mark;
         std::string where, def;
         char code[16] = "";
         if (w.tcp) {
@@ -455,8 +513,19 @@ int main(int argc, char** argv) {
             r->transport = std::move(p);
         }
         for (qxsim::Fault f : w.faults) r->transport->InjectFault(f, -1);
-        printf("%s %s def=%s chtype=%s%s\n", w.name.c_str(), where.c_str(), def.c_str(), code,
-               w.faults.empty() ? "" : " (faulty)");
+        std::string about;
+        if (w.kind->type) {
+            char type[48];
+            snprintf(type, sizeof type, " type=0x%X", w.kind->type);
+            about = type;
+            if (w.kind->variant) about += " variant=" + std::to_string(w.kind->variant);
+        }
+        if (!r->marked.empty()) {
+            about += " mark=" + r->marked;
+            if (w.kind->stored) about += std::string(" stored=") + w.kind->stored;
+        }
+        printf("%s %s def=%s chtype=%s%s%s\n", w.name.c_str(), where.c_str(), def.c_str(), code,
+               about.c_str(), w.faults.empty() ? "" : " (faulty)");
         running.push_back(std::move(r));
     }
     for (auto& s : spare) s->Stop();
