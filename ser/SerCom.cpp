@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
@@ -187,6 +188,7 @@ void CSerCom::InitCom() {
     m_fd = -1;
     m_bWait = false;
     m_bDefRejected = false;
+    m_bLost = false;
     UpdNote();
     SER_TRACE("CSerCom InitCom: %p  %d\r\n", (void*)this, m_iPort);
 }
@@ -252,6 +254,7 @@ void CSerCom::DevicePath(char* out, size_t outSize) const {
 
 int CSerCom::Open(const char* definition) {
     UpdParams(definition);
+    m_bLost = false;
     // A descriptor still open from an earlier Open is given up, not leaked.
     if (m_fd != -1) {
         close(m_fd);
@@ -277,6 +280,7 @@ int CSerCom::Open(const char* definition) {
     if (set_opt(fd, m_iBaud, m_iDataBits, parity, m_iStopBits, 'N') < 0) {
         close(fd);
         m_fd = -1;
+        m_bLost = false;
         SER_TRACE("%s[%x] set_op error!\r\n", m_strNote.c_str(), GetType());
         return 0;
     }
@@ -386,10 +390,38 @@ int CSerCom::Close() {
         close(m_fd);
         m_fd = -1;
     }
+    m_bLost = false;
     return 1;
 }
 
-int CSerCom::IsOpened() { return m_fd != -1; }
+bool CSerCom::DropIfGone(int error, bool testHangUp) {
+    if (m_fd == -1) return false;
+    bool gone = error == EIO || error == ENXIO || error == ENODEV;
+    if (!gone && testHangUp) {
+        struct pollfd p = {m_fd, POLLIN, 0};
+        int r;
+        do {
+            r = poll(&p, 1, 0);
+        } while (r < 0 && errno == EINTR);
+        gone = r > 0 && (p.revents & (POLLHUP | POLLNVAL)) != 0;
+    }
+    if (!gone) return false;
+    SER_TRACE("%s[%x] device gone (%d): closed until it is back\r\n", m_strNote.c_str(), GetType(), error);
+    close(m_fd);
+    m_fd = -1;
+    m_bLost = true;
+    return true;
+}
+
+int CSerCom::IsOpened() {
+    if (m_fd != -1 && !DropIfGone(0, true)) return 1;
+    // A device that went away is looked for again at every test, as a network channel
+    // reconnects.
+    if (!m_bLost) return 0;
+    if (Open(nullptr) == 1) return 1;
+    m_bLost = true;
+    return 0;
+}
 
 int CSerCom::GetHandle() { return m_fd; }
 
@@ -424,6 +456,7 @@ int CSerCom::Read(unsigned char* buffer, int length, int timeout) {
     int count = 0;
     ssize_t r = ReadOnce(m_fd, buffer, 1);
     if (r == 1 && buffer[0] != 0) count = 1;
+    if (r <= 0 && DropIfGone(r < 0 ? errno : 0, r == 0)) return -1;
 
     // Each read waits at most 0.2 s (VTIME) for a byte; every full second of the time-out
     // buys one more read after an empty one.
@@ -434,6 +467,7 @@ int CSerCom::Read(unsigned char* buffer, int length, int timeout) {
             qxser::SleepMs(1);
         }
         r = ReadOnce(m_fd, buffer + count, (size_t)(length - count));
+        if (r <= 0 && DropIfGone(r < 0 ? errno : 0, r == 0)) break;
         if (r < 0) break;
         count += (int)r;
         if (r == 0 && retries <= 0) break;
@@ -449,6 +483,7 @@ int CSerCom::Write(const unsigned char* buffer, int length) {
     do {
         r = write(m_fd, buffer, (size_t)length);
     } while (r < 0 && errno == EINTR);
+    if (r < 0) DropIfGone(errno, false);
     if (r > 0) SER_TRACE("SEND: %s\r\n", BufToHexStr(buffer, (int)r, 1));
     return (int)r;
 }

@@ -3,6 +3,11 @@
 
 // Serial port channel over a terminal device: a definition such as ttyS1:9600,N,8,1 names
 // the device and the line settings; the device is used raw, without flow control.
+//
+// A device that reports itself gone (a read or write failing with EIO, ENXIO or ENODEV, or a
+// hang-up: a USB adapter unplugged, a pseudo-terminal whose far end closed) closes the
+// channel's descriptor, and every later IsOpened tries to open the definition again, so that
+// the device is read again as soon as it is back. A channel closed by Close stays closed.
 class QX_EXPORT CSerCom : public CSerBase {
 public:
     explicit CSerCom(const char* definition);
@@ -54,6 +59,12 @@ protected:
     // Set while the last definition given could not be taken (its device prefix does not
     // fit): Open fails until a valid definition is applied.
     bool m_bDefRejected;
+    // The open device went away: IsOpened opens it again.
+    bool m_bLost;
+
+    // After a read, write or test of the descriptor: an error or hang-up that means the
+    // device is gone closes the descriptor and marks the channel lost. True when it did.
+    bool DropIfGone(int error, bool testHangUp);
 };
 
 // Hexadecimal dump for the SEND and RECV trace lines: two upper-case digits per byte, each

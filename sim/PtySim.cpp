@@ -55,6 +55,40 @@ bool PtySim::Start() {
         if (!ok) return false;
         ++g_digitUsers[m_number % 10];
     }
+    return Serve();
+}
+
+bool PtySim::StartAs(int number) {
+    if (Running()) return m_number == number;
+    if (!m_waker.Ok() || number < 0) return false;
+    {
+        // Terminals get the lowest free number: the ones below it are held while looking,
+        // then given back; one above it means that it is taken.
+        std::lock_guard<std::mutex> lock(g_digitsMutex);
+        std::vector<int> below;
+        bool ok = false;
+        while ((int)below.size() <= number && OpenPair()) {
+            if (m_number == number) {
+                ok = true;
+                break;
+            }
+            if (m_number > number) break;
+            below.push_back(m_master);
+            m_master = -1;
+        }
+        for (int fd : below) close(fd);
+        if (!ok) {
+            if (m_master >= 0) close(m_master);
+            m_master = -1;
+            m_number = -1;
+            return false;
+        }
+        ++g_digitUsers[m_number % 10];
+    }
+    return Serve();
+}
+
+bool PtySim::Serve() {
     m_slave = open(Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_slave < 0) {
         Stop();

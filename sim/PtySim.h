@@ -27,6 +27,9 @@ public:
 
     // Creates the terminal pair and starts serving; false when no pseudo-terminal can be had.
     bool Start();
+    // The same on the terminal /dev/pts/`number` (a device that went away coming back on its
+    // own name); false when that terminal is taken.
+    bool StartAs(int number);
     void Stop();
     bool Running() const { return m_thread.joinable(); }
 
@@ -40,6 +43,7 @@ public:
 private:
     void Run();
     bool OpenPair();
+    bool Serve();  // opens the terminal side and starts the serving thread
 
     int m_master = -1;
     int m_slave = -1;

@@ -272,3 +272,46 @@ TEST(SerComOpen, MissingDeviceOrNonTerminalFailsAndStaysClosed) {
 }
 
 }  // namespace
+
+// A device that goes away (the far end of its terminal closes, as a USB adapter unplugged)
+// closes the channel's descriptor, and IsOpened opens the definition again once the device
+// is back on its name: it answers again at once. An explicit Close is never undone.
+TEST_F(PtyFixture, DeviceThatWentAwayIsOpenedAgainWhenItIsBack) {
+    sim.SetTable(qxsim::Table().Add(Hex("01"), Hex("02")));
+    Open();
+    ASSERT_EQ(1, ch->Write(Hex("01").data(), 1));
+    EXPECT_EQ("02", qxsim::ToHex(ReadBytes(1, 1000)));
+    int handle = ch->GetHandle();
+    int number = sim.Number();
+
+    sim.Stop();
+    // Gone: an exchange fails, the descriptor is given back, and while the device is
+    // missing every test of the channel says so.
+    unsigned char buf[4];
+    bool failed = ch->Write(Hex("01").data(), 1) < 0;
+    failed = ch->Read(buf, 1, 0) <= 0 || failed;
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(0, ch->IsOpened());
+    EXPECT_EQ(-1, ch->GetHandle());
+    EXPECT_EQ(-1, fcntl(handle, F_GETFD));  // closed, not leaked
+    EXPECT_EQ(0, ch->IsOpened());
+
+    qxsim::PtySim back;
+    if (!back.StartAs(number)) GTEST_SKIP() << "/dev/pts/" << number << " was taken meanwhile";
+    back.SetTable(qxsim::Table().Add(Hex("01"), Hex("03")));
+    ASSERT_EQ(1, ch->IsOpened());
+    ASSERT_EQ(1, ch->Write(Hex("01").data(), 1));
+    EXPECT_EQ("03", qxsim::ToHex(ReadBytes(1, 1000)));
+
+    // The hang-up alone (no exchange tried) is seen by IsOpened too.
+    back.Stop();
+    EXPECT_EQ(0, ch->IsOpened());
+    qxsim::PtySim again;
+    if (!again.StartAs(number)) GTEST_SKIP() << "/dev/pts/" << number << " was taken meanwhile";
+    EXPECT_EQ(1, ch->IsOpened());
+
+    // Closed on purpose: stays closed.
+    EXPECT_EQ(1, ch->Close());
+    EXPECT_EQ(0, ch->IsOpened());
+    EXPECT_EQ(-1, ch->GetHandle());
+}
