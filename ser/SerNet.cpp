@@ -221,13 +221,14 @@ int CSerNet::IsOpened() {
 int CSerNet::Read(unsigned char* buffer, int length, int timeout) {
     if (m_sock == -1) return -1;
     if (!buffer || length < 0) return -1;
+    // The channel's time-out for this length, or the caller's own. A caller's -1 ("wait for
+    // the answer") and a time-out that comes to nothing still never wait longer than the
+    // channel's time-out: the receive itself never blocks.
     int64_t wait = (int64_t)m_iTimeoutPerByte * length + m_iTimeoutFixed;
-    if (timeout == -1)
-        wait = 0;  // block in the receive
-    else if (timeout >= 1)
-        wait = timeout;
+    if (timeout >= 1) wait = timeout;
+    if (wait < 0) wait = 0;
     Mode mode = GetMode();
-    if (wait >= 1) {
+    {
         short ev = 0;
         int r = PollFor(m_sock, POLLIN | POLLPRI, wait, &ev);
         if (r <= 0) {

@@ -301,10 +301,33 @@ TEST_F(TcpFixture, SilentPeerCostsTheWaitAndClosesTheLink) {
     EXPECT_LT(sertest::SecondsSince(t0), 1.0);
 }
 
-TEST_F(TcpFixture, ReadWithoutWaitBlocksUntilTheAnswer) {
+// Read(-1) waits for the answer, but never longer than the channel's time-out: a peer that
+// accepts and never answers costs that time, also when the time-out comes to nothing.
+TEST_F(TcpFixture, ReadWithoutWaitTakesTheAnswerWithinTheChannelsTimeOut) {
     ASSERT_EQ(1, ch->Open(nullptr));
     dev.SetDelay(300);
     EXPECT_EQ("01 03 02 00 2A", Exchange(-1));
+
+    dev.InjectFault(Fault::Silence, -1);
+    struct Case {
+        int perByte, fixed;
+        double atLeast, below;  // seconds
+    } cases[] = {
+        {10, 200, 0.2, 1.5},  // 10 x 5 + 200 ms
+        {0, 0, 0.0, 1.0},     // nothing to wait for: no wait at all
+        {0, -5, 0.0, 1.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.perByte) + "," + std::to_string(c.fixed));
+        ASSERT_EQ(1, ch->IsOpened());
+        ch->SetTimeout(c.perByte, c.fixed);
+        auto t0 = Clock::now();
+        EXPECT_EQ("-1", Exchange(-1));
+        double took = sertest::SecondsSince(t0);
+        EXPECT_GE(took, c.atLeast);
+        EXPECT_LT(took, c.below);
+        EXPECT_EQ(-1, ch->sock());  // no answer in time: the link is closed
+    }
 }
 
 TEST_F(TcpFixture, PurgeDiscardsPendingInputAndNeverBlocks) {

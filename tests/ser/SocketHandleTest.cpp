@@ -2,10 +2,13 @@
 #include <arpa/inet.h>
 #include <errno.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <string.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "SocketHandle.h"
 #include "gtest/gtest.h"
@@ -247,3 +250,41 @@ TEST(SocketHandleDatagram, DatagramsCarryTheirSender) {
 }
 
 }  // namespace
+
+// A peer that never completes the handshake (a listener whose queue is full drops the SYN)
+// costs the wrapper's time-out, not the system's minutes of retries.
+TEST(SocketHandleStream, ConnectionThatNeverCompletesIsGivenUpAfterTheTimeOut) {
+    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(0, bind(listener, (sockaddr*)&addr, sizeof(addr)));
+    ASSERT_EQ(0, listen(listener, 0));
+    socklen_t len = sizeof(addr);
+    ASSERT_EQ(0, getsockname(listener, (sockaddr*)&addr, &len));
+    // Connections nobody accepts fill the queue.
+    std::vector<int> filler;
+    for (int i = 0; i < 4; ++i) {
+        int f = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        connect(f, (sockaddr*)&addr, sizeof(addr));
+        filler.push_back(f);
+    }
+    usleep(100000);
+
+    CSocketHandle client;
+    auto t0 = std::chrono::steady_clock::now();
+    bool connected = client.ConnectTo("127.0.0.1", "127.0.0.1", std::to_string(ntohs(addr.sin_port)).c_str());
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    for (int f : filler) close(f);
+    close(listener);
+    if (connected) GTEST_SKIP() << "the system accepted beyond the listen queue";
+    EXPECT_FALSE(client.IsOpen());
+#if QX_SER_REDUCED
+    const double bound = 2.0;
+#else
+    const double bound = 3.0;
+#endif
+    EXPECT_GE(took, bound - 0.1);
+    EXPECT_LT(took, bound + 2.0);
+}
