@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <map>
 #include <set>
 
 #include "Text.h"
@@ -77,6 +78,55 @@ bool Expand(const std::string& in, std::string& out, std::string& why) {
     return true;
 }
 
+// The line settings of a serial definition ("ttyS1:9600,N,8,1") that the serial channel
+// takes: a speed it knows, parity N, O, E, M or S, 5 to 8 data bits, 1, 1.5 or 2 stop bits.
+// The channel would poll with its defaults in place of a setting it does not take, so such
+// a definition is refused. Fields left out keep the channel's defaults.
+bool SerialSettingsOk(const std::string& def, std::string& why) {
+    size_t colon = def.find(':');
+    if (colon == std::string::npos) return true;
+    std::vector<std::string> fields;
+    std::string cur;
+    for (size_t i = colon + 1; i <= def.size(); i++) {
+        if (i == def.size() || def[i] == ',' || def[i] == ':') {
+            fields.push_back(cur);
+            cur.clear();
+        } else {
+            cur += def[i];
+        }
+    }
+    static const char* const speeds[] = {"600",   "1200",  "2400",   "4800",   "9600",
+                                         "19200", "38400", "57600", "115200", "230400"};
+    static const char* const parities[] = {"N", "O", "E", "M", "S", "n", "o", "e", "m", "s"};
+    static const char* const dataBits[] = {"5", "6", "7", "8"};
+    static const char* const stopBits[] = {"1", "1.5", "2"};
+    struct Field {
+        const char* what;
+        const char* const* allowed;
+        size_t count;
+    } const kinds[] = {
+        {"speed", speeds, sizeof speeds / sizeof *speeds},
+        {"parity", parities, sizeof parities / sizeof *parities},
+        {"data bits", dataBits, sizeof dataBits / sizeof *dataBits},
+        {"stop bits", stopBits, sizeof stopBits / sizeof *stopBits},
+    };
+    if (fields.size() > 4) {
+        why = "more than speed, parity, data bits and stop bits after ':'";
+        return false;
+    }
+    for (size_t i = 0; i < fields.size(); i++) {
+        std::string v = Trim(fields[i]);
+        bool ok = v.empty();
+        for (size_t k = 0; k < kinds[i].count && !ok; k++) ok = v == kinds[i].allowed[k];
+        if (!ok) {
+            why = std::string(kinds[i].what) + " '" + (v.size() > 20 ? v.substr(0, 20) + "..." : v) +
+                  "' is not one the serial channel takes";
+            return false;
+        }
+    }
+    return true;
+}
+
 struct Parser {
     const std::string& source;
     std::string& error;
@@ -94,10 +144,15 @@ bool ParseSite(const std::string& text, const std::string& source, std::vector<S
     Parser P{source, error};
     points.clear();
     std::set<std::string> labels;
-    std::set<std::string> keys;        // keys seen in the current section
+    std::map<std::string, int> keys;   // keys seen in the current section, and their lines
     std::set<int> sids;
     SitePoint* cur = nullptr;
 
+    // The line of a key of the current section, else of its header.
+    auto lineOf = [&](SitePoint* p, const char* key) {
+        auto k = keys.find(key);
+        return k != keys.end() ? k->second : p->line;
+    };
     auto finish = [&](SitePoint* p) -> bool {
         if (!p) return true;
         static const char* const required[] = {"sid", "type", "channel", "chtype"};
@@ -110,19 +165,25 @@ bool ParseSite(const std::string& text, const std::string& source, std::vector<S
         if (p->name.empty()) p->name = p->label;
         // The point record's texts are fixed fields: refuse what would be cut.
         if (!Utf8ToGbk(p->name, p->nameGbk))
-            return P.Fail(p->line, "point [" + p->label + "]: the name is not UTF-8 text that GBK can hold");
+            return P.Fail(lineOf(p, "name"), "point [" + p->label + "]: the name is not UTF-8 text that GBK can hold");
         if (p->nameGbk.size() > 31)
-            return P.Fail(p->line, "point [" + p->label + "]: the name takes " +
-                                       std::to_string(p->nameGbk.size()) + " bytes in GBK, at most 31");
+            return P.Fail(lineOf(p, "name"), "point [" + p->label + "]: the name takes " +
+                                                 std::to_string(p->nameGbk.size()) + " bytes in GBK, at most 31");
         if (p->host.size() > 35)
-            return P.Fail(p->line, "point [" + p->label + "]: host is longer than 35 characters");
+            return P.Fail(lineOf(p, "host"), "point [" + p->label + "]: host is longer than 35 characters");
         if ((p->chtype & 0xF00000) == 0x200000 && p->channel.size() > 63)
-            return P.Fail(p->line, "point [" + p->label + "]: a network definition holds at most 63 characters");
+            return P.Fail(lineOf(p, "channel"),
+                          "point [" + p->label + "]: a network definition holds at most 63 characters");
+        std::string why;
+        if ((p->chtype & 0xF00000) == 0x100000 && !SerialSettingsOk(p->channel, why))
+            return P.Fail(lineOf(p, "channel"), "point [" + p->label + "]: serial channel " + why);
         return true;
     };
 
     int lineNo = 0;
     size_t pos = 0;
+    // A UTF-8 byte-order mark, as some editors write one, is not part of the first line.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;
     while (pos <= text.size()) {
         size_t nl = text.find('\n', pos);
         if (nl == std::string::npos) nl = text.size();
@@ -160,7 +221,7 @@ bool ParseSite(const std::string& text, const std::string& source, std::vector<S
             std::string why;
             if (!Expand(Trim(line.substr(eq + 1)), value, why)) return P.Fail(lineNo, why);
             if (key.empty()) return P.Fail(lineNo, "empty key");
-            if (!keys.insert(key).second) return P.Fail(lineNo, "key " + key + " given twice");
+            if (!keys.emplace(key, lineNo).second) return P.Fail(lineNo, "key " + key + " given twice");
 
             struct IntKey {
                 const char* name;
@@ -196,6 +257,10 @@ bool ParseSite(const std::string& text, const std::string& source, std::vector<S
                 if (comma == std::string::npos || !ParseInt(Trim(value.substr(0, comma)), a) ||
                     !ParseInt(Trim(value.substr(comma + 1)), b) || a < 0 || b < 0)
                     return P.Fail(lineNo, "timeout: expected 'ms per byte, fixed ms', got '" + value + "'");
+                // A poll must never hold the host for minutes.
+                if (a > kMaxTimeoutMs || b > kMaxTimeoutMs)
+                    return P.Fail(lineNo, "timeout: at most " + std::to_string(kMaxTimeoutMs) +
+                                              " ms per value, got '" + value + "'");
                 cur->hasTimeout = true;
                 cur->timeoutPerByte = a;
                 cur->timeoutFixed = b;

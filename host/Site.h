@@ -15,17 +15,23 @@
 //   ext2    = 0
 //   wait    = 0                     ; DataGet's third argument (default 0)
 //   host    = 10.0.0.5:161          ; target text of network points (optional)
-//   timeout = 10,1000               ; channel time-outs: ms per byte, fixed ms (optional)
+//   timeout = 10,1000               ; channel time-outs: ms per byte, fixed ms (optional,
+//                                   ; each at most 60000)
 //   show    = .Vin .Vout            ; field references printed after each poll (optional)
 //   name    = UPS room 1            ; UTF-8, at most 31 bytes once in GBK
 //
 // A value may name environment variables as ${NAME}; an unset one is an error, so a site
 // file can leave the ports that change from run to run (a simulator's pseudo-terminal) to
-// whoever starts the host. Every error names the file and the line.
+// whoever starts the host. A serial definition must give line settings the serial channel
+// takes. A UTF-8 byte-order mark at the start is skipped. Every error names the file and the
+// line (of the key at fault, or of the section for a missing key).
 #include <string>
 #include <vector>
 
 namespace qxhost {
+
+// The largest time-out of a site file, per value (ms per byte, fixed ms).
+constexpr int kMaxTimeoutMs = 60000;
 
 struct SitePoint {
     std::string label;   // the section name

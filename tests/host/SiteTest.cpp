@@ -89,12 +89,15 @@ TEST(Site, MistakesNameTheLine) {
         {"[P]\nsid=1\ntype=0x300\nchtype=1\n", "s.ini:1: point [P] lacks the key channel"},
         {"[P]\n" + ok + "[Q]\n" + ok, "s.ini:6: point [Q]: sid 1 is used by another point"},
         {"[P]\n" + ok + "name=一二三四五六七八九十一二三四五六\n",
-         "s.ini:1: point [P]: the name takes 32 bytes in GBK, at most 31"},
-        {"[P]\n" + ok + "name=\xff\xfe\n", "s.ini:1: point [P]: the name is not UTF-8 text that GBK can hold"},
+         "s.ini:6: point [P]: the name takes 32 bytes in GBK, at most 31"},
+        {"[P]\nname=\xff\xfe\n" + ok, "s.ini:2: point [P]: the name is not UTF-8 text that GBK can hold"},
         {"[P]\n" + ok + "host=" + std::string(36, 'h') + "\n",
-         "s.ini:1: point [P]: host is longer than 35 characters"},
+         "s.ini:6: point [P]: host is longer than 35 characters"},
         {"[P]\nsid=1\ntype=1\nchtype=0x200001\nchannel=" + std::string(64, '1') + "\n",
-         "s.ini:1: point [P]: a network definition holds at most 63 characters"},
+         "s.ini:5: point [P]: a network definition holds at most 63 characters"},
+        {"[P]\ntimeout=10,60001\n", "s.ini:2: timeout: at most 60000 ms per value, got '10,60001'"},
+        {"[P]\ntimeout=2147483647,2147483647\n",
+         "s.ini:2: timeout: at most 60000 ms per value, got '2147483647,2147483647'"},
         {std::string("[P]\nsid=1\0\n", 11), "s.ini:2: NUL byte in the file"},
     };
     for (const Case& c : cases) {
@@ -103,6 +106,53 @@ TEST(Site, MistakesNameTheLine) {
         EXPECT_FALSE(Parse(c.text, p, err)) << c.text;
         EXPECT_EQ(c.error, err) << c.text;
     }
+}
+
+// A serial definition whose line settings the serial channel does not take would be polled
+// with the channel's defaults: it is refused at its line, whatever line chtype is on.
+TEST(Site, SerialSettingsTheChannelDoesNotTakeAreRefused) {
+    struct Case {
+        std::string channel;
+        std::string error;  // after "s.ini:3: point [P]: serial channel "; "" = accepted
+    } cases[] = {
+        {"pts/12:abc,Q,99,7", "speed 'abc' is not one the serial channel takes"},
+        {"ttyS1:" + std::string(300, '9') + ",N,8,1",
+         "speed '99999999999999999999...' is not one the serial channel takes"},
+        {"ttyS1:9600,Q,8,1", "parity 'Q' is not one the serial channel takes"},
+        {"ttyS1:9600,NN,8,1", "parity 'NN' is not one the serial channel takes"},
+        {"ttyS1:9600,N,99,1", "data bits '99' is not one the serial channel takes"},
+        {"ttyS1:9600,N,8,7", "stop bits '7' is not one the serial channel takes"},
+        {"ttyS1:9600,N,8,1,5", "more than speed, parity, data bits and stop bits after ':'"},
+        {"ttyS1:9600,,8,1", ""},  // a field left out keeps its default
+        {"ttyS1:2400,N,8,1", ""},
+        {"ttyUSB0:115200,e,7,2", ""},
+        {"pts/12:9600,O,5,1.5", ""},
+        {"ttyS1:19200", ""},
+        {"ttyS1", ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<SitePoint> p;
+        std::string err;
+        bool ok = Parse("[P]\nsid=1\nchannel=" + c.channel + "\ntype=0x300\nchtype=0x100002\n", p, err);
+        EXPECT_EQ(c.error.empty(), ok) << c.channel << ": " << err;
+        if (!c.error.empty()) {
+            EXPECT_EQ("s.ini:3: point [P]: serial channel " + c.error, err);
+        }
+    }
+    // A network definition is not a serial one.
+    std::vector<SitePoint> p;
+    std::string err;
+    EXPECT_TRUE(Parse("[P]\nsid=1\nchannel=127.0.0.1:502\ntype=1\nchtype=0x2001F6\n", p, err)) << err;
+}
+
+TEST(Site, ByteOrderMarkAtTheStartIsSkipped) {
+    std::vector<SitePoint> p;
+    std::string err;
+    ASSERT_TRUE(Parse("\xEF\xBB\xBF[P]\nsid=1\ntype=1\nchannel=c\nchtype=1\n", p, err)) << err;
+    EXPECT_EQ("P", p[0].label);
+    // Only at the start: elsewhere it is text like any other.
+    EXPECT_FALSE(Parse("[P]\n\xEF\xBB\xBFsid=1\ntype=1\nchannel=c\nchtype=1\n", p, err));
+    EXPECT_EQ("s.ini:2: unknown key '\xEF\xBB\xBFsid'", err);
 }
 
 TEST(Site, FifteenGbkCharactersFitTheName) {
