@@ -175,9 +175,9 @@ int CSMAirc::ModBusCmdN(int address, int function, int reg, int n, const uint8_t
 }
 
 int CSMAirc::DataGet(ISerBase* channel, int address, int wait) {
-    if (!channel) return 0;
+    if (!channel || !qx::AddrFits(address)) return 0;
     uint8_t reply[100];
-    const int adr = address & 0xFF;
+    const int adr = address;
 
     // The record: function 4, registers 0..59.
     int len = ModBusCmd(adr, 4, 0, 60);
@@ -197,7 +197,7 @@ int CSMAirc::DataGet(ISerBase* channel, int address, int wait) {
 }
 
 int CSMAirc::DoFunc(ISerBase* channel, int address, int command, void* buffer, int length) {
-    if (!channel || !channel->IsOpened()) return 0;
+    if (!channel || !qx::AddrFits(address) || !channel->IsOpened()) return 0;
     const int reg = command & 0xFFFF;
     const int fn = (command >> 16) & 0xFF;
     if (reg != 42 && reg <= 63) return 0;  // no command of this device
@@ -208,10 +208,10 @@ int CSMAirc::DoFunc(ISerBase* channel, int address, int command, void* buffer, i
     int len;
     if (reg == 42) {
         const uint8_t data[3] = {(uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v};
-        len = ModBusCmdN(address & 0xFF, fn ? fn : 11, 42, 3, data);
+        len = ModBusCmdN(address, fn ? fn : 11, 42, 3, data);
     } else {
         const uint8_t data[1] = {(uint8_t)v};
-        len = ModBusCmdN(address & 0xFF, 8, reg, 1, data);
+        len = ModBusCmdN(address, 8, reg, 1, data);
     }
     return Command(channel, len, len, 0, true);
 }

@@ -167,6 +167,7 @@ const char* ReplyStatusText(ReplyStatus status)
     case ReplyStatus::BadChecksum: return "bad checksum";
     case ReplyStatus::ReturnCode: return "return code";
     case ReplyStatus::NotCovered: return "reply too short for its fields";
+    case ReplyStatus::AddressTooWide: return "address does not fit the frame";
     }
     return "?";
 }
@@ -306,10 +307,13 @@ MbReply MbExchange(ISerBase* channel, MbFraming framing, const uint8_t* request,
 MbReply MbRead(ISerBase* channel, MbFraming framing, int transaction, int address, int function,
                int reg, int count, uint8_t* reply, int replySize, int delayMs, int dataBytes)
 {
-    if (!MbUnitFits(address))
-        return MbReply();
     uint8_t req[12];
     int len;
+    if (!AddrFits(address)) {
+        MbReply refused;
+        refused.status = ReplyStatus::AddressTooWide;
+        return refused;
+    }
     if (framing == MbFraming::Tcp) {
         CBufHelper::wdToBuf(req, (uint16_t)transaction);
         CBufHelper::wdToBuf(req + 2, 0);
@@ -404,6 +408,11 @@ YdReply YdRequest(ISerBase* channel, int ver, int adr, int cid1, int cid2, const
                   int infoLen, uint8_t* reply, int replySize, int delayMs, int needChars)
 {
     uint8_t req[18 + 2 * kYdMaxInfoBytes];
+    if (!AddrFits(adr)) {
+        YdReply refused;
+        refused.status = ReplyStatus::AddressTooWide;
+        return refused;
+    }
     if (infoLen > kYdMaxInfoBytes)
         return YdReply();
     int len = TE_CmdPack(req, sizeof req, ver, cid1, cid2, adr, info, infoLen, '~', '\r');

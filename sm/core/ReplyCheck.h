@@ -52,10 +52,23 @@ enum class ReplyStatus : int {
     BadChecksum,  // YD/T: CHKSUM
     ReturnCode,   // YD/T: RTN not 0; the code is in `rtn`
     NotCovered,   // YD/T: the INFO ends before the last character the caller reads
+    AddressTooWide,  // the host's address does not fit the frame's address field: not sent
 };
 
 // Short English name of a status, for log lines.
 const char* ReplyStatusText(ReplyStatus status);
+
+// ------------------------------------------------------------------ addresses
+// An address from the host (`Addr`) fits an address field of `bits` bits (8: a Modbus unit,
+// a YD/T 1363 ADR, the one-byte address of a vendor protocol) only from 0 to 2^bits - 1. A
+// handler refuses one that does not fit: nothing is sent and the poll is 0. It is never cut
+// to its low bits, which would read another device into this point. MbRead, YdRequest and
+// the handler base's exchanges refuse it themselves (AddressTooWide); a handler that builds
+// its frame on its own tests it with AddrFits first.
+inline bool AddrFits(int address, int bits = 8)
+{
+    return address >= 0 && (bits >= 31 || address < (1 << bits));
+}
 
 // ------------------------------------------------------------------ Modbus
 enum class MbFraming { Rtu, Tcp };
@@ -109,13 +122,9 @@ MbReply MbCheck(MbFraming framing, const uint8_t* reply, int n, const uint8_t* r
 MbReply MbExchange(ISerBase* channel, MbFraming framing, const uint8_t* request, int requestLen,
                    uint8_t* reply, int replySize, int delayMs, int dataBytes = -1);
 
-// A unit address that fits the one-byte address field of a request (0..255). One that does
-// not is never cut to its low bits, which would read another device.
-inline bool MbUnitFits(int address) { return address >= 0 && address <= 255; }
-
 // Read of count elements with function 1-4 starting at reg: builds the request (TCP with the
 // low 16 bits of transaction, unit = address) and runs MbExchange. An address that does not
-// fit the unit field is refused (BadArgument) with nothing sent.
+// fit the unit byte sends nothing (AddressTooWide).
 MbReply MbRead(ISerBase* channel, MbFraming framing, int transaction, int address, int function,
                int reg, int count, uint8_t* reply, int replySize, int delayMs,
                int dataBytes = -1);
@@ -145,7 +154,8 @@ YdReply YdExchange(ISerBase* channel, const uint8_t* request, int requestLen, ui
                    int replySize, int delayMs, int needChars);
 
 // Builds the request with TE_CmdPack (SOI '~', EOI CR; INFO of at most 255 bytes, else
-// BadArgument) and runs YdExchange.
+// BadArgument) and runs YdExchange. An ADR that does not fit its byte sends nothing
+// (AddressTooWide).
 YdReply YdRequest(ISerBase* channel, int ver, int adr, int cid1, int cid2, const uint8_t* info,
                   int infoLen, uint8_t* reply, int replySize, int delayMs, int needChars);
 

@@ -2,6 +2,7 @@
 // YD/T 1363. Requests are built in m_cmd, which keeps the last one sent.
 #include "BufHelper.h"
 #include "QxPlatform.h"
+#include "ReplyCheck.h"
 #include "SMBase.h"
 #include "TeFrame.h"
 
@@ -44,7 +45,7 @@ int CSMBase::GetModBusData(uint8_t* reply, int replySize, ISerBase* channel, int
                            int function, int reg, int count, int delayMs, int transaction,
                            int mode)
 {
-    if (!reply || replySize < 1 || !channel)
+    if (!reply || replySize < 1 || !channel || !qx::AddrFits(address))
         return -1;
     bool tcp = mode == 1;
     int len = tcp ? ModBusTcpCmd(transaction, address, function, reg, count)
@@ -65,7 +66,7 @@ int CSMBase::GetYdn23Data(uint8_t* reply, int replySize, ISerBase* channel, int 
                           int cid1, int cid2, const uint8_t* info, int infoLen, int soi, int eoi,
                           int delayMs)
 {
-    if (!reply || replySize < 1 || !channel)
+    if (!reply || replySize < 1 || !channel || !qx::AddrFits(adr))
         return -1;
     if (!info || infoLen < 0)
         infoLen = 0;

@@ -87,7 +87,7 @@ void CSMModbus::LoadEngine() {
 
 int CSMModbus::DataGet(ISerBase* ser, int addr, int ext) {
     ClearVals();
-    if (m_bLoaded != true || !ser || !ser->IsOpened()) return 0;
+    if (m_bLoaded != true || !ser || !qx::AddrFits(addr) || !ser->IsOpened()) return 0;
     const bool tcp = Tcp(ser, ext);
     const qx::MbFraming framing = tcp ? qx::MbFraming::Tcp : qx::MbFraming::Rtu;
     uint8_t reply[kReplySize];
@@ -160,7 +160,7 @@ int CSMModbus::DataGet(ISerBase* ser, int addr, int ext) {
 }
 
 int CSMModbus::DoFunc(ISerBase* ser, int addr, int cmd, void* buf, int len) {
-    if (m_bLoaded != true || !ser || !ser->IsOpened()) return 0;
+    if (m_bLoaded != true || !ser || !qx::AddrFits(addr) || !ser->IsOpened()) return 0;
     const bool tcp = Tcp(ser, len);
     if (cmd & 0xFF0000) return 0;
     char key[16];

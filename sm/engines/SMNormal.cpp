@@ -7,6 +7,7 @@
 
 #include "BufHelper.h"
 #include "QxPlatform.h"
+#include "ReplyCheck.h"
 #include "SMFactory.h"
 
 namespace {
@@ -99,7 +100,7 @@ int CSMNormal::Dmax(const std::string& section) const {
 
 // ---------------------------------------------------------------- requests
 
-int CSMNormal::NormalCmd(unsigned char* buf, unsigned char adr, const char* cmd, const char* dat) {
+int CSMNormal::NormalCmd(unsigned char* buf, int adr, const char* cmd, const char* dat) {
     m_iSendLen = m_iHeadLen = m_iTailLen = 0;
     m_wChkKind = m_wChkDist = 0;
     if (!buf) return 0;
@@ -145,8 +146,14 @@ int CSMNormal::NormalCmd(unsigned char* buf, unsigned char adr, const char* cmd,
             width = (int)tok.size() / 2;
         } else if (tok.compare(0, 4, "dlen") == 0) {
             width = 1;
-        } else if (tok.compare(0, 3, "adr") == 0 || tok.compare(0, 3, "sum") == 0 ||
-                   tok.compare(0, 3, "xor") == 0 || tok.compare(0, 3, "len") == 0) {
+        } else if (tok.compare(0, 3, "adr") == 0) {
+            if (!qx::AddrFits(adr)) {
+                why = "the address does not fit its byte";
+                break;
+            }
+            width = 1;
+        } else if (tok.compare(0, 3, "sum") == 0 || tok.compare(0, 3, "xor") == 0 ||
+                   tok.compare(0, 3, "len") == 0) {
             width = 1;
         } else if (tok.compare(0, 3, "crc") == 0) {
             width = 2;
@@ -173,7 +180,7 @@ int CSMNormal::NormalCmd(unsigned char* buf, unsigned char adr, const char* cmd,
         } else if (tok[0] == 'd') {
             buf[n] = (uint8_t)(strlen(dat) / 2);
         } else if (tok[0] == 'a') {
-            buf[n] = adr;
+            buf[n] = (uint8_t)adr;
         } else if (tok[0] == 'l') {
             buf[n] = 0;
             lens[nLens++] = n;
@@ -348,7 +355,7 @@ int CSMNormal::DataGet(ISerBase* ser, int addr, int ext) {
         const std::string sec = code + "H";
         const std::string dinfo = m_ini.GetValue(sec, "dinfo", m_sDinfo);
         const std::string cdat = m_ini.GetValue(sec, "cdat", "");
-        int len = NormalCmd(m_cmd, (uint8_t)addr, code.c_str(), cdat.c_str());
+        int len = NormalCmd(m_cmd, addr, code.c_str(), cdat.c_str());
         if (len <= 0) {
             Log("command %s not sent\n", code.c_str());
             return 0;
@@ -388,7 +395,7 @@ int CSMNormal::DoFunc(ISerBase* ser, int addr, int cmd, void* buf, int len) {
     const std::string code = text.substr(0, comma);
     const std::string data = comma == std::string::npos ? "" : text.substr(comma + 1);
 
-    int n = NormalCmd(m_cmd, (uint8_t)addr, code.c_str(), data.c_str());
+    int n = NormalCmd(m_cmd, addr, code.c_str(), data.c_str());
     if (n <= 0) {
         Log("%s not sent\n", key);
         return 0;

@@ -59,9 +59,10 @@ public:
     using CSMBase::DoFunc;
 
     // Lays out one request from the template into buffer (kMaxRequest bytes) and returns its
-    // length; 0 when it cannot be built (the reason printed). Describes the request in
-    // SendLen() .. ChkDist().
-    int NormalCmd(unsigned char* buffer, unsigned char adr, const char* cmd, const char* dat);
+    // length; 0 when it cannot be built (the reason printed), also when the template sends
+    // the address and adr does not fit its byte. Describes the request in SendLen() ..
+    // ChkDist().
+    int NormalCmd(unsigned char* buffer, int adr, const char* cmd, const char* dat);
     // 0 when a reply of length bytes passes the checks of the request built last, else the
     // failed check's code. dataStart: the reply's data part (before its check) must reach it.
     int NormalChk(const unsigned char* reply, int length, int dataStart = 0);

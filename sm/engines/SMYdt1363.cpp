@@ -123,7 +123,7 @@ int CSMYdt1363::YdDatNone(const unsigned char* text, int size) {
 
 std::string CSMYdt1363::YdVer(ISerBase* ser, int addr) {
     uint8_t req[32];
-    int n = YdCmd(req, sizeof req, "00", (unsigned char)(addr & 0xFF), m_sCid1.c_str(), "4F", "");
+    int n = YdCmd(req, sizeof req, "00", (unsigned char)addr, m_sCid1.c_str(), "4F", "");
     if (n <= 0 || !ser) return "";
     uint8_t reply[64];
     // The reply's VER is taken only from a frame that checks and says RTN 0.
@@ -138,7 +138,7 @@ std::string CSMYdt1363::YdVer(ISerBase* ser, int addr) {
 int CSMYdt1363::DataGet(ISerBase* ser, int addr, int ext) {
     printf("CSMYdt1363::DataGet  pSer=%p adr=%d  ext=%d\n", (void*)ser, addr, ext);
     ClearVals();
-    if (m_bLoaded != true || !ser || !ser->IsOpened()) return 0;
+    if (m_bLoaded != true || !ser || !qx::AddrFits(addr) || !ser->IsOpened()) return 0;
     if (!IsCode(m_sCid1)) {
         Log("[comm] cid1=%.16s refused: not two hexadecimal characters\n", m_sCid1.c_str());
         return 0;
@@ -204,7 +204,7 @@ CSMYdt1363::Outcome CSMYdt1363::PollCommand(ISerBase* ser, int addr, const std::
         Log("[%s] dflag=%d refused\n", sec.c_str(), dflag);
         return Outcome::Failed;
     }
-    int n = YdCmd(m_cmd, sizeof m_cmd, ver.c_str(), (unsigned char)(addr & 0xFF), m_sCid1.c_str(),
+    int n = YdCmd(m_cmd, sizeof m_cmd, ver.c_str(), (unsigned char)addr, m_sCid1.c_str(),
                   code.c_str(), dcmd.c_str());
     if (n <= 0) return Outcome::Failed;
     if (m_iDebug) printf("icmd=%d %s", n, (const char*)m_cmd);
@@ -257,7 +257,7 @@ CSMYdt1363::Outcome CSMYdt1363::PollCommand(ISerBase* ser, int addr, const std::
 }
 
 int CSMYdt1363::DoFunc(ISerBase* ser, int addr, int cmd, void* buf, int len) {
-    if (!ser || !ser->IsOpened()) return 0;
+    if (!ser || !qx::AddrFits(addr) || !ser->IsOpened()) return 0;
     char key[16];
     snprintf(key, sizeof key, "Yk%02d", cmd);
     const std::string info = Comm(key);
@@ -273,7 +273,7 @@ int CSMYdt1363::DoFunc(ISerBase* ser, int addr, int cmd, void* buf, int len) {
     if (m_sVer.empty()) m_sVer = YdVer(ser, addr);
     if (m_sVer.empty()) return 0;
 
-    int n = YdCmd(m_cmd, sizeof m_cmd, m_sVer.c_str(), (unsigned char)(addr & 0xFF),
+    int n = YdCmd(m_cmd, sizeof m_cmd, m_sVer.c_str(), (unsigned char)addr,
                   m_sCid1.c_str(), "45", info.c_str());
     if (n <= 0) return 0;
     uint8_t reply[64];

@@ -46,7 +46,12 @@ bool Ready(ISerBase* ser, bool purge) {
 
 qx::MbReply MbPoll(CSMBase& h, ISerBase* ser, int addr, int function, int reg, int count,
                    uint8_t* reply, int replySize, int waitMs) {
-    int len = h.ModBusCmd(addr & 0xFF, function, reg, count);
+    if (!qx::AddrFits(addr)) {
+        qx::MbReply refused;
+        refused.status = qx::ReplyStatus::AddressTooWide;
+        return refused;
+    }
+    int len = h.ModBusCmd(addr, function, reg, count);
     return MbSend(h, ser, len, reply, replySize, waitMs);
 }
 

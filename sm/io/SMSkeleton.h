@@ -92,8 +92,8 @@ int ChkDb(CSMBase& h, const Table* tables, size_t n, tagSMItem* item, const char
 // the channel is purged (when purge) and the answer is true.
 bool Ready(ISerBase* ser, bool purge = true);
 
-// One Modbus RTU read through the shared exchange and reply check: the request (address =
-// low 8 bits of addr) is built in h.m_cmd; waitMs (when above 0) is slept between request
+// One Modbus RTU read through the shared exchange and reply check: the request is built in
+// h.m_cmd (an addr that does not fit the address byte sends nothing: AddressTooWide); waitMs (when above 0) is slept between request
 // and reply. The reply must come from that address with that function and byte count and a
 // good CRC; an exception reply, a short reply, a bad CRC or silence is a failure (r.ok()
 // false, r.status says which). r.Word(i) is register reg + i.

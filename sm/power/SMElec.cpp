@@ -106,7 +106,7 @@ int CSMElec::ChkDb(tagSMItem* item) {
 }
 
 int CSMElec::DataGet(ISerBase* ser, int addr, int wait) {
-    if (!qx::skel::Ready(ser)) return 0;
+    if (!qx::AddrFits(addr) || !qx::skel::Ready(ser)) return 0;
     int model = m_pItem ? m_pItem->Variant : 0;
     // A model number without a routine reads nothing: the old values are not a new poll.
     if (model < 0 || model >= kModelCount || !kModels[model]) return 0;
@@ -197,7 +197,7 @@ void CSMElec::DayEnergy(IDbBase* hist, int sid, int type) {
 }
 
 int CSMElec::DoFunc(ISerBase* ser, int addr, int cmd, void* buf, int len) {
-    if (!ser || !buf) return 0;
+    if (!ser || !buf || !qx::AddrFits(addr)) return 0;
     if (cmd != kCmdWrite) return 0;  // nothing sent
     int32_t arg;
     memcpy(&arg, buf, sizeof(arg));
@@ -208,7 +208,7 @@ int CSMElec::DoFunc(ISerBase* ser, int addr, int cmd, void* buf, int len) {
     case 0:
     case 2: {
         // Write single register: 11 on model 0, 256 on model 2. The echo is the answer.
-        int n = ModBusCmd(addr & 0xFF, 6, model == 0 ? 11 : 256, value);
+        int n = ModBusCmd(addr, 6, model == 0 ? 11 : 256, value);
         return qx::skel::MbSend(*this, ser, n, rx, sizeof(rx), 0).ok() ? 1 : 0;
     }
     case 1: {

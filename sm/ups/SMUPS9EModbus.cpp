@@ -190,7 +190,7 @@ int CSMUPS9EModbus::DataGet_SHUT(ISerBase* ch, int address, int wait) {
 // ---------------------------------------------------------------- Modbus
 
 int CSMUPS9EModbus::DataGet_ModBus(ISerBase* ch, int address, int wait) {
-    if (!ch || !qx::MbUnitFits(address)) return 0;
+    if (!ch || !qx::AddrFits(address)) return 0;
     const int delay = wait > 100 ? wait : 100;
     uint8_t rx[256];
     ch->Purge();

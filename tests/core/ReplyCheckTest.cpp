@@ -331,14 +331,14 @@ TEST_F(Exchange, ModbusReadAsksForTheCountGivenAndRefusesAnAddressBeyondOneByte)
     for (int address : {-1, 256, 257, 0x10001}) {
         ScriptChannel idle;
         EXPECT_EQ(qx::MbRead(&idle, MbFraming::Rtu, 0, address, 3, 0, 1, rx, sizeof rx, 0).status,
-                  ReplyStatus::BadArgument) << address;
+                  ReplyStatus::AddressTooWide) << address;
         EXPECT_EQ(qx::MbRead(&idle, MbFraming::Tcp, 0, address, 3, 0, 1, rx, sizeof rx, 0).status,
-                  ReplyStatus::BadArgument) << address;
+                  ReplyStatus::AddressTooWide) << address;
         EXPECT_TRUE(idle.Written().empty()) << address;
         EXPECT_EQ(idle.Purges(), 0) << address;
     }
-    EXPECT_TRUE(qx::MbUnitFits(0));
-    EXPECT_TRUE(qx::MbUnitFits(255));
+    EXPECT_TRUE(qx::AddrFits(0));
+    EXPECT_TRUE(qx::AddrFits(255));
 }
 
 // ------------------------------------------------------------------ YD/T 1363
@@ -472,3 +472,27 @@ TEST_F(Exchange, YdRefusals)
 }
 
 }  // namespace
+
+// YdRequest builds its frame too: an ADR that does not fit its byte sends nothing, 255 is
+// the last one sent. Wider fields take wider addresses.
+TEST(AddressFit, YdRequestRefusesAnAdrBeyondOneByte)
+{
+    struct Case {
+        int addr;
+        bool sent;
+    } cases[] = {{0, true}, {1, true}, {255, true}, {256, false}, {65537, false}, {-1, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.addr);
+        EXPECT_EQ(c.sent, qx::AddrFits(c.addr));
+        uint8_t rx[64];
+        ScriptChannel ch;
+        qx::YdReply y = qx::YdRequest(&ch, 0x21, c.addr, 0x2A, 0x42, nullptr, 0, rx, sizeof rx, 0, 0);
+        ASSERT_EQ(c.sent ? 1u : 0u, ch.Written().size());
+        if (!c.sent) {
+            EXPECT_EQ(ReplyStatus::AddressTooWide, y.status);
+            EXPECT_EQ(0, ch.Purges());
+        }
+    }
+    EXPECT_TRUE(qx::AddrFits(65535, 16));
+    EXPECT_FALSE(qx::AddrFits(65536, 16));
+}

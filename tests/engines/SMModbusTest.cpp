@@ -376,3 +376,34 @@ TEST(ModbusCommand, NotLoadedOrChannelClosed) {
 }
 
 }  // namespace
+
+// The unit is one byte on both framings: an address beyond it is refused, never cut to the
+// unit its low bits name (257 would read unit 1 into this point). 255 and 1 are sent.
+TEST(ModbusPoll, AddressThatDoesNotFitTheUnitByteSendsNothing) {
+    struct Case {
+        int addr;
+        bool sent;
+    } cases[] = {{1, true}, {255, true}, {0, true}, {256, false}, {257, false}, {65537, false}, {-1, false}};
+    for (bool tcp : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE((tcp ? "TCP, addr " : "RTU, addr ") + std::to_string(c.addr));
+            Rig r;
+            r.tcp = tcp;
+            ASSERT_NE(r.Make("[regs3]\n0=1\n[comm]\nYk03=0600100001\n"), nullptr);
+            if (tcp) r.ch.SetType(kNet);
+            r.slave.SetHolding(0, 250);
+            int got = r.h->DataGet(&r.ch, c.addr, 0);
+            if (!c.sent) {
+                EXPECT_EQ(0, got);
+                EXPECT_EQ(0, r.h->DoFunc(&r.ch, c.addr, 3, nullptr, 0));
+                EXPECT_TRUE(r.ch.Written().empty());
+                continue;
+            }
+            if (c.addr == 1) {
+                EXPECT_EQ(1, got);
+            }
+            ASSERT_EQ(1u, r.ch.Written().size());
+            EXPECT_EQ(c.addr, r.ch.Written()[0][tcp ? 6 : 0]);
+        }
+    }
+}

@@ -145,6 +145,29 @@ TEST(NormalCmd, RequestsThatCannotBeBuiltAreRefused) {
     EXPECT_EQ(r.h->NormalCmd(buf, 1, "01", std::string(118, '0').c_str()), 64);
 }
 
+// The address byte takes 0..255; any other address is refused, never cut to another device's.
+// A template that sends no address takes any.
+TEST(NormalCmd, AddressThatDoesNotFitItsByteIsRefused) {
+    struct Case {
+        const char* tmpl;
+        int adr;
+        int len;  // 0: refused
+    } cases[] = {
+        {"AA adr cmd", 1, 3},    {"AA adr cmd", 255, 3}, {"AA adr cmd", 0, 3},
+        {"AA adr cmd", 256, 0},  {"AA adr cmd", 65537, 0}, {"AA adr cmd", -1, 0},
+        {"AA cmd", 65537, 2},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        ASSERT_NE(r.Make(std::string("SND=") + c.tmpl + "\n"), nullptr);
+        uint8_t buf[CSMNormal::kMaxRequest];
+        EXPECT_EQ(r.h->NormalCmd(buf, c.adr, "01", ""), c.len) << c.tmpl << " / " << c.adr;
+        if (c.len == 3) {
+            EXPECT_EQ(buf[1], c.adr);
+        }
+    }
+}
+
 // ---------------------------------------------------------------- reply checks
 
 TEST(NormalChk, RepliesAgainstTheRequestSentLast) {

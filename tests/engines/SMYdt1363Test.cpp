@@ -484,3 +484,29 @@ TEST(YdtEngineStore, FactoryNeedsTheDefinitionFile) {
     EXPECT_STREQ("YD-UNIT", h->GetNote());
     delete static_cast<CSMYdt1363*>(h);
 }
+
+// ADR is one byte: an address beyond it is refused before anything is sent, never cut to
+// the device its low bits name. 255 and 1 are sent.
+TEST(YdtEnginePoll, AddressThatDoesNotFitAdrSendsNothing) {
+    struct Case {
+        int addr;
+        const char* adr;  // ADR characters of the request; nullptr: nothing sent
+    } cases[] = {{1, "01"}, {255, "FF"}, {256, nullptr}, {65537, nullptr}, {-1, nullptr}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.addr);
+        Rig r;
+        ASSERT_NE(r.Make(std::string(kComm) + "cid2=42\nYk01=0102\n"), nullptr);
+        r.dev.SetInfo(0x42, "000A");
+        int got = r.h->DataGet(&r.ch, c.addr, 0);
+        int done = r.h->DoFunc(&r.ch, c.addr, 1, nullptr, 0);
+        if (!c.adr) {
+            EXPECT_EQ(0, got);
+            EXPECT_EQ(0, done);
+            EXPECT_TRUE(r.ch.Written().empty());
+            continue;
+        }
+        EXPECT_EQ(c.addr == 1 ? 1 : 0, got);  // the device is at address 1
+        ASSERT_FALSE(r.ch.Written().empty());
+        EXPECT_EQ(c.adr, r.Written(0).substr(3, 2));
+    }
+}

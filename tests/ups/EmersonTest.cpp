@@ -426,3 +426,25 @@ TEST(EmersonDb, RegistersFortyThreeRowsOfItsOwn) {
     h.RegDb(&db, 1);
     EXPECT_EQ(43, db.Int("select count(*) from tbSMDef where Type=769"));
 }
+
+// ADR is one byte: an address beyond it fails the poll with nothing sent, never cut to the
+// unit its low bits name. 255 and 1 are sent.
+TEST(Emerson, AddressThatDoesNotFitAdrSendsNothing) {
+    struct Case {
+        int addr;
+        const char* adr;  // ADR characters of the first request; nullptr: nothing sent
+    } cases[] = {{1, "01"}, {255, "FF"}, {256, nullptr}, {65537, nullptr}, {-1, nullptr}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.addr);
+        Rig rig(0);
+        emerson::FloatUnit(rig.dev, 0);
+        int got = rig.h->DataGet(&rig.ch, c.addr, 0);
+        if (!c.adr) {
+            EXPECT_EQ(0, got);
+            EXPECT_TRUE(rig.ch.Written().empty());
+            continue;
+        }
+        EXPECT_EQ(c.addr == 1 ? 1 : 0, got);  // the unit is at address 1
+        EXPECT_EQ(c.adr, rig.Written(0).substr(3, 2));
+    }
+}
