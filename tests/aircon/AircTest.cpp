@@ -115,12 +115,24 @@ TEST(AircPoll, RequestsAreFunction4ThenFunction9WithoutWait) {
     } cases[] = {
         {1, "01 04 00 00 00 3C F0 1B", "01 09 00 40 00 01 1D DF"},
         {2, "02 04 00 00 00 3C F0 28", nullptr},
-        {0x102, "02 04 00 00 00 3C F0 28", nullptr},  // the low 8 bits of the address
+        {255, "FF 04 00 00 00 3C E5 C5", nullptr},
+        // An address beyond the address byte is refused, never cut to the unit its low
+        // bits name (2 here): nothing is sent.
+        {0x102, nullptr, nullptr},
+        {65537, nullptr, nullptr},
     };
     for (const Case& c : cases) {
         Rig r;
         r.ctrl.SetAddress((uint8_t)c.addr);
-        r.h.DataGet(&r.ch, c.addr, 500);
+        int got = r.h.DataGet(&r.ch, c.addr, 500);
+        if (!c.f4) {
+            EXPECT_EQ(0, got) << c.addr;
+            EXPECT_TRUE(r.ch.Written().empty()) << c.addr;
+            const int32_t v = 1;
+            EXPECT_EQ(0, r.h.DoFunc(&r.ch, c.addr, 42, (void*)&v, 4)) << c.addr;
+            EXPECT_TRUE(r.ch.Written().empty()) << c.addr;
+            continue;
+        }
         ASSERT_GE(r.ch.Written().size(), 1u) << c.addr;
         EXPECT_EQ(c.f4, qxtest::Hex(r.ch.Written()[0])) << c.addr;
         if (c.f9) {
