@@ -5,6 +5,7 @@
 
 #include "BufHelper.h"
 #include "QxPlatform.h"
+#include "TeFrame.h"
 
 using airc::W;
 
@@ -42,6 +43,11 @@ int GatherRtu(ISerBase* ser, uint8_t* buf, int want, int function) {
         if (got >= 3 && got >= 5 + buf[2]) break;
     }
     return got;
+}
+
+// The wait of a Link before reading: `wait` when above the driver's threshold, else its own.
+int WaitMs(const airc::Link& link, int wait) {
+    return (link.waitAbove >= 0 && wait > link.waitAbove) ? wait : link.sleepMs;
 }
 
 }  // namespace
@@ -142,7 +148,7 @@ qx::MbReply CSMAircShape::Request(ISerBase* ser, int frameLen, uint8_t* reply, i
         r.status = qx::ReplyStatus::WriteFailed;
         return r;
     }
-    const int ms = (link.waitAbove >= 0 && wait > link.waitAbove) ? wait : link.sleepMs;
+    const int ms = WaitMs(link, wait);
     if (ms > 0) qx::SleepMs(ms);
 
     const int want = link.replyMax > 0 && link.replyMax < replySize ? link.replyMax : replySize;
@@ -162,6 +168,29 @@ qx::MbReply CSMAircShape::Request(ISerBase* ser, int frameLen, uint8_t* reply, i
     // Every byte decoded must lie inside the checked frame, before its CRC.
     if (r.ok() && r.frameLen - 2 < needBytes) r.status = qx::ReplyStatus::Short;
     return r;
+}
+
+int CSMAircShape::YdFrame(int ver, int adr, int cid1, int cid2, const uint8_t* info,
+                          int infoLen) {
+    if (adr < 0 || adr > 0xFF) return 0;
+    return TE_CmdPack(m_cmd, sizeof m_cmd, ver, cid1, cid2, adr, info, infoLen, '~', '\r');
+}
+
+qx::YdReply CSMAircShape::YdRequest(ISerBase* ser, int frameLen, uint8_t* reply, int replySize,
+                                    const airc::Link& link, int wait, int needChars,
+                                    unsigned options) {
+    qx::YdReply r;
+    if (!ser || !reply || replySize < 2 || frameLen < 18 || frameLen > (int)sizeof(m_cmd))
+        return r;
+    if (!ser->IsOpened()) {
+        r.status = qx::ReplyStatus::NoReply;
+        return r;
+    }
+    const int ms = WaitMs(link, wait);
+    // replyMax characters and the NUL after them.
+    const int size = link.replyMax > 0 && link.replyMax < replySize ? link.replyMax + 1 : replySize;
+    if (!link.purge) options |= qx::kYdKeepInput;
+    return qx::YdExchange(ser, m_cmd, frameLen, reply, size, ms, needChars, options);
 }
 
 int CSMAircShape::Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs, bool vendor) {

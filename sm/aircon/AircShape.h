@@ -37,7 +37,14 @@
 // is above the driver's threshold), Read of the reply (gathered when it comes in pieces),
 // then the shared reply check (address, function, exception reply, byte count, CRC) and a
 // check that the reply covers every byte the driver decodes. Only then are values set: a
-// failed request leaves the block as the last poll left it.
+// failed request leaves the block as the last poll left it. YdRequest() is the same for a
+// YD/T 1363 frame that YdFrame() built: the shared YD/T check, and an INFO that covers the
+// last character the driver decodes.
+//
+//   uint8_t rx[200];
+//   qx::YdReply y = YdRequest(ser, YdFrame(0x21, addr, 0x60, 0x42), rx, sizeof rx, kLink, wait, 41);
+//   if (!y.ok()) return 0;        // characters 0..40 arrived and lie in a checked INFO
+//   Set(1, TE_Ascii2uint16(rx + 13, 4));
 //
 // Storing. DataUpd: state 2 without alarm bits (fields 1..clearFields zeroed), else 0, flag
 // bit 0 makes it 1; SnapID from flag bit 4; a negative sid is the current point's; the
@@ -162,6 +169,21 @@ protected:
     // (its byte count then says how many), as long as it covers needBytes.
     qx::MbReply Request(ISerBase* ser, int frameLen, uint8_t* reply, int replySize,
                         const airc::Link& link, int wait, int needBytes, bool shortRead = false);
+
+    // A YD/T 1363 request built into m_cmd: '~', VER, ADR, CID1, CID2, LENGTH, the INFO bytes
+    // as hexadecimal pairs, CHKSUM, CR. Its length; 0 (nothing to send) when adr does not fit
+    // the one-byte ADR (it is never cut to its low bits, which would ask another unit) or the
+    // frame does not fit m_cmd.
+    int YdFrame(int ver, int adr, int cid1, int cid2, const uint8_t* info = nullptr,
+                int infoLen = 0);
+    // One YD/T 1363 request: the frame of frameLen characters in m_cmd (0: BadArgument,
+    // nothing sent), optional Purge, Write, the wait of the Link, the reply gathered up to its
+    // EOI (at most link.replyMax characters) and NUL-terminated, then the shared check (SOI,
+    // alphabet, LCHKSUM, EOI, CHKSUM, RTN 00) with needChars the characters the driver
+    // decodes (the last position read + 1), which the INFO must cover. options: qx::YdOption
+    // bits (kYdSkipSums for units known to send wrong sums).
+    qx::YdReply YdRequest(ISerBase* ser, int frameLen, uint8_t* reply, int replySize,
+                          const airc::Link& link, int wait, int needChars, unsigned options = 0);
 
     // One command: the frame in m_cmd, a wait of sleepMs, a reply of at most replyMax bytes.
     // A standard Modbus request is answered as Modbus says (the shared reply check); a vendor

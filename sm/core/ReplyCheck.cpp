@@ -329,8 +329,9 @@ MbReply MbRead(ISerBase* channel, MbFraming framing, int transaction, int addres
     return MbExchange(channel, framing, req, len, reply, replySize, delayMs, dataBytes);
 }
 
-YdReply YdCheck(const uint8_t* reply, int n, int needChars, int adr)
+YdReply YdCheck(const uint8_t* reply, int n, int needChars, int adr, unsigned options)
 {
+    const bool sums = !(options & kYdSkipSums);
     YdReply r;
     r.received = n > 0 ? n : 0;
     if (!reply || n <= 0) {
@@ -351,7 +352,7 @@ YdReply YdCheck(const uint8_t* reply, int n, int needChars, int adr)
     }
     uint16_t length = (uint16_t)CBufHelper::HexVal(reply + 9, 4);
     int lenid = length & 0x0FFF;
-    if (TE_GetChkLength((uint16_t)lenid) != length) {
+    if (sums && TE_GetChkLength((uint16_t)lenid) != length) {
         r.status = ReplyStatus::BadLength;
         return r;
     }
@@ -365,7 +366,7 @@ YdReply YdCheck(const uint8_t* reply, int n, int needChars, int adr)
         r.status = ReplyStatus::BadFrame;
         return r;
     }
-    if (!TE_GetChkSum(reply, len)) {
+    if (sums && !TE_GetChkSum(reply, len)) {
         r.status = ReplyStatus::BadChecksum;
         return r;
     }
@@ -385,12 +386,13 @@ YdReply YdCheck(const uint8_t* reply, int n, int needChars, int adr)
 }
 
 YdReply YdExchange(ISerBase* channel, const uint8_t* request, int requestLen, uint8_t* reply,
-                   int replySize, int delayMs, int needChars)
+                   int replySize, int delayMs, int needChars, unsigned options)
 {
     YdReply r;
     if (!channel || !request || requestLen <= 0 || !reply || replySize < 2)
         return r;
-    channel->Purge();
+    if (!(options & kYdKeepInput))
+        channel->Purge();
     if (channel->Write(request, requestLen) != requestLen) {
         r.status = ReplyStatus::WriteFailed;
         return r;
@@ -401,7 +403,7 @@ YdReply YdExchange(ISerBase* channel, const uint8_t* request, int requestLen, ui
         return memchr(reply + 1, '\r', (size_t)have - 1) != nullptr;
     });
     reply[got] = 0;
-    return YdCheck(reply, got, needChars);
+    return YdCheck(reply, got, needChars, -1, options);
 }
 
 YdReply YdRequest(ISerBase* channel, int ver, int adr, int cid1, int cid2, const uint8_t* info,

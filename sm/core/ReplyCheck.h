@@ -141,17 +141,26 @@ struct YdReply {
     bool ok() const { return status == ReplyStatus::Ok; }
 };
 
+// Options of YdCheck and YdExchange.
+enum YdOption : unsigned {
+    kYdSkipSums = 1,   // LCHKSUM and CHKSUM are not compared, for units known to send them
+                       // wrong; SOI, the alphabet, LENID within what arrived, EOI, RTN and
+                       // the coverage of the characters read still are
+    kYdKeepInput = 2,  // YdExchange: no Purge before the request
+};
+
 // Checks n reply characters. needChars: the caller reads characters [0, needChars) of the
 // reply, which must end within the INFO (needChars <= 13 + LENID; 0 or less for none).
-// adr >= 0 also requires that ADR.
-YdReply YdCheck(const uint8_t* reply, int n, int needChars, int adr = -1);
+// adr >= 0 also requires that ADR. options: YdOption bits.
+YdReply YdCheck(const uint8_t* reply, int n, int needChars, int adr = -1, unsigned options = 0);
 
 // One exchange with a ready request (for example from TE_CmdPack): Purge, Write, sleep
 // delayMs when above 0, Read until the EOI CR arrives (gathering a reply split across reads,
 // stopping on a read without characters and after a few reads), then YdCheck. The reply is
-// NUL-terminated after the characters read, so at most replySize - 1 are read.
+// NUL-terminated after the characters read, so at most replySize - 1 are read. options:
+// YdOption bits (kYdKeepInput leaves out the Purge).
 YdReply YdExchange(ISerBase* channel, const uint8_t* request, int requestLen, uint8_t* reply,
-                   int replySize, int delayMs, int needChars);
+                   int replySize, int delayMs, int needChars, unsigned options = 0);
 
 // Builds the request with TE_CmdPack (SOI '~', EOI CR; INFO of at most 255 bytes, else
 // BadArgument) and runs YdExchange. An ADR that does not fit its byte sends nothing

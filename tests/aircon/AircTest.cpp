@@ -15,6 +15,7 @@
 #include "ScriptChannel.h"
 #include "SleepLog.h"
 #include "TestDb.h"
+#include "YdtDevice.h"
 #include "aircon/SMAirc.h"
 #include "gtest/gtest.h"
 
@@ -601,4 +602,109 @@ TEST(AircUpd, SidAndMissingPointOrDatabases) {
     CSMAirc nodb;
     nodb.DoItem(r.item, 0);
     EXPECT_EQ(1, nodb.DataUpd(0, bits, nullptr, -1, nullptr));
+}
+
+// ---------------------------------------------------------------- YD/T 1363 requests of the shape
+
+namespace {
+
+const airc::Field kProbeFields[] = {{1, "v", airc::W::I32}};
+const uint8_t kProbeColumns[] = {1};
+const airc::Shape kProbeShape = {
+    {2048, "probe", ""}, nullptr, 0, {"tbProbe", "DID INTEGER PRIMARY KEY"},
+    kProbeFields, 1, 1, kProbeColumns, 1, 1, nullptr, 0, 0, "probe",
+};
+
+// A driver of the shape that only asks: its requests are the shape's.
+struct YdProbe : CSMAircShape {
+    YdProbe() : CSMAircShape(0x8FE, "probe", kProbeShape) {}
+    int DataGet(ISerBase*, int, int) override { return 0; }
+    void BriefText(char*, size_t, int) override {}
+    using CSMAircShape::YdFrame;
+    using CSMAircShape::YdRequest;
+    std::string Cmd(int n) const { return std::string((const char*)m_cmd, (size_t)n); }
+};
+
+std::string YdReply(const std::string& rtn, const std::string& info) {
+    return qxsim::YdtFrame(0x21, 1, 0x60, (int)CBufHelper::HexVal(rtn.c_str(), 2), info);
+}
+
+}  // namespace
+
+TEST(AircYd, FramesAndRefusedAddresses) {
+    YdProbe p;
+    int n = p.YdFrame(0x21, 1, 0x60, 0x42);
+    EXPECT_EQ("~210160420000FDB0\r", p.Cmd(n));
+    const uint8_t info[] = {0x1F};
+    n = p.YdFrame(0x21, 255, 0x60, 0x45, info, 1);
+    EXPECT_EQ(20, n);
+    EXPECT_EQ("~21FF6045", p.Cmd(9));
+    EXPECT_EQ(0, p.YdFrame(0x21, 256, 0x60, 0x42)) << "ADR is one byte: never cut";
+    EXPECT_EQ(0, p.YdFrame(0x21, -1, 0x60, 0x42));
+    uint8_t big[30] = {};
+    EXPECT_EQ(0, p.YdFrame(0x21, 1, 0x60, 0x42, big, 30)) << "longer than the request buffer";
+
+    // A frame that was not built is not sent.
+    qxtest::ScriptChannel ch;
+    uint8_t rx[64];
+    EXPECT_EQ(qx::ReplyStatus::BadArgument,
+              p.YdRequest(&ch, 0, rx, sizeof rx, {true, 0, -1, 64}, 0, 0).status);
+    EXPECT_TRUE(ch.Written().empty());
+}
+
+TEST(AircYd, RequestsWaitPurgeAndCheckAsTheLinkSays) {
+    const std::string good = YdReply("00", "0123ABCD");
+    std::string badSum = good;
+    badSum[badSum.size() - 2] = badSum[badSum.size() - 2] == '0' ? '1' : '0';
+    struct Case {
+        const char* name;
+        airc::Link link;
+        int wait;
+        std::string reply;
+        int need;
+        unsigned options;
+        qx::ReplyStatus status;
+        int purges;
+        std::vector<int> sleeps;
+    } cases[] = {
+        {"fixed wait", {true, 200, -1, 200}, 900, good, 21, 0, qx::ReplyStatus::Ok, 1, {200}},
+        {"wait above the threshold", {false, 250, 0, 512}, 40, good, 21, 0, qx::ReplyStatus::Ok, 0,
+         {40}},
+        {"threshold default", {false, 250, 0, 512}, 0, good, 21, 0, qx::ReplyStatus::Ok, 0, {250}},
+        {"no wait", {false, 0, -1, 128}, 500, good, 21, 0, qx::ReplyStatus::Ok, 0, {}},
+        {"INFO too short", {true, 0, -1, 128}, 0, good, 22, 0, qx::ReplyStatus::NotCovered, 1, {}},
+        {"RTN 04", {true, 0, -1, 128}, 0, YdReply("04", ""), 0, 0, qx::ReplyStatus::ReturnCode, 1,
+         {}},
+        {"bad CHKSUM", {true, 0, -1, 128}, 0, badSum, 21, 0, qx::ReplyStatus::BadChecksum, 1, {}},
+        {"bad CHKSUM, sums left out", {true, 0, -1, 128}, 0, badSum, 21, qx::kYdSkipSums,
+         qx::ReplyStatus::Ok, 1, {}},
+        {"longer than the link reads", {true, 0, -1, 20}, 0, good, 0, 0, qx::ReplyStatus::Short, 1,
+         {}},
+        {"silence", {true, 0, -1, 128}, 0, "", 0, 0, qx::ReplyStatus::NoReply, 1, {}},
+    };
+    for (const Case& c : cases) {
+        YdProbe p;
+        qxtest::ScriptChannel ch;
+        if (c.reply.empty())
+            ch.Silence();
+        else
+            ch.Reply(qxtest::TextBytes(c.reply));
+        g_sleeps.clear();
+        uint8_t rx[600];
+        qx::YdReply r = p.YdRequest(&ch, p.YdFrame(0x21, 1, 0x60, 0x42), rx, sizeof rx, c.link,
+                                    c.wait, c.need, c.options);
+        EXPECT_EQ(c.status, r.status) << c.name;
+        EXPECT_EQ(c.purges, ch.Purges()) << c.name;
+        EXPECT_EQ(c.sleeps, g_sleeps) << c.name;
+        ASSERT_EQ(1u, ch.Written().size()) << c.name;
+        EXPECT_EQ("~210160420000FDB0\r", std::string(ch.Written()[0].begin(), ch.Written()[0].end())) << c.name;
+    }
+    YdProbe p;
+    qxtest::ScriptChannel closed;
+    closed.SetOpen(false);
+    uint8_t rx[64];
+    EXPECT_EQ(qx::ReplyStatus::NoReply,
+              p.YdRequest(&closed, p.YdFrame(0x21, 1, 0x60, 0x42), rx, sizeof rx,
+                          {true, 0, -1, 64}, 0, 0).status);
+    EXPECT_TRUE(closed.Written().empty());
 }

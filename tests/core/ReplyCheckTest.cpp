@@ -413,6 +413,52 @@ TEST(YdCheck, Replies)
     }
 }
 
+TEST(YdCheck, SumsLeftOutForUnitsThatSendThemWrong)
+{
+    // Only the two sums are left out: the frame, its RTN and the coverage still count.
+    const std::string good = Yd("21012A00", "00FA012C");
+    std::string badChk = good;
+    badChk[good.size() - 2] = 'D';
+    std::string badL = good;
+    badL[9] = '9';
+    struct Case {
+        const char* name;
+        std::string reply;
+        int need;
+        ReplyStatus plain, skipped;
+    } cases[] = {
+        {"good", good, 21, ReplyStatus::Ok, ReplyStatus::Ok},
+        {"wrong CHKSUM", badChk, 21, ReplyStatus::BadChecksum, ReplyStatus::Ok},
+        {"wrong LCHKSUM", badL, 21, ReplyStatus::BadLength, ReplyStatus::Ok},
+        {"wrong CHKSUM, RTN 04", Yd("21012A04", "").substr(0, 13) + "0000\r", 0,
+         ReplyStatus::BadChecksum, ReplyStatus::ReturnCode},
+        {"wrong CHKSUM, a field past the INFO", badChk, 22, ReplyStatus::BadChecksum,
+         ReplyStatus::NotCovered},
+        {"no SOI", "#" + good.substr(1), 0, ReplyStatus::BadFrame, ReplyStatus::BadFrame},
+        {"lower case", good.substr(0, 16) + "a" + good.substr(17), 0, ReplyStatus::BadFrame,
+         ReplyStatus::BadFrame},
+        {"no EOI", good.substr(0, good.size() - 1) + "0", 0, ReplyStatus::BadFrame,
+         ReplyStatus::BadFrame},
+        {"cut inside the INFO", good.substr(0, 20), 0, ReplyStatus::Short, ReplyStatus::Short},
+    };
+    for (const Case& c : cases) {
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(c.reply.data());
+        EXPECT_EQ(qx::YdCheck(p, (int)c.reply.size(), c.need).status, c.plain) << c.name;
+        EXPECT_EQ(qx::YdCheck(p, (int)c.reply.size(), c.need, -1, qx::kYdSkipSums).status, c.skipped)
+            << c.name;
+    }
+}
+
+TEST_F(Exchange, YdKeepInputLeavesOutThePurge)
+{
+    ScriptChannel ch;
+    ch.Reply(TextBytes(Yd("21012A00", "00")));
+    uint8_t req[32], rx[64];
+    int n = TE_CmdPack(req, 0x21, 0x2A, 0x42, 1, nullptr, 0, '~', '\r');
+    EXPECT_TRUE(qx::YdExchange(&ch, req, n, rx, sizeof rx, 0, 15, qx::kYdKeepInput).ok());
+    EXPECT_EQ(ch.Purges(), 0);
+}
+
 TEST_F(Exchange, YdRequests)
 {
     const std::string good = Yd("21012A00", "00FA012C");
