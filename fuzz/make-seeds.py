@@ -485,6 +485,56 @@ def apmups():
     write("apmups", "apm150_far", bytes([0]) + point(ext1=247) + b"\x00" + seq)
 
 
+def mbups():
+    """Mode 0..4: GX, HR7000, IPGuard, HTxx, 9E polls (point, wait, script); 5: the 9E block
+    reassembly (area size, script)."""
+    def regs(n, base=2300):
+        return b"".join(struct.pack(">H", base + r) for r in range(n))
+
+    def read(fn, count, base=2300):
+        return rtu(bytes([1, fn, 2 * count]), regs(count, base))
+
+    gx = read(3, 56)
+    check = rtu(bytes([1, 4, 2]), b"\x00\x01")
+    write("mbups", "gx", bytes([0]) + point() + b"\x00" + script(gx, check, gx, check))
+    write("mbups", "gx_check_fails", bytes([0]) + point() + b"\x00" +
+          script(gx, rtu(bytes([1, 0x84, 2])), gx, check[:-1]))
+    write("mbups", "gx_short", bytes([0]) + point() + b"\x00" + script(gx[:-3], ("split", 50, gx), check))
+    write("mbups", "hr7000", bytes([1]) + point() + b"\x32" + script(read(4, 66, 0), read(4, 66)))
+    inputs = rtu(bytes([1, 2, 21]), bytes([1, 0, 1, 0, 5, 0, 1, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 1]))
+    write("mbups", "ipguard", bytes([2]) + point(variant=1) + b"\x00" + script(read(4, 51), inputs))
+    write("mbups", "ipguard_106", bytes([2]) + point() + b"\x00" +
+          script(rtu(bytes([1, 4, 102]), regs(51)[:-1]), read(4, 51), rtu(bytes([1, 2, 3]), b"\xff\xff\x1f")))
+    write("mbups", "htxx", bytes([3]) + point() + b"\x00" + script(read(3, 57, 5000), read(4, 57, 0)))
+    write("mbups", "htxx_second_fails", bytes([3]) + point() + b"\x00" + script(read(3, 57), None))
+    e9_inputs = [rtu(bytes([1, 2, 1, b])) for b in (0x3D, 0x01, 0x01, 0x00)]
+    write("mbups", "9e_modbus", bytes([4]) + point() + b"\x00" + script(read(4, 82), *e9_inputs))
+    write("mbups", "9e_modbus_third_fails", bytes([4]) + point(variant=2) + b"\x00" +
+          script(read(4, 82), e9_inputs[0], rtu(bytes([1, 0x82, 2]))))
+
+    # The 9E block protocol (Variant 1): per transaction the sync's answer, then the blocks.
+    def blocks(data, size=15):
+        chunks = [data[i:i + size] for i in range(0, len(data), size)] or [b""]
+        out = []
+        for i, c in enumerate(chunks):
+            flag = 0x84 if i == len(chunks) - 1 else 0x04
+            out.append((b"\x06" if i == 0 else b"") + bytes([flag, len(c)]) + c)
+        return out
+
+    sizes = [17, 23, 3, 13, 13, 2, 2, 7, 2]
+    steps = []
+    for n in sizes:
+        steps.append(b"\x06")
+        steps.extend(blocks(bytes(range(1, n + 1)), 8))
+        steps.append(None)  # the final acknowledgement gets no answer
+    write("mbups", "9e_block", bytes([4]) + point(variant=1) + b"\x00" + script(*steps))
+    endless = [b"\x06", b"\x06\x04\x0f" + bytes(15)] + [b"\x04\x0f" + bytes(15)] * 20
+    write("mbups", "9e_block_endless", bytes([4]) + point(variant=1) + b"\x00" + script(*endless))
+    write("mbups", "reassembly", bytes([5, 20]) + script(b"\x06", *blocks(bytes(range(40)), 15)))
+    write("mbups", "reassembly_long", bytes([5, 255]) +
+          script(b"\x06", b"\x06\x04\x0f" + bytes(20), b"\x84\xff" + bytes(3)))
+
+
 if __name__ == "__main__":
-    for f in (apmups, binups, ydtups, ups, aircon, meters, engine, gsm, exchange, smspdu, q1scan):
+    for f in (mbups, apmups, binups, ydtups, ups, aircon, meters, engine, gsm, exchange, smspdu, q1scan):
         f()
