@@ -179,6 +179,32 @@ def aircon():
           script(rtu([1, 0x84, 4]), b"\x01\x04\x02\x00"))
 
 
+def aircser():
+    # driver, point, wait, command index, value, script
+    def head(which, cmd=0, value=1, ext2=0):
+        return bytes([which]) + point(ext2=ext2) + bytes([0, cmd]) + struct.pack(">i", value)
+    das = rtu([1, 3, 18], bytes([2, 1, 3, 26, 60, 25, 0x2C, 1, 0x20, 3, 16, 32, 5, 1, 17, 7, 9, 1]))
+    write("aircser", "das", head(0, 3, 9, ext2=3) +
+          script(das, das, das, rtu([1, 6, 0, 1, 4, 26])))
+    write("aircser", "das_status", head(0, 7) + script(das, das, das, rtu([1, 3, 2, 2, 1])))
+    write("aircser", "das_no_reading", head(0, 1, 7) + script(das, das, None))
+    temps = rtu([1, 4, 56], bytes([0, 180, 1, 9]) + bytes(44) + bytes([0, 220]) + bytes(6))
+    flags = rtu([1, 3, 4], bytes([0, 1, 0, 0]))
+    write("aircser", "lcpdx", head(1, 8) + script(temps, flags, temps, flags, rtu([1, 5, 0, 29, 0, 1])))
+    write("aircser", "lcpdx_exception", head(1, 8) + script(temps, rtu([1, 0x83, 2]), rtu([1, 0x85, 3])))
+    write("aircser", "mitsubishi", head(2) + script(bytes.fromhex("55 00 01 9A 19 85 03 AA"),
+                                                     bytes.fromhex("01 00 9A 19 85 03 AA")))
+    write("aircser", "mitsubishi_short", head(2) + script(bytes.fromhex("55 00 01"),
+                                                           ("split", 2, bytes.fromhex("01 00 9A 19 85"))))
+    one = lambda v: rtu([1, 3, 2], struct.pack(">H", v))
+    write("aircser", "plc", head(3, ext2=2) + script(one(1), one(0), rtu([1, 3, 4], b"\x00\xfd\x02\x59"),
+                                                      one(248), one(555)))
+    write("aircser", "plc_third_fails", head(3) + script(one(1), one(0), rtu([1, 0x83, 4])))
+    k200 = rtu([1, 3, 16], bytes([1, 0, 0, 220, 0, 50, 0, 0x3E, 0, 235, 0, 48, 0, 0x10, 0, 0]))
+    write("aircser", "k200", head(4) + script(k200, k200))
+    write("aircser", "k200_wrong_count", head(4) + script(rtu([1, 3, 18], bytes(18)), rtu([1, 4, 16], bytes(16))))
+
+
 def meters():
     pt = bytearray(40)
     pt[4:6] = b"\x00\x0A"  # PT 10
@@ -536,5 +562,5 @@ def mbups():
 
 
 if __name__ == "__main__":
-    for f in (mbups, apmups, binups, ydtups, ups, aircon, meters, engine, gsm, exchange, smspdu, q1scan):
+    for f in (mbups, apmups, binups, ydtups, ups, aircon, aircser, meters, engine, gsm, exchange, smspdu, q1scan):
         f()

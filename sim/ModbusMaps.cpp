@@ -86,3 +86,44 @@ void SetGalaxyUps(ModbusSlave& slave, const GalaxyUps& u) {
 }
 
 }  // namespace qxsim
+
+namespace qxsim {
+
+void SetAircDas(ModbusSlave& slave, const AircDas& m) {
+    auto pack = [](uint8_t high, uint8_t low) { return (uint16_t)(high << 8 | low); };
+    auto lowFirst = [](uint16_t v) { return (uint16_t)((v & 0xFF) << 8 | v >> 8); };
+    const uint16_t regs[9] = {
+        pack(m.workMode, m.workStatus), pack(m.windSpeed, m.tempSet),
+        pack(m.humidity, m.tempGet),    lowFirst(m.currentGet),
+        lowFirst(m.currentSet),         pack(m.lowTemp, m.highTemp),
+        pack(m.switchTime, m.ctrlMode), pack(m.brandB, m.brandA),
+        pack(m.brandC, m.address),
+    };
+    for (int r = 0; r < 9; r++) slave.SetHolding((uint16_t)r, regs[r]);
+}
+
+void SetLcpDx(ModbusSlave& slave, const LcpDx& m) {
+    slave.SetInput(21, m.outlet);
+    slave.SetInput(22, m.inlet);
+    slave.SetInput(45, m.tempSet);
+    slave.SetHolding(2, m.runSt);
+    slave.SetHolding(3, m.fault);
+    slave.SetCoilValueOne(true);
+}
+
+void SetPlcQsm50(ModbusSlave& slave, const PlcQsm50& m) {
+    slave.SetHolding(200, m.started);
+    slave.SetHolding(203, m.fault);
+    slave.SetHolding(0, m.tem);
+    slave.SetHolding(1, m.hum);
+    slave.SetHolding(60, m.tem2);
+    slave.SetHolding(67, m.hum2);
+}
+
+void SetK200(ModbusSlave& slave, const K200& m) {
+    const uint16_t regs[8] = {m.status, m.setTemp, m.setHum, m.running,
+                              m.retTemp, m.retHum, m.probes, m.reg7};
+    for (int r = 0; r < 8; r++) slave.SetHolding((uint16_t)r, regs[r]);
+}
+
+}  // namespace qxsim

@@ -90,3 +90,46 @@ struct GalaxyUps {
 void SetGalaxyUps(ModbusSlave& slave, const GalaxyUps& u);
 
 }  // namespace qxsim
+
+namespace qxsim {
+
+// Air-conditioner control module: holding registers 0..8, two fields to a register (the
+// high byte first on the wire), the two currents low byte first within their register.
+// Writes (function 6) land in the registers and stay in the slave's request log.
+struct AircDas {
+    uint8_t workStatus = 1, workMode = 2, windSpeed = 3, tempSet = 26, humidity = 60,
+            tempGet = 25;
+    uint16_t currentGet = 300, currentSet = 800;
+    uint8_t lowTemp = 16, highTemp = 32, switchTime = 5, ctrlMode = 1, brandA = 7, brandB = 17,
+            brandC = 9, address = 1;
+};
+void SetAircDas(ModbusSlave& slave, const AircDas& m);
+
+// In-row air-conditioner: input registers 21 (outlet), 22 (inlet), 45 (set temperature),
+// tenths of a degree; holding registers 2 (running state) and 3 (fault flag). Its coil write
+// carries the value field 0x0001: the slave is set to take it.
+struct LcpDx {
+    uint16_t outlet = 180, inlet = 265, tempSet = 220;
+    uint16_t runSt = 1, fault = 0;
+};
+void SetLcpDx(ModbusSlave& slave, const LcpDx& m);
+
+// PLC-controlled precision air-conditioner: holding registers 200 (started), 203 (fault),
+// 0 and 1 (temperature and humidity, tenths), 60 and 67 (the second pair).
+struct PlcQsm50 {
+    uint16_t started = 1, fault = 0, tem = 253, hum = 601, tem2 = 248, hum2 = 555;
+};
+void SetPlcQsm50(ModbusSlave& slave, const PlcQsm50& m);
+
+// K200 precision air-conditioner: holding registers 0..7: 0 unit status (nonzero on), 1 set
+// temperature (tenths), 2 set humidity, 3 running bits in the low byte (bit 5 dehumidifier,
+// 4 humidifier, 3 cooling, 2 heating, 1 fan), 4 return-air temperature (tenths), 5 return-air
+// humidity, 6 probe faults in the low byte (bit 5 return temperature, 4 supply temperature,
+// 3 return humidity, 2 outdoor temperature).
+struct K200 {
+    uint16_t status = 0x0100, setTemp = 220, setHum = 50, running = 0x0A, retTemp = 235,
+             retHum = 48, probes = 0, reg7 = 0;
+};
+void SetK200(ModbusSlave& slave, const K200& m);
+
+}  // namespace qxsim

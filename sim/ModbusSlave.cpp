@@ -28,6 +28,11 @@ void ModbusSlave::SetDiscrete(uint16_t a, bool on) { std::lock_guard<std::mutex>
 uint16_t ModbusSlave::Holding(uint16_t a) const { std::lock_guard<std::mutex> g(m_mutex); return m_holding[a]; }
 bool ModbusSlave::Coil(uint16_t a) const { std::lock_guard<std::mutex> g(m_mutex); return m_coil[a] != 0; }
 
+void ModbusSlave::SetCoilValueOne(bool accept) {
+    std::lock_guard<std::mutex> g(m_mutex);
+    m_coilValueOne = accept;
+}
+
 void ModbusSlave::SetFault(ModbusFault f, int param) {
     std::lock_guard<std::mutex> g(m_mutex);
     m_faults.Set(f, param);
@@ -119,8 +124,9 @@ std::vector<uint8_t> ModbusSlave::Execute(const uint8_t* pdu, size_t n, bool bro
     case 5: {
         if (n < 5) return ExceptionPdu(f, kIllegalValue);
         uint16_t v = Be16(pdu + 3);
-        if (v != 0xFF00 && v != 0x0000) return ExceptionPdu(f, kIllegalValue);
-        m_coil[Be16(pdu + 1)] = v == 0xFF00;
+        const bool one = m_coilValueOne && v == 0x0001;
+        if (v != 0xFF00 && v != 0x0000 && !one) return ExceptionPdu(f, kIllegalValue);
+        m_coil[Be16(pdu + 1)] = v == 0xFF00 || one;
         out.assign(pdu, pdu + 5);
         break;
     }

@@ -68,6 +68,10 @@ public:
     uint16_t Holding(uint16_t address) const;
     bool Coil(uint16_t address) const;
 
+    // Coil writes (function 5) with the value field 0x0001, which some units take for "on":
+    // accepted and echoed when set; a strict slave (the default) answers exception 03.
+    void SetCoilValueOne(bool accept);
+
     // Faults: SetFault holds until ClearFault; FaultOnce queues one for the next request
     // (queued faults go first, in order).
     void SetFault(ModbusFault fault, int param = -1);
@@ -98,6 +102,7 @@ private:
 
     mutable std::mutex m_mutex;
     uint8_t m_unit;
+    bool m_coilValueOne = false;
     std::vector<uint16_t> m_holding, m_input;
     std::vector<uint8_t> m_coil, m_discrete;
     FaultPlan<ModbusFault> m_faults;

@@ -39,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "AircMitsubishi.h"
 #include "EdxUps.h"
 #include "IIIUps.h"
 #include "ModbusMaps.h"
@@ -277,6 +278,20 @@ void SetupSmartUps(qxsim::Device& dev, Running& r) {
     r.model = ups;
 }
 
+// The air-conditioners of the serial drivers, unit or address 1.
+template <class M, void (*Set)(qxsim::ModbusSlave&, const M&)>
+void SetupModbusAirc(qxsim::Device& dev, Running& r) {
+    auto ac = std::make_shared<qxsim::ModbusSlave>(1);
+    Set(*ac, M());
+    qxsim::ServeModbusRtu(dev, *ac);
+    r.model = ac;
+}
+void SetupAircMitsubishi(qxsim::Device& dev, Running& r) {
+    auto ac = std::make_shared<qxsim::AircMitsubishi>(1);
+    ac->Serve(dev);
+    r.model = ac;
+}
+
 struct Kind {
     const char* name;
     const char* about;
@@ -337,6 +352,16 @@ const Kind kKinds[] = {
      SetupUps9E, nullptr, 0x312},
     {"ups-9e-block", "9E UPS on its block protocol (0x16, 81 88 frames, blocks acknowledged with 0x06)",
      "9600,N,8,1", SetupUps9EBlock, nullptr, 0x312, nullptr, 1},
+    {"airc-das", "air-conditioner control module, Modbus RTU unit 1, holding registers 40001-40009",
+     "9600,N,8,1", SetupModbusAirc<qxsim::AircDas, qxsim::SetAircDas>, nullptr, 0x701},
+    {"lcp-dx", "in-row air-conditioner, Modbus RTU unit 1, input 30022-30046, holding 40003-40004, coil 30",
+     "9600,N,8,1", SetupModbusAirc<qxsim::LcpDx, qxsim::SetLcpDx>, nullptr, 0x702},
+    {"airc-mitsubishi", "Mitsubishi air-conditioner adapter, address 1, 55 00 addr .. AA queries",
+     "9600,N,8,1", SetupAircMitsubishi, nullptr, 0x705},
+    {"plc-qsm50", "PLC precision air-conditioner, Modbus RTU unit 1, holding 40001-40002, 40061, 40068, 40201, 40204",
+     "9600,N,8,1", SetupModbusAirc<qxsim::PlcQsm50, qxsim::SetPlcQsm50>, nullptr, 0x804},
+    {"k200", "K200 precision air-conditioner, Modbus RTU unit 1, holding registers 40001-40008",
+     "9600,N,8,1", SetupModbusAirc<qxsim::K200, qxsim::SetK200>, nullptr, 0x812},
 };
 
 const Kind* FindKind(const std::string& name) {

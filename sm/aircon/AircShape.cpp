@@ -52,6 +52,15 @@ int WaitMs(const airc::Link& link, int wait) {
 
 }  // namespace
 
+const char* airc::StateMark(int state) {
+    switch (state) {
+    case 0: return "(正常)";
+    case 1: return "(报警)";
+    case 2: return "(故障)";
+    default: return "(未知参数)";
+    }
+}
+
 CSMAircShape::CSMAircShape(int type, const char* note, const airc::Shape& shape)
     : CSMBase(type), m_shape(shape) {
     snprintf(m_note, sizeof(m_note), "%s", note);
@@ -193,6 +202,15 @@ qx::YdReply CSMAircShape::YdRequest(ISerBase* ser, int frameLen, uint8_t* reply,
     return qx::YdExchange(ser, m_cmd, frameLen, reply, size, ms, needChars, options);
 }
 
+int CSMAircShape::RawRequest(ISerBase* ser, int frameLen, uint8_t* reply, int replySize,
+                             const airc::Link& link, int wait, qx::FrameLength frameLength) {
+    if (!ser || !reply || replySize < 1 || frameLen < 1 || frameLen > (int)sizeof(m_cmd))
+        return 0;
+    if (!ser->IsOpened()) return 0;
+    const int want = link.replyMax > 0 && link.replyMax < replySize ? link.replyMax : replySize;
+    return qx::FrameExchange(ser, m_cmd, frameLen, reply, want, WaitMs(link, wait), frameLength);
+}
+
 int CSMAircShape::Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs, bool vendor) {
     if (!ser || !ser->IsOpened() || frameLen < 4 || frameLen > (int)sizeof(m_cmd)) return 0;
     ser->Purge();  // an answer is known by what follows the command only
@@ -213,6 +231,7 @@ int CSMAircShape::Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs
 int CSMAircShape::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {
     int state = qx::sql::PollState(flags, alarmBits);
     if (!alarmBits) ClearFields(m_shape.clearFields);
+    state = StoredState(state);
     const int snap = qx::sql::PollSnap(flags, snapId);
     if (sid < 0) {
         if (!m_pItem) return 0;  // no point to store for
@@ -236,8 +255,10 @@ int CSMAircShape::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBa
         // The summary lives in a buffer of its own; its statement escapes it.
         char brief[1024];
         brief[0] = '\0';
-        if (alarmBits || (m_shape.brief & airc::kBriefOwnFault))
+        if (alarmBits)
             BriefText(brief, sizeof brief, state);
+        else if (m_shape.brief & airc::kBriefOwnFault)
+            BriefText(brief, sizeof brief, 2);  // the driver's words for a lost link
         else  // the values were cleared, not read: the summary names the fault only
             snprintf(brief, sizeof brief, "%s", qx::sql::NoAnswerBrief(m_shape.noAnswer).c_str());
         if ((m_shape.brief & airc::kBriefAlarms) && alarmBits) {

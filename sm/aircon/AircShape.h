@@ -47,8 +47,8 @@
 //   Set(1, TE_Ascii2uint16(rx + 13, 4));
 //
 // Storing. DataUpd: state 2 without alarm bits (fields 1..clearFields zeroed), else 0, flag
-// bit 0 makes it 1; SnapID from flag bit 4; a negative sid is the current point's; the
-// point's tbSubSysDetail row (skipped without a current point, whose Type it needs); the
+// bit 0 makes it 1, then the driver's StoredState() may raise it from its values; SnapID
+// from flag bit 4; a negative sid is the current point's; the point's tbSubSysDetail row (skipped without a current point, whose Type it needs); the
 // driver's FixUp(); the current row; the summary (the driver's BriefText, in a buffer of its
 // own, optionally followed by the alarm captions, bounded and escaped into its statement; for
 // a poll without answer the shape's no-answer summary instead, which shows none of the cleared
@@ -110,7 +110,8 @@ enum : uint8_t {
     kBriefAlarms = 2,  // the alarm captions (at most 3) follow the driver's text
     kBriefFirst = 4,   // the summary is written before the current row
     kBriefOwnFault = 8,  // a poll without answer too gets the driver's text, which names the
-                         // fault itself and shows no value (instead of the shape's)
+                         // fault itself and shows no value (instead of the shape's); it is
+                         // asked with state 2, whatever the host's flags make of the state
 };
 
 // Wait policy of a driver's requests.
@@ -138,6 +139,9 @@ struct Shape {
     uint8_t brief;                   // kBrief* flags
     const char* noAnswer;            // opening words of the summary of a poll without answer
 };
+
+// The state mark of the summaries that show it: "(正常)", "(报警)", "(故障)", else "(未知参数)".
+const char* StateMark(int state);
 
 }  // namespace airc
 
@@ -185,6 +189,13 @@ protected:
     qx::YdReply YdRequest(ISerBase* ser, int frameLen, uint8_t* reply, int replySize,
                           const airc::Link& link, int wait, int needChars, unsigned options = 0);
 
+    // One exchange of a vendor byte frame of frameLen bytes in m_cmd: Purge, Write (a short
+    // write fails), the wait of the Link, then the reply gathered into reply as frameLength
+    // tells its length (at most link.replyMax bytes). The bytes gathered; 0 when none came or
+    // the channel is closed, -1 when the frame was not written whole.
+    int RawRequest(ISerBase* ser, int frameLen, uint8_t* reply, int replySize,
+                   const airc::Link& link, int wait, qx::FrameLength frameLength);
+
     // One command: the frame in m_cmd, a wait of sleepMs, a reply of at most replyMax bytes.
     // A standard Modbus request is answered as Modbus says (the shared reply check); a vendor
     // frame (vendor true) by any reply with the request's address and function (not an
@@ -196,6 +207,9 @@ protected:
     virtual void BriefText(char* out, size_t size, int state) = 0;
     // Value corrections made before the current row is written.
     virtual void FixUp() {}
+    // The state to store, from the state the host's arguments give and the values (already
+    // cleared for a poll without answer); by default that state.
+    virtual int StoredState(int state) { return state; }
 
     // The word of a state value.
     static const char* Word(const airc::Words& words, int v);

@@ -126,15 +126,6 @@ const airc::Shape kShape = {
 // overlong answer is dropped before each request, so it cannot fail the next one.
 const airc::Link kLink = {true, 0, -1, 100};
 
-const char* StateText(int st) {
-    switch (st) {
-    case 0: return "(正常)";
-    case 1: return "(报警)";
-    case 2: return "(故障)";
-    default: return "(未知参数)";
-    }
-}
-
 const char* StatusText(int v) {
     switch (v) {
     case 0: return "(关机)";
@@ -223,7 +214,7 @@ void CSMAirc::FixUp() {
 
 void CSMAirc::BriefText(char* out, size_t size, int state) {
     // The summary shows unit 1 only.
-    snprintf(out, size, "空调%s,送风口温度:%.2f℃,空调状态:%d%s,异常状态:%d%s", StateText(state),
+    snprintf(out, size, "空调%s,送风口温度:%.2f℃,空调状态:%d%s,异常状态:%d%s", airc::StateMark(state),
              Val(kSfkwd) / 100.0, Val(kStatusV), StatusText(Val(kStatusV)), Val(kExceptV),
              ExceptText(Val(kExceptV)));
 }

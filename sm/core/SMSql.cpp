@@ -159,8 +159,8 @@ int RegType(IDbBase* db, int type, const char* note, const TypeRow& row) {
 }
 
 int InsDef(IDbBase* db, int type, const DefRow& r) {
-    return Exec(db, "insert into tbSMDef values(%d,0,%d,'%s',%d,'%s',0,%d,%d,%d,'%s',%d,'%s',%d,NULL)",
-                type, r.fld, Esc(r.name).c_str(), r.kind, Esc(r.note).c_str(), r.divisor,
+    return Exec(db, "insert into tbSMDef values(%d,0,%d,'%s',%d,'%s',%d,%d,%d,%d,'%s',%d,'%s',%d,NULL)",
+                type, r.fld, Esc(r.name).c_str(), r.kind, Esc(r.note).c_str(), r.seventh, r.divisor,
                 r.alarmKind, r.low, Esc(r.lowText).c_str(), r.high, Esc(r.highText).c_str(),
                 r.cell);
 }

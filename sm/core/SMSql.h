@@ -133,7 +133,7 @@ struct TypeRow {
     const char* description;
 };
 
-// One tbSMDef row, positions 3 to 14 (position 7 is always 0, position 15 NULL).
+// One tbSMDef row, positions 3 to 14 (position 15 NULL).
 struct DefRow {
     int fld;
     const char* name;    // ASCII field name ("" for group rows)
@@ -146,6 +146,7 @@ struct DefRow {
     int high;
     const char* highText;
     int cell;            // 0; -1 in per-cell rows
+    int seventh = 0;     // position 7: 0 in nearly every row
 };
 
 // tbSMType row when missing. 1 inserted, 0 present, -1 not run.
