@@ -205,6 +205,35 @@ def aircser():
     write("aircser", "k200_wrong_count", head(4) + script(rtu([1, 3, 18], bytes(18)), rtu([1, 4, 16], bytes(16))))
 
 
+def aircmodbus():
+    """GI, GT, PeX (both maps), Hiross, Matrix, Station (both maps): every request answered,
+    then a poll cut short, an exception and a split reply."""
+    def rd(fn, count, fill=0x41):
+        n = (count + 7) // 8 if fn in (1, 2) else 2 * count
+        return rtu([1, fn, n], bytes([fill]) * n)
+    maps = [
+        (0, 0, [(3, 3), (3, 1), (3, 1), (3, 1), (1, 3), (1, 2), (1, 5), (1, 7), (1, 1), (1, 5)]),
+        (1, 0, [(3, 7), (3, 1), (1, 4), (1, 7), (1, 1)]),
+        (2, 0, [(2, 21), (4, 1), (4, 4), (4, 2)]),
+        (2, 1, [(3, 64)]),
+        (3, 0, [(3, 19), (3, 6), (3, 10)]),
+        (4, 0, [(1, 52), (3, 15)]),
+        (5, 0, [(1, 19), (1, 10), (3, 2), (3, 2)]),
+        (5, 1, [(1, 19), (1, 10), (3, 2), (3, 2)]),
+    ]
+    for which, variant, reqs in maps:
+        name = "d%d_v%d" % (which, variant)
+        head = bytes([which]) + point(variant=variant, ext2=3) + b"\x19"
+        answers = [rd(fn, n) for fn, n in reqs]
+        write("aircmodbus", name, head + script(*answers, *answers))
+        write("aircmodbus", name + "_cut", head + script(*answers[:1], None, *answers))
+        write("aircmodbus", name + "_exception", head + script(rtu([1, reqs[0][0] | 0x80, 2]), *answers))
+        write("aircmodbus", name + "_split", head + script(("split", 3, answers[0]), *answers[1:]))
+    # PeX inputs one byte each (byte count 21).
+    write("aircmodbus", "pex_byte_per_input", bytes([2]) + point() + b"\x00" +
+          script(rtu([1, 2, 21], bytes([1, 0] * 10 + [1])), rd(4, 1), rd(4, 4, 0xFF), rd(4, 2)))
+
+
 def meters():
     pt = bytearray(40)
     pt[4:6] = b"\x00\x0A"  # PT 10
@@ -562,5 +591,5 @@ def mbups():
 
 
 if __name__ == "__main__":
-    for f in (mbups, apmups, binups, ydtups, ups, aircon, aircser, meters, engine, gsm, exchange, smspdu, q1scan):
+    for f in (mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan):
         f()

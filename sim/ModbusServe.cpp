@@ -12,8 +12,9 @@ size_t TcpFrameLength(const uint8_t* d, size_t have) {
     return have >= n ? n : 0;
 }
 
-Responder MakeResponder(ModbusSlave& slave, bool tcp) {
-    return [&slave, tcp](const Bytes& request, Fault fault, Reply& reply) {
+Responder MakeResponder(ModbusSlave& slave, bool tcp, ModbusFilter filter = nullptr) {
+    return [&slave, tcp, filter](const Bytes& request, Fault fault, Reply& reply) {
+        if (filter && !filter(request.data(), request.size())) return false;
         if (fault == Fault::Exception) slave.FaultOnce(ModbusFault::Exception, 4);
         if (fault == Fault::BadCheck && !tcp) slave.FaultOnce(ModbusFault::BadCrc);
         ModbusReply r = tcp ? slave.HandleTcp(request.data(), request.size())
@@ -27,12 +28,12 @@ Responder MakeResponder(ModbusSlave& slave, bool tcp) {
 }
 }  // namespace
 
-void ServeModbusRtu(Device& device, ModbusSlave& slave) {
+void ServeModbusRtu(Device& device, ModbusSlave& slave, ModbusFilter answered) {
     device.SetFramer([](const uint8_t* d, size_t n) {
         size_t want = ModbusSlave::RtuRequestLength(d, n);
         return want && want <= n ? want : 0;
     });
-    device.SetResponder(MakeResponder(slave, false));
+    device.SetResponder(MakeResponder(slave, false, answered));
 }
 
 void ServeModbusTcp(Device& device, ModbusSlave& slave) {

@@ -23,6 +23,7 @@
 #include <stdint.h>
 #include <stddef.h>
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -115,7 +116,10 @@ class Device;
 // the responder. A fault planned with Device::InjectFault(Fault::Exception) becomes a Modbus
 // exception reply (code 4); Fault::BadCheck on RTU a bad CRC. The slave must outlive the
 // device's service.
-void ServeModbusRtu(Device& device, ModbusSlave& slave);
+// answered (when given) picks the RTU requests the unit answers at all; the others go
+// unanswered, as with a unit that lacks those registers and stays silent.
+using ModbusFilter = std::function<bool(const uint8_t* request, size_t length)>;
+void ServeModbusRtu(Device& device, ModbusSlave& slave, ModbusFilter answered = nullptr);
 void ServeModbusTcp(Device& device, ModbusSlave& slave);
 
 }  // namespace qxsim

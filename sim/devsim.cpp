@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "AircMitsubishi.h"
+#include "AircModbusMaps.h"
 #include "EdxUps.h"
 #include "IIIUps.h"
 #include "ModbusMaps.h"
@@ -291,6 +292,20 @@ void SetupAircMitsubishi(qxsim::Device& dev, Running& r) {
     ac->Serve(dev);
     r.model = ac;
 }
+template <class M, void (*Set)(qxsim::ModbusSlave&, const M&, int), int Variant>
+void SetupAircVariant(qxsim::Device& dev, Running& r) {
+    auto ac = std::make_shared<qxsim::ModbusSlave>(1);
+    Set(*ac, M(), Variant);
+    qxsim::ServeModbusRtu(dev, *ac);
+    r.model = ac;
+}
+template <bool FirstBlockOnly>
+void SetupHiross(qxsim::Device& dev, Running& r) {
+    auto ac = std::make_shared<qxsim::ModbusSlave>(1);
+    qxsim::SetHiross(*ac, qxsim::Hiross());
+    qxsim::ServeHiross(dev, *ac, FirstBlockOnly);
+    r.model = ac;
+}
 
 struct Kind {
     const char* name;
@@ -362,6 +377,24 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupModbusAirc<qxsim::PlcQsm50, qxsim::SetPlcQsm50>, nullptr, 0x804},
     {"k200", "K200 precision air-conditioner, Modbus RTU unit 1, holding registers 40001-40008",
      "9600,N,8,1", SetupModbusAirc<qxsim::K200, qxsim::SetK200>, nullptr, 0x812},
+    {"line-gi", "GI in-row air-conditioner, Modbus unit 1, holding 4-6, 15, 27, 133, coils 23-66",
+     "9600,N,8,1", SetupModbusAirc<qxsim::LineGi, qxsim::SetLineGi>, nullptr, 0x806},
+    {"line-gt", "GT in-row air-conditioner, Modbus unit 1, holding 1-7, 129, coils 2-14, 37",
+     "9600,N,8,1", SetupModbusAirc<qxsim::LineGt, qxsim::SetLineGt>, nullptr, 0x805},
+    {"pex", "PeX precision air-conditioner (variants but 1), Modbus unit 1, inputs 10-30 one byte each, input registers 15, 109-111, 129-130",
+     "9600,N,8,1", SetupAircVariant<qxsim::Pex, qxsim::SetPex, 0>, nullptr, 0x808},
+    {"pex-1", "PeX precision air-conditioner (variant 1), Modbus unit 1, holding registers 0-63",
+     "9600,N,8,1", SetupAircVariant<qxsim::Pex, qxsim::SetPex, 1>, nullptr, 0x808, nullptr, 1},
+    {"hiross", "Hiross precision air-conditioner, Modbus unit 1, holding 16-34, 48-53, 112-121",
+     "9600,N,8,1", SetupHiross<false>, nullptr, 0x80D},
+    {"hiross-block1", "Hiross precision air-conditioner answering only holding 16-34, unit 1",
+     "9600,N,8,1", SetupHiross<true>, nullptr, 0x80D},
+    {"matrix", "Matrix precision air-conditioner, Modbus unit 1, coils 14-65, holding 1-15",
+     "9600,N,8,1", SetupModbusAirc<qxsim::Matrix, qxsim::SetMatrix>, nullptr, 0x80A},
+    {"station", "Station precision air-conditioner (variants but 1), Modbus unit 1, coils 8-26, 127-136, holding 652-653, 704-705",
+     "9600,N,8,1", SetupAircVariant<qxsim::Station, qxsim::SetStation, 0>, nullptr, 0x80B},
+    {"station-1", "Station precision air-conditioner (variant 1), Modbus unit 1, coils 0-18, 128-137, holding 2-3, 703-704",
+     "9600,N,8,1", SetupAircVariant<qxsim::Station, qxsim::SetStation, 1>, nullptr, 0x80B, nullptr, 1},
 };
 
 const Kind* FindKind(const std::string& name) {

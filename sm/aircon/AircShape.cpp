@@ -45,9 +45,13 @@ int GatherRtu(ISerBase* ser, uint8_t* buf, int want, int function) {
     return got;
 }
 
-// The wait of a Link before reading: `wait` when above the driver's threshold, else its own.
+// The wait of a Link before reading: `wait` when above the driver's threshold, else its own;
+// with addWait `wait` (when above the threshold) and then its own.
 int WaitMs(const airc::Link& link, int wait) {
-    return (link.waitAbove >= 0 && wait > link.waitAbove) ? wait : link.sleepMs;
+    const bool useWait = link.waitAbove >= 0 && wait > link.waitAbove;
+    if (!link.addWait) return useWait ? wait : link.sleepMs;
+    const long long ms = (useWait ? (long long)wait : 0) + link.sleepMs;
+    return ms > 0x7FFFFFFF ? 0x7FFFFFFF : (int)ms;
 }
 
 }  // namespace
@@ -80,6 +84,7 @@ CSMAircShape::CSMAircShape(int type, const char* note, const airc::Shape& shape)
         m_idx[f.fld] = (int16_t)i;
         off += w;
     }
+    m_used = off;
     m_pData = m_block;
     m_iDataCnt = shape.dataSize;
 }
@@ -144,7 +149,7 @@ int CSMAircShape::DataVal(int field) {
 
 qx::MbReply CSMAircShape::Request(ISerBase* ser, int frameLen, uint8_t* reply, int replySize,
                                   const airc::Link& link, int wait, int needBytes,
-                                  bool shortRead) {
+                                  bool shortRead, int altBytes) {
     qx::MbReply r;
     if (!ser || !reply || replySize < 1 || frameLen < 8 || frameLen > (int)sizeof(m_cmd))
         return r;
@@ -173,7 +178,10 @@ qx::MbReply CSMAircShape::Request(ISerBase* ser, int frameLen, uint8_t* reply, i
         CBufHelper::ModBusCmd(asked, m_cmd[0], fn, CBufHelper::wdFromBuf(m_cmd + 2), reply[2] / 2);
         req = asked;
     }
-    r = qx::MbCheckRtu(reply, got, req, frameLen);
+    // A unit that answers with the other byte count it is known for is checked against that.
+    const int dataBytes =
+        altBytes >= 0 && got >= 3 && reply[1] == fn && reply[2] == altBytes ? altBytes : -1;
+    r = qx::MbCheckRtu(reply, got, req, frameLen, dataBytes);
     // Every byte decoded must lie inside the checked frame, before its CRC.
     if (r.ok() && r.frameLen - 2 < needBytes) r.status = qx::ReplyStatus::Short;
     return r;
@@ -211,6 +219,90 @@ int CSMAircShape::RawRequest(ISerBase* ser, int frameLen, uint8_t* reply, int re
     return qx::FrameExchange(ser, m_cmd, frameLen, reply, want, WaitMs(link, wait), frameLength);
 }
 
+int CSMAircShape::PollMap(ISerBase* ser, int address, int wait, const airc::Req* reqs,
+                          size_t count, const airc::Link& link) {
+    // An address the unit field cannot hold is refused: cut to its low bits it would read
+    // another unit into this point.
+    if (!ser || !reqs || !qx::AddrFits(address)) return 0;
+    if (m_perPoint) LoadPoint();
+    uint8_t reply[256];
+    int result = 1;
+    for (size_t i = 0; i < count; i++) {
+        const airc::Req& q = reqs[i];
+        const int len = ModBusCmd(address, q.function, q.start, q.count);
+        const qx::MbReply r =
+            Request(ser, len, reply, sizeof reply, link, wait, 0, false, q.altBytes);
+        if (!r.ok()) {
+            if (q.required) {
+                result = 0;
+                break;
+            }
+            continue;
+        }
+        if (q.clearFirst) ClearFields(q.clearFirst);
+        for (size_t k = 0; k < q.pickCount; k++) {
+            const airc::Pick& p = q.picks[k];
+            int v = 0;
+            switch (p.take) {
+            case airc::Take::Word: v = r.Word(p.at); break;
+            case airc::Take::SWord: v = (int16_t)r.Word(p.at); break;
+            case airc::Take::Bit: v = r.Bit(p.at); break;
+            case airc::Take::WordBit: v = (r.Word(p.at) >> p.bit) & 1; break;
+            case airc::Take::Byte: v = p.at < r.dataLen ? r.data[p.at] : 0; break;
+            case airc::Take::Zero: v = 0; break;
+            }
+            Set(p.fld, v);
+        }
+    }
+    if (m_perPoint) SavePoint();
+    return result;
+}
+
+void CSMAircShape::PollBy(const airc::Polling& polling) {
+    m_polling = &polling;
+    KeepPerPoint();
+}
+
+int CSMAircShape::DataGet(ISerBase* channel, int address, int wait) {
+    if (!m_polling) return 0;
+    const airc::Polling& p = *m_polling;
+    if (p.variant1 && m_pItem && m_pItem->Variant == 1)
+        return PollMap(channel, address, wait, p.variant1, p.variant1Count, p.link);
+    return PollMap(channel, address, wait, p.reqs, p.reqCount, p.link);
+}
+
+void CSMAircShape::BriefText(char* out, size_t size, int) {
+    if (out && size) out[0] = '\0';
+}
+
+// ---------------------------------------------------------------- per-point values
+
+namespace {
+// Points whose values are kept at most; a configuration holds far fewer.
+const size_t kMaxPoints = 4096;
+const int kNoPoint = -0x7FFFFFFF - 1;
+}  // namespace
+
+int CSMAircShape::PointKey() const { return m_pItem ? m_pItem->SID : kNoPoint; }
+
+void CSMAircShape::LoadPoint() {
+    m_blockKey = PointKey();
+    m_loaded = true;
+    auto it = m_kept.find(m_blockKey);
+    memset(m_block, 0, m_used);
+    if (it != m_kept.end()) memcpy(m_block, it->second.data(), it->second.size());
+}
+
+void CSMAircShape::SavePoint() {
+    if (!m_loaded) return;
+    auto it = m_kept.find(m_blockKey);
+    if (it == m_kept.end()) {
+        if (m_kept.size() >= kMaxPoints) return;  // not kept: its next poll starts from 0
+        it = m_kept.emplace(m_blockKey, std::vector<uint8_t>()).first;
+    }
+    it->second.assign(m_block, m_block + m_used);
+}
+
 int CSMAircShape::Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs, bool vendor) {
     if (!ser || !ser->IsOpened() || frameLen < 4 || frameLen > (int)sizeof(m_cmd)) return 0;
     ser->Purge();  // an answer is known by what follows the command only
@@ -230,7 +322,10 @@ int CSMAircShape::Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs
 
 int CSMAircShape::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {
     int state = qx::sql::PollState(flags, alarmBits);
+    // The values stored are the current point's, also when no poll of it came before.
+    if (m_perPoint && (!m_loaded || m_blockKey != PointKey())) LoadPoint();
     if (!alarmBits) ClearFields(m_shape.clearFields);
+    if (m_perPoint) SavePoint();
     state = StoredState(state);
     const int snap = qx::sql::PollSnap(flags, snapId);
     if (sid < 0) {

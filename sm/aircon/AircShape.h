@@ -37,7 +37,8 @@
 // is above the driver's threshold), Read of the reply (gathered when it comes in pieces),
 // then the shared reply check (address, function, exception reply, byte count, CRC) and a
 // check that the reply covers every byte the driver decodes. Only then are values set: a
-// failed request leaves the block as the last poll left it. YdRequest() is the same for a
+// failed request leaves the block as the last poll left it. PollMap() runs a whole poll of
+// Modbus reads from a table of requests (airc::Req) and their picks. YdRequest() is the same for a
 // YD/T 1363 frame that YdFrame() built: the shared YD/T check, and an INFO that covers the
 // last character the driver decodes.
 //
@@ -63,6 +64,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <map>
+#include <vector>
+
 #include "ReplyCheck.h"
 #include "SMBase.h"
 #include "SMSql.h"
@@ -72,7 +76,8 @@ namespace airc {
 // Width and signedness of a field of the value block.
 enum class W : uint8_t { U8, I8, U16, I16, U32, I32 };
 
-// One field of the value block, listed in field-number order.
+// One field of the value block. The block holds the fields in the order they are listed
+// (field-number order, or the device's record order where the two differ).
 struct Field {
     uint8_t fld;         // DataVal index, tbSMDef Fld, alarm-bit position (bit fld-1)
     const char* column;  // column of the driver's table; null: answered by DataVal only
@@ -120,6 +125,75 @@ struct Link {
     int sleepMs;    // fixed wait before reading (0: none)
     int waitAbove;  // `wait` above this replaces sleepMs (negative: `wait` is never used)
     int replyMax;   // bytes asked of Read, at most the reply buffer
+    bool addWait = false;  // `wait` (above waitAbove) comes on top of sleepMs, not instead
+};
+
+// How a field is taken from a checked read reply; positions count from the first data byte.
+enum class Take : uint8_t {
+    Word,     // big-endian register `at`, 0..65535
+    SWord,    // the same, sign-extended
+    Bit,      // coil or input `at` of the request (bit at % 8 of data byte at / 8)
+    WordBit,  // bit `bit` of register `at`
+    Byte,     // data byte `at`, whole
+    Zero,     // 0: a field no request reads, zeroed when this request answers
+};
+
+// One field of a request's reply. A position beyond the data the reply carries gives 0.
+struct Pick {
+    uint8_t fld;
+    Take take;
+    uint8_t at;
+    uint8_t bit;  // WordBit
+};
+
+// One Modbus read of a table-driven poll (PollMap).
+struct Req {
+    uint8_t function;  // 1..4
+    uint16_t start;
+    uint16_t count;
+    const Pick* picks;
+    uint8_t pickCount;
+    bool required;     // its failure ends the poll with 0; otherwise the poll goes on
+    uint8_t clearFirst;  // fields 1..clearFirst are zeroed when it answers, before its picks
+    int16_t altBytes;  // a byte count the unit may answer with instead of Modbus's (-1: none),
+                       // e.g. one byte per input of a function 2 read
+};
+
+// The definition row of a fault or state point: kind 1, divisor 1, alarm kind 1, both limits
+// 0, the low limit with its note (e.g. "0正常"), the high one with none.
+constexpr qx::sql::DefRow FlagRow(int fld, const char* name, const char* caption,
+                                  const char* lowText) {
+    return {fld, name, 1, caption, 1, 1, 0, lowText, 0, "", 0};
+}
+
+// Picks and requests as the tables write them:
+//   const airc::Pick kCoils[] = {airc::Bit(1, 0), airc::Bit(2, 1), airc::Zero(3)};
+//   const airc::Req kReqs[] = {airc::Read(3, 4, 3, kRegs), airc::Read(1, 23, 3, kCoils)};
+constexpr Pick Reg(uint8_t fld, uint8_t at) { return {fld, Take::Word, at, 0}; }
+constexpr Pick SReg(uint8_t fld, uint8_t at) { return {fld, Take::SWord, at, 0}; }
+constexpr Pick Bit(uint8_t fld, uint8_t at) { return {fld, Take::Bit, at, 0}; }
+constexpr Pick RegBit(uint8_t fld, uint8_t at, uint8_t bit) { return {fld, Take::WordBit, at, bit}; }
+constexpr Pick Byte(uint8_t fld, uint8_t at) { return {fld, Take::Byte, at, 0}; }
+constexpr Pick Zero(uint8_t fld) { return {fld, Take::Zero, 0, 0}; }
+template <size_t N>
+constexpr Req Read(uint8_t function, uint16_t start, uint16_t count, const Pick (&picks)[N],
+                   bool required = true, uint8_t clearFirst = 0, int16_t altBytes = -1) {
+    return {function, start, count, picks, (uint8_t)N, required, clearFirst, altBytes};
+}
+// A request whose reply only has to come (its picks: none).
+constexpr Req Read(uint8_t function, uint16_t start, uint16_t count, bool required = true,
+                   uint8_t clearFirst = 0) {
+    return {function, start, count, nullptr, 0, required, clearFirst, -1};
+}
+
+// A driver whose poll is Modbus reads only: its wait policy and its requests, with another
+// table for the points whose Variant is 1 where the unit has two maps.
+struct Polling {
+    Link link;
+    const Req* reqs;
+    size_t reqCount;
+    const Req* variant1;  // null: the same requests for every variant
+    size_t variant1Count;
 };
 
 // What a driver states about itself.
@@ -155,6 +229,9 @@ public:
     int DataVal(int field) override;
     int DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) override;
     int VarEval(char* text) override;
+    // The poll of a driver given its Polling: PollMap() of the map of the current point's
+    // Variant (no point: the first map); 0 without one.
+    int DataGet(ISerBase* channel, int address, int wait) override;
 
     // Field fld widened with its signedness; 0 for a field the table does not have.
     int Val(int fld) const;
@@ -171,8 +248,27 @@ protected:
     // needBytes: the reply bytes the driver decodes (from the address byte on; 0 for none
     // beyond the frame's head). shortRead: a read reply may hold fewer registers than asked
     // (its byte count then says how many), as long as it covers needBytes.
+    // altBytes: a byte count the unit may answer with instead of the one Modbus gives the
+    // request (-1: none).
     qx::MbReply Request(ISerBase* ser, int frameLen, uint8_t* reply, int replySize,
-                        const airc::Link& link, int wait, int needBytes, bool shortRead = false);
+                        const airc::Link& link, int wait, int needBytes, bool shortRead = false,
+                        int altBytes = -1);
+
+    // A poll made of Modbus reads only: for each request in order the frame to `address`,
+    // Request() with the driver's Link, then its picks. A failed required request ends the
+    // poll with 0, another one leaves its fields as they were and the poll goes on. 1 when
+    // every required request answered. An address that does not fit the unit field is
+    // refused (0, nothing sent). With KeepPerPoint() the values are the current point's.
+    int PollMap(ISerBase* ser, int address, int wait, const airc::Req* reqs, size_t count,
+                const airc::Link& link);
+
+    // Values a poll keeps from an earlier poll belong to the point: one handler serves every
+    // point of its code. Once set, PollMap and DataUpd work on the current point's own value
+    // block (kept per SID; a point not yet polled starts with 0 everywhere). Drivers with a
+    // DataGet of their own call LoadPoint() before their requests and SavePoint() after.
+    void KeepPerPoint() { m_perPoint = true; }
+    void LoadPoint();
+    void SavePoint();
 
     // A YD/T 1363 request built into m_cmd: '~', VER, ADR, CID1, CID2, LENGTH, the INFO bytes
     // as hexadecimal pairs, CHKSUM, CR. Its length; 0 (nothing to send) when adr does not fit
@@ -202,9 +298,13 @@ protected:
     // exception) whose last two bytes are the CRC of the bytes before them. 1 only then.
     int Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs, bool vendor = false);
 
+    // Drivers that are request tables only: the poll DataGet makes. Their values are kept per
+    // point (KeepPerPoint).
+    void PollBy(const airc::Polling& polling);
+
     // The summary text before the alarm captions, for the state being stored; asked only after
-    // a poll that answered.
-    virtual void BriefText(char* out, size_t size, int state) = 0;
+    // a poll that answered. Empty unless the driver has one.
+    virtual void BriefText(char* out, size_t size, int state);
     // Value corrections made before the current row is written.
     virtual void FixUp() {}
     // The state to store, from the state the host's arguments give and the values (already
@@ -222,4 +322,13 @@ private:
 
     uint16_t m_off[256];  // byte offset of each field number in m_block
     int16_t m_idx[256];   // table position of each field number, -1 when absent
+    size_t m_used = 0;    // bytes of m_block the fields take
+    const airc::Polling* m_polling = nullptr;
+
+    // Per-point value blocks (KeepPerPoint).
+    int PointKey() const;
+    bool m_perPoint = false;
+    bool m_loaded = false;
+    int m_blockKey = 0;  // the point whose values m_block holds
+    std::map<int, std::vector<uint8_t>> m_kept;
 };

@@ -1,8 +1,10 @@
 #pragma once
-#include "core/SMBase.h"
+#include "aircon/AircShape.h"
 
-// CyberMatrix precision air-conditioner. Type 0x80A.
-class CSMCyberMatrix : public CSMBase {
+// Matrix precision air-conditioner over Modbus RTU. Type 0x80A. Each poll reads 52 coils
+// (component states and overload alarms) and 15 holding registers (temperature, humidity,
+// set points) and keeps 18 values; the summary is empty. No command.
+class CSMCyberMatrix : public CSMAircShape {
 public:
     CSMCyberMatrix();
 };

@@ -1,0 +1,103 @@
+#include "AircModbusMaps.h"
+
+
+namespace qxsim {
+
+const uint16_t kLineGiCoils[23] = {23, 24, 25, 30, 31, 37, 38, 39, 40, 41, 49, 50,
+                                   51, 52, 53, 54, 55, 57, 62, 63, 64, 65, 66};
+const uint16_t kLineGtCoils[12] = {2, 3, 4, 5, 8, 9, 10, 11, 12, 13, 14, 37};
+const uint16_t kMatrixCoils[14] = {14, 15, 16, 17, 18, 19, 25, 31, 32, 33, 34, 61, 63, 64};
+
+namespace {
+template <size_t N>
+void Coils(ModbusSlave& s, const uint16_t (&at)[N], const bool (&on)[N]) {
+    for (size_t k = 0; k < N; k++) s.SetCoil(at[k], on[k]);
+}
+}  // namespace
+
+void SetLineGi(ModbusSlave& s, const LineGi& m) {
+    s.SetHolding(4, m.sfwd);
+    s.SetHolding(5, m.hfwd);
+    s.SetHolding(6, m.hfsd);
+    s.SetHolding(15, m.wdset);
+    s.SetHolding(27, m.sdset);
+    s.SetHolding(133, m.state);
+    Coils(s, kLineGiCoils, m.faults);
+}
+
+void SetLineGt(ModbusSlave& s, const LineGt& m) {
+    const uint16_t regs[7] = {m.hfwd, m.hfsd, m.sfwd, m.wdset, m.wdset2, m.sdset, m.sdset2};
+    for (int k = 0; k < 7; k++) s.SetHolding((uint16_t)(1 + k), regs[k]);
+    s.SetHolding(129, m.state);
+    Coils(s, kLineGtCoils, m.faults);
+}
+
+void SetPex(ModbusSlave& s, const Pex& m, int variant) {
+    if (variant == 1) {
+        s.SetHolding(3, (uint16_t)m.rTem);
+        s.SetHolding(4, (uint16_t)m.rHum);
+        s.SetHolding(60, (uint16_t)m.temset);
+        s.SetHolding(61, (uint16_t)m.sTem);
+        s.SetHolding(62, (uint16_t)m.humset);
+        s.SetHolding(63, m.csj);
+        return;
+    }
+    s.SetDiscrete(10, m.unit);
+    s.SetDiscrete(24, m.fj);
+    s.SetDiscrete(25, m.zl);
+    s.SetDiscrete(28, m.jrq);
+    s.SetDiscrete(29, m.jsq);
+    s.SetDiscrete(30, m.csj);
+    s.SetInput(15, m.ds);
+    s.SetInput(109, (uint16_t)m.rTem);
+    s.SetInput(110, (uint16_t)m.temset);
+    s.SetInput(111, (uint16_t)m.sTem);
+    s.SetInput(129, (uint16_t)m.rHum);
+    s.SetInput(130, (uint16_t)m.humset);
+    s.SetFault(ModbusFault::BytePerInput);  // the unit's own way of answering function 2
+}
+
+void SetHiross(ModbusSlave& s, const Hiross& m) {
+    for (int k = 0; k < 19; k++) s.SetHolding((uint16_t)(16 + k), m.r[k]);
+    for (int k = 0; k < 6; k++) s.SetHolding((uint16_t)(48 + k), m.st[k]);
+    for (int k = 0; k < 10; k++) s.SetHolding((uint16_t)(112 + k), m.v[k]);
+}
+
+void ServeHiross(Device& device, ModbusSlave& slave, bool firstBlockOnly) {
+    if (!firstBlockOnly) return ServeModbusRtu(device, slave);
+    // Only the first block: function 3 from register 16.
+    ServeModbusRtu(device, slave, [](const uint8_t* q, size_t n) {
+        return n >= 4 && q[1] == 3 && q[2] == 0 && q[3] == 16;
+    });
+}
+
+void SetMatrix(ModbusSlave& s, const Matrix& m) {
+    s.SetHolding(1, m.hum);
+    s.SetHolding(4, m.tem);
+    s.SetHolding(10, m.settem);
+    s.SetHolding(13, m.sethum);
+    Coils(s, kMatrixCoils, m.coils);
+}
+
+void SetStation(ModbusSlave& s, const Station& m, int variant) {
+    if (variant == 1) {
+        s.SetCoil(128, m.states[0]);
+        s.SetCoil(129, m.states[3]);
+        s.SetCoil(130, m.states[1]);
+        s.SetCoil(131, m.states[6]);
+        s.SetHolding(2, m.temset);
+        s.SetHolding(3, m.humset);
+        s.SetHolding(703, m.hum);
+        s.SetHolding(704, m.tem);
+        return;
+    }
+    const uint16_t alarms[6] = {8, 9, 10, 11, 18, 26};
+    for (int k = 0; k < 6; k++) s.SetCoil(alarms[k], m.alarms[k]);
+    for (int k = 0; k < 9; k++) s.SetCoil((uint16_t)(127 + k), m.states[k]);
+    s.SetHolding(652, m.temset);
+    s.SetHolding(653, m.humset);
+    s.SetHolding(704, m.tem);
+    s.SetHolding(705, m.hum);
+}
+
+}  // namespace qxsim
