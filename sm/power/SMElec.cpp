@@ -1,6 +1,7 @@
 #include "power/SMElec.h"
 
 #include <inttypes.h>
+#include <math.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -80,10 +81,44 @@ const int kCmdWrite = 128;
 
 // Models without a routine here answer 0: nothing is read for them.
 const CSMElec::ModelGet CSMElec::kModels[CSMElec::kModelCount] = {
-    &CSMElec::DataGet_HCxxx,  // 0
+    &CSMElec::DataGet_HCxxx,       // 0
+    &CSMElec::DataGet_KINGWEB,     // 1
+    &CSMElec::DataGet_WBxxx,       // 2
+    &CSMElec::DataGet_AYNX,        // 3
+    &CSMElec::DataGet_DSG,         // 4
+    &CSMElec::DataGet_DTSD1352,    // 5
+    &CSMElec::DataGet_XJJC,        // 6
+    nullptr,                       // 7
+    &CSMElec::DataGet_DAM3503A,    // 8
+    nullptr,                       // 9
+    &CSMElec::DataGet_JPMCWB,      // 10
+    nullptr,                       // 11
+    &CSMElec::DataGet_DDSD1352,    // 12
+    &CSMElec::DataGet_JPMCWB,      // 13
+    &CSMElec::DataGet_SPM33,       // 14
+    &CSMElec::DataGet_ELCLXD,      // 15
+    nullptr,                       // 16
+    &CSMElec::DataGet_ENT500M_INT, // 17
+    &CSMElec::DataGet_ENTPD1150E,  // 18
+    &CSMElec::DataGet_YD2037,      // 19
+    nullptr,                       // 20
+    &CSMElec::DataGet_ENT500M_INT, // 21
+    nullptr,                       // 22
+    nullptr,                       // 23
+    nullptr,                       // 24
+    nullptr,                       // 25
+    &CSMElec::DataGet_ElcComb,     // 26
+    &CSMElec::DataGet_ElcHczy,     // 27
+    &CSMElec::DataGet_HC33B1,      // 28
+    nullptr,                       // 29
+    &CSMElec::DataGet_TW13011,     // 30
+    nullptr,                       // 31
+    &CSMElec::DataGet_DTSD3366,    // 32
+    &CSMElec::DataGet_YD2010,      // 33
+    &CSMElec::DataGet_XSY,         // 34
 };
 
-CSMElec::CSMElec() : CSMBase(0x100), m_iLastDay(0) {
+CSMElec::CSMElec() : CSMBase(0x100), m_tid(1), m_iLastDay(0) {
     memset(m_val, 0, sizeof(m_val));
     m_pData = m_val;
     m_iDataCnt = kFields;
@@ -286,3 +321,553 @@ int CSMElec::DataGet_HCxxx(ISerBase* ser, int addr, int wait) {
     memcpy(m_val, v, sizeof(m_val));
     return 1;
 }
+
+// ---------------------------------------------------------------- the model runner
+
+bool CSMElec::MeterReplies::Has(int reg) const {
+    for (int i = n - 1; i >= 0; i--)
+        if (reg >= start[i] && 2 * (reg - start[i]) + 1 < r[i].dataLen) return true;
+    return false;
+}
+
+uint16_t CSMElec::MeterReplies::U16(int reg) const {
+    for (int i = n - 1; i >= 0; i--)
+        if (reg >= start[i] && 2 * (reg - start[i]) + 1 < r[i].dataLen)
+            return r[i].Word(reg - start[i]);
+    return 0;
+}
+
+uint16_t CSMElec::MeterReplies::At(int i, int reg) const {
+    return (i >= 0 && i < n) ? r[i].Word(reg - start[i]) : 0;
+}
+
+uint32_t CSMElec::MeterReplies::U32(int reg) const {
+    if (!Has(reg) || !Has(reg + 1)) return 0;
+    return (uint32_t)U16(reg) << 16 | U16(reg + 1);
+}
+
+uint32_t CSMElec::MeterReplies::W32(int reg) const {
+    if (!Has(reg) || !Has(reg + 1)) return 0;
+    return (uint32_t)U16(reg + 1) << 16 | U16(reg);
+}
+
+uint64_t CSMElec::MeterReplies::Off(int i, int off, int width) const {
+    // Offsets 0 to 2 are the address, function and byte count; data byte k is offset 3 + k.
+    const int k = off - 3;
+    if (i < 0 || i >= n || k < 0 || k + width > r[i].dataLen) return 0;
+    uint64_t x = 0;
+    for (int b = 0; b < width; b++) x = x << 8 | r[i].data[k + b];
+    return x;
+}
+
+int CSMElec::RunModel(const MeterModel& model, ISerBase* ser, int addr) {
+    if (model.count > kMaxSteps) return 0;
+    // Each reply is kept for the decode: a read of 125 registers at most, with its frame.
+    uint8_t rx[kMaxSteps][260];
+    MeterReplies x;
+    x.n = model.count;
+    x.ext1 = m_pItem ? m_pItem->Ext1 : 0;
+    x.ext2 = m_pItem ? m_pItem->Ext2 : 0;
+    for (int i = 0; i < model.count; i++) {
+        const MeterStep& s = model.steps[i];
+        x.start[i] = (i == 0 && model.start) ? model.start(x.ext1) : s.reg;
+        if (model.framing == qx::MbFraming::Tcp)
+            x.r[i] = qx::MbRead(ser, qx::MbFraming::Tcp, m_tid++, addr, s.function, x.start[i],
+                                s.count, rx[i], sizeof(rx[i]), s.waitMs);
+        else
+            x.r[i] = qx::skel::MbPoll(*this, ser, addr, s.function, x.start[i], s.count, rx[i],
+                                      sizeof(rx[i]), s.waitMs);
+        if (!x.r[i].ok()) return 0;
+    }
+    int32_t v[kFields];
+    if (model.flags & kZeroFirst)
+        memset(v, 0, sizeof(v));
+    else
+        memcpy(v, m_val, sizeof(v));
+    model.decode(x, v);
+    memcpy(m_val, v, sizeof(m_val));
+    return 1;
+}
+
+// ---------------------------------------------------------------- integer models
+// Each model: its requests (function register:count, wait in ms) and the decode of its
+// replies into the fields. U, I, P, Q, S, PF: voltage, current, active, reactive and apparent
+// power, power factor; "a-c" three consecutive registers or fields for phases A, B, C.
+// Products are formed in 64 bits and the low 32 bits stored.
+
+namespace {
+
+typedef CSMElec E;
+typedef CSMElec::MeterReplies Rx;
+
+int32_t& F(int32_t* v, int fld) { return v[fld - 1]; }
+
+// A value converted toward zero from a floating-point intermediate; one that no 64-bit
+// integer holds stores 0.
+int32_t Trunc(double x) {
+    if (!(x > -9.2e18 && x < 9.2e18)) return 0;
+    return Low32((int64_t)x);
+}
+
+// Field groups of three phases: first field fld, the registers reg, reg + step, ...
+void Phases(int32_t* v, int fld, const Rx& x, int reg, int step, int64_t mul, int64_t div) {
+    for (int i = 0; i < 3; i++) F(v, fld + i) = Low32(mul * x.U16(reg + i * step) / div);
+}
+
+// The scale factors of Ext1: the high 16 bits the voltage factor, the low 16 bits the
+// current factor, 0 meaning 1.
+int64_t KU(const Rx& x) { int k = (uint32_t)x.ext1 >> 16; return k ? k : 1; }
+int64_t KI(const Rx& x) { int k = (uint32_t)x.ext1 & 0xFFFF; return k ? k : 1; }
+// Ext1 as a current multiplier: 1 unless above 0.
+int64_t Mul(const Rx& x) { return x.ext1 > 0 ? x.ext1 : 1; }
+
+// Model 1, F3 33:32. Register 35's low byte is the current code; 37-39 U a-c; 43-45 I a-c;
+// 46-49 P a-c and total; 50-53 Q; 54-57 PF; 58-61 S; 62 frequency; 63-64 energy, scaled by
+// Ext2 in tenths.
+void Decode1(const Rx& x, int32_t* v) {
+    const int code = x.U16(35) & 0xFF;
+    Phases(v, E::kAdy, x, 37, 1, 1, 1);
+    for (int i = 0; i < 3; i++) {
+        const int64_t c = x.U16(43 + i);
+        int64_t a;
+        switch (code) {
+        case 1: a = (int64_t)(c * 100 * 0.001); break;
+        case 2: a = c; break;
+        case 3: a = c * 10; break;
+        case 5: a = c * 1000; break;
+        default: a = c * 100; break;
+        }
+        F(v, E::kAdl + i) = Low32(a);
+    }
+    const int groups[4][2] = {{E::kAyggl, E::kZyggl}, {E::kAwggl, E::kZwggl},
+                              {E::kAglys, E::kZglys}, {E::kAszgl, E::kZszgl}};
+    for (int g = 0; g < 4; g++) {
+        Phases(v, groups[g][0], x, 46 + 4 * g, 1, 1, 1);
+        F(v, groups[g][1]) = x.U16(49 + 4 * g);
+    }
+    F(v, E::kPl) = x.U16(62);
+    F(v, E::kYgzdn) = Low32((int64_t)((uint64_t)x.U32(63) * (uint32_t)x.ext2 / 10));
+}
+const E::MeterStep kSteps1[] = {{3, 33, 32, 0}};
+const E::MeterModel kModel1 = {kSteps1, 1, 0, Decode1, qx::MbFraming::Rtu, nullptr};
+
+// Model 2, F3 0:57: 0-1 energy; 34-45 the fields Zyggl to Cszgl in tenths of their unit;
+// 46-56 the fields Zglys to Cdl.
+void Decode2(const Rx& x, int32_t* v) {
+    F(v, E::kYgzdn) = Low32(x.U32(0));
+    for (int f = E::kZyggl; f <= E::kCszgl; f++) F(v, f) = x.U16(34 + f - E::kZyggl) * 10;
+    for (int f = E::kZglys; f <= E::kCdl; f++) F(v, f) = x.U16(46 + f - E::kZglys);
+}
+const E::MeterStep kSteps2[] = {{3, 0, 57, 0}};
+const E::MeterModel kModel2 = {kSteps2, 1, 0, Decode2, qx::MbFraming::Rtu, nullptr};
+
+// Model 3, F3 256:28 and F3 512:28, 32-bit values high word first. 256-260 P, Q, S totals;
+// 262-266 P a-c; 268-272 Q a-c; 274-278 S a-c; 280-283 PF total, a-c. 512-516 I a-c;
+// 520-524 U a-c in ten-thousandths (kept to 15 bits); 528 energy; 538 frequency.
+void Decode3(const Rx& x, int32_t* v) {
+    F(v, E::kZyggl) = Low32(x.U32(256));
+    F(v, E::kZwggl) = Low32(x.U32(258));
+    F(v, E::kZszgl) = Low32(x.U32(260));
+    for (int i = 0; i < 3; i++) {
+        F(v, E::kAyggl + i) = Low32(x.U32(262 + 2 * i));
+        F(v, E::kAwggl + i) = Low32(x.U32(268 + 2 * i));
+        F(v, E::kAszgl + i) = Low32(x.U32(274 + 2 * i));
+        F(v, E::kAglys + i) = x.U16(281 + i);
+        F(v, E::kAdl + i) = Low32((int64_t)x.U32(512 + 2 * i) * 10);
+        F(v, E::kAdy + i) = (int32_t)(x.U32(520 + 2 * i) / 10000 & 0x7FFF);
+    }
+    F(v, E::kZglys) = x.U16(280);
+    F(v, E::kYgzdn) = Low32((int64_t)x.U32(528) * 100);
+    F(v, E::kPl) = x.U16(538) / 100;
+}
+const E::MeterStep kSteps3[] = {{3, 256, 28, 0}, {3, 512, 28, 0}};
+const E::MeterModel kModel3 = {kSteps3, 2, 0, Decode3, qx::MbFraming::Rtu, nullptr};
+
+// Model 4, F3 7:19 and F3 29:6. 7 frequency; 8 PF total; 9-12 P a-c and total, 13-16 Q,
+// 17-20 S, in tenths of a kilo-unit; 24-25 energy (whole and 1/3000), scaled by Ext2;
+// 29-31 U a-c; 32-34 I a-c.
+void Decode4(const Rx& x, int32_t* v) {
+    F(v, E::kPl) = x.U16(7);
+    F(v, E::kZglys) = x.U16(8) * 10;
+    const int groups[3][2] = {{E::kAyggl, E::kZyggl}, {E::kAwggl, E::kZwggl},
+                              {E::kAszgl, E::kZszgl}};
+    for (int g = 0; g < 3; g++) {
+        Phases(v, groups[g][0], x, 9 + 4 * g, 1, 100, 1);
+        F(v, groups[g][1]) = x.U16(12 + 4 * g) * 100;
+    }
+    for (int i = 0; i < 3; i++) F(v, E::kAglys + i) = 0;
+    // The 1/3000 part is divided first, as the meter's counter is read.
+    F(v, E::kYgzdn) =
+        Low32((int64_t)((uint64_t)(uint32_t)x.ext2 * (x.U16(24) + x.U16(25) / 3000) * 100));
+    Phases(v, E::kAdy, x, 29, 1, 1, 1);
+    Phases(v, E::kAdl, x, 32, 1, 10, 1);
+}
+const E::MeterStep kSteps4[] = {{3, 7, 19, 0}, {3, 29, 6, 0}};
+const E::MeterModel kModel4 = {kSteps4, 2, 0, Decode4, qx::MbFraming::Rtu, nullptr};
+
+// Model 5, F3 97:23 (wait 100), F3 141:2, F3 0:2. 97-99 U a-c; 142 the ratio R (141 not
+// used); 100-102 I a-c, 103-106 P a-c and total, 107-110 Q, 111-114 S, all times R;
+// 115-118 PF, 119 frequency; 0-1 energy times R.
+void Decode5(const Rx& x, int32_t* v) {
+    const int64_t r = x.U16(142);
+    Phases(v, E::kAdy, x, 97, 1, 1, 1);
+    Phases(v, E::kAdl, x, 100, 1, r, 1);
+    const int groups[4][2] = {{E::kAyggl, E::kZyggl}, {E::kAwggl, E::kZwggl},
+                              {E::kAszgl, E::kZszgl}, {E::kAglys, E::kZglys}};
+    for (int g = 0; g < 4; g++) {
+        const int64_t k = g < 3 ? r : 10;
+        Phases(v, groups[g][0], x, 103 + 4 * g, 1, k, 1);
+        F(v, groups[g][1]) = Low32(k * x.U16(106 + 4 * g));
+    }
+    F(v, E::kPl) = x.U16(119) * 10;
+    F(v, E::kYgzdn) = Low32(r * x.U32(0) * 10);
+}
+const E::MeterStep kSteps5[] = {{3, 97, 23, 100}, {3, 141, 2, 0}, {3, 0, 2, 0}};
+const E::MeterModel kModel5 = {kSteps5, 3, 0, Decode5, qx::MbFraming::Rtu, nullptr};
+
+// Model 6, F4 0:57. 2 PT, 3 CT; 20-22 U a-c; 26-28 I a-c in thousandths; 29 the sign word
+// (low byte bits 0-7: registers 30-37 negative, high byte bits 0-3: registers 42-45);
+// 30-33 P a-c and total, 34-37 Q, 38-41 S, in tenths of PT * CT; 42-45 PF; 46 frequency;
+// 47-48 energy whole, 49 its thousandths.
+void Decode6(const Rx& x, int32_t* v) {
+    const int64_t pt = x.U16(2), ct = x.U16(3), k = pt * ct;
+    const int sign = x.U16(29);
+    auto signedReg = [&](int reg) -> int64_t {
+        int bit = reg <= 37 ? reg - 30 : reg - 42 + 8;
+        return (sign >> bit & 1) ? -(int64_t)x.U16(reg) : x.U16(reg);
+    };
+    for (int i = 0; i < 3; i++) {
+        F(v, E::kAdy + i) = Low32(pt * x.U16(20 + i));
+        F(v, E::kAdl + i) = Trunc((double)(ct * x.U16(26 + i)) / 1000 * 100);
+    }
+    const int groups[3][2] = {{E::kAyggl, E::kZyggl}, {E::kAwggl, E::kZwggl},
+                              {E::kAszgl, E::kZszgl}};
+    for (int g = 0; g < 3; g++)
+        for (int i = 0; i < 4; i++) {
+            const int reg = 30 + 4 * g + i;
+            const int64_t raw = g < 2 ? signedReg(reg) : x.U16(reg);
+            F(v, i < 3 ? groups[g][0] + i : groups[g][1]) = Low32(k * raw / 10);
+        }
+    for (int i = 0; i < 3; i++) F(v, E::kAglys + i) = Low32(signedReg(42 + i));
+    F(v, E::kZglys) = Low32(signedReg(45));
+    F(v, E::kPl) = x.U16(46);
+    F(v, E::kYgzdn) =
+        Trunc((double)((int64_t)x.U16(47) * 65536 + x.U16(48)) + x.U16(49) / 1000.0 * 100);
+}
+const E::MeterStep kSteps6[] = {{4, 0, 57, 0}};
+const E::MeterModel kModel6 = {kSteps6, 1, 0, Decode6, qx::MbFraming::Rtu, nullptr};
+
+// Model 8, F3 256:2 and F4 0:39 (wait 200 each). 256 the voltage range Ur, 257 the current
+// range Ir; input 0-2 I a-c and 3-5 U a-c in 1/65535 of the range; 6-14 P, Q, S a-c offset
+// by 32768 in 1/32768 of Ur * Ir; 33-35 PF likewise; 36 frequency. Ext1 the current
+// multiplier; totals 0.
+void Decode8(const Rx& x, int32_t* v) {
+    const int64_t ur = x.U16(256), ir = x.U16(257), m = x.ext1 < 1 ? 1 : x.ext1;
+    for (int i = 0; i < 3; i++) {
+        F(v, E::kAdl + i) = Low32(m * (ir * x.U16(i) * 100 / 65535));
+        F(v, E::kAdy + i) = Low32(ur * x.U16(3 + i) * 10 / 65535);
+        F(v, E::kAglys + i) = Low32(((int64_t)x.U16(33 + i) * 1000 - 32768000) / 32768);
+    }
+    const int first[3] = {E::kAyggl, E::kAwggl, E::kAszgl};
+    for (int j = 0; j < 9; j++)
+        F(v, first[j / 3] + j % 3) = Low32(ur * ir * ((int64_t)x.U16(6 + j) - 32768) / 32768);
+    F(v, E::kPl) = x.U16(36) * 100;
+    F(v, E::kYgzdn) = F(v, E::kZyggl) = F(v, E::kZwggl) = F(v, E::kZszgl) = F(v, E::kZglys) = 0;
+}
+const E::MeterStep kSteps8[] = {{3, 256, 2, 200}, {4, 0, 39, 200}};
+const E::MeterModel kModel8 = {kSteps8, 2, 0, Decode8, qx::MbFraming::Rtu, nullptr};
+
+// Models 10 and 13, F3 s:110 (wait 200), s = 100, 210 (Ext1 1) or 320 (Ext1 2). From s:
+// 0-2 I a-c, 3-5 U a-c, 6-8 P a-c, 9-11 PF a-c, 12 frequency, 13-15 S a-c, 16-18 Q a-c,
+// 26-27 energy in kWh. Totals stay 0.
+int Block10(int ext1) { return ext1 == 1 ? 210 : ext1 == 2 ? 320 : 100; }
+void Decode10(const Rx& x, int32_t* v) {
+    const int s = x.start[0];
+    Phases(v, E::kAdl, x, s, 1, 10, 1);
+    Phases(v, E::kAdy, x, s + 3, 1, 1, 1);
+    Phases(v, E::kAyggl, x, s + 6, 1, 100, 1);
+    Phases(v, E::kAglys, x, s + 9, 1, 1, 1);
+    F(v, E::kPl) = x.U16(s + 12) * 100;
+    Phases(v, E::kAszgl, x, s + 13, 1, 100, 1);
+    Phases(v, E::kAwggl, x, s + 16, 1, 100, 1);
+    F(v, E::kYgzdn) = Low32((int64_t)x.U32(s + 26) * 1000);
+}
+const E::MeterStep kSteps10[] = {{3, 100, 110, 200}};
+const E::MeterModel kModel10 = {kSteps10, 1, E::kZeroFirst, Decode10, qx::MbFraming::Rtu,
+                                Block10};
+const E::MeterModel kModel13 = {kSteps10, 1, E::kZeroFirst, Decode10, qx::MbFraming::Tcp,
+                                Block10};
+
+// Model 12, single-phase, F3 0:18 (wait 100): 0-1 energy in tens of Wh, 11 U, 12 I, 13 P,
+// 14 Q, 15 S, 16 PF (each the total and phase A), 17 frequency.
+void Decode12(const Rx& x, int32_t* v) {
+    F(v, E::kYgzdn) = Low32((int64_t)x.U32(0) * 10);
+    F(v, E::kAdy) = x.U16(11);
+    F(v, E::kAdl) = x.U16(12);
+    const int pairs[4][2] = {{E::kZyggl, E::kAyggl}, {E::kZwggl, E::kAwggl},
+                             {E::kZszgl, E::kAszgl}, {E::kZglys, E::kAglys}};
+    for (int g = 0; g < 4; g++) {
+        F(v, pairs[g][0]) = F(v, pairs[g][1]) = x.U16(13 + g);
+        F(v, pairs[g][1] + 1) = F(v, pairs[g][1] + 2) = 0;  // phases B and C
+    }
+    F(v, E::kPl) = x.U16(17);
+    F(v, E::kBdy) = F(v, E::kCdy) = F(v, E::kBdl) = F(v, E::kCdl) = 0;
+}
+const E::MeterStep kSteps12[] = {{3, 0, 18, 100}};
+const E::MeterModel kModel12 = {kSteps12, 1, 0, Decode12, qx::MbFraming::Rtu, nullptr};
+
+// Model 14, F3 0:50 (wait 100). 3-5 U a-c, 6-8 I a-c (tenths of the stored unit); 10-11,
+// 12-13 P (signed) and Q totals, low word first; 14 PF; 15-17 P a-c, 18-20 Q a-c; 21-23 PF
+// a-c; 24 frequency; 25-26 energy; 46-49 S a-c and total.
+void Decode14(const Rx& x, int32_t* v) {
+    Phases(v, E::kAdy, x, 3, 1, 1, 10);
+    Phases(v, E::kAdl, x, 6, 1, 1, 10);
+    F(v, E::kZyggl) = (int32_t)x.W32(10) / 10;
+    F(v, E::kZwggl) = (int32_t)(x.W32(12) / 10);
+    F(v, E::kZglys) = x.U16(14);
+    Phases(v, E::kAyggl, x, 15, 1, 1, 10);
+    Phases(v, E::kAwggl, x, 18, 1, 1, 10);
+    Phases(v, E::kAglys, x, 21, 1, 1, 1);
+    F(v, E::kPl) = x.U16(24);
+    F(v, E::kYgzdn) = (int32_t)(x.U32(25) / 10);
+    // The apparent powers were once read as 32-bit values two bytes apart, the last running
+    // into the CRC; the meter keeps one register each, 46 to 49, read here as such.
+    Phases(v, E::kAszgl, x, 46, 1, 10, 1);
+    F(v, E::kZszgl) = x.U16(49) * 10;
+}
+const E::MeterStep kSteps14[] = {{3, 0, 50, 100}};
+const E::MeterModel kModel14 = {kSteps14, 1, E::kZeroFirst, Decode14, qx::MbFraming::Rtu,
+                                nullptr};
+
+// Model 15, F3 40:1 (only has to answer) and F3 0:32 (wait 100 each), the second decoded by
+// reply offset: 3, 7, 11 I a-c (32 bits); 15, 19, 23 U a-c; 39-63 P a-c and total (64
+// bits); 71-95 Q; 103-127 S; 135-141 PF (16 bits, signed); 143 frequency; 149 energy. A
+// reply of 32 registers ends at offset 66: what lies beyond it is not read and stays 0.
+void Decode15(const Rx& x, int32_t* v) {
+    for (int i = 0; i < 3; i++) {
+        F(v, E::kAdl + i) = (int32_t)(x.Off(1, 3 + 4 * i, 4) / 10);
+        F(v, E::kAdy + i) = (int32_t)x.Off(1, 15 + 4 * i, 4);
+    }
+    const int first[3] = {E::kAyggl, E::kAwggl, E::kAszgl};
+    const int total[3] = {E::kZyggl, E::kZwggl, E::kZszgl};
+    for (int g = 0; g < 3; g++)
+        for (int i = 0; i < 4; i++) {
+            const int64_t raw = (int64_t)x.Off(1, 39 + 32 * g + 8 * i, 8);
+            F(v, i < 3 ? first[g] + i : total[g]) = Low32(g < 2 ? raw / 10 : raw * 10);
+        }
+    for (int i = 0; i < 4; i++)
+        F(v, i < 3 ? E::kAglys + i : E::kZglys) = (int16_t)x.Off(1, 135 + 2 * i, 2);
+    F(v, E::kPl) = (int32_t)x.Off(1, 143, 2);
+    F(v, E::kYgzdn) = (int32_t)x.Off(1, 149, 4);
+}
+const E::MeterStep kSteps15[] = {{3, 40, 1, 100}, {3, 0, 32, 100}};
+const E::MeterModel kModel15 = {kSteps15, 2, E::kZeroFirst, Decode15, qx::MbFraming::Rtu,
+                                nullptr};
+
+// Models 17, 18 and 21 from register 70: 70-72 U a-c, 76-78 I a-c in tenths of the stored
+// unit, 79-82 P a-c and total, 83-86 Q, 87-90 S.
+void Decode70to90(const Rx& x, int32_t* v) {
+    Phases(v, E::kAdy, x, 70, 1, 1, 1);
+    Phases(v, E::kAdl, x, 76, 1, 1, 10);
+    const int groups[3][2] = {{E::kAyggl, E::kZyggl}, {E::kAwggl, E::kZwggl},
+                              {E::kAszgl, E::kZszgl}};
+    for (int g = 0; g < 3; g++) {
+        Phases(v, groups[g][0], x, 79 + 4 * g, 1, 1, 1);
+        F(v, groups[g][1]) = x.U16(82 + 4 * g);
+    }
+}
+// Models 17 (F3) and 21 (F4), 70:30 (wait 100): then 91 PF (total and every phase), 92
+// frequency, 93-94 energy.
+void Decode17(const Rx& x, int32_t* v) {
+    Decode70to90(x, v);
+    F(v, E::kZglys) = F(v, E::kAglys) = F(v, E::kBglys) = F(v, E::kCglys) = x.U16(91);
+    F(v, E::kPl) = x.U16(92);
+    F(v, E::kYgzdn) = Low32(x.U32(93));
+}
+const E::MeterStep kSteps17[] = {{3, 70, 30, 100}};
+const E::MeterStep kSteps21[] = {{4, 70, 30, 100}};
+const E::MeterModel kModel17 = {kSteps17, 1, 0, Decode17, qx::MbFraming::Rtu, nullptr};
+const E::MeterModel kModel21 = {kSteps21, 1, 0, Decode17, qx::MbFraming::Rtu, nullptr};
+
+// Model 18, F3 70:30 and F3 8192:2 (wait 100 each): as 17 to register 90, then 91-93 PF a-c,
+// 94 PF total, 95 frequency; 8192-8193 energy in tens of Wh.
+void Decode18(const Rx& x, int32_t* v) {
+    Decode70to90(x, v);
+    Phases(v, E::kAglys, x, 91, 1, 1, 1);
+    F(v, E::kZglys) = x.U16(94);
+    F(v, E::kPl) = x.U16(95);
+    F(v, E::kYgzdn) = Low32((int64_t)x.U32(8192) * 10);
+}
+const E::MeterStep kSteps18[] = {{3, 70, 30, 100}, {3, 8192, 2, 100}};
+const E::MeterModel kModel18 = {kSteps18, 2, E::kZeroFirst, Decode18, qx::MbFraming::Rtu,
+                                nullptr};
+
+// Models 19 and 33, F3 0:41 (wait 100): a block of 8 registers per phase from 0 (A), 8 (B),
+// 16 (C): +0 U, +2 I, +4 P, +5 PF, +6 Q, +7 S; 27 frequency, 28 P, 29 PF, 30 Q, 31 S
+// totals; 33-34 energy, low word first. ku scales the voltages, ki the currents, kp every
+// power register (before its factor) and the energy.
+void DecodeBlocks(const Rx& x, int32_t* v, int64_t ku, int64_t ki, int64_t kp) {
+    for (int i = 0; i < 3; i++) {
+        const int b = 8 * i;
+        F(v, E::kAdy + i) = Low32(ku * (x.U16(b) / 10));
+        F(v, E::kAdl + i) = Low32(ki * (x.U16(b + 2) / 100));
+        F(v, E::kAyggl + i) = Trunc((double)(kp * x.U16(b + 4)) * 0.4);
+        F(v, E::kAglys + i) = x.U16(b + 5) / 10;
+        F(v, E::kAwggl + i) = Trunc((double)(kp * x.U16(b + 6)) * 0.4);
+        F(v, E::kAszgl + i) = Trunc((double)(kp * x.U16(b + 7)) * 0.2);
+    }
+    F(v, E::kPl) = Trunc(x.U16(27) * 0.106813);
+    F(v, E::kZyggl) = Trunc((double)(kp * x.U16(28)) * 0.4);
+    F(v, E::kZglys) = x.U16(29) / 10;
+    F(v, E::kZwggl) = Trunc((double)(kp * x.U16(30)) * 0.4);
+    F(v, E::kZszgl) = Trunc((double)(kp * x.U16(31)) * 0.2);
+    F(v, E::kYgzdn) = Low32(kp * x.W32(33));
+}
+void Decode19(const Rx& x, int32_t* v) { DecodeBlocks(x, v, 1, Mul(x), 1); }
+void Decode33(const Rx& x, int32_t* v) { DecodeBlocks(x, v, KU(x), KI(x), KU(x) * KI(x)); }
+const E::MeterStep kSteps19[] = {{3, 0, 41, 100}};
+const E::MeterModel kModel19 = {kSteps19, 1, E::kZeroFirst, Decode19, qx::MbFraming::Rtu,
+                                nullptr};
+const E::MeterModel kModel33 = {kSteps19, 1, E::kZeroFirst, Decode33, qx::MbFraming::Rtu,
+                                nullptr};
+
+// Model 26, single-phase, F3 16:2 (wait 200): 16 U, 17 I in tenths of the stored unit,
+// times the Ext1 multiplier. The request carries no active-power register: Ayggl stays 0
+// (it was once read from the CRC's place).
+void Decode26(const Rx& x, int32_t* v) {
+    F(v, E::kAdy) = x.U16(16);
+    F(v, E::kAdl) = Low32(Mul(x) * (x.U16(17) / 10));
+}
+const E::MeterStep kSteps26[] = {{3, 16, 2, 200}};
+const E::MeterModel kModel26 = {kSteps26, 1, E::kZeroFirst, Decode26, qx::MbFraming::Rtu,
+                                nullptr};
+
+// Model 27, F3 0:70 (wait 100), 32-bit values high word first: 0, 2, 4 U a-c in hundredths
+// of the stored unit, times kU; 12, 14, 16 I a-c in tenths, times kI; from 18 P a-c, P,
+// Q a-c, Q, S a-c, S, PF a-c, PF, frequency, energy, each as stored.
+void Decode27(const Rx& x, int32_t* v) {
+    for (int i = 0; i < 3; i++) {
+        F(v, E::kAdy + i) = Low32(KU(x) * (x.U32(2 * i) / 100));
+        F(v, E::kAdl + i) = Low32(KI(x) * (x.U32(12 + 2 * i) / 10));
+    }
+    const int order[] = {E::kAyggl, E::kByggl, E::kCyggl, E::kZyggl, E::kAwggl, E::kBwggl,
+                         E::kCwggl, E::kZwggl, E::kAszgl, E::kBszgl, E::kCszgl, E::kZszgl,
+                         E::kAglys, E::kBglys, E::kCglys, E::kZglys, E::kPl,    E::kYgzdn};
+    for (int j = 0; j < (int)(sizeof(order) / sizeof(order[0])); j++)
+        F(v, order[j]) = Low32(x.U32(18 + 2 * j));
+}
+const E::MeterStep kSteps27[] = {{3, 0, 70, 100}};
+const E::MeterModel kModel27 = {kSteps27, 1, E::kZeroFirst, Decode27, qx::MbFraming::Rtu,
+                                nullptr};
+
+// Model 28, F3 2:2, F3 16:2, F4 0:29, F3 64:2 (wait 100 each). 2, 3 the ratios a, b; 16, 17
+// the ratios c, d; input 0-2 U a-c in thousandths of a * c; 8-10 I a-c in hundredths of
+// b * d; 11-14 P a-c and total, 15-18 Q, 19-22 S, in ten-thousandths of F = a * b * c * d
+// (totals times 3); 23-26 PF; 27 frequency; holding 64-65 energy.
+void Decode28(const Rx& x, int32_t* v) {
+    // Holding 2, 3 and 16, 17, not the input registers of the same numbers.
+    const double a = x.At(0, 2), b = x.At(0, 3), c = x.At(1, 16), d = x.At(1, 17);
+    const double f = a * c * b * d;
+    for (int i = 0; i < 3; i++) {
+        F(v, E::kAdy + i) = Trunc(x.U16(i) / 1000.0 * a * c);
+        F(v, E::kAdl + i) = Trunc(x.U16(8 + i) / 100.0 * b * d);
+    }
+    const int groups[3][2] = {{E::kAyggl, E::kZyggl}, {E::kAwggl, E::kZwggl},
+                              {E::kAszgl, E::kZszgl}};
+    for (int g = 0; g < 3; g++) {
+        for (int i = 0; i < 3; i++) F(v, groups[g][0] + i) = Trunc(x.U16(11 + 4 * g + i) / 10000.0 * f);
+        F(v, groups[g][1]) = Trunc(x.U16(14 + 4 * g) / 10000.0 * 3 * f);
+    }
+    Phases(v, E::kAglys, x, 23, 1, 1, 10);
+    F(v, E::kZglys) = x.U16(26) / 10;
+    F(v, E::kPl) = x.U16(27);
+    F(v, E::kYgzdn) = Low32(x.U32(64));
+}
+const E::MeterStep kSteps28[] = {{3, 2, 2, 100}, {3, 16, 2, 100}, {4, 0, 29, 100}, {3, 64, 2, 100}};
+const E::MeterModel kModel28 = {kSteps28, 4, E::kZeroFirst, Decode28, qx::MbFraming::Rtu,
+                                nullptr};
+
+// Model 30, single-phase, F3 72:10 (wait 100): 72 U, 73 I (tenths of the stored units, I
+// times the Ext1 multiplier), 74 P, 75 Q, 76 S, 77 PF, 78 frequency, 79-80 energy.
+void Decode30(const Rx& x, int32_t* v) {
+    F(v, E::kAdy) = x.U16(72) / 10;
+    F(v, E::kAdl) = Low32(Mul(x) * (x.U16(73) / 10));
+    F(v, E::kAyggl) = x.U16(74);
+    F(v, E::kAwggl) = x.U16(75);
+    F(v, E::kAszgl) = x.U16(76);
+    F(v, E::kAglys) = x.U16(77);
+    F(v, E::kPl) = x.U16(78);
+    F(v, E::kYgzdn) = Low32(x.U32(79));
+}
+const E::MeterStep kSteps30[] = {{3, 72, 10, 100}};
+const E::MeterModel kModel30 = {kSteps30, 1, E::kZeroFirst, Decode30, qx::MbFraming::Rtu,
+                                nullptr};
+
+// Model 32, F3 366:50 (wait 100), 32-bit values high word first: 366, 368, 370 U a-c in
+// thousandths, times kU; 372, 374, 376 I a-c in hundredths, times kI (B and C were once
+// read from words overlapping A's; 374 and 376 follow A); 377, 379, ... 407 the fields
+// Zyggl to Cglys in field order; 415 frequency, 417 energy. The request ends at 415:
+// values not wholly within it are not read and stay 0.
+void Decode32(const Rx& x, int32_t* v) {
+    for (int i = 0; i < 3; i++) {
+        F(v, E::kAdy + i) = Low32(KU(x) * (x.U32(366 + 2 * i) / 1000));
+        F(v, E::kAdl + i) = Low32(KI(x) * (x.U32(372 + 2 * i) / 100));
+    }
+    for (int f = E::kZyggl; f <= E::kCglys; f++) F(v, f) = Low32(x.U32(377 + 2 * (f - E::kZyggl)));
+    F(v, E::kPl) = Low32(x.U32(415));
+    F(v, E::kYgzdn) = Low32(x.U32(417));
+}
+const E::MeterStep kSteps32[] = {{3, 366, 50, 100}};
+const E::MeterModel kModel32 = {kSteps32, 1, E::kZeroFirst, Decode32, qx::MbFraming::Rtu,
+                                nullptr};
+
+// Model 34, F3 50:41 (wait 100): 50-52 U a-c, 56-58 I a-c (tenths of the stored units,
+// times kU and kI); 59-60 P (signed) and 61-62 Q totals, low word first, 64-66 P a-c, 67-69
+// Q a-c, all in tenths of kU * kI; 63 PF total, 70-72 PF a-c; 73 frequency; 74-75 energy
+// (low word first) in hundredths. No apparent powers.
+void Decode34(const Rx& x, int32_t* v) {
+    const int64_t ku = KU(x), ki = KI(x);
+    for (int i = 0; i < 3; i++) {
+        F(v, E::kAdy + i) = Low32(ku * (x.U16(50 + i) / 10));
+        F(v, E::kAdl + i) = Low32(ki * (x.U16(56 + i) / 10));
+    }
+    F(v, E::kZyggl) = Low32(ki * ku * (int32_t)x.W32(59) / 10);
+    F(v, E::kZwggl) = Low32(ki * ku * (int64_t)x.W32(61) / 10);
+    F(v, E::kZglys) = x.U16(63);
+    Phases(v, E::kAyggl, x, 64, 1, ki * ku, 10);
+    Phases(v, E::kAwggl, x, 67, 1, ki * ku, 10);
+    Phases(v, E::kAglys, x, 70, 1, 1, 1);
+    F(v, E::kPl) = x.U16(73);
+    F(v, E::kYgzdn) = Low32((int64_t)x.W32(74) * 100);
+}
+const E::MeterStep kSteps34[] = {{3, 50, 41, 100}};
+const E::MeterModel kModel34 = {kSteps34, 1, E::kZeroFirst, Decode34, qx::MbFraming::Rtu,
+                                nullptr};
+
+}  // namespace
+
+int CSMElec::DataGet_KINGWEB(ISerBase* s, int a, int) { return RunModel(kModel1, s, a); }
+int CSMElec::DataGet_WBxxx(ISerBase* s, int a, int) { return RunModel(kModel2, s, a); }
+int CSMElec::DataGet_AYNX(ISerBase* s, int a, int) { return RunModel(kModel3, s, a); }
+int CSMElec::DataGet_DSG(ISerBase* s, int a, int) { return RunModel(kModel4, s, a); }
+int CSMElec::DataGet_DTSD1352(ISerBase* s, int a, int) { return RunModel(kModel5, s, a); }
+int CSMElec::DataGet_XJJC(ISerBase* s, int a, int) { return RunModel(kModel6, s, a); }
+int CSMElec::DataGet_DAM3503A(ISerBase* s, int a, int) { return RunModel(kModel8, s, a); }
+int CSMElec::DataGet_JPMCWB(ISerBase* s, int a, int) {
+    return RunModel(m_pItem && m_pItem->Variant == 13 ? kModel13 : kModel10, s, a);
+}
+int CSMElec::DataGet_DDSD1352(ISerBase* s, int a, int) { return RunModel(kModel12, s, a); }
+int CSMElec::DataGet_SPM33(ISerBase* s, int a, int) { return RunModel(kModel14, s, a); }
+int CSMElec::DataGet_ELCLXD(ISerBase* s, int a, int) { return RunModel(kModel15, s, a); }
+int CSMElec::DataGet_ENT500M_INT(ISerBase* s, int a, int) {
+    return RunModel(m_pItem && m_pItem->Variant == 21 ? kModel21 : kModel17, s, a);
+}
+int CSMElec::DataGet_ENTPD1150E(ISerBase* s, int a, int) { return RunModel(kModel18, s, a); }
+int CSMElec::DataGet_YD2037(ISerBase* s, int a, int) { return RunModel(kModel19, s, a); }
+int CSMElec::DataGet_ElcComb(ISerBase* s, int a, int) { return RunModel(kModel26, s, a); }
+int CSMElec::DataGet_ElcHczy(ISerBase* s, int a, int) { return RunModel(kModel27, s, a); }
+int CSMElec::DataGet_HC33B1(ISerBase* s, int a, int) { return RunModel(kModel28, s, a); }
+int CSMElec::DataGet_TW13011(ISerBase* s, int a, int) { return RunModel(kModel30, s, a); }
+int CSMElec::DataGet_DTSD3366(ISerBase* s, int a, int) { return RunModel(kModel32, s, a); }
+int CSMElec::DataGet_YD2010(ISerBase* s, int a, int) { return RunModel(kModel33, s, a); }
+int CSMElec::DataGet_XSY(ISerBase* s, int a, int) { return RunModel(kModel34, s, a); }
