@@ -247,6 +247,21 @@ def meters():
           script(rtu([1, 3, 40], bytes(pt)), energy, rtu([1, 4, 14], bytes(range(14)))))
     write("meters", "elec_model1", bytes([0]) + point(variant=1) + b"\x00\x00\x00\x00\x07" +
           script(rtu([1, 3, 2], b"\x12\x34"), rtu([1, 16, 0, 1, 0, 1])))
+    # Every meter model with registers: good replies of the right size to each read.
+    models = {1: [(3, 32)], 2: [(3, 57)], 3: [(3, 28), (3, 28)], 4: [(3, 19), (3, 6)],
+              5: [(3, 23), (3, 2), (3, 2)], 6: [(4, 57)], 8: [(3, 2), (4, 39)], 10: [(3, 110)],
+              12: [(3, 18)], 14: [(3, 50)], 15: [(3, 1), (3, 32)], 17: [(3, 30)],
+              18: [(3, 30), (3, 2)], 19: [(3, 41)], 21: [(4, 30)], 26: [(3, 2)], 27: [(3, 70)],
+              28: [(3, 2), (3, 2), (4, 29), (3, 2)], 30: [(3, 10)], 32: [(3, 50)],
+              33: [(3, 41)], 34: [(3, 41)]}
+    for model, reads in models.items():
+        replies = [rtu([1, fn, 2 * n], bytes((7 * i + model) & 0xFF for i in range(2 * n)))
+                   for fn, n in reads]
+        write("meters", "elec_m%d" % model, bytes([4]) + point(ext1=3, ext2=10) +
+              bytes([model]) + b"\x00\x00\x00\x00\x01" + script(*replies))
+    tcp = mbap(1, 1, bytes([3, 220]) + bytes(i & 0xFF for i in range(220)))
+    write("meters", "elec_m13", bytes([4]) + point(ext1=1) + bytes([13]) +
+          b"\x00\x00\x00\x00\x01" + script(tcp))
     write("meters", "envir", bytes([1]) + point() + b"\x00\x00\x00\x00\x00" +
           script(bytes.fromhex("010304 01C2 00EB 1A7C")))
     write("meters", "envir_v1", bytes([1]) + point(variant=1) + b"\x00\x00\x00\x00\x00" +

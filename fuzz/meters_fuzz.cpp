@@ -1,8 +1,8 @@
 // The meter and sensor handlers polled through a scripted channel answered by the fuzz input:
 // the electricity meter, the temperature and humidity sensor, the dust sensor and the default
 // DIO module; then their values, display texts, stored rows and commands.
-// Input: the handler (0..3), the point (FuzzRig.h Point), the wait, a command value, then the
-// channel's script.
+// Input: the handler (0..3; 4 the meter with any model), the point (FuzzRig.h Point), for
+// handler 4 the meter model (0..34), the wait, a command value, then the channel's script.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -22,10 +22,12 @@ const char* const kKeys[] = {
 };
 
 template <class T>
-void Poll(qxfuzz::Input& in, int cmd)
+void Poll(qxfuzz::Input& in, int cmd, int models = 0)
 {
     T h;
     tagSMItem item = qxfuzz::Point(in, h.GetType());
+    if (models > 0)
+        item.Variant = in.Int(0, models - 1);
     const int wait = in.Byte() * 2;
     int32_t value = in.Word32();
     qxfuzz::ScriptChannel ch;
@@ -56,11 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     qxfuzz::SkipWaits();
     qxfuzz::Input in(data, size);
-    switch (in.Int(0, 3)) {
+    switch (in.Int(0, 4)) {
     case 0: Poll<CSMElec>(in, 128); break;
     case 1: Poll<CSMEnvir>(in, 1); break;
     case 2: Poll<CSMEnvirPm>(in, 1); break;
-    default: Poll<CSMDio>(in, 1); break;
+    case 3: Poll<CSMDio>(in, 1); break;
+    default: Poll<CSMElec>(in, 128, CSMElec::kModelCount); break;
     }
     return 0;
 }
