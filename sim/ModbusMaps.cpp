@@ -15,6 +15,10 @@ void SetThSensor(ModbusSlave& slave, int variant, uint16_t tem, uint16_t hum) {
     }
 }
 
+void SetOnOff(ModbusSlave& slave, const uint8_t in[6]) {
+    for (int r = 0; r < 3; r++) slave.SetInput((uint16_t)r, (uint16_t)(in[2 * r] << 8 | in[2 * r + 1]));
+}
+
 void SetDustSensor(ModbusSlave& slave, uint16_t pm) { slave.SetHolding(3, pm); }
 
 void SetHcMeter(ModbusSlave& slave, const HcMeter& m) {

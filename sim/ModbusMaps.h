@@ -19,6 +19,10 @@ namespace qxsim {
 // 1 input, temperature first; 2 holding, temperature first; 3 input, humidity first.
 void SetThSensor(ModbusSlave& slave, int variant, uint16_t temTenths, uint16_t humTenths);
 
+// Six-input switch module: input registers 0-2 hold the inputs one byte each (high byte of
+// register 0 is the first); 0 closed, anything else open.
+void SetOnOff(ModbusSlave& slave, const uint8_t inputs[6]);
+
 // PM2.5 dust sensor: holding register 3 holds the reading in ug/m3.
 void SetDustSensor(ModbusSlave& slave, uint16_t pm);
 

@@ -120,6 +120,19 @@ void SetupModbusThRtu(qxsim::Device& dev, Running& r) { qxsim::ServeModbusRtu(de
 void SetupModbusThTcp(qxsim::Device& dev, Running& r) { qxsim::ServeModbusTcp(dev, *ThSensor(r)); }
 #endif
 
+// A six-input switch module, Modbus unit 1, input registers 0-2 one byte per input; the
+// second input opens and closes every minute.
+void SetupOnOff(qxsim::Device& dev, Running& r) {
+    auto io = std::make_shared<qxsim::ModbusSlave>(1);
+    r.model = io;
+    r.tick = [io](double t) {
+        const uint8_t in[6] = {0, (uint8_t)(((int)t / 60) % 2), 0, 0, 0, 0};
+        qxsim::SetOnOff(*io, in);
+    };
+    r.tick(0);
+    qxsim::ServeModbusRtu(dev, *io);
+}
+
 // The EDX UPS on mains at rest, one block per data identifier.
 void SetupEdxUps(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::EdxUps>();
@@ -336,6 +349,8 @@ const Kind kKinds[] = {
      nullptr,
 #endif
      0x1200, "tbModbusDat.Val/Fld/V30001"},
+    {"onoff", "six-input switch module, Modbus unit 1, input registers 30001-30003 one byte per input",
+     "9600,N,8,1", SetupOnOff, nullptr, 0x200},
     {"edxups", "EDX UPS, 11-byte requests answered by one XOR-checked block per data identifier",
      "9600,N,8,1", SetupEdxUps, nullptr, 0x308},
     {"iiiups", "III UPS, address 1, EA/16-framed measurement (0x81) and battery (0x86) replies",
