@@ -721,7 +721,8 @@ void DecodeBlocks(const Rx& x, int32_t* v, int64_t ku, int64_t ki, int64_t kp) {
     F(v, E::kZglys) = x.U16(29) / 10;
     F(v, E::kZwggl) = Trunc((double)(kp * x.U16(30)) * 0.4);
     F(v, E::kZszgl) = Trunc((double)(kp * x.U16(31)) * 0.2);
-    F(v, E::kYgzdn) = Low32(kp * x.W32(33));
+    // kU * kI * w32 may exceed 64 bits; its low 32 bits are those of the wrapped product.
+    F(v, E::kYgzdn) = (int32_t)(uint32_t)((uint64_t)kp * x.W32(33));
 }
 void Decode19(const Rx& x, int32_t* v) { DecodeBlocks(x, v, 1, Mul(x), 1); }
 void Decode33(const Rx& x, int32_t* v) { DecodeBlocks(x, v, KU(x), KI(x), KU(x) * KI(x)); }
@@ -832,7 +833,9 @@ void Decode34(const Rx& x, int32_t* v) {
         F(v, E::kAdl + i) = Low32(ki * (x.U16(56 + i) / 10));
     }
     F(v, E::kZyggl) = Low32(ki * ku * (int32_t)x.W32(59) / 10);
-    F(v, E::kZwggl) = Low32(ki * ku * (int64_t)x.W32(61) / 10);
+    // kI * kU * w32 may exceed 64 bits: the tenths of kI * kU are taken apart (exact).
+    const uint64_t k = (uint64_t)(ki * ku), q = x.W32(61);
+    F(v, E::kZwggl) = (int32_t)(uint32_t)(k / 10 * q + k % 10 * q / 10);
     F(v, E::kZglys) = x.U16(63);
     Phases(v, E::kAyggl, x, 64, 1, ki * ku, 10);
     Phases(v, E::kAwggl, x, 67, 1, ki * ku, 10);

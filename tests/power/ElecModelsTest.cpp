@@ -308,6 +308,14 @@ TEST(ElecModels, LargeProductsKeepTheirLow32Bits) {
     yd.Lay({{3, 33, 0xFFFF}, {3, 34, 0xFFFF}});
     ASSERT_EQ(1, yd.Poll());
     EXPECT_EQ((int32_t)(uint32_t)(65535ull * 65535ull * 0xFFFFFFFFull), yd.h.DataVal(E::kYgzdn));
+
+    // kI * kU * w32 / 10 (model 34): 4294836225 * 4294967295 / 10 =
+    // 1844617561196156149.5..., low 32 bits of the whole part.
+    MeterRig xsy(34, (int)0xFFFFFFFF);
+    xsy.Lay({{3, 61, 0xFFFF}, {3, 62, 0xFFFF}});
+    ASSERT_EQ(1, xsy.Poll());
+    const unsigned long long q = 4294836225ull / 10 * 4294967295ull + 4294836225ull % 10 * 4294967295ull / 10;
+    EXPECT_EQ((int32_t)(uint32_t)q, xsy.h.DataVal(E::kZwggl));
 }
 
 // Modbus TCP (model 13): the transaction id counts from 1 across every point of the model
