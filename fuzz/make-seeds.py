@@ -530,6 +530,50 @@ def ydtups():
           yd(0, hpE1) + yd(2, b"") + bytes([0, 20]) + b"~11012A00 000FDA5\r\x00\x00")
 
 
+def aircydt():
+    """Driver byte, point, wait, command and parameter, value, then answers (YD/T: framed by
+    the target; raw: noise or the DME3000's Modbus replies)."""
+    def yd(rtn, info):
+        body = bytes([rtn]) + info
+        return bytes([0, len(body)]) + body
+    def raw(b):
+        return bytes([3, len(b)]) + b
+    def crc(b):
+        c = 0xFFFF
+        for x in b:
+            c ^= x
+            for _ in range(8):
+                c = (c >> 1) ^ 0xA001 if c & 1 else c >> 1
+        return b + bytes([c & 0xFF, c >> 8])
+    no_cmd = b"\x00\x00" + bytes(4)
+    # Emerson: CID2 42, 47, 82, 85; then a poll cut short in its INFO.
+    emerson = yd(0, b"\x00\xeb\x01\xc2" + bytes(10)) + yd(0, bytes(24)) + \
+        yd(0, b"\x01" + b"\x01\x00" * 9) + yd(0, b"\x00" + b"\x00\x10" + bytes(9))
+    write("aircydt", "emerson", b"\x00" + point(ext2=3) + b"\x00" + no_cmd + emerson +
+          yd(0, bytes(13)) + yd(4, b""))
+    # EVO DX: CID2 42 (7FFF and 8000 among the values), 43, 44 (alarm codes 01, 02, FF).
+    evo42 = b"\x00\xe7\x7f\xff\x80\x00" + bytes(60)
+    evo = yd(0, evo42) + yd(0, bytes(26)) + yd(0, b"\x01\x02\xff" + bytes(74))
+    write("aircydt", "evo", b"\x01" + point() + b"\x00" + no_cmd + evo)
+    write("aircydt", "evo_variant", b"\x01" + point(variant=1) + b"\x00" + no_cmd +
+          raw(b"~21016000" + b"4084" + b"0" * 132 + b"0000\r") + raw(b"A" * 40 + b"\r") + evo)
+    # DME3000 over YD/T 1363: CID2 82 (0x41 alarms), 42, 47, 83 (0x1A); command 2, parameter 5.
+    dme = yd(0, b"\x00\x03\x00\x41\x81\x80") + yd(0, bytes(6)) + yd(0, bytes(10)) + \
+        yd(0, b"\x1a\x05")
+    write("aircydt", "dme_ydt", b"\x02" + point() + b"\x00" + b"\x02\x05" +
+          b"\x23\x01\x00\x00" + dme + yd(0, b""))
+    # DME3000 over Modbus RTU: the six reads, then a command refused.
+    mb = crc(b"\x01\x04\x06\xff\xfb\x00\x00\x01\xf4") + crc(b"\x01\x04\x04\x00\xeb\x01\xc2") + \
+        crc(b"\x01\x04\x02\x00\x01") + crc(b"\x01\x02\x03\x0d\xff\x01") + \
+        crc(b"\x01\x02\x01\x10") + crc(b"\x01\x02\x01\x01")
+    steps = b"".join(raw(f) for f in [mb[i:j] for i, j in ((0, 11), (11, 20), (20, 27), (27, 35), (35, 41), (41, 47))])
+    write("aircydt", "dme_modbus", b"\x02" + point(variant=1) + b"\x00" + b"\x01\x00" +
+          bytes(4) + steps + raw(crc(b"\x01\x84\x02")) + yd(4, b""))
+    # T-MASTER: CID2 E0 with humidity 8001 and a blank alarm pair.
+    te = yd(0, b"\x00\xeb\x80\x01\x01\x05\x02\xff\xff\xff\xff" + bytes(18))
+    write("aircydt", "tmaster", b"\x03" + point() + b"\x00" + no_cmd + te + yd(4, b""))
+
+
 def apmups():
     """Driver byte, point, wait, then answers (YD/T: framed by the target; Modbus: raw)."""
     def yd(rtn, info):
@@ -606,5 +650,5 @@ def mbups():
 
 
 if __name__ == "__main__":
-    for f in (mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan):
+    for f in (aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan):
         f()

@@ -51,6 +51,7 @@
 #include "SingleUps.h"
 #include "YdtDevice.h"
 #include "YdtUps.h"
+#include "AircYdtMaps.h"
 #include "Ups9EBlock.h"
 #include "UpsModbusMaps.h"
 #ifdef QX_SIM_NET
@@ -319,6 +320,23 @@ void SetupHiross(qxsim::Device& dev, Running& r) {
     qxsim::ServeHiross(dev, *ac, FirstBlockOnly);
     r.model = ac;
 }
+// The precision air-conditioners over YD/T 1363, address 1, CID1 60.
+void SetupEmerson(qxsim::Device& dev, Running& r) {
+    SetupYdtUps<qxsim::EmersonUnit, qxsim::SetEmerson>(dev, r, 0x60, 0x21);
+}
+void SetupEvoDx(qxsim::Device& dev, Running& r) {
+    SetupYdtUps<qxsim::EvoDxUnit, qxsim::SetEvoDx>(dev, r, 0x60, 0x21);
+}
+void SetupDme3000(qxsim::Device& dev, Running& r) {
+    SetupYdtUps<qxsim::Dme3000Unit, qxsim::SetDme3000>(dev, r, 0x60, 0x21);
+}
+void SetupTeMaster(qxsim::Device& dev, Running& r) {
+    SetupYdtUps<qxsim::TeMasterUnit, qxsim::SetTeMaster>(dev, r, 0x60, 0x20);
+}
+// The DME3000 over Modbus RTU, unit 1.
+void SetupDme3000Modbus(qxsim::Device& dev, Running& r) {
+    ServeUps(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetDme3000Modbus(s, qxsim::Dme3000Regs()); });
+}
 
 struct Kind {
     const char* name;
@@ -332,6 +350,16 @@ struct Kind {
 };
 
 const Kind kKinds[] = {
+    {"emerson-airc", "Emerson precision air-conditioner, YD/T 1363 VER 21 CID1 60, address 1 (CID2 42, 47, 82, 85)",
+     "9600,N,8,1", SetupEmerson, nullptr},
+    {"evo-dx", "EVO CyberMate DX air-conditioner, YD/T 1363 VER 21 CID1 60, address 1 (CID2 42, 43, 44)",
+     "9600,N,8,1", SetupEvoDx, nullptr},
+    {"dme3000", "DME3000 air-conditioner, YD/T 1363 VER 21 CID1 60, address 1 (CID2 82, 42, 47, 83; 45, 49)",
+     "9600,N,8,1", SetupDme3000, nullptr},
+    {"dme3000-modbus", "DME3000 air-conditioner over Modbus RTU, unit 1, input registers 0-123, inputs 14-86",
+     "9600,N,8,1", SetupDme3000Modbus, nullptr},
+    {"tmaster", "T-MASTER/E-MASTER air-conditioner, YD/T 1363 VER 20 CID1 60, address 1 (CID2 E0)",
+     "9600,N,8,1", SetupTeMaster, nullptr},
     {"q1ups", "Q1-family UPS (Q1/Q6/QGS status, Q2, F, I; test and beeper commands)", "2400,N,8,1",
      SetupQ1Ups, nullptr, 0x300, "tbUps.Tem"},
     {"nmyg-ups", "NMYG UPS (RS flags, RD readings, RN)", "9600,N,8,1", SetupNmygUps, nullptr, 0x30E},

@@ -189,7 +189,7 @@ qx::MbReply CSMAircShape::Request(ISerBase* ser, int frameLen, uint8_t* reply, i
 
 int CSMAircShape::YdFrame(int ver, int adr, int cid1, int cid2, const uint8_t* info,
                           int infoLen) {
-    if (adr < 0 || adr > 0xFF) return 0;
+    if (!qx::AddrFits(adr)) return 0;
     return TE_CmdPack(m_cmd, sizeof m_cmd, ver, cid1, cid2, adr, info, infoLen, '~', '\r');
 }
 

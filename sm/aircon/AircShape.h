@@ -119,6 +119,11 @@ enum : uint8_t {
                          // asked with state 2, whatever the host's flags make of the state
 };
 
+// The eight head columns of a driver's table, before its value columns.
+#define AIRC_TABLE_HEAD                                                                    \
+    "DID INTEGER PRIMARY KEY,SID INTEGER,Type INTEGER,Port INTEGER,Addr INTEGER,"          \
+    "DateUpd DATETIME,State INTEGER,SnapID INTEGER,"
+
 // Wait policy of a driver's requests.
 struct Link {
     bool purge;     // discard pending input before each request
