@@ -112,7 +112,7 @@ const Run kAlarms[] = {{19, 5, 13}, {24, 25, 65}, {49, 1, 129}, {50, 10, 141}, {
 
 }  // namespace
 
-CSMCyberEvoDx::CSMCyberEvoDx() : CSMAircShape(0x80E, "QX-EVO-CyberMate-DX", kShape) {}
+CSMCyberEvoDx::CSMCyberEvoDx() : CSMAircShape(0x80E, "QX-EVO-CyberMate-DX", kShape) { KeepPerPoint(); }
 
 CSMCyberEvoDx::~CSMCyberEvoDx() {}
 
@@ -123,6 +123,14 @@ int CSMCyberEvoDx::DataVal(int field) {
 }
 
 int CSMCyberEvoDx::DataGet(ISerBase* channel, int address, int wait) {
+    // A failed request leaves the point's own values of the requests it did not reach.
+    LoadPoint();
+    const int got = Ask(channel, address, wait);
+    SavePoint();
+    return got;
+}
+
+int CSMCyberEvoDx::Ask(ISerBase* channel, int address, int wait) {
     if (!channel || !channel->IsOpened()) return 0;
     // A unit that sends wrong sums is set up with a nonzero Variant.
     const unsigned options = (m_pItem && m_pItem->Variant != 0) ? (unsigned)qx::kYdSkipSums : 0u;

@@ -21,4 +21,7 @@ public:
 
 protected:
     void BriefText(char* out, size_t size, int state) override;
+
+private:
+    int Ask(ISerBase* channel, int address, int wait);
 };

@@ -116,7 +116,7 @@ int16_t Signed(uint16_t w) { return (int16_t)w; }
 
 }  // namespace
 
-CSMDme3000::CSMDme3000() : CSMAircShape(0x809, "QX-DME3000", kShape) {}
+CSMDme3000::CSMDme3000() : CSMAircShape(0x809, "QX-DME3000", kShape) { KeepPerPoint(); }
 
 CSMDme3000::~CSMDme3000() {}
 
@@ -128,9 +128,12 @@ int CSMDme3000::DataGet(ISerBase* channel, int address, int wait) {
     if (!channel || !channel->IsOpened()) return 0;
     channel->Purge();
     const int variant = m_pItem ? m_pItem->Variant : 0;
-    if (variant == 0) return PollYdt(channel, address, wait);
-    if (variant == 1) return PollModbus(channel, address, wait);
-    return 0;  // no protocol of this unit
+    if (variant != 0 && variant != 1) return 0;  // no protocol of this unit
+    // A failed request leaves the point's own values of the requests it did not reach.
+    LoadPoint();
+    const int got = variant == 0 ? PollYdt(channel, address, wait) : PollModbus(channel, address, wait);
+    SavePoint();
+    return got;
 }
 
 int CSMDme3000::PollYdt(ISerBase* channel, int address, int wait) {

@@ -95,11 +95,19 @@ int Word4(int k) { return 13 + 4 * k; }
 
 }  // namespace
 
-CSMEmerson::CSMEmerson() : CSMAircShape(0x801, "QX-EMERSON", kShape) {}
+CSMEmerson::CSMEmerson() : CSMAircShape(0x801, "QX-EMERSON", kShape) { KeepPerPoint(); }
 
 CSMEmerson::~CSMEmerson() {}
 
 int CSMEmerson::DataGet(ISerBase* channel, int address, int wait) {
+    // A failed request leaves the point's own values of the requests it did not reach.
+    LoadPoint();
+    const int got = Ask(channel, address, wait);
+    SavePoint();
+    return got;
+}
+
+int CSMEmerson::Ask(ISerBase* channel, int address, int wait) {
     if (!channel || !channel->IsOpened()) return 0;
     uint8_t rx[200];
     auto ask = [&](int cid2, int need) {

@@ -71,7 +71,7 @@ const int kNeed = 71;       // the last value ends at character 70
 
 }  // namespace
 
-CSMTEMaster::CSMTEMaster() : CSMAircShape(0x80C, "QX-TEMaster", kShape) {}
+CSMTEMaster::CSMTEMaster() : CSMAircShape(0x80C, "QX-TEMaster", kShape) { KeepPerPoint(); }
 
 CSMTEMaster::~CSMTEMaster() {}
 
@@ -80,6 +80,14 @@ int CSMTEMaster::DataVal(int field) {
 }
 
 int CSMTEMaster::DataGet(ISerBase* channel, int address, int wait) {
+    // A failed request leaves the point's own values of the requests it did not reach.
+    LoadPoint();
+    const int got = Ask(channel, address, wait);
+    SavePoint();
+    return got;
+}
+
+int CSMTEMaster::Ask(ISerBase* channel, int address, int wait) {
     if (!channel || !channel->IsOpened()) return 0;
     uint8_t rx[128];
     if (!YdRequest(channel, YdFrame(codec.Ver(), address, kCid1, kCid2), rx, sizeof rx, kLink,

@@ -19,4 +19,7 @@ public:
 
 protected:
     void BriefText(char* out, size_t size, int state) override;
+
+private:
+    int Ask(ISerBase* channel, int address, int wait);
 };

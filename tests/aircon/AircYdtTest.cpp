@@ -592,3 +592,22 @@ TEST(AircYdCodec, ThePartsOfTheUnitsCodec) {
     bad[14] = 'a';
     EXPECT_EQ(0, CAircYdCodec::GetChkASCII((const uint8_t*)bad.data(), (unsigned)bad.size()));
 }
+
+TEST(Emerson, ValuesKeptFromEarlierPollsAreThePointsOwn) {
+    // Point 41 answers whole; point 42's first poll fails at its second request: what it
+    // has not read is 0, never point 41's readings.
+    EmersonRig r;
+    ASSERT_EQ(1, r.Poll());
+    qxhost::PointItem other(42, 0x801);
+    other.Port(1).Addr(1).Ser(&r.ch);
+    r.h.DoItem(other, 0);
+    r.Fail(1, qxsim::YdtFault::Silence);
+    EXPECT_EQ(0, r.Poll());
+    EXPECT_EQ(235, r.h.DataVal(1));
+    EXPECT_EQ(0, r.h.DataVal(8)) << "not the other point's parameter";
+    EXPECT_EQ(0, r.h.DataVal(20));
+    r.h.DoItem(r.item, 0);
+    r.Fail(0, qxsim::YdtFault::Silence);
+    EXPECT_EQ(0, r.Poll());
+    EXPECT_EQ(300, r.h.DataVal(8)) << "its own last reading";
+}
