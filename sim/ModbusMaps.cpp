@@ -131,3 +131,37 @@ void SetK200(ModbusSlave& slave, const K200& m) {
 }
 
 }  // namespace qxsim
+
+#include <string.h>
+
+namespace qxsim {
+
+void SetFloatBE(ModbusSlave& slave, uint16_t reg, float value) {
+    uint32_t bits;
+    memcpy(&bits, &value, sizeof bits);
+    slave.SetHolding(reg, (uint16_t)(bits >> 16));
+    slave.SetHolding((uint16_t)(reg + 1), (uint16_t)bits);
+}
+
+void SetStulzC7000(ModbusSlave& slave, const StulzC7000& s) {
+    auto floats = [&slave](uint16_t reg, const float* v, int n) {
+        for (int k = 0; k < n; k++) SetFloatBE(slave, (uint16_t)(reg + 2 * k), v[k]);
+    };
+    const float room[2] = {s.tem, s.hum};
+    const float sets[3] = {s.temSet, s.temSetS, s.humSet};
+    const float dc[2] = {s.dcs, s.dce};
+    floats(2340, room, 2);
+    floats(2348, sets, 3);
+    floats(2356, &s.humSetS, 1);
+    floats(2382, s.w, 7);
+    floats(4478, s.limits, 10);
+    floats(10816, dc, 2);
+    floats(11618, &s.pump, 1);
+    floats(10416, &s.gc, 1);
+    floats(13618, s.humDe, 3);
+    floats(12834, &s.humIn, 1);
+    floats(12840, &s.humInB, 1);
+    for (int i = 0; i < 8; i++) slave.SetCoil((uint16_t)(1013 + i), (s.runSt >> i) & 1);
+}
+
+}  // namespace qxsim

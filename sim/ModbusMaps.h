@@ -136,4 +136,25 @@ struct K200 {
 };
 void SetK200(ModbusSlave& slave, const K200& m);
 
+// A big-endian IEEE single in two holding registers, the high half in `reg` (the C7000's
+// floats).
+void SetFloatBE(ModbusSlave& slave, uint16_t reg, float value);
+
+// The Stulz C7000 controller: its readings as floats in the holding registers the handler
+// reads (2340 room temperature and humidity, 2348 set points, 2356, 2382 water, return,
+// supply and outdoor values, 4478 limits, 10816, 12834, 12840, 13618) and the running
+// state in coils 1013..1020 (bit i of runSt is coil 1013 + i).
+struct StulzC7000 {
+    float tem = 23.5f, hum = 45.0f;
+    float temSet = 22.0f, temSetS = 1.0f, humSet = 50.0f, humSetS = 5.0f;
+    float w[7] = {12.0f, 24.0f, 16.0f, 44.0f, 60.0f, 30.0f, 70.0f};  // 2382: TemW..HumO
+    float limits[10] = {30, 20, 18, 12, 25, 5, 60, 80, 30, 20};       // 4478: values 0..9
+    float dcs = 1.5f, dce = 2.5f;                                     // 10816
+    float pump = 9.9f, gc = 8.8f;                                     // 11618, 10416
+    float humDe[3] = {3.5f, 7.7f, 4.5f};                              // 13618
+    float humIn = 6.0f, humInB = 6.5f;                                // 12834, 12840
+    uint8_t runSt = 1;
+};
+void SetStulzC7000(ModbusSlave& slave, const StulzC7000& s);
+
 }  // namespace qxsim

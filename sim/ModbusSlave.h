@@ -24,6 +24,7 @@
 #include <stddef.h>
 
 #include <functional>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -121,5 +122,14 @@ class Device;
 using ModbusFilter = std::function<bool(const uint8_t* request, size_t length)>;
 void ServeModbusRtu(Device& device, ModbusSlave& slave, ModbusFilter answered = nullptr);
 void ServeModbusTcp(Device& device, ModbusSlave& slave);
+// Modbus ASCII: requests are lines ':' hexadecimal characters, LRC, CR LF; the slave answers
+// the same way. Fault::BadCheck gives a wrong LRC, Fault::Exception an exception reply; with
+// *dropColon true (read at each answer) the answers come without their leading ':'.
+void ServeModbusAscii(Device& device, ModbusSlave& slave,
+                      const std::atomic<bool>* dropColon = nullptr);
+// The line of an RTU frame (its CRC left out) and the RTU frame (CRC appended) of a line;
+// an empty frame for a line that does not convert or whose LRC is wrong.
+std::vector<uint8_t> ModbusAsciiLine(const std::vector<uint8_t>& rtu);
+std::vector<uint8_t> ModbusRtuOfLine(const std::vector<uint8_t>& line);
 
 }  // namespace qxsim

@@ -45,6 +45,7 @@
 #include "IIIUps.h"
 #include "ModbusMaps.h"
 #include "ModbusSlave.h"
+#include "PrecisionAirc.h"
 #include "PtySim.h"
 #include "Q1Ups.h"
 #include "SimDevice.h"
@@ -306,6 +307,63 @@ void SetupAircMitsubishi(qxsim::Device& dev, Running& r) {
     ac->Serve(dev);
     r.model = ac;
 }
+
+// The JADC0110 unit, address 1: an 'S', a 'U' and a 'B' block per poll, then the last block
+// again.
+void SetupJadc(qxsim::Device& dev, Running& r) {
+    auto unit = std::make_shared<qxsim::JadcUnit>(1);
+    unit->AddBlock(qxsim::JadcUnit::Words('S', 1, {450, 235, 310, 180, 220}));
+    unit->AddBlock(qxsim::JadcUnit::Words('U', 11, {1200, 300, 900, 850}));
+    unit->AddBlock(qxsim::JadcUnit::Bits(33, {0x23, 0x01, 0x01}));
+    unit->Serve(dev);
+    r.model = unit;
+}
+// The Delta unit over Modbus ASCII, unit 1: 23.5 C, 45.0 %, running, no fault.
+void SetupDeltaAscii(qxsim::Device& dev, Running& r) {
+    auto slave = std::make_shared<qxsim::ModbusSlave>(1);
+    slave->SetHolding(4312, 235);
+    slave->SetHolding(4322, 450);
+    slave->SetHolding(4509, 220);
+    slave->SetHolding(4513, 50);
+    slave->SetHolding(2168, 1);
+    slave->SetHolding(2848, 1);
+    slave->SetHolding(2849, 1);
+    qxsim::ServeModbusAscii(dev, *slave);
+    r.model = slave;
+}
+// The Sunrise unit on GOS, address 1: 25.0 C, 50 %, fan and cooling on.
+void SetupSunriseGos(qxsim::Device& dev, Running& r) {
+    auto unit = std::make_shared<qxsim::GosUnit>(1);
+    qxsim::GosUnit::Status s;
+    s.state = 0x0A;
+    unit->Set(s);
+    unit->Serve(dev);
+    r.model = unit;
+}
+// The Sunrise unit over Modbus RTU, unit 1, holding registers 1-8.
+void SetupSunriseModbus(qxsim::Device& dev, Running& r) {
+    auto slave = std::make_shared<qxsim::ModbusSlave>(1);
+    const uint16_t regs[8] = {220, 50, 0x000A, 250, 50, 0, 0, 0};
+    for (int k = 0; k < 8; k++) slave->SetHolding((uint16_t)(1 + k), regs[k]);
+    qxsim::ServeModbusRtu(dev, *slave);
+    r.model = slave;
+}
+// The Stulz C5000, address 1: the 512-byte record with return air 24.0 C and 45.0 %.
+void SetupStulzC5000(qxsim::Device& dev, Running& r) {
+    auto unit = std::make_shared<qxsim::C5000Unit>(1);
+    unit->SetWord(5, 240);
+    unit->SetWord(9, 450);
+    unit->SetByte(134, 1);
+    unit->Serve(dev);
+    r.model = unit;
+}
+// The Stulz C7000 over Modbus RTU, unit 1: floats in the holding registers, coil 1013.
+void SetupStulzC7000(qxsim::Device& dev, Running& r) {
+    auto slave = std::make_shared<qxsim::ModbusSlave>(1);
+    qxsim::SetStulzC7000(*slave, qxsim::StulzC7000());
+    qxsim::ServeModbusRtu(dev, *slave);
+    r.model = slave;
+}
 template <class M, void (*Set)(qxsim::ModbusSlave&, const M&, int), int Variant>
 void SetupAircVariant(qxsim::Device& dev, Running& r) {
     auto ac = std::make_shared<qxsim::ModbusSlave>(1);
@@ -438,6 +496,18 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupAircVariant<qxsim::Station, qxsim::SetStation, 0>, nullptr, 0x80B},
     {"station-1", "Station precision air-conditioner (variant 1), Modbus unit 1, coils 0-18, 128-137, holding 2-3, 703-704",
      "9600,N,8,1", SetupAircVariant<qxsim::Station, qxsim::SetStation, 1>, nullptr, 0x80B, nullptr, 1},
+    {"jadc0110", "JADC0110 air-conditioner, STX/ENQ/ACK link, address 1 ('S', 'U', 'B' blocks)",
+     "9600,N,8,1", SetupJadc, nullptr, 0x81C},
+    {"delta-airc", "Delta air-conditioner, Modbus ASCII unit 1, registers 2168-4513",
+     "9600,N,8,1", SetupDeltaAscii, nullptr, 0x81E},
+    {"sunrise-gos", "Sunrise air-conditioner on GOS, address 1 (L status, R03, R04)",
+     "9600,N,8,1", SetupSunriseGos, nullptr, 0x810, nullptr, 1},
+    {"sunrise-modbus", "Sunrise air-conditioner, Modbus unit 1, holding registers 1-8",
+     "9600,N,8,1", SetupSunriseModbus, nullptr, 0x810},
+    {"stulz-c5000", "Stulz C5000, address 1, 5-byte request, 512-byte record", "9600,N,8,1",
+     SetupStulzC5000, nullptr, 0x802, nullptr, 1},
+    {"stulz-c7000", "Stulz C7000, Modbus unit 1, float registers 2340-13623, coil 1013",
+     "9600,N,8,1", SetupStulzC7000, nullptr, 0x802},
 };
 
 const Kind* FindKind(const std::string& name) {

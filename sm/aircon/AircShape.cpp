@@ -158,7 +158,14 @@ qx::MbReply CSMAircShape::Request(ISerBase* ser, int frameLen, uint8_t* reply, i
         return r;
     }
     if (link.purge) ser->Purge();
-    if (ser->Write(m_cmd, frameLen) != frameLen) {
+    if (link.framing == qx::MbFraming::Ascii) {
+        uint8_t line[2 * sizeof(m_cmd) + 5];
+        const int chars = qx::MbRtuToAscii(line, (int)sizeof line, m_cmd, frameLen);
+        if (ser->Write(line, chars) != chars) {
+            r.status = qx::ReplyStatus::WriteFailed;
+            return r;
+        }
+    } else if (ser->Write(m_cmd, frameLen) != frameLen) {
         r.status = qx::ReplyStatus::WriteFailed;
         return r;
     }
@@ -167,6 +174,12 @@ qx::MbReply CSMAircShape::Request(ISerBase* ser, int frameLen, uint8_t* reply, i
 
     const int want = link.replyMax > 0 && link.replyMax < replySize ? link.replyMax : replySize;
     const int fn = m_cmd[1];
+    if (link.framing == qx::MbFraming::Ascii) {
+        // The frame was sent as its ASCII line; the reply is converted where it arrived.
+        r = qx::MbCheckAscii(reply, qx::MbGatherAscii(ser, reply, want), m_cmd, frameLen);
+        if (r.ok() && r.frameLen - 1 < needBytes) r.status = qx::ReplyStatus::Short;
+        return r;
+    }
     const int got = GatherRtu(ser, reply, want, fn);
 
     // A device that answers a read with fewer registers than asked: check the reply against

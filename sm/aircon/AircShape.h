@@ -32,7 +32,7 @@
 // DataVal answers the fields of the table (field numbers not in it, 0 included, give -1);
 // DataSize is the shape's dataSize, which may differ from the number of fields.
 //
-// Polls. Request() runs one Modbus RTU exchange of the frame in m_cmd: optional Purge,
+// Polls. Request() runs one Modbus RTU (or ASCII) exchange of the frame in m_cmd: optional Purge,
 // Write (a short write fails), the wait of the driver's Link (a fixed time, or `wait` when it
 // is above the driver's threshold), Read of the reply (gathered when it comes in pieces),
 // then the shared reply check (address, function, exception reply, byte count, CRC) and a
@@ -131,6 +131,9 @@ struct Link {
     int waitAbove;  // `wait` above this replaces sleepMs (negative: `wait` is never used)
     int replyMax;   // bytes asked of Read, at most the reply buffer
     bool addWait = false;  // `wait` (above waitAbove) comes on top of sleepMs, not instead
+    // How a request travels: Modbus RTU, or the same frame as a Modbus ASCII line (the reply
+    // gathered until its LF, converted and checked with its LRC).
+    qx::MbFraming framing = qx::MbFraming::Rtu;
 };
 
 // How a field is taken from a checked read reply; positions count from the first data byte.
@@ -251,7 +254,8 @@ public:
 protected:
     // One request of a poll: the frame of frameLen bytes in m_cmd, the reply into reply.
     // needBytes: the reply bytes the driver decodes (from the address byte on; 0 for none
-    // beyond the frame's head). shortRead: a read reply may hold fewer registers than asked
+    // beyond the frame's head). An ASCII link sends the frame converted and leaves the
+    // converted reply bytes in reply. shortRead: a read reply may hold fewer registers than asked
     // (its byte count then says how many), as long as it covers needBytes.
     // altBytes: a byte count the unit may answer with instead of the one Modbus gives the
     // request (-1: none).

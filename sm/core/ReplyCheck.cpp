@@ -147,6 +147,13 @@ bool Arrived(MbReply& r, const uint8_t* reply, int n, bool requestUsable, int le
 
 }  // namespace
 
+int MbGatherAscii(ISerBase* channel, uint8_t* buf, int size)
+{
+    if (!channel || !buf || size < 1)
+        return 0;
+    return Gather(channel, buf, size, [&](int have) { return buf[have - 1] == '\n'; });
+}
+
 const char* ReplyStatusText(ReplyStatus status)
 {
     switch (status) {
@@ -270,9 +277,94 @@ MbReply MbCheckTcp(const uint8_t* reply, int n, const uint8_t* request, int requ
     return r;
 }
 
+uint8_t MbLrc(const uint8_t* bytes, int n)
+{
+    uint8_t s = 0;
+    for (int i = 0; bytes && i < n; i++)
+        s = (uint8_t)(s + bytes[i]);
+    return (uint8_t)(0x100 - s);
+}
+
+int MbRtuToAscii(uint8_t* out, int outSize, const uint8_t* rtu, int len)
+{
+    const int chars = 2 * (len - 2) + 5;
+    if (!out || !rtu || len < 3 || outSize < chars)
+        return 0;
+    int k = 0;
+    out[k++] = ':';
+    for (int i = 0; i < len - 2; i++) {
+        out[k++] = (uint8_t)CBufHelper::hex2asciiHigh(rtu[i]);
+        out[k++] = (uint8_t)CBufHelper::hex2asciiLow(rtu[i]);
+    }
+    const uint8_t lrc = MbLrc(rtu, len - 2);
+    out[k++] = (uint8_t)CBufHelper::hex2asciiHigh(lrc);
+    out[k++] = (uint8_t)CBufHelper::hex2asciiLow(lrc);
+    out[k++] = '\r';
+    out[k++] = '\n';
+    return k;
+}
+
+int MbAsciiToRtu(uint8_t* out, const uint8_t* ascii, int n)
+{
+    if (!out || !ascii || n <= 0)
+        return 0;
+    int m = 0;
+    // Byte m is written at m, its characters read from 2m + from and on: never overtaken.
+    for (int c = ascii[0] == ':' ? 1 : 0; c + 1 < n && c < n - 2; c += 2)
+        out[m++] = (uint8_t)(CBufHelper::ascii2hex(ascii[c]) << 4 | CBufHelper::ascii2hex(ascii[c + 1]));
+    return m;
+}
+
+MbReply MbCheckAscii(uint8_t* reply, int n, const uint8_t* request, int requestLen,
+                     int dataBytes)
+{
+    MbReply r;
+    const bool usable = request && requestLen >= 4 && RequestPduUsable(request + 1, requestLen - 3);
+    if (!Arrived(r, reply, n, usable, 1))
+        return r;
+    const int m = MbAsciiToRtu(reply, reply, n);
+    // The shortest frame (an exception) is address, function, code and the LRC.
+    if (m < 4) {
+        r.status = m > 0 ? ReplyStatus::Short : ReplyStatus::NoReply;
+        return r;
+    }
+    if (reply[0] != request[0]) {
+        r.status = ReplyStatus::BadAddress;
+        return r;
+    }
+    const int fn = request[1];
+    int len;
+    if (reply[1] == (fn | 0x80))
+        len = 4;
+    else if (reply[1] != fn) {
+        r.status = ReplyStatus::BadFunction;
+        return r;
+    } else if (IsReadFunction(fn))
+        len = 4 + reply[2];
+    else if (IsWriteFunction(fn))
+        len = 7;
+    else
+        len = m;
+    if (m < len) {
+        r.status = ReplyStatus::Short;
+        return r;
+    }
+    if (MbLrc(reply, len - 1) != reply[len - 1]) {
+        r.status = ReplyStatus::BadCrc;
+        return r;
+    }
+    r.frameLen = len;
+    CheckPdu(r, reply + 1, len - 2, request + 1, dataBytes);
+    return r;
+}
+
 MbReply MbCheck(MbFraming framing, const uint8_t* reply, int n, const uint8_t* request,
                 int requestLen, int dataBytes)
 {
+    if (framing == MbFraming::Ascii) {
+        MbReply r;  // converted in place: MbCheckAscii
+        return r;
+    }
     return framing == MbFraming::Tcp ? MbCheckTcp(reply, n, request, requestLen, dataBytes)
                                      : MbCheckRtu(reply, n, request, requestLen, dataBytes);
 }
@@ -284,6 +376,20 @@ MbReply MbExchange(ISerBase* channel, MbFraming framing, const uint8_t* request,
     if (!channel || !request || requestLen <= 0 || !reply || replySize < 1)
         return r;
     channel->Purge();
+    if (framing == MbFraming::Ascii) {
+        uint8_t line[2 * 64 + 5];
+        const int chars = MbRtuToAscii(line, (int)sizeof line, request, requestLen);
+        if (chars <= 0)
+            return r;
+        if (channel->Write(line, chars) != chars) {
+            r.status = ReplyStatus::WriteFailed;
+            return r;
+        }
+        if (delayMs > 0)
+            SleepMs(delayMs);
+        const int got = MbGatherAscii(channel, reply, replySize);
+        return MbCheckAscii(reply, got, request, requestLen, dataBytes);
+    }
     if (channel->Write(request, requestLen) != requestLen) {
         r.status = ReplyStatus::WriteFailed;
         return r;

@@ -11,6 +11,9 @@ class ISerBase;
 //               (read functions 1-4) or the echo of the request (writes 5, 6, 15, 16), and
 //               a good CRC. An exception reply (function | 0x80) is a failure that reports
 //               its exception code.
+//   Modbus ASCII the RTU request sent as ':', the hexadecimal characters of its bytes (CRC
+//               left out), their LRC and CR LF; the reply converted back to bytes and then
+//               checked as RTU, with the LRC in place of the CRC.
 //   Modbus TCP  the request's transaction id, protocol id 0, a length field that matches,
 //               the unit, the function and the byte count or echo as for RTU.
 //   YD/T 1363   SOI '~', upper-case hexadecimal fields (INFO may hold blanks, read as 0
@@ -71,7 +74,7 @@ inline bool AddrFits(int address, int bits = 8)
 }
 
 // ------------------------------------------------------------------ Modbus
-enum class MbFraming { Rtu, Tcp };
+enum class MbFraming { Rtu, Tcp, Ascii };
 
 struct MbReply {
     ReplyStatus status = ReplyStatus::BadArgument;
@@ -106,8 +109,32 @@ int MbDataBytes(int function, int count);
 // read; -1 for the standard count.
 int MbReplyLength(const uint8_t* request, int requestLen, MbFraming framing, int dataBytes = -1);
 
+// Modbus ASCII. The LRC: the two's complement of the sum of n bytes, low 8 bits.
+uint8_t MbLrc(const uint8_t* bytes, int n);
+// The ASCII frame of an RTU frame of len bytes (its CRC, the last two, is left out):
+// ':', upper-case hexadecimal characters high nibble first, the LRC's two, CR LF; no NUL.
+// Returns 2 * (len - 2) + 5, or 0 when len is below 3 or out holds fewer characters.
+int MbRtuToAscii(uint8_t* out, int outSize, const uint8_t* rtu, int len);
+// Characters back to bytes: from character 1 when character 0 is ':', else from character 0,
+// one byte per pair of characters (a character that is not hexadecimal counts as 0) as long as
+// the pair starts before the closing CR LF (the last two characters). out may be ascii itself:
+// the conversion then runs in place. Returns the bytes written.
+int MbAsciiToRtu(uint8_t* out, const uint8_t* ascii, int n);
+// Checks n reply characters of an ASCII exchange against the RTU request that was converted
+// and sent (with its CRC): the characters are converted in place to bytes (address, function,
+// data, LRC), which must hold the request's address and function (an exception reply is an
+// Exception), the byte count the request asks for and a good LRC (reported as BadCrc). The
+// result's data points into reply, frameLen counts the converted bytes with the LRC.
+MbReply MbCheckAscii(uint8_t* reply, int n, const uint8_t* request, int requestLen,
+                     int dataBytes = -1);
+// Reads an ASCII reply into buf (at most size characters) until its LF, gathering one that
+// comes in pieces; stops on a read without characters and after a few reads. Returns the
+// characters read.
+int MbGatherAscii(ISerBase* channel, uint8_t* buf, int size);
+
 // Checks n reply bytes against the request that was sent (RTU: with its CRC; TCP: the MBAP
-// request). The result's data points into reply.
+// request). The result's data points into reply. ASCII replies are checked by MbCheckAscii,
+// which converts them.
 MbReply MbCheckRtu(const uint8_t* reply, int n, const uint8_t* request, int requestLen,
                    int dataBytes = -1);
 MbReply MbCheckTcp(const uint8_t* reply, int n, const uint8_t* request, int requestLen,
@@ -118,7 +145,8 @@ MbReply MbCheck(MbFraming framing, const uint8_t* reply, int n, const uint8_t* r
 // One exchange: Purge, Write the request (short write: WriteFailed), sleep delayMs through
 // qx::SleepMs when above 0, Read the reply (asking for the length a good reply has; a reply
 // split across reads is gathered, stopping on a read without bytes and after a few reads),
-// then MbCheck.
+// then MbCheck. ASCII: the request is given as its RTU frame and sent converted; the reply
+// is gathered until its LF and checked by MbCheckAscii.
 MbReply MbExchange(ISerBase* channel, MbFraming framing, const uint8_t* request, int requestLen,
                    uint8_t* reply, int replySize, int delayMs, int dataBytes = -1);
 
