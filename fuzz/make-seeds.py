@@ -649,6 +649,48 @@ def mbups():
           script(b"\x06", b"\x06\x04\x0f" + bytes(20), b"\x84\xff" + bytes(3)))
 
 
+
+def precairc():
+    def jadc_block(kind, start, items, width=4):
+        b = bytes([2, 0x31, ord(kind), 0x30 + start, 0x30 + (len(items) * (8 if kind == "B" else 1))])
+        b += b"".join(("%0*X" % (width, v)).encode() for v in items) + b"\x03"
+        s = sum(b) & 0xFF
+        return b + bytes([0x30 + (s >> 4), 0x30 + (s & 15)])
+    s_blk = jadc_block("S", 1, [240, 400, 0, 0, 200])
+    u_blk = jadc_block("U", 11, [1200, 300, 900, 850])
+    b_blk = jadc_block("B", 33, [0x41, 1, 1], 2)
+    opening = [b"\x02\x31?JADC\x03\x30\x30", b"\x06", None]
+    enq = []
+    for blk in (s_blk, u_blk, b_blk, b_blk):
+        enq += [blk, None]
+    write("precairc", "jadc", bytes([0]) + point() + script(*(opening + enq)))
+    write("precairc", "jadc_end", bytes([0]) + point() + script(*(opening + [s_blk, None, b"\x00"])))
+
+    def line(*bs):
+        body = bytes(bs)
+        lrc = (-sum(body)) & 0xFF
+        return b":" + body.hex().upper().encode() + b"%02X\r\n" % lrc
+    delta = [line(1, 3, 2, 0, 235)] * 12 + [line(1, 3, 14, *([0, 1] * 7))]
+    write("precairc", "delta", bytes([1]) + point() + script(*delta))
+    write("precairc", "delta_exception", bytes([1]) + point() + script(line(1, 0x83, 2)))
+    gos = b"\x02L01" + b"00FA0032" + b"3A" + b"0280" + b"0081" + b"\x03"
+    write("precairc", "sunrise_gos", bytes([2]) + point(variant=1) +
+          script(gos, b"\x02R010300DC\x03", b"\x02R01040037\x03"))
+    regs = b"".join(struct.pack(">H", v) for v in (220, 50, 0x26, 250, 45, 0x8202, 0x8081, 0))
+    write("precairc", "sunrise_modbus", bytes([2]) + point() + script(rtu([1, 3, 16], regs)))
+    rec = bytearray(512)
+    rec[0] = 1
+    rec[5:7] = b"\xf0\x00"
+    rec[134] = 1
+    write("precairc", "stulz_c5000", bytes([3]) + point(variant=1) + b"\x09\x24" +
+          script(bytes(rec[:250])))
+    f = lambda *v: b"".join(struct.pack(">f", x) for x in v)
+    reads = [(4, 2), (6, 3), (2, 1), (14, 7), (20, 10), (4, 2), (2, 1), (2, 1), (6, 3), (2, 1), (2, 1)]
+    c7 = [rtu([1, 3, 2 * c], f(*([23.5] * n))) for c, n in reads] + [rtu([1, 1, 1], b"\x01")]
+    write("precairc", "stulz_c7000", bytes([3]) + point(variant=0) + b"\x09\x24" +
+          script(*(c7 + [rtu([1, 16, 9, 0x24, 0, 2])])))
+
+
 if __name__ == "__main__":
-    for f in (aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan):
+    for f in (aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan, precairc):
         f()

@@ -320,6 +320,10 @@ protected:
     // cleared for a poll without answer); by default that state.
     virtual int StoredState(int state) { return state; }
 
+    // The current point's Variant (0 without a current point): the protocol or map of drivers
+    // that speak more than one.
+    int Variant() const { return m_pItem ? m_pItem->Variant : 0; }
+
     // The word of a state value.
     static const char* Word(const airc::Words& words, int v);
 

@@ -98,7 +98,7 @@ int CSMCyberDelta::ModbusASCII2RTU(uint8_t* out, const uint8_t* ascii, int len) 
 uint8_t CSMCyberDelta::GetCheckLrc(const uint8_t* buf, int n) { return qx::MbLrc(buf, n); }
 
 int CSMCyberDelta::DataGet(ISerBase* channel, int address, int wait) {
-    if (!channel || !channel->IsOpened() || !qx::MbUnitFits(address)) return 0;
+    if (!channel || !channel->IsOpened() || !qx::AddrFits(address)) return 0;
     channel->Purge();
     uint8_t reply[256];
     // A failed read ends the poll; the fields read before it keep their new values.

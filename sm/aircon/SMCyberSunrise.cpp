@@ -144,13 +144,13 @@ CSMCyberSunrise::~CSMCyberSunrise() {}
 
 int CSMCyberSunrise::DataGet(ISerBase* channel, int address, int wait) {
     if (!channel || !channel->IsOpened()) return 0;
-    if (m_pItem && m_pItem->Variant == 1) return DataGet_GOS(channel, address, wait);
-    return DataGet_Modbus(channel, address, wait);
+    return Variant() == 1 ? DataGet_GOS(channel, address, wait)
+                          : DataGet_Modbus(channel, address, wait);
 }
 
 int CSMCyberSunrise::GosCmd(uint8_t* out, size_t size, char command, const char* arg, int address) {
     const size_t argLen = arg ? strlen(arg) : 0;
-    if (!out || !qx::MbUnitFits(address) || size < 5 + argLen) return 0;
+    if (!out || !qx::AddrFits(address) || size < 5 + argLen) return 0;
     size_t k = 0;
     out[k++] = kStx;
     out[k++] = (uint8_t)command;
@@ -219,7 +219,7 @@ void CSMCyberSunrise::ModbusRegs(const uint8_t* data) {
 }
 
 int CSMCyberSunrise::DataGet_Modbus(ISerBase* channel, int address, int wait) {
-    if (!qx::MbUnitFits(address)) return 0;
+    if (!qx::AddrFits(address)) return 0;
     // The reply wait is `wait` when given, else 100 ms; the input is not purged.
     const airc::Link link = {false, 100, 0, kReplySize};
     uint8_t reply[kReplySize];

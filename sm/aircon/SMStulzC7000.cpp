@@ -118,12 +118,12 @@ CSMStulzC7000::~CSMStulzC7000() {}
 
 int CSMStulzC7000::DataGet(ISerBase* channel, int address, int wait) {
     if (!channel || !channel->IsOpened()) return 0;
-    if (m_pItem && m_pItem->Variant == 1) return DataGet_C5000(channel, address, wait);
-    return DataGet_C7000(channel, address, wait);
+    return Variant() == 1 ? DataGet_C5000(channel, address, wait)
+                          : DataGet_C7000(channel, address, wait);
 }
 
 int CSMStulzC7000::C5000Cmd(uint8_t* out, int address) {
-    if (!out || !qx::MbUnitFits(address)) return 0;
+    if (!out || !qx::AddrFits(address)) return 0;
     out[0] = (uint8_t)address;
     out[1] = 0x01;
     out[2] = 0x02;
@@ -154,14 +154,14 @@ void CSMStulzC7000::FvFromBuf(float* out, const uint8_t* in, int n) {
 
 int CSMStulzC7000::GetC7000(ISerBase* channel, int address, int function, int reg, int count,
                             uint8_t* reply, int replyLen) {
-    if (!qx::MbUnitFits(address)) return 0;
+    if (!qx::AddrFits(address)) return 0;
     const int len = ModBusCmd(address, function, reg, count);
     const int need = 3 + qx::MbDataBytes(function, count);
     return Request(channel, len, reply, replyLen, kC7000Link, 0, need).ok() ? 1 : 0;
 }
 
 int CSMStulzC7000::DataGet_C7000(ISerBase* channel, int address, int) {
-    if (!qx::MbUnitFits(address)) return 0;
+    if (!qx::AddrFits(address)) return 0;
     uint8_t reply[kC7000Reply];
     channel->Purge();
     for (const Read& rd : kReads) {
@@ -186,7 +186,7 @@ int CSMStulzC7000::ModBusCmdN(int address, int function, int reg, int count, con
 }
 
 int CSMStulzC7000::DoFunc(ISerBase* channel, int address, int command, void* buffer, int) {
-    if (!channel || !channel->IsOpened() || !buffer || !qx::MbUnitFits(address)) return 0;
+    if (!channel || !channel->IsOpened() || !buffer || !qx::AddrFits(address)) return 0;
     if (((command >> 16) & 0xFF) != 16) return 0;  // the controller takes register writes only
     uint32_t v;
     memcpy(&v, buffer, sizeof v);
@@ -198,7 +198,7 @@ int CSMStulzC7000::DoFunc(ISerBase* channel, int address, int command, void* buf
 
 void CSMStulzC7000::BriefText(char* out, size_t size, int) {
     // A C5000 shows the return air, a C7000 the room.
-    const bool c5000 = m_pItem && m_pItem->Variant == 1;
+    const bool c5000 = Variant() == 1;
     const int tem = c5000 ? kTemR : kTem, hum = c5000 ? kHumR : kHum;
     snprintf(out, size, "温度:%.1f℃ 湿度:%.1f%%RH", Val(tem) / 10.0, Val(hum) / 10.0);
 }

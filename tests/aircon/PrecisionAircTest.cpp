@@ -51,6 +51,21 @@ qxtest::ScriptChannel::Responder AsciiOf(qxsim::ModbusSlave& s) {
     };
 }
 
+// Modbus RTU replies every poll must refuse.
+struct ModbusFaultCase {
+    const char* what;
+    qxsim::ModbusFault fault;
+};
+const ModbusFaultCase kModbusFaults[] = {
+    {"silence", qxsim::ModbusFault::Silence},
+    {"exception", qxsim::ModbusFault::Exception},
+    {"bad CRC", qxsim::ModbusFault::BadCrc},
+    {"short", qxsim::ModbusFault::Short},
+    {"byte count", qxsim::ModbusFault::WrongCount},
+    {"function", qxsim::ModbusFault::WrongFunction},
+    {"address", qxsim::ModbusFault::WrongAddress},
+};
+
 // A handler of the shape with its databases, a point and the point's detail row.
 template <typename Handler>
 struct DbRig {
@@ -567,17 +582,7 @@ TEST(SunriseModbus, RequestDecodeAndRefusals) {
     EXPECT_EQ(220, h.DataVal(33));
     EXPECT_EQ(500, h.DataVal(34));
 
-    struct Case {
-        const char* what;
-        qxsim::ModbusFault fault;
-    } cases[] = {
-        {"silence", qxsim::ModbusFault::Silence},
-        {"exception", qxsim::ModbusFault::Exception},
-        {"bad CRC", qxsim::ModbusFault::BadCrc},
-        {"short", qxsim::ModbusFault::Short},
-        {"byte count", qxsim::ModbusFault::WrongCount},
-    };
-    for (const Case& c : cases) {
+    for (const ModbusFaultCase& c : kModbusFaults) {
         slave.FaultOnce(c.fault);
         EXPECT_EQ(0, h.DataGet(&ch, 1, 0)) << c.what;
         EXPECT_EQ(250, h.DataVal(1)) << c.what;
@@ -688,17 +693,7 @@ TEST(StulzC7000, FloatsAndThePoll) {
 }
 
 TEST(StulzC7000, RefusedRepliesAndValuesThatDoNotFit) {
-    struct Case {
-        const char* what;
-        qxsim::ModbusFault fault;
-    } cases[] = {
-        {"silence", qxsim::ModbusFault::Silence},
-        {"exception", qxsim::ModbusFault::Exception},
-        {"bad CRC", qxsim::ModbusFault::BadCrc},
-        {"byte count", qxsim::ModbusFault::WrongCount},
-        {"short", qxsim::ModbusFault::Short},
-    };
-    for (const Case& c : cases) {
+    for (const ModbusFaultCase& c : kModbusFaults) {
         qxsim::ModbusSlave slave(1);
         qxsim::SetStulzC7000(slave, qxsim::StulzC7000());
         qxtest::ScriptChannel ch;
