@@ -79,11 +79,11 @@ const airc::Shape kShape = {
 };
 
 // Modbus ASCII, 300 ms before each reply; the input is purged once per poll.
-const airc::Link kLink = {false, 300, -1, 256, qx::MbFraming::Ascii};
+const airc::Link kLink = {false, 300, -1, 256, false, qx::MbFraming::Ascii};
 
 }  // namespace
 
-CSMCyberDelta::CSMCyberDelta() : CSMAircShape(0x81E, "QX-Cyber-JADC0110", kShape) {}
+CSMCyberDelta::CSMCyberDelta() : CSMAircShape(0x81E, "QX-Cyber-JADC0110", kShape) { KeepPerPoint(); }
 
 CSMCyberDelta::~CSMCyberDelta() {}
 
@@ -99,6 +99,13 @@ uint8_t CSMCyberDelta::GetCheckLrc(const uint8_t* buf, int n) { return qx::MbLrc
 
 int CSMCyberDelta::DataGet(ISerBase* channel, int address, int wait) {
     if (!channel || !channel->IsOpened() || !qx::AddrFits(address)) return 0;
+    LoadPoint();
+    const int got = Reads(channel, address, wait);
+    SavePoint();
+    return got;
+}
+
+int CSMCyberDelta::Reads(ISerBase* channel, int address, int wait) {
     channel->Purge();
     uint8_t reply[256];
     // A failed read ends the poll; the fields read before it keep their new values.

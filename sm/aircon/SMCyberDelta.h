@@ -21,6 +21,9 @@ public:
     static int ModbusASCII2RTU(uint8_t* out, const uint8_t* ascii, int len);
     static uint8_t GetCheckLrc(const uint8_t* buf, int n);
 
+private:
+    int Reads(ISerBase* channel, int address, int wait);  // on the current point's values
+
 protected:
     void BriefText(char* out, size_t size, int state) override;
 };

@@ -97,7 +97,7 @@ int DataEnd(const char* block, int len) {
 
 }  // namespace
 
-CSMCyberJADC0110::CSMCyberJADC0110() : CSMAircShape(0x81C, "QX-Cyber-JADC0110", kShape) {}
+CSMCyberJADC0110::CSMCyberJADC0110() : CSMAircShape(0x81C, "QX-Cyber-JADC0110", kShape) { KeepPerPoint(); }
 
 CSMCyberJADC0110::~CSMCyberJADC0110() {}
 
@@ -203,6 +203,13 @@ int CSMCyberJADC0110::StxDatB(const char* block, int len) {
 int CSMCyberJADC0110::DataGet(ISerBase* ser, int addr, int) {
     if (!ser || !ser->IsOpened()) return 0;
     if (addr < 0 || addr > 0xFF - 0x30) return 0;  // no address character holds it
+    LoadPoint();
+    const int got = Link(ser, addr);
+    SavePoint();
+    return got;
+}
+
+int CSMCyberJADC0110::Link(ISerBase* ser, int addr) {
     char* cmd = reinterpret_cast<char*>(m_cmd);
     uint8_t recv[kRecv + 1], ack[kRecv + 1];
     ser->Purge();

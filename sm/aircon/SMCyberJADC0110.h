@@ -40,6 +40,8 @@ protected:
     void BriefText(char* out, size_t size, int state) override;
 
 private:
+    // The exchange of a poll, on the current point's values.
+    int Link(ISerBase* ser, int addr);
     // One item decoder: the item's number and value into the value block.
     using Take = void (CSMCyberJADC0110::*)(int item, int value);
     int Words(const char* block, int len, Take take);

@@ -138,14 +138,17 @@ const Bit kModbusBits[] = {
 
 }  // namespace
 
-CSMCyberSunrise::CSMCyberSunrise() : CSMAircShape(0x810, "QX-Cyber-Sunrise", kShape) {}
+CSMCyberSunrise::CSMCyberSunrise() : CSMAircShape(0x810, "QX-Cyber-Sunrise", kShape) { KeepPerPoint(); }
 
 CSMCyberSunrise::~CSMCyberSunrise() {}
 
 int CSMCyberSunrise::DataGet(ISerBase* channel, int address, int wait) {
     if (!channel || !channel->IsOpened()) return 0;
-    return Variant() == 1 ? DataGet_GOS(channel, address, wait)
-                          : DataGet_Modbus(channel, address, wait);
+    LoadPoint();  // the values this point's earlier polls left
+    const int got = Variant() == 1 ? DataGet_GOS(channel, address, wait)
+                                   : DataGet_Modbus(channel, address, wait);
+    SavePoint();
+    return got;
 }
 
 int CSMCyberSunrise::GosCmd(uint8_t* out, size_t size, char command, const char* arg, int address) {

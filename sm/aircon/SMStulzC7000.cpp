@@ -112,14 +112,17 @@ int C5000Length(const uint8_t*, int) { return kC5000Record; }
 
 }  // namespace
 
-CSMStulzC7000::CSMStulzC7000() : CSMAircShape(0x802, "QX-STULZ-C7000", kShape) {}
+CSMStulzC7000::CSMStulzC7000() : CSMAircShape(0x802, "QX-STULZ-C7000", kShape) { KeepPerPoint(); }
 
 CSMStulzC7000::~CSMStulzC7000() {}
 
 int CSMStulzC7000::DataGet(ISerBase* channel, int address, int wait) {
     if (!channel || !channel->IsOpened()) return 0;
-    return Variant() == 1 ? DataGet_C5000(channel, address, wait)
-                          : DataGet_C7000(channel, address, wait);
+    LoadPoint();  // the values this point's earlier polls left
+    const int got = Variant() == 1 ? DataGet_C5000(channel, address, wait)
+                                   : DataGet_C7000(channel, address, wait);
+    SavePoint();
+    return got;
 }
 
 int CSMStulzC7000::C5000Cmd(uint8_t* out, int address) {

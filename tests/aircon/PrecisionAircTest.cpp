@@ -790,17 +790,24 @@ TEST(StulzDb, BriefFollowsTheVariant) {
 // ================================================================ points
 
 TEST(PrecisionAircPoints, ValuesAPollDoesNotRefreshStayWithTheirPoint) {
-    CSMCyberJADC0110 h;
+    // One handler, two points: A's unit tells an outdoor temperature, B's never does.
+    Jadc r;
     qxhost::PointItem a(71, 0x81C), b(72, 0x81C);
-    h.DoItem(a, 0);
-    const Bytes first = qxsim::JadcUnit::Words('S', 3, {310, 180});
-    ASSERT_EQ(1, h.StxDatS((const char*)first.data(), (int)first.size()));
-    h.DoItem(b, 0);
-    EXPECT_EQ(0, h.DataVal(2)) << "point B has no outdoor temperature of its own yet";
-    ASSERT_EQ(1, h.StxDatS((const char*)kS.data(), (int)kS.size()));  // items 3, 4 are 0
-    EXPECT_EQ(0, h.DataVal(2));
-    h.DoItem(a, 0);
-    EXPECT_EQ(310, h.DataVal(2));
-    EXPECT_EQ(180, h.DataVal(4));
-    EXPECT_EQ(0, h.DataVal(1));
+    a.Addr(1).Ser(&r.ch);
+    b.Addr(1).Ser(&r.ch);
+    auto poll = [&r](qxhost::PointItem& p, const Bytes& block) {
+        r.unit.ClearBlocks();
+        r.unit.AddBlock(block);
+        r.h.DoItem(p, 0);
+        return r.h.DataGet(&r.ch, 1, 0);
+    };
+    ASSERT_EQ(1, poll(a, qxsim::JadcUnit::Words('S', 1, {450, 235, 310, 180})));
+    EXPECT_EQ(310, r.h.DataVal(2));
+    ASSERT_EQ(1, poll(b, kS));  // items 3 and 4 are 0: nothing of B's own to keep
+    EXPECT_EQ(0, r.h.DataVal(2)) << "point A's outdoor temperature";
+    EXPECT_EQ(0, r.h.DataVal(4));
+    EXPECT_EQ(400, r.h.DataVal(1));
+    ASSERT_EQ(1, poll(a, kS));
+    EXPECT_EQ(310, r.h.DataVal(2)) << "A keeps its own";
+    EXPECT_EQ(180, r.h.DataVal(4));
 }
