@@ -691,6 +691,39 @@ def precairc():
           script(*(c7 + [rtu([1, 16, 9, 0x24, 0, 2])])))
 
 
+
+def cyberairc():
+    """Mode 0..4: SCA, HSTXX, HaiRuiFu, RDA, Canatal polls (point, wait, script)."""
+    def read(fn, data):
+        return rtu(bytes([1, fn, len(data)]), data)
+
+    def words(*ws):
+        return b"".join(struct.pack(">H", w) for w in ws)
+
+    sca = read(3, words(240, 500, 0x4103, 251, 452, 1, 0x8100, 3, 0xFFFF, 1, 10) + bytes(18) +
+               words(180, 550, 183, 561, 25, 40) + bytes(16) + words(75, 0))
+    write("cyberairc", "sca", bytes([0]) + point() + b"\x00" + script(sca, sca[:-4], sca))
+    hst12 = read(3, words(5, 0x1FF) + struct.pack(">ffff", 30.5, 12.25, 23.46, -5.25) +
+                 words(15, 8) + struct.pack(">ff", 50.0, 24.0))
+    write("cyberairc", "hst12", bytes([1]) + point() + b"\x00" + script(hst12, ("split", 9, hst12)))
+    hst26 = read(3, struct.pack(">ffffff", float("nan"), 55.0, 1e30, 50.0, 30.5, 24.0) +
+                 words(0xFF, 0xFFFF, 0x0600) + bytes(18))
+    write("cyberairc", "hst26jf", bytes([1]) + point(variant=1) + b"\x00" + script(hst26, hst26))
+    hrf = [read(4, words(235, 0x8001)), read(4, words(*range(13))), read(2, b"\x77"),
+           read(2, b"\x05")]
+    write("cyberairc", "hairuifu", bytes([2]) + point() + b"\x00" + script(*hrf, *hrf[:2],
+          rtu(bytes([1, 0x82, 2]))))
+    rda = [read(2, bytes([0x1F, 0, 0xA0, 7, 0, 0, 0x20])), read(3, words(540, 0, 0, 262)),
+           read(4, words(220, 0, 0, 500))]
+    write("cyberairc", "rda", bytes([3]) + point() + b"\x00" + script(*rda, rda[0], None))
+    can = [read(1, b"\x01"), read(2, b"\x7f"), read(2, b"\x0f"), read(4, words(245, 513)),
+           read(3, words(230, 0, 0, 0, 500, 0, 0, 0))]
+    bad = bytearray(can[3])
+    bad[-1] ^= 0xFF
+    write("cyberairc", "canatal", bytes([4]) + point() + b"\x00" +
+          script(*can, *can[:3], bytes(bad)))
+
+
 if __name__ == "__main__":
-    for f in (aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan, precairc):
+    for f in (aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan, precairc, cyberairc):
         f()

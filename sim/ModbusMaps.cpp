@@ -1,5 +1,7 @@
 #include "ModbusMaps.h"
 
+#include <string.h>
+
 namespace qxsim {
 
 void SetThSensor(ModbusSlave& slave, int variant, uint16_t tem, uint16_t hum) {
@@ -162,6 +164,72 @@ void SetStulzC7000(ModbusSlave& slave, const StulzC7000& s) {
     floats(12834, &s.humIn, 1);
     floats(12840, &s.humInB, 1);
     for (int i = 0; i < 8; i++) slave.SetCoil((uint16_t)(1013 + i), (s.runSt >> i) & 1);
+}
+
+void SetScaAirc(ModbusSlave& s, const ScaAirc& a) {
+    const uint16_t regs[] = {a.temRetSet, a.humRetSet, a.status, a.temRet, a.humRet};
+    for (int i = 0; i < 5; i++) s.SetHolding((uint16_t)(1 + i), regs[i]);
+    for (int i = 0; i < 6; i++) s.SetHolding((uint16_t)(6 + i), a.alarms[i]);
+    const uint16_t sup[] = {a.temSupSet, a.humSupSet, a.temSup, a.humSup, a.iHum, a.cond};
+    for (int i = 0; i < 6; i++) s.SetHolding((uint16_t)(21 + i), sup[i]);
+    s.SetHolding(35, a.fanSpeed);
+}
+
+void SetHstAirc(ModbusSlave& s, const HstAirc& a, int variant) {
+    if (variant == 1) {
+        SetFloatBE(s, 0, a.temIn);
+        SetFloatBE(s, 2, a.humIn);
+        SetFloatBE(s, 4, a.temInCoil);
+        SetFloatBE(s, 6, a.humSet);
+        SetFloatBE(s, 8, a.temExtCoil);
+        SetFloatBE(s, 10, a.temSet);
+        s.SetHolding(12, a.prot);
+        s.SetHolding(13, a.out);
+        s.SetHolding(14, (uint16_t)(a.alarm | a.err));
+        return;
+    }
+    s.SetHolding(0, a.prot);
+    s.SetHolding(1, a.out);
+    SetFloatBE(s, 2, a.temExtCoil);
+    SetFloatBE(s, 4, a.temInCoil);
+    SetFloatBE(s, 6, a.temIn);
+    SetFloatBE(s, 8, a.humIn);
+    s.SetHolding(10, a.alarm);
+    s.SetHolding(11, a.err);
+    SetFloatBE(s, 12, a.humSet);
+    SetFloatBE(s, 14, a.temSet);
+}
+
+void SetHaiRuiFuAirc(ModbusSlave& s, const HaiRuiFuAirc& a) {
+    s.SetInput(1, a.tem);
+    s.SetInput(2, a.hum);
+    for (int i = 0; i < 13; i++) s.SetInput((uint16_t)(30 + i), a.alarms[i]);
+    for (int b = 0; b < 7; b++) s.SetDiscrete((uint16_t)b, (a.states >> b) & 1);
+    for (int b = 0; b < 3; b++) s.SetDiscrete((uint16_t)(20 + b), (a.modes >> b) & 1);
+}
+
+void SetRdaAirc(ModbusSlave& s, const RdaAirc& a) {
+    s.SetHolding(0, a.hum);
+    s.SetHolding(3, a.tem);
+    s.SetInput(9, a.temset);
+    s.SetInput(12, a.humset);
+    for (int b = 0; b < 5; b++) s.SetDiscrete((uint16_t)(14 + b), (a.states >> b) & 1);
+    s.SetDiscrete(37, a.gsbj);
+    s.SetDiscrete(38, a.dsbj);
+    s.SetDiscrete(39, a.gwbj);
+    s.SetDiscrete(40, a.dwbj);
+    s.SetDiscrete(35, a.yhbj);
+    s.SetDiscrete(59, a.sjbj);
+}
+
+void SetCanatalAirc(ModbusSlave& s, const CanatalAirc& a) {
+    s.SetCoil(1, a.on);
+    for (int b = 0; b < 7; b++) s.SetDiscrete((uint16_t)(10001 + b), (a.s >> b) & 1);
+    for (int b = 0; b < 4; b++) s.SetDiscrete((uint16_t)(10021 + b), (a.r >> b) & 1);
+    s.SetInput(30002, a.tem);
+    s.SetInput(30003, a.hum);
+    s.SetHolding(40015, a.temset);
+    s.SetHolding(40019, a.humset);
 }
 
 }  // namespace qxsim

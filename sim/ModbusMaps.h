@@ -158,3 +158,56 @@ struct StulzC7000 {
 void SetStulzC7000(ModbusSlave& slave, const StulzC7000& s);
 
 }  // namespace qxsim
+
+namespace qxsim {
+
+// SCA air-conditioning unit: holding registers 1..36 as the unit keeps them. status is
+// register 3 (bit 0 on, 14 alarm), alarms[k] register 6 + k (6..11); readings in tenths.
+struct ScaAirc {
+    uint16_t temRetSet = 240, humRetSet = 500, status = 0x0001;
+    uint16_t temRet = 251, humRet = 452;
+    uint16_t alarms[6] = {0, 0, 0, 0, 0, 0};
+    uint16_t temSupSet = 180, humSupSet = 550, temSup = 183, humSup = 561, iHum = 25, cond = 40;
+    uint16_t fanSpeed = 75;  // register 35
+};
+void SetScaAirc(ModbusSlave& slave, const ScaAirc& a);
+
+// HST12 (variant other than 1) or HST26JF (variant 1): readings as floats in holding
+// registers, most significant word first, and the status words of the map. HST12: prot in
+// register 0, out 1, alarm 10, err 11; HST26JF: prot 12, out 13, alarm | err 14.
+struct HstAirc {
+    float temExtCoil = 30.5f, temInCoil = 12.25f, temIn = 23.46f, humIn = 55.0f;
+    float temSet = 24.0f, humSet = 50.0f;
+    uint16_t prot = 0, out = 0, alarm = 0, err = 0;
+};
+void SetHstAirc(ModbusSlave& slave, const HstAirc& a, int variant);
+
+// HaiRuiFu: input registers 1 (temperature) and 2 (humidity) in tenths, 30..42 the alarm
+// codes, discrete inputs 0..6 from `states` bits and 20..22 from `modes` bits.
+struct HaiRuiFuAirc {
+    uint16_t tem = 235, hum = 456;
+    uint16_t alarms[13] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    uint8_t states = 0x06, modes = 0x04;
+};
+void SetHaiRuiFuAirc(ModbusSlave& slave, const HaiRuiFuAirc& a);
+
+// RDA: holding registers 0 humidity and 3 temperature, input registers 9 and 12 the set
+// points, discrete inputs 14..18 from `states` bits 0..4 and the alarms by name.
+struct RdaAirc {
+    uint16_t tem = 262, hum = 540, temset = 220, humset = 500;
+    uint8_t states = 0x1F;
+    bool gsbj = false, dsbj = false, gwbj = false, dwbj = false, yhbj = false, sjbj = false;
+};
+void SetRdaAirc(ModbusSlave& slave, const RdaAirc& a);
+
+// Canatal at its reference numbers: coil 1 the unit's status, discrete inputs 10001..10007
+// from `s` bits 0..6 and 10021..10024 from `r` bits 0..3, input registers 30002 and 30003,
+// holding registers 40015 and 40019.
+struct CanatalAirc {
+    bool on = true;
+    uint8_t s = 0x06, r = 0x05;
+    uint16_t tem = 245, hum = 513, temset = 230, humset = 500;
+};
+void SetCanatalAirc(ModbusSlave& slave, const CanatalAirc& a);
+
+}  // namespace qxsim

@@ -425,6 +425,22 @@ const Kind kKinds[] = {
      nullptr, 0x30A},
     {"link-ups", "Link UPS, Modbus unit 1, holding registers 170-180 and the alarm word 0",
      "9600,N,8,1", SetupLinkUps, nullptr, 0x30F},
+    {"sca-airc", "SCA air-conditioning unit, Modbus unit 1, holding registers 1-36", "9600,N,8,1",
+     SetupModbusAirc<qxsim::ScaAirc, qxsim::SetScaAirc>, nullptr, 0x81B},
+    {"hst12-airc", "HST12 air-conditioner, Modbus unit 1, holding registers 0-15 (floats)",
+     "9600,N,8,1", SetupAircVariant<qxsim::HstAirc, qxsim::SetHstAirc, 0>, nullptr, 0x819},
+    {"hst26jf-airc", "HST26JF air-conditioner, Modbus unit 1, holding registers 0-23 (floats)",
+     "9600,N,8,1", SetupAircVariant<qxsim::HstAirc, qxsim::SetHstAirc, 1>, nullptr, 0x819,
+     nullptr, 1},
+    {"hairuifu-airc", "HaiRuiFu air-conditioner, Modbus unit 1, input registers 1-2, 30-42, "
+     "discrete inputs 0-6, 20-22", "9600,N,8,1",
+     SetupModbusAirc<qxsim::HaiRuiFuAirc, qxsim::SetHaiRuiFuAirc>, nullptr, 0x815},
+    {"rda-airc", "RDA air-conditioner, Modbus unit 1, discrete inputs 14-65, holding 0-3, "
+     "input registers 9-12", "9600,N,8,1", SetupModbusAirc<qxsim::RdaAirc, qxsim::SetRdaAirc>,
+     nullptr, 0x80F},
+    {"canatal-airc", "Canatal air-conditioner, Modbus unit 1, coil 1, inputs 10001, 10021, "
+     "registers 30002, 40015", "9600,N,8,1",
+     SetupModbusAirc<qxsim::CanatalAirc, qxsim::SetCanatalAirc>, nullptr, 0x807},
     {"smart-ups", "Smart UPS (one-letter queries Y C Q g B f L M N O F P j, command W)",
      "2400,N,8,1", SetupSmartUps, nullptr, 0x303},
     {"modbus-th", "Modbus temperature/humidity sensor, unit 1, input registers 30001-30002 in tenths",

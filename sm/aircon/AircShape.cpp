@@ -1,5 +1,6 @@
 #include "aircon/AircShape.h"
 
+#include <math.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -243,9 +244,12 @@ int CSMAircShape::PollMap(ISerBase* ser, int address, int wait, const airc::Req*
     for (size_t i = 0; i < count; i++) {
         const airc::Req& q = reqs[i];
         const int len = ModBusCmd(address, q.function, q.start, q.count);
+        airc::Link use = link;
+        if (link.purgeOnce && i > 0) use.purge = false;
         const qx::MbReply r =
-            Request(ser, len, reply, sizeof reply, link, wait, 0, false, q.altBytes);
+            Request(ser, len, reply, sizeof reply, use, wait, 0, false, q.altBytes);
         if (!r.ok()) {
+            Refused(i, r, reply);
             if (q.required) {
                 result = 0;
                 break;
@@ -263,12 +267,37 @@ int CSMAircShape::PollMap(ISerBase* ser, int address, int wait, const airc::Req*
             case airc::Take::WordBit: v = (r.Word(p.at) >> p.bit) & 1; break;
             case airc::Take::Byte: v = p.at < r.dataLen ? r.data[p.at] : 0; break;
             case airc::Take::Zero: v = 0; break;
+            case airc::Take::EitherBit:
+                v = ((r.Word(p.at) >> p.bit) | (r.Word(p.at) >> p.bit2)) & 1;
+                break;
+            case airc::Take::Tenths: v = FloatTenths(p.fld, r.Word(p.at), r.Word(p.at + 1)); break;
             }
             Set(p.fld, v);
         }
     }
     if (m_perPoint) SavePoint();
     return result;
+}
+
+int CSMAircShape::FloatTenths(int fld, uint16_t high, uint16_t low) const {
+    const uint32_t bits = (uint32_t)high << 16 | low;
+    float f;
+    memcpy(&f, &bits, sizeof f);
+    if (!isfinite(f)) return 0;
+    const double t = trunc((double)f * 10.0);
+    double lo = -2147483648.0, hi = 2147483647.0;
+    const int i = Index(fld);
+    if (i >= 0) {
+        switch (m_shape.fields[i].width) {
+        case W::U8: lo = 0, hi = 255; break;
+        case W::I8: lo = -128, hi = 127; break;
+        case W::U16: lo = 0, hi = 65535; break;
+        case W::I16: lo = -32768, hi = 32767; break;
+        case W::U32: lo = 0; break;
+        case W::I32: break;
+        }
+    }
+    return t >= lo && t <= hi ? (int)t : 0;
 }
 
 void CSMAircShape::PollBy(const airc::Polling& polling) {

@@ -134,6 +134,8 @@ struct Link {
     // How a request travels: Modbus RTU, or the same frame as a Modbus ASCII line (the reply
     // gathered until its LF, converted and checked with its LRC).
     qx::MbFraming framing = qx::MbFraming::Rtu;
+    bool purgeOnce = false;  // PollMap: with purge, pending input is discarded before the
+                             // first request of a poll only
 };
 
 // How a field is taken from a checked read reply; positions count from the first data byte.
@@ -144,6 +146,9 @@ enum class Take : uint8_t {
     WordBit,  // bit `bit` of register `at`
     Byte,     // data byte `at`, whole
     Zero,     // 0: a field no request reads, zeroed when this request answers
+    EitherBit,  // 1 when bit `bit` or bit `bit2` of register `at` is set
+    Tenths,   // the IEEE-754 single at registers `at` and `at` + 1 (most significant word
+              // first) times 10, truncated; 0 unless finite and within the field's width
 };
 
 // One field of a request's reply. A position beyond the data the reply carries gives 0.
@@ -151,7 +156,8 @@ struct Pick {
     uint8_t fld;
     Take take;
     uint8_t at;
-    uint8_t bit;  // WordBit
+    uint8_t bit;  // WordBit, EitherBit
+    uint8_t bit2 = 0;  // EitherBit
 };
 
 // One Modbus read of a table-driven poll (PollMap).
@@ -170,8 +176,15 @@ struct Req {
 // The definition row of a fault or state point: kind 1, divisor 1, alarm kind 1, both limits
 // 0, the low limit with its note (e.g. "0正常"), the high one with none.
 constexpr qx::sql::DefRow FlagRow(int fld, const char* name, const char* caption,
-                                  const char* lowText) {
-    return {fld, name, 1, caption, 1, 1, 0, lowText, 0, "", 0};
+                                  const char* lowText, int alarmKind = 1) {
+    return {fld, name, 1, caption, 1, alarmKind, 0, lowText, 0, "", 0};
+}
+
+// The definition row of a measured point with limits: kind 1, alarm kind 10, the divisor,
+// each limit with its note.
+constexpr qx::sql::DefRow LimitRow(int fld, const char* name, const char* caption, int divisor,
+                                   int low, const char* lowText, int high, const char* highText) {
+    return {fld, name, 1, caption, divisor, 10, low, lowText, high, highText, 0};
 }
 
 // Picks and requests as the tables write them:
@@ -183,6 +196,10 @@ constexpr Pick Bit(uint8_t fld, uint8_t at) { return {fld, Take::Bit, at, 0}; }
 constexpr Pick RegBit(uint8_t fld, uint8_t at, uint8_t bit) { return {fld, Take::WordBit, at, bit}; }
 constexpr Pick Byte(uint8_t fld, uint8_t at) { return {fld, Take::Byte, at, 0}; }
 constexpr Pick Zero(uint8_t fld) { return {fld, Take::Zero, 0, 0}; }
+constexpr Pick RegBits(uint8_t fld, uint8_t at, uint8_t bit, uint8_t bit2) {
+    return {fld, Take::EitherBit, at, bit, bit2};
+}
+constexpr Pick FloatTenths(uint8_t fld, uint8_t at) { return {fld, Take::Tenths, at, 0}; }
 template <size_t N>
 constexpr Req Read(uint8_t function, uint16_t start, uint16_t count, const Pick (&picks)[N],
                    bool required = true, uint8_t clearFirst = 0, int16_t altBytes = -1) {
@@ -276,6 +293,9 @@ protected:
     // block (kept per SID; a point not yet polled starts with 0 everywhere). Drivers with a
     // DataGet of their own call LoadPoint() before their requests and SavePoint() after.
     void KeepPerPoint() { m_perPoint = true; }
+    // Tenths of the IEEE-754 single of the two words (most significant first), truncated
+    // toward zero; 0 unless finite and within the width of field fld.
+    int FloatTenths(int fld, uint16_t high, uint16_t low) const;
     void LoadPoint();
     void SavePoint();
 
@@ -319,6 +339,11 @@ protected:
     // The state to store, from the state the host's arguments give and the values (already
     // cleared for a poll without answer); by default that state.
     virtual int StoredState(int state) { return state; }
+    // PollMap: request `index` of the table failed its checks; reply holds what arrived
+    // (r.received bytes), e.g. for a driver that logs a unit's exception code.
+    virtual void Refused(size_t index, const qx::MbReply& r, const uint8_t* reply) {
+        (void)index, (void)r, (void)reply;
+    }
 
     // The current point's Variant (0 without a current point): the protocol or map of drivers
     // that speak more than one.
