@@ -41,17 +41,22 @@ const uint8_t kColumns[] = {
 //   adr fn n   reg 0   reg 1   regs 2-3            reg 10  reg 11  regs 12-13    regs 14-15
 //              prot.   outputs TemExtCiol          alarms  sensors HumSet        TemSet
 const airc::Pick kMap12[] = {
-    airc::RegBit(kStPhaseErr, 0, 0), airc::RegBit(kStPreHighProt, 0, 1), airc::RegBit(kStCompOverLoad, 0, 2),
+    airc::RegBit(kStPhaseErr, 0, 0), airc::RegBit(kStPreHighProt, 0, 1),
+    airc::RegBit(kStCompOverLoad, 0, 2),
     airc::RegBit(kStPreLowProt, 0, 3),
     airc::RegBit(kStComp, 1, 0), airc::RegBit(kStFanOut, 1, 1), airc::RegBit(kStFanIn, 1, 2),
     airc::RegBit(kStHeater1On, 1, 3), airc::RegBit(kStHumOn, 1, 4), airc::RegBit(kStCoolerOn, 1, 5),
-    airc::RegBit(kStDeHumOn, 1, 6), airc::RegBit(kStFWValue, 1, 7), airc::RegBit(kStHeater2On, 1, 8),
-    airc::RegBit(kAlmPhaseErr, 10, 0), airc::RegBit(kAlmPreHighProt, 10, 1), airc::RegBit(kAlmCompOverLoad, 10, 2),
+    airc::RegBit(kStDeHumOn, 1, 6), airc::RegBit(kStFWValue, 1, 7),
+    airc::RegBit(kStHeater2On, 1, 8),
+    airc::RegBit(kAlmPhaseErr, 10, 0), airc::RegBit(kAlmPreHighProt, 10, 1),
+    airc::RegBit(kAlmCompOverLoad, 10, 2),
     airc::RegBit(kAlmPreLowProt, 10, 3),
-    airc::RegBit(kErrTemExtCiol, 11, 0), airc::RegBit(kErrTemInCiol, 11, 1), airc::RegBit(kErrTemIn, 11, 2),
+    airc::RegBit(kErrTemExtCiol, 11, 0), airc::RegBit(kErrTemInCiol, 11, 1),
+    airc::RegBit(kErrTemIn, 11, 2),
     airc::RegBit(kErrHumIn, 11, 3),
     // Floats: field, first register (tenths; no number or beyond 16 bits: 0).
-    airc::FloatTenths(kTemExtCiol, 2), airc::FloatTenths(kTemInCiol, 4), airc::FloatTenths(kTemIn, 6), airc::FloatTenths(kHumIn, 8),
+    airc::FloatTenths(kTemExtCiol, 2), airc::FloatTenths(kTemInCiol, 4),
+    airc::FloatTenths(kTemIn, 6), airc::FloatTenths(kHumIn, 8),
     airc::FloatTenths(kHumSet, 12), airc::FloatTenths(kTemSet, 14),
 };
 
@@ -62,15 +67,21 @@ const airc::Pick kMap12[] = {
 //              TemIn         HumIn               prot.   outputs alarms and sensors
 // StFanOut stays 0 and StFanIn 0: this map carries neither.
 const airc::Pick kMap26[] = {
-    airc::RegBit(kStPhaseErr, 12, 0), airc::RegBits(kStPreHighProt, 12, 1, 3), airc::RegBits(kStCompOverLoad, 12, 2, 4),
+    airc::RegBit(kStPhaseErr, 12, 0), airc::RegBits(kStPreHighProt, 12, 1, 3),
+    airc::RegBits(kStCompOverLoad, 12, 2, 4),
     airc::RegBits(kStPreLowProt, 12, 6, 7),
-    airc::RegBits(kStComp, 13, 0, 1), airc::RegBits(kStHeater1On, 13, 5, 6), airc::RegBit(kStHumOn, 13, 9),
-    airc::RegBits(kStCoolerOn, 13, 7, 8), airc::RegBits(kStDeHumOn, 13, 10, 11), airc::RegBits(kStFWValue, 13, 12, 13),
+    airc::RegBits(kStComp, 13, 0, 1), airc::RegBits(kStHeater1On, 13, 5, 6),
+    airc::RegBit(kStHumOn, 13, 9),
+    airc::RegBits(kStCoolerOn, 13, 7, 8), airc::RegBits(kStDeHumOn, 13, 10, 11),
+    airc::RegBits(kStFWValue, 13, 12, 13),
     airc::RegBit(kStHeater2On, 13, 14),
-    airc::RegBit(kAlmPhaseErr, 14, 0), airc::RegBits(kAlmPreHighProt, 14, 1, 3), airc::RegBits(kAlmCompOverLoad, 14, 8, 9),
-    airc::RegBits(kAlmPreLowProt, 14, 2, 4), airc::RegBits(kErrTemExtCiol, 14, 5, 7), airc::RegBits(kErrTemInCiol, 14, 6, 8),
+    airc::RegBit(kAlmPhaseErr, 14, 0), airc::RegBits(kAlmPreHighProt, 14, 1, 3),
+    airc::RegBits(kAlmCompOverLoad, 14, 8, 9),
+    airc::RegBits(kAlmPreLowProt, 14, 2, 4), airc::RegBits(kErrTemExtCiol, 14, 5, 7),
+    airc::RegBits(kErrTemInCiol, 14, 6, 8),
     airc::RegBit(kErrTemIn, 14, 9), airc::RegBit(kErrHumIn, 14, 10),
-    airc::FloatTenths(kTemExtCiol, 8), airc::FloatTenths(kTemInCiol, 4), airc::FloatTenths(kTemIn, 0), airc::FloatTenths(kHumIn, 2),
+    airc::FloatTenths(kTemExtCiol, 8), airc::FloatTenths(kTemInCiol, 4),
+    airc::FloatTenths(kTemIn, 0), airc::FloatTenths(kHumIn, 2),
     airc::FloatTenths(kTemSet, 10), airc::FloatTenths(kHumSet, 6),
 };
 

@@ -31,12 +31,16 @@ const uint8_t kColumns[] = {
 //   01 02 01 | 05 | CRC                     inputs 20-22: bits 0, 1, 2
 const airc::Pick kTemHum[] = {airc::Reg(1, 0), airc::Reg(2, 1)};
 const airc::Pick kAlarms[] = {
-    airc::Reg(3, 0),  airc::Reg(4, 1),  airc::Reg(5, 2),  airc::Reg(6, 3),   airc::Reg(7, 4),   airc::Reg(8, 5),  airc::Reg(9, 6),
-    airc::Reg(10, 7), airc::Reg(11, 8), airc::Reg(12, 9), airc::Reg(13, 10), airc::Reg(14, 11), airc::Reg(15, 12),
+    airc::Reg(3, 0), airc::Reg(4, 1), airc::Reg(5, 2), airc::Reg(6, 3), airc::Reg(7, 4),
+    airc::Reg(8, 5), airc::Reg(9, 6),
+    airc::Reg(10, 7), airc::Reg(11, 8), airc::Reg(12, 9), airc::Reg(13, 10), airc::Reg(14, 11),
+    airc::Reg(15, 12),
 };
-const airc::Pick kStates[] = {airc::Bit(16, 0), airc::Bit(17, 1), airc::Bit(18, 2), airc::Bit(19, 4), airc::Bit(20, 5), airc::Bit(21, 6)};
+const airc::Pick kStates[] = {
+    airc::Bit(16, 0), airc::Bit(17, 1), airc::Bit(18, 2), airc::Bit(19, 4), airc::Bit(20, 5),
+    airc::Bit(21, 6),
+};
 const airc::Pick kModes[] = {airc::Bit(22, 0), airc::Bit(23, 1), airc::Bit(24, 2)};
-
 
 const char kAlarmCode[] = "0:正常, 1:告警, 2:报警确认";
 const char kOnOff[] = "0:关  1:开";

@@ -28,8 +28,10 @@ const uint8_t kColumns[] = {
 // Discrete inputs 14..65 (`at` is the input less 14):
 //   01 02 07 | 1F 00 A0 07 00 00 20 | CRC     byte 3 bits 0-4: fan, compressors, heaters
 const airc::Pick kInputs[] = {
-    airc::Bit(kFj, 0),    airc::Bit(kYs1, 1),   airc::Bit(kYs2, 2),   airc::Bit(kJr1, 3),   airc::Bit(kJr2, 4),
-    airc::Bit(kGsbj, 23), airc::Bit(kDsbj, 24), airc::Bit(kGwbj, 25), airc::Bit(kDwbj, 26), airc::Bit(kYhbj, 21),
+    airc::Bit(kFj, 0), airc::Bit(kYs1, 1), airc::Bit(kYs2, 2), airc::Bit(kJr1, 3),
+    airc::Bit(kJr2, 4),
+    airc::Bit(kGsbj, 23), airc::Bit(kDsbj, 24), airc::Bit(kGwbj, 25), airc::Bit(kDwbj, 26),
+    airc::Bit(kYhbj, 21),
     airc::Bit(kSjbj, 45),
 };
 // Holding registers 0..3: humidity in register 0, temperature in register 3.
