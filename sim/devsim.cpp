@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "AircMitsubishi.h"
+#include "AlarmUnits.h"
 #include "AircModbusMaps.h"
 #include "EdxUps.h"
 #include "IIIUps.h"
@@ -396,6 +397,18 @@ void SetupDme3000Modbus(qxsim::Device& dev, Running& r) {
     ServeUps(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetDme3000Modbus(s, qxsim::Dme3000Regs()); });
 }
 
+// The alarm output units: the remote alarm module (signal 23, GSM and line ready), the CDMA
+// modem (signal 20) and the text-command unit (signal 18, buzzer off). They carry no type
+// code: their handlers keep no current row of their own (the host's tbAlmGsm holds their
+// state, or nothing is written), so the soak, which checks the host's rows of every point,
+// leaves them out; a site names them with 0xA00, 0xA09 and 0xA08.
+template <class M>
+void SetupAlarmUnit(qxsim::Device& dev, Running& r) {
+    auto m = std::make_shared<M>();
+    m->Serve(dev);
+    r.model = m;
+}
+
 struct Kind {
     const char* name;
     const char* about;
@@ -524,6 +537,12 @@ const Kind kKinds[] = {
      SetupStulzC5000, nullptr, 0x802, nullptr, 1},
     {"stulz-c7000", "Stulz C7000, Modbus unit 1, float registers 2340-13623, coil 1013",
      "9600,N,8,1", SetupStulzC7000, nullptr, 0x802},
+    {"alarm-module", "remote alarm module, AA-framed commands 01-33 (SMS, TTS, dialling, relays)",
+     "115200,N,8,1", SetupAlarmUnit<qxsim::AlarmModule>, nullptr},
+    {"cdma-modem", "CDMA modem, AT commands on CR LF lines, AT+CMGS with the message as hex text",
+     "115200,N,8,1", SetupAlarmUnit<qxsim::CdmaModem>, nullptr},
+    {"text-alarm", "text-command alarm unit, csq() get_buzzer() send_sms(...) ... answered OK",
+     "115200,N,8,1", SetupAlarmUnit<qxsim::TextUnit>, nullptr},
 };
 
 const Kind* FindKind(const std::string& name) {

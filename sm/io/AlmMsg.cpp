@@ -26,7 +26,7 @@ int ChkDb(CSMBase& h, tagSMItem* item, bool secondDb) {
 }
 
 int UpdAlmGsm(CSMBase& h, int signal, int flags, const int* alarmBits, const int* snapId, int sid,
-              IDbBase* hist) {
+              IDbBase* hist, bool signalCols) {
     int state = qx::sql::PollState(flags, alarmBits);
     int snap = qx::sql::PollSnap(flags, snapId);
     int value = alarmBits ? signal : 0;
@@ -37,6 +37,11 @@ int UpdAlmGsm(CSMBase& h, int signal, int flags, const int* alarmBits, const int
     (void)hist;
     IDbBase* db = h.m_pDb;
     if (!db) return 0;
+    if (!signalCols) {
+        int rc = qx::sql::Exec(db, "update tbAlmGsm set DateUpd=" QX_SQL_NOW ",State=%d,SnapID=%d where sid=%d",
+                               state, snap, sid);
+        return rc == 0 ? 1 : 0;
+    }
     int rc = qx::sql::Exec(db,
                            "update tbAlmGsm set DateUpd=" QX_SQL_NOW
                            ",State=%d,SnapID=%d,Signal=%d,iSignal=%d where sid=%d",

@@ -29,9 +29,10 @@ int ChkDb(CSMBase& h, tagSMItem* item, bool secondDb = true);
 // State 0 with alarm bits, 2 without, 1 with flag bit 0; Signal the value with alarm bits, else
 // 0; iSignal bit 0 of the first alarm word, else 2; SnapID from flag bit 4. A negative sid is
 // the current item's. Runs on the main database (the current row is there, whatever history
-// database is given; no history table exists for it); 1 when it succeeded.
+// database is given; no history table exists for it); 1 when it succeeded. Without signalCols
+// (a unit that has no signal) only DateUpd, State and SnapID are written.
 int UpdAlmGsm(CSMBase& h, int signal, int flags, const int* alarmBits, const int* snapId, int sid,
-              IDbBase* hist);
+              IDbBase* hist, bool signalCols = true);
 
 // How a stored number is written.
 enum PhoneRule {
