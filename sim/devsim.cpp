@@ -42,6 +42,7 @@
 #include "AircMitsubishi.h"
 #include "AlarmUnits.h"
 #include "AircModbusMaps.h"
+#include "BattMonitor.h"
 #include "EdxUps.h"
 #include "IIIUps.h"
 #include "ModbusMaps.h"
@@ -409,6 +410,30 @@ void SetupAlarmUnit(qxsim::Device& dev, Running& r) {
     r.model = m;
 }
 
+// A BAT100 battery monitor, Modbus unit 1, on float charge: 24 cells of 13.3 to 13.8 V with
+// their resistance and temperatures; the charging current wanders a little.
+void SetupBatt100(qxsim::Device& dev, Running& r) {
+    auto slave = std::make_shared<qxsim::ModbusSlave>(1);
+    r.model = slave;
+    r.tick = [slave](double t) {
+        qxsim::Batt100 b;
+        b.curr1 = (int16_t)(25 + (int)(5.0 * std::sin(t / 30.0)));
+        for (int i = 0; i < 24; i++)
+            b.cells.push_back({(uint16_t)(133 + i % 6), (uint16_t)(300 + i), 251, 250});
+        qxsim::SetBatt100(*slave, b);
+    };
+    r.tick(0);
+    qxsim::ServeModbusRtu(dev, *slave);
+}
+
+// A BOD-800 cell monitor, unit 1, with 24 healthy cells answering one request each.
+void SetupBod800(qxsim::Device& dev, Running& r) {
+    auto bod = std::make_shared<qxsim::Bod800>(1);
+    bod->SetHealthy(24);
+    r.model = bod;
+    bod->Serve(dev);
+}
+
 struct Kind {
     const char* name;
     const char* about;
@@ -543,6 +568,10 @@ const Kind kKinds[] = {
      "115200,N,8,1", SetupAlarmUnit<qxsim::CdmaModem>, nullptr},
     {"text-alarm", "text-command alarm unit, csq() get_buzzer() send_sms(...) ... answered OK",
      "115200,N,8,1", SetupAlarmUnit<qxsim::TextUnit>, nullptr},
+    {"batt100", "BAT100 battery monitor, Modbus unit 1, input registers 0x500-0x503 and 256 cells "
+     "at 0x100, 0x200, 0x300, 0x400", "9600,N,8,1", SetupBatt100, nullptr, 0x402},
+    {"bod800", "BOD-800 cell monitor, unit 1, function 4 register 128 + cell, 24 cells",
+     "9600,N,8,1", SetupBod800, nullptr, 0x404},
 };
 
 const Kind* FindKind(const std::string& name) {

@@ -119,7 +119,9 @@ TEST(Batt100, CellCountFromDefinitionAndCommand) {
             SetVref(r.db, 0x402, c.vref);
             r.h.RegDb(&r.db, 0);
         }
-        if (c.doFuncLen >= 0) EXPECT_EQ(1, r.h.DoFunc(0, nullptr, c.doFuncLen)) << c.what;
+        if (c.doFuncLen >= 0) {
+            EXPECT_EQ(1, r.h.DoFunc(0, nullptr, c.doFuncLen)) << c.what;
+        }
         r.ch.SetResponder(Batt100Map);
         ASSERT_EQ(1, r.h.DataGet(&r.ch, 1, 0)) << c.what;
         EXPECT_EQ(4 * c.blocks, BlockRegs(r.ch).size()) << c.what;

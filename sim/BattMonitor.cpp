@@ -1,0 +1,75 @@
+#include "BattMonitor.h"
+
+namespace qxsim {
+
+namespace {
+Bytes WithCrc(Bytes b) {
+    uint16_t crc = ModbusSlave::Crc16(b.data(), b.size());
+    b.push_back((uint8_t)crc);
+    b.push_back((uint8_t)(crc >> 8));
+    return b;
+}
+}  // namespace
+
+void SetBatt100(ModbusSlave& slave, const Batt100& m) {
+    slave.SetInput(0x500, (uint16_t)m.curr1);
+    slave.SetInput(0x501, (uint16_t)m.curr2);
+    slave.SetInput(0x502, m.volt);
+    slave.SetInput(0x503, m.temp);
+    // All 256 cells exist: those not listed read 0, as an unfitted channel does.
+    for (uint16_t i = 0; i < 256; i++) {
+        Batt100::Cell c = i < m.cells.size() ? m.cells[i] : Batt100::Cell{0, 0, 0, 0};
+        slave.SetInput((uint16_t)(0x100 + i), c.v);
+        slave.SetInput((uint16_t)(0x400 + i), c.r);
+        slave.SetInput((uint16_t)(0x200 + i), c.t);
+        slave.SetInput((uint16_t)(0x300 + i), c.t2);
+    }
+}
+
+Bod800::Bod800(uint8_t unit) : m_unit(unit) {}
+
+void Bod800::SetCell(int cell, const Cell& c) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (cell >= 0 && cell < kCells) m_cells[cell] = c;
+}
+
+void Bod800::SetHealthy(int n) {
+    for (int i = 0; i < n && i < kCells; i++) {
+        Cell c;
+        c.volt = (uint8_t)(120 + i % 10);
+        c.temp = 250;
+        SetCell(i, c);
+    }
+}
+
+size_t Bod800::RequestCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_requests;
+}
+
+Bytes Bod800::Answer(const Bytes& req, Fault fault) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (req.size() != 8 || req[0] != m_unit) return {};
+    if (ModbusSlave::Crc16(req.data(), 6) != (uint16_t)(req[6] | req[7] << 8)) return {};
+    m_requests++;
+    if (fault == Fault::Exception) return WithCrc({m_unit, 0x84, 4});
+    const int cell = (req[2] << 8 | req[3]) - 128;
+    if (req[1] != 4 || cell < 0 || cell >= kCells || (req[4] << 8 | req[5]) != 3)
+        return WithCrc({m_unit, (uint8_t)(req[1] | 0x80), 2});
+    const Cell& c = m_cells[cell];
+    if (c.silent) return {};
+    Bytes b = WithCrc({m_unit, 4, 6, c.status, c.volt, (uint8_t)(c.temp >> 8), (uint8_t)c.temp, 0, 0});
+    if (fault == Fault::BadCheck) b.back() ^= 0x5A;
+    return b;
+}
+
+void Bod800::Serve(Device& device) {
+    device.SetFramer(FrameByLength(8));
+    device.SetResponder([this](const Bytes& request, Fault fault, Reply& reply) {
+        reply.data = Answer(request, fault);
+        reply.faultDone = fault == Fault::Exception || fault == Fault::BadCheck;
+        return !reply.data.empty();
+    });
+}
+
+}  // namespace qxsim

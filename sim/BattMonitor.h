@@ -1,0 +1,62 @@
+#pragma once
+// The battery monitors on RS-485, Modbus function 4:
+//   - BAT100: input registers laid on a ModbusSlave (group block 0x500-0x503, cell arrays
+//     0x100 voltage, 0x400 resistance, 0x200 temperature, 0x300 T2, 256 cells each);
+//   - BOD-800: one request per cell (register 128 + cell, count 3) answered with the cell's
+//     status byte, voltage byte and temperature word; its reply overlaps the next cell's
+//     registers, so it is a responder of its own, not a register map.
+//
+//   qxsim::ModbusSlave slave(1);
+//   qxsim::Batt100 b; b.volt = 5350; b.cells = {{136, 310, 251, 0}, ...};
+//   qxsim::SetBatt100(slave, b);
+//
+//   qxsim::Bod800 bod(1);
+//   bod.SetCell(0, {0, 131, 255});
+//   bod.Serve(pty);
+#include <stdint.h>
+
+#include <mutex>
+#include <vector>
+
+#include "ModbusSlave.h"
+#include "SimDevice.h"
+
+namespace qxsim {
+
+struct Batt100 {
+    int16_t curr1 = 125, curr2 = 0;  // tenths of an ampere, negative while discharging
+    uint16_t volt = 5350, temp = 251;
+    struct Cell {
+        uint16_t v, r, t, t2;
+    };
+    std::vector<Cell> cells;  // at most 256 are laid
+};
+void SetBatt100(ModbusSlave& slave, const Batt100& m);
+
+class Bod800 {
+public:
+    static constexpr int kCells = 128;
+    struct Cell {
+        uint8_t status = 0, volt = 0;
+        uint16_t temp = 0;
+        bool silent = false;  // this cell's module does not answer
+    };
+
+    explicit Bod800(uint8_t unit = 1);
+    void SetCell(int cell, const Cell& c);
+    // Cells 0..n-1 answer with status 0, 12.0 + cell/10 V and 25.0 C.
+    void SetHealthy(int n);
+    void Serve(Device& device);
+    // The answer to one request frame; empty for none. Exception and BadCheck faults are
+    // applied here.
+    Bytes Answer(const Bytes& request, Fault fault);
+    size_t RequestCount() const;
+
+private:
+    mutable std::mutex m_mutex;
+    uint8_t m_unit;
+    Cell m_cells[kCells];
+    size_t m_requests = 0;
+};
+
+}  // namespace qxsim
