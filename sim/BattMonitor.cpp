@@ -1,5 +1,8 @@
 #include "BattMonitor.h"
 
+#include <utility>
+#include <vector>
+
 namespace qxsim {
 
 namespace {
@@ -70,6 +73,30 @@ void Bod800::Serve(Device& device) {
         reply.faultDone = fault == Fault::Exception || fault == Fault::BadCheck;
         return !reply.data.empty();
     });
+}
+
+std::string Adu1000Info(const Adu1000& m) {
+    std::vector<std::pair<int, std::string>> fields;
+    for (int i = 0; i < 49; i++) fields.push_back({17 + 8 * i, YdtFloat(m.cells[i])});
+    fields.push_back({411, YdtFloat(m.total1)});
+    fields.push_back({419, YdtFloat(m.total2)});
+    fields.push_back({429, YdtFloat(m.curr1)});
+    fields.push_back({437, YdtFloat(m.curr2)});
+    fields.push_back({447, YdtFloat(m.temp1)});
+    fields.push_back({455, YdtFloat(m.temp2)});
+    return YdtInfoAt(fields, 465);
+}
+
+void SetAdu1000(YdtDevice& device, const Adu1000& m) { device.SetInfo(0x41, Adu1000Info(m)); }
+
+void SetDb100(ModbusSlave& slave, const Db100& m) {
+    slave.SetHolding(0x200, (uint16_t)m.volt);
+    slave.SetHolding(0x201, (uint16_t)m.curr);
+    slave.SetHolding(0x202, (uint16_t)m.temp);
+    for (uint16_t i = 0; i < 24; i++) slave.SetHolding((uint16_t)(0x203 + i), m.cells[i]);
+    slave.SetHolding(0x21B, m.range);
+    slave.SetHolding(0x21C, m.count);
+    slave.SetHolding(0x21D, m.model);
 }
 
 }  // namespace qxsim

@@ -1,5 +1,5 @@
 #pragma once
-// The battery monitors on RS-485, Modbus function 4:
+// The battery monitors and inspection units on RS-485. Modbus function 4:
 //   - BAT100: input registers laid on a ModbusSlave (group block 0x500-0x503, cell arrays
 //     0x100 voltage, 0x400 resistance, 0x200 temperature, 0x300 T2, 256 cells each);
 //   - BOD-800: one request per cell (register 128 + cell, count 3) answered with the cell's
@@ -16,10 +16,12 @@
 #include <stdint.h>
 
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "ModbusSlave.h"
 #include "SimDevice.h"
+#include "YdtDevice.h"
 
 namespace qxsim {
 
@@ -58,5 +60,37 @@ private:
     Cell m_cells[kCells];
     size_t m_requests = 0;
 };
+
+// ADU1000 battery inspection unit, YD/T 1363 VER 20 CID1 46: CID2 41 answered with the 49
+// cell voltages and the two groups' totals, currents and temperatures as floats (INFO of 452
+// characters, reply of 470).
+//
+//   qxsim::YdtDevice adu(1, 0x46, 0x20);
+//   qxsim::Adu1000 a; a.cells[0] = 13.3f; qxsim::SetAdu1000(adu, a);
+struct Adu1000 {
+    float cells[49];
+    float total1 = 53.2f, total2 = 53.1f;  // volts
+    float curr1 = 2.5f, curr2 = 1.25f;     // amperes
+    float temp1 = 25.1f, temp2 = 24.6f;    // degrees
+    Adu1000() {
+        for (int i = 0; i < 49; i++) cells[i] = 13.3f + 0.01f * (float)(i % 8);
+    }
+};
+void SetAdu1000(YdtDevice& device, const Adu1000& m);
+// The INFO of its reply.
+std::string Adu1000Info(const Adu1000& m);
+
+// DB100 battery inspection unit, Modbus unit 1: holding registers 0x200-0x21D, signed.
+struct Db100 {
+    int16_t volt = 5350;  // hundredths of a volt
+    int16_t curr = 250;   // hundredths of an ampere, negative while discharging
+    int16_t temp = 251;   // tenths of a degree
+    uint16_t cells[24];   // thousandths of a volt
+    uint16_t range = 10000, count = 24, model = 12;
+    Db100() {
+        for (int i = 0; i < 24; i++) cells[i] = (uint16_t)(13300 + 10 * (i % 8));
+    }
+};
+void SetDb100(ModbusSlave& slave, const Db100& m);
 
 }  // namespace qxsim

@@ -434,6 +434,19 @@ void SetupBod800(qxsim::Device& dev, Running& r) {
     bod->Serve(dev);
 }
 
+// An ADU1000 battery inspection unit, YD/T 1363 address 1: 49 cells near 13.3 V and two groups.
+void SetupAdu1000(qxsim::Device& dev, Running& r) {
+    auto adu = std::make_shared<qxsim::YdtDevice>(1, 0x46, 0x20);
+    qxsim::SetAdu1000(*adu, qxsim::Adu1000());
+    r.model = adu;
+    qxsim::ServeYdt(dev, *adu);
+}
+
+// A DB100 battery inspection unit, Modbus unit 1, 24 cells on charge.
+void SetupDb100(qxsim::Device& dev, Running& r) {
+    ServeUps(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetDb100(s, qxsim::Db100()); });
+}
+
 struct Kind {
     const char* name;
     const char* about;
@@ -572,6 +585,10 @@ const Kind kKinds[] = {
      "at 0x100, 0x200, 0x300, 0x400", "9600,N,8,1", SetupBatt100, nullptr, 0x402},
     {"bod800", "BOD-800 cell monitor, unit 1, function 4 register 128 + cell, 24 cells",
      "9600,N,8,1", SetupBod800, nullptr, 0x404},
+    {"adu1000", "ADU1000 battery inspection unit, YD/T 1363 VER 20 CID1 46, address 1 (CID2 41, 49 cells)",
+     "9600,N,8,1", SetupAdu1000, nullptr, 0x401},
+    {"db100", "DB100 battery inspection unit, Modbus unit 1, holding registers 0x200-0x21D",
+     "9600,N,8,1", SetupDb100, nullptr, 0x400},
 };
 
 const Kind* FindKind(const std::string& name) {

@@ -1,5 +1,5 @@
-// Whole polls of the battery monitors through the loaded plug-ins, a serial channel on a
-// pseudo-terminal and the simulated monitors; rows read back from SQLite.
+// Whole polls of the battery monitors and inspection units through the loaded plug-ins, a serial channel on a
+// pseudo-terminal and the simulated units; rows read back from SQLite.
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +8,7 @@
 #include "E2eRig.h"
 #include "ModbusSlave.h"
 #include "PtySim.h"
+#include "YdtDevice.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -129,6 +130,66 @@ TEST_F(BattHost, Bod800CellsBesideASilentTwin) {
     // The twin's rows never show the answering point's cells.
     EXPECT_EQ(0, Poll(twin, 4));
     EXPECT_EQ(4, rig.db.Int("select count(*) from tbBattVal where SID=62 and State=256"));
+}
+
+TEST_F(BattHost, Adu1000BesideASilentTwin) {
+    qxsim::YdtDevice adu(1, 0x46, 0x20);
+    qxsim::Adu1000 a;
+    a.cells[4] = 12.5f;
+    a.curr1 = 3.25f;
+    qxsim::SetAdu1000(adu, a);
+    qxsim::ServeYdt(pty, adu);
+    if (!Start(0x401)) {
+        if (skipped) GTEST_SKIP() << "no pseudo-terminal available";
+        return;
+    }
+    qxhost::PointItem& p = Point(71, 0x401, 1, 0);
+    qxhost::PointItem& twin = Point(72, 0x401, 2, 0);
+
+    ASSERT_EQ(1, Poll(p, 0));
+    EXPECT_EQ(0, Poll(twin, 0));
+    const std::string cols = "select State||'|'||Dczdy||'|'||Cfddl||'|'||Dcwd||'|'||Dy1||'|'||Dy5||'|'||"
+                             "Dczdy2||'|'||Dcwd2||'|'||Dcsl from tbBattAdu1000 where SID=";
+    EXPECT_EQ("0|5320|325|251|13300|12500|5310|246|49", rig.db.Str(cols + "71"));
+    EXPECT_EQ("2|0|0|0|0|0|0|0|0", rig.db.Str(cols + "72"));
+    EXPECT_EQ(1, rig.hist.Int("select count(*) from tbBattAdu1000 where SID=71"));
+    EXPECT_EQ(2, rig.db.Int("select State from tbSubSysDetail where SID=72"));
+
+    // A reply that fails its checks is no poll.
+    adu.FaultOnce(qxsim::YdtFault::BadChecksum);
+    EXPECT_EQ(0, Poll(p, 0));
+    EXPECT_EQ(2, rig.db.Int("select State from tbBattAdu1000 where SID=71"));
+    ASSERT_EQ(1, Poll(p, 0));
+    EXPECT_EQ("0|5320|325|251|13300|12500|5310|246|49", rig.db.Str(cols + "71"));
+}
+
+TEST_F(BattHost, Db100BesideASilentTwin) {
+    qxsim::ModbusSlave slave(1);
+    qxsim::Db100 d;
+    d.curr = -420;
+    d.cells[23] = 12900;
+    qxsim::SetDb100(slave, d);
+    qxsim::ServeModbusRtu(pty, slave);
+    if (!Start(0x400)) {
+        if (skipped) GTEST_SKIP() << "no pseudo-terminal available";
+        return;
+    }
+    qxhost::PointItem& p = Point(81, 0x400, 1, 0);
+    qxhost::PointItem& twin = Point(82, 0x400, 2, 0);
+
+    ASSERT_EQ(1, Poll(p, 0));
+    EXPECT_EQ(0, Poll(twin, 0));
+    const std::string cols = "select State||'|'||Dczdy||'|'||Cfddl||'|'||Dcwd||'|'||Dy1||'|'||Dy24||'|'||"
+                             "Lc||'|'||Dcsl||'|'||Dcxh from tbBattDb100 where SID=";
+    EXPECT_EQ("0|5350|-420|251|13300|12900|10000|24|12", rig.db.Str(cols + "81"));
+    EXPECT_EQ("2|0|0|0|0|0|0|0|0", rig.db.Str(cols + "82"));
+    EXPECT_EQ(1, rig.hist.Int("select count(*) from tbBattDb100 where SID=81"));
+
+    slave.FaultOnce(qxsim::ModbusFault::Short);
+    EXPECT_EQ(0, Poll(p, 0));
+    EXPECT_EQ("2|0|0|0|0|0|0|0|0", rig.db.Str(cols + "81"));
+    ASSERT_EQ(1, Poll(p, 0));
+    EXPECT_EQ(0, rig.db.Int("select State from tbBattDb100 where SID=81"));
 }
 
 }  // namespace
