@@ -724,6 +724,53 @@ def cyberairc():
           script(*can, *can[:3], bytes(bad)))
 
 
+def battery():
+    """Unit byte, point, DataGet cell count and command 0 count (each doubled), then answers
+    (Modbus: raw; ADU1000: YD/T framed by the target)."""
+    def words(*ws):
+        return b"".join(struct.pack(">H", w & 0xFFFF) for w in ws)
+
+    def read(fn, data):
+        return rtu(bytes([1, fn, len(data)]), data)
+    group = read(4, words(125, -10, 5350, 251))
+    block = read(4, words(*range(1330, 1394)))
+    # BAT100, 10 cells: group, one block of each array; then a poll cut in its second block.
+    write("battery", "batt100", b"\x00" + point(ext1=10) + b"\x05\x00" +
+          script(group, block, block, block, block, group, block, block[:60]))
+    # BAT100, count 130 (three blocks of four arrays); the next poll refused at its first block.
+    write("battery", "batt100_blocks", b"\x00" + point(ext1=130) + b"\x41\x00" +
+          script(group, *[block] * 12, group, rtu(bytes([1, 0x84, 2]))))
+
+    def cell(i):
+        return read(4, bytes([i, 120 + i, 0, 250, 0, 0]))
+    # BOD-800, 4 cells: one corrupt, one short, then a second poll silent at its second cell.
+    bad = bytearray(cell(1))
+    bad[-1] ^= 0x5A
+    write("battery", "bod800", b"\x01" + point(ext1=4) + b"\x02\x00" +
+          script(cell(0), bytes(bad), cell(2)[:7], cell(3), cell(0), None))
+    # BOD-800, 6 cells by command 0, rows for Ext1 200 (capped).
+    write("battery", "bod800_count", b"\x01" + point(ext1=200) + b"\x00\x03" +
+          script(*[cell(i) for i in range(6)]))
+
+    def yd(rtn, info):
+        body = bytes([rtn]) + info
+        return bytes([0, len(body)]) + body
+
+    def fl(v):
+        return struct.pack("<f", v)
+    # ADU1000: two bytes, 49 cells, a byte, the six group floats with their spare bytes.
+    info = b"\x00\x31" + b"".join(fl(13.3 + 0.01 * i) for i in range(49)) + b"\x00" + \
+        fl(53.2) + fl(53.1) + b"\x00" + fl(2.01) + fl(-1.25) + b"\x00" + fl(25.1) + \
+        struct.pack("<I", 0x7FC00000) + b"\x00"
+    assert len(info) == 226
+    write("battery", "adu1000", b"\x02" + point(ext2=1) + b"\x00\x00" + yd(0, info) +
+          yd(1, b"") + yd(0, info[:200]))
+    # DB100: the 30 registers, a negative current; then 29 registers with a good CRC.
+    regs = words(5350, -100, 253, *range(13300, 13324), 10000, 24, 12)
+    write("battery", "db100", b"\x03" + point(ext2=3) + b"\x00\x00" +
+          script(read(3, regs), read(3, regs[:58])))
+
+
 if __name__ == "__main__":
-    for f in (aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan, precairc, cyberairc):
+    for f in (battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan, precairc, cyberairc):
         f()
