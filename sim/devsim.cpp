@@ -55,6 +55,7 @@
 #include "YdtDevice.h"
 #include "YdtUps.h"
 #include "AircYdtMaps.h"
+#include "CardDevices.h"
 #include "Ups9EBlock.h"
 #include "UpsModbusMaps.h"
 #ifdef QX_SIM_NET
@@ -447,6 +448,30 @@ void SetupDb100(qxsim::Device& dev, Running& r) {
     ServeUps(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetDb100(s, qxsim::Db100()); });
 }
 
+// Door and card devices: a new card event every 30 seconds (record number, card and time
+// moving on), the people counter's counts wandering.
+qxsim::CardEvent TickEvent(double t) {
+    qxsim::CardEvent e;
+    int n = (int)(t / 30);
+    e.rec = (uint32_t)(n + 1);
+    e.card = (uint32_t)(300000 + 12345 + n);
+    e.second = (2 * n) % 60;
+    e.minute = (n / 30) % 60;
+    return e;
+}
+template <class M>
+void SetupCard(qxsim::Device& dev, Running& r, std::shared_ptr<M> m,
+               std::function<void(M&, const qxsim::CardEvent&, double)> set) {
+    m->Serve(dev);
+    r.model = m;
+    r.tick = [m, set](double t) { set(*m, TickEvent(t), t); };
+    r.tick(0);
+}
+void SetupCardA(qxsim::Device& dev, Running& r) {
+    SetupCard<qxsim::CardA>(dev, r, std::make_shared<qxsim::CardA>(1),
+                            [](qxsim::CardA& m, const qxsim::CardEvent& e, double) { m.SetEvent(e); });
+}
+
 struct Kind {
     const char* name;
     const char* about;
@@ -589,6 +614,8 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupAdu1000, nullptr, 0x401},
     {"db100", "DB100 battery inspection unit, Modbus unit 1, holding registers 0x200-0x21D",
      "9600,N,8,1", SetupDb100, nullptr, 0x400},
+    {"card-a", "door controller A, address 1, 34-byte '~' frames with a 16-bit sum (poll 1081)",
+     "9600,N,8,1", SetupCardA, nullptr, 0xD00},
 };
 
 const Kind* FindKind(const std::string& name) {
