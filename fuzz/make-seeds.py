@@ -771,6 +771,39 @@ def battery():
           script(read(3, regs), read(3, regs[:58])))
 
 
+def battcell():
+    # Mode 0: the RTVS monitor, Ext1 (4 bytes) after the point; '~' replies ending in CR.
+    def rtvs(cmd, data, addr=1, stepped=True):
+        body = bytes([cmd]) + (bytes([addr]) if stepped else b"") + data
+        return b"~" + body + bytes([sum(body) & 0xFF, 0x0D])
+
+    def curr(cmd, word):
+        return rtvs(cmd, b"\x00" + struct.pack(">H", word))
+
+    def volt(cmd, word):
+        body = bytes([cmd, 1]) + struct.pack(">H", word)
+        return b"~" + body + bytes([sum(body) & 0xFF, 0x0D])
+
+    def recs(n, first=1):
+        return b"".join(bytes([first + i]) + struct.pack(">H", 110 + i) + bytes([85, 86, 122, 0])
+                        for i in range(n))
+
+    head = bytes([0]) + point() + struct.pack(">I", 0x0203)
+    good = [curr(0xF1, 0x0064), curr(0xF2, 0x1032), volt(0x91, 535), rtvs(0xE1, recs(3)),
+            volt(0x92, 530), rtvs(0xE2, recs(2, 21))]
+    write("battcell", "rtvs", head + script(*good, *good))
+    write("battcell", "rtvs_cut_record", head + script(*good[:3], rtvs(0xE1, recs(3))[:24],
+                                                       *good[4:]))
+    write("battcell", "rtvs_more_records", head + script(*good[:3], rtvs(0xE1, recs(9)), *good[4:]))
+    write("battcell", "rtvs_no_cr", head + script(curr(0xF1, 0x0064)[:-1] + b"\x0a"))
+    write("battcell", "rtvs_variant1", bytes([0]) + point(variant=1) + struct.pack(">I", 0x01) +
+          script(curr(0xF1, 0x64)[:3] + curr(0xF1, 0x64)[4:], curr(0xF2, 0x64)[:3] +
+                 curr(0xF2, 0x64)[4:], volt(0x91, 535), rtvs(0xE1, recs(1), stepped=False)))
+    write("battcell", "rtvs_all_channels", bytes([0]) + point() + struct.pack(">I", 0xFFFFFFFF) +
+          script(curr(0xF1, 1), curr(0xF2, 2), *[x for k in range(4) for x in
+                 (volt(0x91 + k, 500), rtvs(0xE1 + k, recs(30)))]))
+
+
 if __name__ == "__main__":
-    for f in (battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan, precairc, cyberairc):
+    for f in (battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan, precairc, cyberairc, battcell):
         f()

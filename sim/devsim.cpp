@@ -43,6 +43,7 @@
 #include "AlarmUnits.h"
 #include "AircModbusMaps.h"
 #include "BattMonitor.h"
+#include "BattRtvs.h"
 #include "EdxUps.h"
 #include "IIIUps.h"
 #include "ModbusMaps.h"
@@ -150,6 +151,14 @@ void SetupIIIUps(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::IIIUps>(1);
     ups->Serve(dev);
     r.model = ups;
+}
+
+// The RTVS battery module at bus address 1, in the layout that points with Variant 0 poll:
+// two module currents, four channels of four cells each.
+void SetupBattRtvs(qxsim::Device& dev, Running& r) {
+    auto m = std::make_shared<qxsim::BattRtvs>(1);
+    m->Serve(dev);
+    r.model = m;
 }
 
 // A Symmetra UPS, Modbus unit 1: status registers 0-4, measurements 7-51; the input
@@ -616,6 +625,9 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupDb100, nullptr, 0x400},
     {"card-a", "door controller A, address 1, 34-byte '~' frames with a 16-bit sum (poll 1081)",
      "9600,N,8,1", SetupCardA, nullptr, 0xD00},
+    {"rtvs", "RTVS battery module, address 1, '~' requests: module currents F1/F2, channel "
+     "voltages 91-94, cell records E1-E4 (four cells per channel)", "9600,N,8,1", SetupBattRtvs,
+     nullptr, 0x403},
 };
 
 const Kind* FindKind(const std::string& name) {

@@ -159,6 +159,11 @@ int RegType(IDbBase* db, int type, const char* note, const TypeRow& row) {
 }
 
 int InsDef(IDbBase* db, int type, const DefRow& r) {
+    if (r.highAsWritten)
+        return Exec(db, "insert into tbSMDef values(%d,0,%d,'%s',%d,'%s',%d,%d,%d,%d,'%s',%s,'%s',%d,NULL)",
+                    type, r.fld, Esc(r.name).c_str(), r.kind, Esc(r.note).c_str(), r.seventh,
+                    r.divisor, r.alarmKind, r.low, Esc(r.lowText).c_str(), r.highAsWritten,
+                    Esc(r.highText).c_str(), r.cell);
     return Exec(db, "insert into tbSMDef values(%d,0,%d,'%s',%d,'%s',%d,%d,%d,%d,'%s',%d,'%s',%d,NULL)",
                 type, r.fld, Esc(r.name).c_str(), r.kind, Esc(r.note).c_str(), r.seventh, r.divisor,
                 r.alarmKind, r.low, Esc(r.lowText).c_str(), r.high, Esc(r.highText).c_str(),

@@ -147,6 +147,9 @@ struct DefRow {
     const char* highText;
     int cell;            // 0; -1 in per-cell rows
     int seventh = 0;     // position 7: 0 in nearly every row
+    // The high limit as the row writes it where that is not a plain integer ("125.0"); null:
+    // high, written as an integer.
+    const char* highAsWritten = nullptr;
 };
 
 // tbSMType row when missing. 1 inserted, 0 present, -1 not run.
