@@ -1,8 +1,6 @@
 #include "power/SMDb100.h"
 
 #include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 
 #include <string>
 #include <vector>

@@ -136,9 +136,18 @@ TEST(Adu1000, MalformedRepliesAreRefused) {
 }
 
 TEST(Adu1000, WhatAnEarlierReplyLeftIsNotRead) {
-    // The tail of a longer reply still in the input: purged, so this poll reads its own reply.
+    // Input waiting before the request: purged, so this poll reads its own reply.
     AduRig r(7, 0x401);
     r.ch.Inject(Chars(qxsim::YdtFrame(0x20, 1, 0x46, 0, AduInfoWith("00000000"))));
+    r.ch.Reply(AduReply(AduInfoWith("DB0F4940")));
+    ASSERT_EQ(1, r.h.DataGet(&r.ch, 1, 0));
+    EXPECT_EQ(3141, r.h.DataVal(4));
+
+    // Characters trailing a whole reply are left unread; the next poll does not take them for
+    // the start of its reply.
+    r.ch.ReplyChunks({AduReply(AduInfoWith("00000000")), Chars("~2001460")});
+    ASSERT_EQ(1, r.h.DataGet(&r.ch, 1, 0));
+    EXPECT_EQ(0, r.h.DataVal(4));
     r.ch.Reply(AduReply(AduInfoWith("DB0F4940")));
     ASSERT_EQ(1, r.h.DataGet(&r.ch, 1, 0));
     EXPECT_EQ(3141, r.h.DataVal(4));
