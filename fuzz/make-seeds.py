@@ -803,6 +803,27 @@ def battcell():
           script(curr(0xF1, 1), curr(0xF2, 2), *[x for k in range(4) for x in
                  (volt(0x91 + k, 500), rtvs(0xE1 + k, recs(30)))]))
 
+    # Mode 1: the EB90 string, Addr 10, count 4 (byte 6), 1200 s between cycles (byte 2).
+    def eb(addr, cmd, value):
+        b = bytes([0xEB, 0x90, addr, cmd]) + struct.pack("<I", value)[:3]
+        return b + bytes([sum(b[2:]) & 0xFF, 0x16])
+
+    head = bytes([1]) + point(addr=10, ext1=4, ext2=15) + bytes([6, 2])
+    sweep = [x for c in range(4) for x in (eb(10 + c, 0x62, 3500), eb(10 + c, 0x60, 13200),
+                                           eb(10 + c, 0x61, 251))]
+    write("battcell", "eb90_sweep", head + script(*sweep, eb(10, 0x62, 3400), eb(10, 0x60, 13100),
+                                                  eb(10, 0x61, 250)))
+    bad = bytearray(eb(10, 0x60, 13200))
+    bad[-2] ^= 1
+    write("battcell", "eb90_bad", head + script(eb(10, 0x62, 3500), bytes(bad), eb(10, 0x61, 251)[:6],
+                                                eb(11, 0x62, 1), None))
+    write("battcell", "eb90_named", bytes([1]) + point(addr=250, variant=7, ext1=24, name=b"x-2") +
+          bytes([10, 0]) + script(*sweep))
+    # Mode 2: the reply check alone.
+    write("battcell", "check", bytes([2]) + eb(10, 0x60, 13200))
+    write("battcell", "check_short", bytes([2]) + eb(10, 0x60, 13200)[:6])
+
+
 
 if __name__ == "__main__":
     for f in (battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan, precairc, cyberairc, battcell):

@@ -44,6 +44,7 @@
 #include "AircModbusMaps.h"
 #include "BattMonitor.h"
 #include "BattRtvs.h"
+#include "BodEb90.h"
 #include "EdxUps.h"
 #include "IIIUps.h"
 #include "ModbusMaps.h"
@@ -159,6 +160,13 @@ void SetupBattRtvs(qxsim::Device& dev, Running& r) {
     auto m = std::make_shared<qxsim::BattRtvs>(1);
     m->Serve(dev);
     r.model = m;
+}
+
+// A string of four EB90 cell sensors at bus addresses 1 to 4.
+void SetupBodEb90(qxsim::Device& dev, Running& r) {
+    auto s = std::make_shared<qxsim::BodEb90>(1, 4);
+    s->Serve(dev);
+    r.model = s;
 }
 
 // A Symmetra UPS, Modbus unit 1: status registers 0-4, measurements 7-51; the input
@@ -628,6 +636,8 @@ const Kind kKinds[] = {
     {"rtvs", "RTVS battery module, address 1, '~' requests: module currents F1/F2, channel "
      "voltages 91-94, cell records E1-E4 (four cells per channel)", "9600,N,8,1", SetupBattRtvs,
      nullptr, 0x403},
+    {"eb90", "EB90 cell sensor string, addresses 1-4, EB 90 requests: voltage 60, temperature 61, "
+     "resistance 62", "9600,N,8,1", SetupBodEb90, nullptr, 0x405},
 };
 
 const Kind* FindKind(const std::string& name) {
