@@ -21,6 +21,28 @@ void SetOnOff(ModbusSlave& slave, const uint8_t in[6]) {
     for (int r = 0; r < 3; r++) slave.SetInput((uint16_t)r, (uint16_t)(in[2 * r] << 8 | in[2 * r + 1]));
 }
 
+void SetPd2206(ModbusSlave& slave, const uint8_t points[12]) {
+    for (int i = 0; i < 12; i++) slave.SetInput((uint16_t)i, points[i]);
+    slave.SetFault(ModbusFault::BytePerRegister);
+}
+
+void SetFd220(ModbusSlave& slave, bool on) { slave.SetCoil(0, on); }
+
+void SetRd230(ModbusSlave& slave, uint8_t inputs) {
+    for (int i = 0; i < 8; i++) slave.SetDiscrete((uint16_t)i, (inputs >> i) & 1);
+}
+
+void SetAd5Da5(ModbusSlave& slave, const uint16_t inputs[5], const uint16_t outputs[5]) {
+    for (int i = 0; i < 5; i++) {
+        slave.SetInput((uint16_t)i, inputs[i]);
+        slave.SetHolding((uint16_t)i, outputs[i]);
+    }
+}
+
+void SetMlanBoard(ModbusSlave& slave, const uint8_t breakers[72]) {
+    for (int i = 0; i < 72; i++) slave.SetHolding((uint16_t)(1964 + i), breakers[i]);
+}
+
 void SetDustSensor(ModbusSlave& slave, uint16_t pm) { slave.SetHolding(3, pm); }
 
 void SetHcMeter(ModbusSlave& slave, const HcMeter& m) {

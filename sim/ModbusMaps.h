@@ -23,6 +23,27 @@ void SetThSensor(ModbusSlave& slave, int variant, uint16_t temTenths, uint16_t h
 // register 0 is the first); 0 closed, anything else open.
 void SetOnOff(ModbusSlave& slave, const uint8_t inputs[6]);
 
+// PD220-6 DIO module: input registers 0..11 are its twelve points (1 active, 0 not), which it
+// answers one byte each: the slave is set to answer so (ModbusFault::BytePerRegister, standing).
+// Its outputs 11 and 12 are written by function 8 to holding registers 0x40 and 0x41.
+void SetPd2206(ModbusSlave& slave, const uint8_t points[12]);
+
+// FD220 module: coil 0 is its discharge switch as read (the command writes coil 500, or 0
+// with Variant 1).
+void SetFd220(ModbusSlave& slave, bool on);
+
+// RD230 module: discrete inputs 0..7 from the bits of `inputs` (a closed contact is a 0 bit).
+void SetRd230(ModbusSlave& slave, uint8_t inputs);
+
+// AD5DA5 analog module (also with curves): input registers 0..4 the inputs, holding
+// registers 0..4 the outputs, counts 0..4095 for 0..10 V. Output writes (6, 16) land in the
+// holding registers.
+void SetAd5Da5(ModbusSlave& slave, const uint16_t inputs[5], const uint16_t outputs[5]);
+
+// Distribution board: holding registers 1964..2035, breaker b of module m at 1964 + 3(m-1) +
+// b - 1 (0 not connected, 1 open, 2 closed).
+void SetMlanBoard(ModbusSlave& slave, const uint8_t breakers[72]);
+
 // PM2.5 dust sensor: holding register 3 holds the reading in ug/m3.
 void SetDustSensor(ModbusSlave& slave, uint16_t pm);
 

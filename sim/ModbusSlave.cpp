@@ -77,13 +77,20 @@ size_t ModbusSlave::RtuRequestLength(const uint8_t* d, size_t have) {
     case 15: case 16:
         if (have < 7) return 0;
         return 9u + d[6];
+    case 8: {
+        // A module's output write: 2 * count data bytes, no byte count.
+        if (have < 6) return 0;
+        const size_t count = static_cast<size_t>(d[4] << 8 | d[5]);
+        return count <= 123 ? 8u + 2u * count : have;
+    }
     default:
         return have;  // unknown function: take what is there as one frame
     }
 }
 
 std::vector<uint8_t> ModbusSlave::Execute(const uint8_t* pdu, size_t n, bool broadcast,
-                                          bool bytePerInput) {
+                                          ModbusFault shape) {
+    const bool bytePerInput = shape == ModbusFault::BytePerInput;
     if (n < 1) return {};
     const uint8_t f = pdu[0];
     std::vector<uint8_t> out;
@@ -117,8 +124,25 @@ std::vector<uint8_t> ModbusSlave::Execute(const uint8_t* pdu, size_t n, bool bro
         if (start + count > 65536) return ExceptionPdu(f, kIllegalAddress);
         const std::vector<uint16_t>& regs = f == 3 ? m_holding : m_input;
         out.push_back(f);
+        if (shape == ModbusFault::BytePerRegister && f == 4) {
+            // One byte per register: its low byte.
+            out.push_back(static_cast<uint8_t>(count));
+            for (int i = 0; i < count; ++i) out.push_back(static_cast<uint8_t>(regs[start + i] & 0xFF));
+            break;
+        }
         out.push_back(static_cast<uint8_t>(count * 2));
         for (int i = 0; i < count; ++i) PutBe16(out, regs[start + i]);
+        break;
+    }
+    case 8: {
+        // The output write of small I/O modules: register, count, 2 * count data bytes with no
+        // byte count; the registers are set and the request echoed.
+        if (n < 5) return ExceptionPdu(f, kIllegalValue);
+        uint16_t start = Be16(pdu + 1), count = Be16(pdu + 3);
+        if (count < 1 || count > 123 || n < 5u + 2u * count) return ExceptionPdu(f, kIllegalValue);
+        if (start + count > 65536) return ExceptionPdu(f, kIllegalAddress);
+        for (int i = 0; i < count; ++i) m_holding[start + i] = Be16(pdu + 5 + 2 * i);
+        out.assign(pdu, pdu + 5 + 2 * count);
         break;
     }
     case 5: {
@@ -200,7 +224,7 @@ ModbusReply ModbusSlave::HandleRtu(const uint8_t* frame, size_t length) {
     if (!broadcast && address != m_unit) return r;
     Fault fault = m_faults.Next();
     std::vector<uint8_t> pdu = Execute(frame + 1, length - 3, broadcast,
-                                       fault.kind == ModbusFault::BytePerInput);
+                                       fault.kind);
     if (pdu.empty() || !ShapePdu(pdu, fault.kind, fault.param, frame[1])) return r;
     r.bytes.push_back(fault.kind == ModbusFault::WrongAddress ? static_cast<uint8_t>(address + 1) : address);
     r.bytes.insert(r.bytes.end(), pdu.begin(), pdu.end());
@@ -230,7 +254,7 @@ ModbusReply ModbusSlave::HandleTcp(const uint8_t* frame, size_t length) {
     if (unit != m_unit && unit != 0 && unit != 0xFF) return r;
     Fault fault = m_faults.Next();
     std::vector<uint8_t> pdu = Execute(frame + 7, length - 7, false,
-                                       fault.kind == ModbusFault::BytePerInput);
+                                       fault.kind);
     if (pdu.empty() || !ShapePdu(pdu, fault.kind, fault.param, frame[7])) return r;
     if (fault.kind == ModbusFault::Short) {
         size_t keep = fault.param >= 0 ? static_cast<size_t>(fault.param) : pdu.size() - 1;

@@ -16,7 +16,8 @@
 //   slave.SetFault(qxsim::ModbusFault::BadCrc);  // every later reply until ClearFault()
 //   slave.FaultOnce(qxsim::ModbusFault::Silence);// only the next request
 //
-// Supported functions: 1, 2, 3, 4 (reads), 5, 6, 15, 16 (writes). Others get exception 01,
+// Supported functions: 1, 2, 3, 4 (reads), 5, 6, 15, 16 (writes) and 8 as small I/O modules
+// use it (a register write without byte count, echoed whole). Others get exception 01,
 // addresses outside the map exception 02, counts outside the Modbus limits exception 03.
 // A request for another unit (RTU address or TCP unit id) gets no reply, like a bus slave;
 // unit 0 (broadcast) is carried out for writes without a reply.
@@ -47,6 +48,8 @@ enum class ModbusFault {
     Late,            // the reply is sent param milliseconds late (default 1500)
     BytePerInput,    // functions 1, 2: one byte (0 or 1) per element, byte count = count,
                      // the non-standard answer of some I/O modules and UPS cards
+    BytePerRegister, // function 4: one byte per register (its low byte), byte count = count,
+                     // as small I/O modules answer their points
 };
 
 // A reply as the transport must send it.
@@ -100,7 +103,7 @@ private:
     using Fault = FaultPlan<ModbusFault>::Planned;
     // The PDU answer (function, data...) of a request PDU; empty for none (broadcast).
     std::vector<uint8_t> Execute(const uint8_t* pdu, size_t length, bool broadcast,
-                                 bool bytePerInput);
+                                 ModbusFault shape);
 
     mutable std::mutex m_mutex;
     uint8_t m_unit;

@@ -140,6 +140,59 @@ void SetupOnOff(qxsim::Device& dev, Running& r) {
     qxsim::ServeModbusRtu(dev, *io);
 }
 
+// A Modbus module at unit 1 whose registers `set` lays once.
+void ServeModule(qxsim::Device& dev, Running& r, void (*set)(qxsim::ModbusSlave&)) {
+    auto io = std::make_shared<qxsim::ModbusSlave>(1);
+    r.model = io;
+    set(*io);
+    qxsim::ServeModbusRtu(dev, *io);
+}
+
+// The Modbus DIO modules, unit 1: the PD220-6 with input 1 active and input 7 changing every
+// minute, the FD220 with its switch off, the RD230 with input 1 closed.
+void SetupPd2206(qxsim::Device& dev, Running& r) {
+    auto io = std::make_shared<qxsim::ModbusSlave>(1);
+    r.model = io;
+    r.tick = [io](double t) {
+        const uint8_t points[12] = {1, 1, 1, 1, 1, 1, (uint8_t)(((int)t / 60) % 2), 0, 0, 0, 0, 0};
+        qxsim::SetPd2206(*io, points);
+    };
+    r.tick(0);
+    qxsim::ServeModbusRtu(dev, *io);
+}
+void SetupFd220(qxsim::Device& dev, Running& r) {
+    ServeModule(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetFd220(s, false); });
+}
+void SetupRd230(qxsim::Device& dev, Running& r) {
+    ServeModule(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetRd230(s, 0xFE); });
+}
+
+// The AD5DA5 module, unit 1, with room sensors on its inputs: about 8 ppm of ammonia, 25
+// degrees, 50 % humidity, the air changes and the pressure difference; outputs at a quarter,
+// half and full scale. Its calibrated form reads the same registers.
+void SetupAd5Da5(qxsim::Device& dev, Running& r) {
+    ServeModule(dev, r, [](qxsim::ModbusSlave& s) {
+        const uint16_t in[5] = {8, 410, 830, 1000, 2000};
+        const uint16_t out[5] = {1024, 2048, 4095, 0, 0};
+        qxsim::SetAd5Da5(s, in, out);
+    });
+}
+
+// The distribution board, unit 1: every module's first breaker closed, the second open, the
+// third not connected; module 24's first breaker opens and closes every minute.
+void SetupMlanBoard(qxsim::Device& dev, Running& r) {
+    auto io = std::make_shared<qxsim::ModbusSlave>(1);
+    r.model = io;
+    r.tick = [io](double t) {
+        uint8_t b[72];
+        for (int i = 0; i < 72; i++) b[i] = (uint8_t)(i % 3 == 0 ? 2 : i % 3 == 1 ? 1 : 0);
+        b[69] = (uint8_t)((int)t / 60 % 2 ? 1 : 2);
+        qxsim::SetMlanBoard(*io, b);
+    };
+    r.tick(0);
+    qxsim::ServeModbusRtu(dev, *io);
+}
+
 // The EDX UPS on mains at rest, one block per data identifier.
 void SetupEdxUps(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::EdxUps>();
@@ -546,6 +599,18 @@ const Kind kKinds[] = {
      0x1200, "tbModbusDat.Val/Fld/V30001"},
     {"onoff", "six-input switch module, Modbus unit 1, input registers 30001-30003 one byte per input",
      "9600,N,8,1", SetupOnOff, nullptr, 0x200},
+    {"dio-pd2206", "PD220-6 DIO module, Modbus unit 1, input registers 30001-30012 one byte each, "
+     "outputs by function 8", "9600,N,8,1", SetupPd2206, nullptr, 0x903},
+    {"dio-fd220", "FD220 discharge switch module, Modbus unit 1, coil 1 (written at 501)",
+     "9600,N,8,1", SetupFd220, nullptr, 0x902},
+    {"dio-rd230", "RD230 eight-input module, Modbus unit 1, inputs 10001-10008", "9600,N,8,1",
+     SetupRd230, nullptr, 0x906},
+    {"dio-ad5da5", "AD5DA5 analog module, Modbus unit 1, input registers 30001-30005, holding "
+     "40001-40005", "9600,N,8,1", SetupAd5Da5, nullptr, 0x905},
+    {"dio-ad5da5-ivc", "AD5DA5 analog module with room sensors (calibration curves), Modbus unit 1",
+     "9600,N,8,1", SetupAd5Da5, nullptr, 0x90A},
+    {"mlan7vxpxj", "distribution board, 24 modules of 3 breakers, Modbus unit 1, holding "
+     "registers 41965-42036", "9600,N,8,1", SetupMlanBoard, nullptr, 0x909},
     {"edxups", "EDX UPS, 11-byte requests answered by one XOR-checked block per data identifier",
      "9600,N,8,1", SetupEdxUps, nullptr, 0x308},
     {"iiiups", "III UPS, address 1, EA/16-framed measurement (0x81) and battery (0x86) replies",

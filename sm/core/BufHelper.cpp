@@ -285,6 +285,42 @@ int CBufHelper::ModBusCmd(uint8_t* buf, int address, int function, int reg, int 
     return 8;
 }
 
+namespace {
+
+// A write frame in buf: address, function, register, count field, with byteCount the byte
+// count of the data, the data bytes, the CRC low byte first. Returns its length. The caller
+// has checked that it fits.
+size_t PutWrite(uint8_t* buf, int address, int function, int reg, uint16_t count, bool byteCount,
+                size_t bytes, const uint8_t* data)
+{
+    buf[0] = (uint8_t)address;
+    buf[1] = (uint8_t)function;
+    CBufHelper::wdToBuf(buf + 2, (uint16_t)reg);
+    CBufHelper::wdToBuf(buf + 4, count);
+    size_t o = 6;
+    if (byteCount)
+        buf[o++] = (uint8_t)bytes;
+    if (bytes)
+        memcpy(buf + o, data, bytes);
+    o += bytes;
+    // The low-order CRC byte goes first.
+    CBufHelper::wdToBufLH(buf + o, CBufHelper::crc16(buf, (int)o));
+    return o + 2;
+}
+
+}  // namespace
+
+int CBufHelper::ModBusRegs(uint8_t* buf, size_t bufSize, int address, int function, int reg,
+                           int count, const uint8_t* data, bool byteCount)
+{
+    if (!buf || count < 0 || count > 0xFFFF || (count > 0 && !data))
+        return 0;
+    size_t bytes = 2u * (size_t)count;
+    if ((byteCount && bytes > 255) || 8 + bytes + (byteCount ? 1 : 0) > bufSize)
+        return 0;
+    return (int)PutWrite(buf, address, function, reg, (uint16_t)count, byteCount, bytes, data);
+}
+
 int CBufHelper::ModBusCmdN(uint8_t* buf, int address, int function, int reg, int count,
                            const uint8_t* data)
 {
@@ -309,23 +345,9 @@ int CBufHelper::ModBusCmdN(uint8_t* buf, size_t bufSize, int address, int functi
     // The byte count is one byte on the wire: a longer write cannot be framed.
     if (bytes > 255)
         return 0;
-    size_t len = withData ? 9 + bytes : 8;
-    if (len > bufSize)
+    if ((withData ? 9 + bytes : 8) > bufSize)
         return 0;
-    buf[0] = (uint8_t)address;
-    buf[1] = fn;
-    wdToBuf(buf + 2, (uint16_t)reg);
-    wdToBuf(buf + 4, n);
-    size_t o = 6;
-    if (withData) {
-        buf[o++] = (uint8_t)bytes;
-        if (bytes)
-            memcpy(buf + o, data, bytes);
-        o += bytes;
-    }
-    // The low-order CRC byte goes first.
-    wdToBufLH(buf + o, crc16(buf, (int)o));
-    return (int)len;
+    return (int)PutWrite(buf, address, fn, reg, n, withData, bytes, data);
 }
 
 int CBufHelper::YdCmd(char* buf, int adr, int cid1, int cid2, int ver, const uint8_t* info,

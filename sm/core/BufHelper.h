@@ -90,6 +90,13 @@ public:
     // The same, refusing (0) a frame longer than bufSize.
     static int ModBusCmdN(uint8_t* buf, size_t bufSize, int address, int function, int reg,
                           int count, const uint8_t* data);
+    // A register write of a module's own shape: address, function, register and count (high
+    // bytes first), with byteCount a byte count 2 * count, then the 2 * count data bytes as they
+    // lie in data (wire order), then the CRC low byte first. Returns 2 * count + 8 (+ 1 with
+    // the byte count); 0 for a null buffer, a count below 0, data null with a count, a byte
+    // count above 255 or a frame longer than bufSize.
+    static int ModBusRegs(uint8_t* buf, size_t bufSize, int address, int function, int reg,
+                          int count, const uint8_t* data, bool byteCount);
 
     // YD/T 1363 request "~VVAACCDDLLLL<INFO>SSSS\r" with a NUL after the CR: returns
     // 18 + 2 * infoLen (the NUL not counted); infoLen is taken mod 2048, a null info as none.

@@ -325,7 +325,7 @@ int StorePoll(CSMBase& h, const PollRow& row, int flags, int* alarmBits, int* sn
         last = UpdState(db, state, sid, item->Type);
         last = UpdCurrent(db, row.table, state, snap, cols, sid);
         if (row.brief) {
-            std::string brief = alarmBits ? row.brief : NoAnswerBrief();
+            std::string brief = alarmBits ? row.brief : NoAnswerBrief(row.noAnswerHead);
             if (row.alarmText && alarmBits) {
                 char alm[1024];
                 if (h.GetAlmDetail(alm, alarmBits, 3, sizeof(alm)) > 0) brief += alm;

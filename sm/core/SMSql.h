@@ -221,10 +221,11 @@ struct PollRow {
     const char* brief;     // summary text of an answered poll (null: no summary update)
     bool briefState;       // the summary form with St
     bool alarmText;        // append the alarm text of the out-of-limit fields to the summary
+    const char* noAnswerHead = nullptr;  // the handler's words before NoAnswerBrief's
 };
 // The standard DataUpd: state (by the point's Type), current row and summary on the main
 // database (skipped without one), the history row when history is given. A negative sid is the
-// current point's SID. A poll without answer gets NoAnswerBrief() as its summary.
+// current point's SID. A poll without answer gets NoAnswerBrief(row.noAnswerHead) as its summary.
 // Returns 1 when the last statement succeeded, else 0 (0 without a current point).
 int StorePoll(CSMBase& handler, const PollRow& row, int flags, int* alarmBits, int* snapId,
               int sid, IDbBase* history);

@@ -31,12 +31,7 @@ CSMDio::CSMDio() : CSMDioBase(0x900)
 
 int CSMDio::ChkDef(IDbBase* db, int force)
 {
-    if (!db || !NeedDef(db, force))
-        return 0;
-    int n = 0;
-    for (const qx::sql::DefRow& r : kDefs)
-        n += qx::sql::InsDef(db, m_iType, r) == 0;
-    return n;
+    return InsDefs(db, force, kDefs, sizeof(kDefs) / sizeof(kDefs[0]));
 }
 
 int CSMDio::DataGet(ISerBase* ser, int addr, int wait)

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "BufHelper.h"
 #include "io/SMSkeleton.h"
 
 namespace {
@@ -168,6 +169,40 @@ qx::sql::Cols CSMDioBase::DioCols(bool dio, int points) const
     for (int i = 0; i < points && i < 32; i++)
         c.Int(kNames[i], m_wData[i + 1]);
     return c;
+}
+
+int CSMDioBase::InsDefs(IDbBase* db, int force, const qx::sql::DefRow* rows, size_t n)
+{
+    if (!db || !NeedDef(db, force))
+        return 0;
+    int k = 0;
+    for (size_t i = 0; i < n; i++)
+        k += qx::sql::InsDef(db, m_iType, rows[i]) == 0;
+    return k;
+}
+
+int CSMDioBase::ModBusCmdN(int addr, int func, int reg, int count, const void* data,
+                           bool byteCount)
+{
+    return CBufHelper::ModBusRegs(m_cmd, sizeof(m_cmd), addr, func, reg, count,
+                                  static_cast<const uint8_t*>(data), byteCount);
+}
+
+int CSMDioBase::SendCmd(ISerBase* ser, int len, int waitMs)
+{
+    if (len <= 0)
+        return 0;
+    uint8_t rx[64];
+    qx::MbReply r = qx::skel::MbSend(*this, ser, len, rx, sizeof(rx), waitMs);
+    if (!r.ok())
+        return 0;
+    // The shared check compares the echo of the standard writes; a module's own function is
+    // answered with the request as it was sent.
+    int fn = m_cmd[1];
+    bool standard = fn == 5 || fn == 6 || fn == 15 || fn == 16;
+    if (!standard && (r.frameLen != len || memcmp(rx, m_cmd, (size_t)len) != 0))
+        return 0;
+    return 1;
 }
 
 int CSMDioBase::StoreDio(const DioStore& how, int flags, int* alarmBits, int* snapId, int sid,

@@ -58,6 +58,20 @@ public:
     // The column list "Dio=..,D01=..,.." of the value block.
     qx::sql::Cols DioCols(bool dio, int points) const;
 
+    // The body of a module's ChkDef: its rows, when NeedDef(db, force) asks for them. Returns
+    // the rows inserted.
+    int InsDefs(IDbBase* db, int force, const qx::sql::DefRow* rows, size_t n);
+
+    // A register write in m_cmd: address, function, register, count, with byteCount the byte
+    // count 2 * count, the 2 * count bytes of data in wire order, the CRC. The frame length;
+    // 0 when it does not fit m_cmd (nothing to send).
+    int ModBusCmdN(int addr, int func, int reg, int count, const void* data, bool byteCount);
+    // Sends the command frame m_cmd[0..len) and waits waitMs for its answer: 1 when the module
+    // answered it (its address and function, no exception, and the request echoed: the whole
+    // frame for a function of the module's own, the register and value or count for the
+    // standard writes), 0 otherwise, also for len 0 (nothing sent).
+    int SendCmd(ISerBase* ser, int len, int waitMs);
+
     // Longest point name VarEval writes into the host's buffer (bytes, whole characters).
     static const size_t kNameMax = 63;
     static const qx::sql::TableDef kTbDio;

@@ -45,20 +45,21 @@ bool Ready(ISerBase* ser, bool purge) {
 }
 
 qx::MbReply MbPoll(CSMBase& h, ISerBase* ser, int addr, int function, int reg, int count,
-                   uint8_t* reply, int replySize, int waitMs) {
+                   uint8_t* reply, int replySize, int waitMs, int dataBytes) {
     if (!qx::AddrFits(addr)) {
         qx::MbReply refused;
         refused.status = qx::ReplyStatus::AddressTooWide;
         return refused;
     }
     int len = h.ModBusCmd(addr, function, reg, count);
-    return MbSend(h, ser, len, reply, replySize, waitMs);
+    return MbSend(h, ser, len, reply, replySize, waitMs, dataBytes);
 }
 
 qx::MbReply MbSend(CSMBase& h, ISerBase* ser, int len, uint8_t* reply, int replySize,
-                   int waitMs) {
+                   int waitMs, int dataBytes) {
     if (len <= 0 || len > (int)sizeof(h.m_cmd)) return qx::MbReply();
-    return qx::MbExchange(ser, qx::MbFraming::Rtu, h.m_cmd, len, reply, replySize, waitMs);
+    return qx::MbExchange(ser, qx::MbFraming::Rtu, h.m_cmd, len, reply, replySize, waitMs,
+                          dataBytes);
 }
 
 bool Begin(CSMBase& h, Upd& u, int flags, const int* alarmBits, const int* snapId, int sid,

@@ -96,13 +96,14 @@ bool Ready(ISerBase* ser, bool purge = true);
 // h.m_cmd (an addr that does not fit the address byte sends nothing: AddressTooWide); waitMs (when above 0) is slept between request
 // and reply. The reply must come from that address with that function and byte count and a
 // good CRC; an exception reply, a short reply, a bad CRC or silence is a failure (r.ok()
-// false, r.status says which). r.Word(i) is register reg + i.
+// false, r.status says which). r.Word(i) is register reg + i. dataBytes: the byte count of
+// a module that does not answer the standard one (qx::MbReplyLength), -1 for the standard.
 qx::MbReply MbPoll(CSMBase& h, ISerBase* ser, int addr, int function, int reg, int count,
-                   uint8_t* reply, int replySize, int waitMs);
+                   uint8_t* reply, int replySize, int waitMs, int dataBytes = -1);
 
 // The same for a ready request in h.m_cmd (writes, vendor requests): h.m_cmd[0..len).
 qx::MbReply MbSend(CSMBase& h, ISerBase* ser, int len, uint8_t* reply, int replySize,
-                   int waitMs);
+                   int waitMs, int dataBytes = -1);
 
 // ---------------------------------------------------------------- DataUpd
 

@@ -390,6 +390,35 @@ TEST(BufHelperModbus, WritesThatCannotBeFramedAreRefused)
     EXPECT_EQ(small[13], 0xEE);
 }
 
+// The register write of modules that send their data with or without a byte count.
+TEST(BufHelperModbus, RegisterWritesWithAndWithoutByteCount)
+{
+    struct Case {
+        const char* name;
+        int fn, reg, count;
+        bool byteCount;
+        const char* frame;
+    } cases[] = {
+        {"function 8, no byte count", 8, 0x40, 1, false, "01 08 00 40 00 01 00 01 99 C8"},
+        {"function 16 with byte count", 16, 0, 1, true, "01 10 00 00 00 01 02 00 01 67 90"},
+        {"no registers", 16, 0, 0, true, "01 10 00 00 00 00 00 09 50"},
+    };
+    const uint8_t data[4] = {0x00, 0x01, 0x00, 0x02};
+    for (const Case& c : cases) {
+        uint8_t buf[64];
+        int n = CBufHelper::ModBusRegs(buf, sizeof buf, 1, c.fn, c.reg, c.count, data, c.byteCount);
+        EXPECT_EQ(Hex(buf, (size_t)n), c.frame) << c.name;
+    }
+    // Bounded by the buffer: 28 registers need 65 bytes with the count, 64 without.
+    std::vector<uint8_t> big(600, 0x11);
+    uint8_t cmd[64];
+    EXPECT_EQ(CBufHelper::ModBusRegs(cmd, sizeof cmd, 1, 16, 0, 28, big.data(), true), 0);
+    EXPECT_EQ(CBufHelper::ModBusRegs(cmd, sizeof cmd, 1, 8, 0, 28, big.data(), false), 64);
+    EXPECT_EQ(CBufHelper::ModBusRegs(cmd, sizeof cmd, 1, 16, 0, 1, nullptr, true), 0);
+    EXPECT_EQ(CBufHelper::ModBusRegs(cmd, sizeof cmd, 1, 16, 0, -1, big.data(), true), 0);
+    EXPECT_EQ(CBufHelper::ModBusRegs(nullptr, 64, 1, 16, 0, 1, big.data(), true), 0);
+}
+
 // ------------------------------------------------------------------ YD/T 1363
 std::string Text(const char* p, int n)
 {

@@ -148,4 +148,51 @@ TEST_F(DioE2e, StateRowsOfACodeServedByTheDefaultModule) {
     EXPECT_EQ("-1|-1,-1,-1,-1,-1,-1,-1,-1", states(0x900)) << "rows of the reported type are not the point's";
 }
 
+// The DO alarm output on the same GPIO channel: switched through the board layer on the
+// channel's descriptor, so the simulated device sees the requests; its state byte into tbDio.
+TEST_F(DioE2e, AlarmOutputSwitchesThroughTheBoardLayer) {
+    ISMBase* d = rig.Handler(0xA02);
+    ASSERT_NE(nullptr, d);
+    EXPECT_EQ(Hex(qxtest::Gbk("报警输出 QX-ALMDO6")), Hex(db.Str("select Name from tbSMType where Type=2562")));
+    qxhost::PointItem out(53, 0xA02);
+    out.Name("DO").Port(1).Addr(0).Ext(3, 0).Ser(ch);
+    ASSERT_EQ(1, d->ChkDb(out));
+    qxhost::PointItem out0(54, 0xA02);
+    out0.Name("DO0").Port(1).Addr(0).Ext(0, 0).Ser(ch);
+    ASSERT_EQ(1, d->ChkDb(out0));
+
+    auto requests = [&] {
+        qxgpio::SimImage image;
+        EXPECT_TRUE(qxgpio::SimLoad(gpioPath.c_str(), &image));
+        std::string s;
+        for (uint32_t i = 0; i < image.requests && i < (uint32_t)qxgpio::kSimLog; i++)
+            s += (i ? "," : "") + std::to_string(image.log[i][0]) + "/" + std::to_string(image.log[i][1]);
+        return s;
+    };
+    d->DoItem(out, 0);
+    EXPECT_EQ(1, d->DoFunc(11, nullptr, 0));
+    EXPECT_EQ(1, d->DoFunc(10, nullptr, 0));
+    EXPECT_EQ(0, d->DoFunc(12, nullptr, 0));
+    d->DoItem(out0, 0);
+    EXPECT_EQ(1, d->DoFunc(11, nullptr, 0));
+    EXPECT_EQ("1/17,0/17,1/0", requests());
+
+    Lines(0xA5, 0xFF);
+    int bits[1] = {0};
+    EXPECT_EQ(1, rig.Poll(d, out, ch, bits));
+    EXPECT_EQ("0|165", db.Str("select State||'|'||Dio from tbDio where SID=53"));
+    EXPECT_EQ(1, hist.Int("select count(*) from tbDio where SID=53"));
+
+    // A device whose samples and requests fail: the poll and the command fail.
+    qxgpio::SimImage image;
+    ASSERT_TRUE(qxgpio::SimLoad(gpioPath.c_str(), &image));
+    image.failReads = 1;
+    image.failRequests = 1;
+    ASSERT_TRUE(qxgpio::SimStore(gpioPath.c_str(), image));
+    EXPECT_EQ(0, rig.Poll(d, out, ch, bits));
+    EXPECT_EQ("2|165", db.Str("select State||'|'||Dio from tbDio where SID=53"));
+    d->DoItem(out, 0);
+    EXPECT_EQ(0, d->DoFunc(11, nullptr, 0));
+}
+
 }  // namespace

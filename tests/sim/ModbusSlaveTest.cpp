@@ -131,6 +131,27 @@ TEST(ModbusSlave, StandingFaultsLateRepliesAndOneBytePerInput) {
     EXPECT_EQ(ToHex(r.bytes), ToHex(Crc(Hex("01 02 01 06"))));
 }
 
+TEST(ModbusSlave, ModuleInputRegistersOneByteEach) {
+    ModbusSlave s(1);
+    s.SetInput(0, 1);
+    s.SetInput(2, 0x0102);
+    s.SetFault(ModbusFault::BytePerRegister);
+    EXPECT_EQ(Rtu(s, "01 04 00 00 00 03"), ToHex(Crc(Hex("01 04 03 01 00 02"))));
+    EXPECT_EQ(Rtu(s, "01 03 00 00 00 01"), ToHex(Crc(Hex("01 03 02 00 00")))) << "holding registers stay two bytes";
+    s.SetFault(ModbusFault::BytePerInput);
+    EXPECT_EQ(Rtu(s, "01 04 00 00 00 01"), ToHex(Crc(Hex("01 04 02 00 01")))) << "inputs one byte, registers two";
+}
+
+TEST(ModbusSlave, ModuleOutputWriteWithoutByteCountIsEchoed) {
+    ModbusSlave s(1);
+    EXPECT_EQ(Rtu(s, "01 08 00 41 00 01 00 01"), ToHex(Crc(Hex("01 08 00 41 00 01 00 01"))));
+    EXPECT_EQ(1, s.Holding(0x41));
+    EXPECT_EQ(Rtu(s, "01 08 00 41 00 02 00 01"), ToHex(Crc(Hex("01 88 03"))));
+    const Bytes req = Crc(Hex("01 08 00 41 00 02 00 01 00 02"));
+    EXPECT_EQ(0u, ModbusSlave::RtuRequestLength(req.data(), 5));
+    EXPECT_EQ(req.size(), ModbusSlave::RtuRequestLength(req.data(), 6));
+}
+
 TEST(ModbusSlave, ServedOnADeviceCutsRequestsAndAppliesDeviceFaults) {
     ModbusSlave s(1);
     s.SetHolding(0, 9);
