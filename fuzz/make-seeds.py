@@ -825,6 +825,39 @@ def battcell():
 
 
 
+
+def dio():
+    """Handler 0..6: PD220-6, FD220, RD230, AD5DA5, AD5DA5 with curves, the distribution
+    board, the DO alarm output; point, wait, command function and low byte, buffer, script."""
+    def head(which, fn=0, low=0, buf=b"", addr=1):
+        assert len(buf) % 2 == 0
+        return bytes([which]) + point(addr=addr) + b"\x00" + bytes([fn, low, len(buf) // 2]) + buf
+
+    def regs(fn, *ws, unit=1):
+        return rtu(bytes([unit, fn, 2 * len(ws)]), b"".join(struct.pack(">H", w) for w in ws))
+
+    pd = rtu([1, 4, 12], bytes([1] + [0] * 10 + [1]))
+    write("dio", "pd2206", head(0, 8, 0x40, b"\x01\x00\x00\x00") +
+          script(pd, rtu([1, 8, 0, 0x40, 0, 1, 0, 1]), pd))
+    write("dio", "pd2206_standard", head(0) + script(regs(4, *range(12)), rtu([1, 0x84, 2])))
+    write("dio", "fd220", head(1, 0, 5, b"\x00\xFF") +
+          script(rtu([1, 1, 1, 1]), rtu([1, 5, 1, 0xF4, 0xFF, 0]), rtu([1, 1, 1, 0])))
+    write("dio", "rd230", head(2) + script(rtu([1, 2, 1, 0x7F]), ("split", 2, rtu([1, 2, 1, 0xFE]))))
+    ad = [regs(4, 1, 2, 3, 4, 40000), regs(3, 6, 7, 8, 9, 10)]
+    write("dio", "ad5da5", head(3, 16, 0, b"\x12\x34\x56\x78") +
+          script(*ad, rtu([1, 16, 0, 0, 0, 2]), ad[0], None))
+    def ivc(unit):
+        return [regs(4, 8, 410, 830, 1000, 2000, unit=unit), regs(3, 2048, 0, 4095, 0, 0, unit=unit)]
+    curve = struct.pack("<ffff", 0.0, 0.0, 10.0, 100.0)
+    write("dio", "ivc_curve", head(4, 22, 2, curve, addr=3) + script(*ivc(3), *ivc(3)))
+    write("dio", "ivc_curve_long", head(4, 24, 50, bytes(400), addr=13) + script(*ivc(13), *ivc(13)))
+    write("dio", "ivc_write", head(4, 6, 1, b"\xFF\x0F\x00\x00") +
+          script(*ivc(1), rtu([1, 6, 0, 1, 0x0F, 0xFF]), *ivc(1)))
+    board = regs(3, *([2, 1, 0] * 24))
+    write("dio", "mlan", head(5) + script(board, board[:-3], board))
+    write("dio", "almdo", head(6, 0, 11) + script(b"\x5A", mode=8))
+
+
 if __name__ == "__main__":
-    for f in (battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan, precairc, cyberairc, battcell):
+    for f in (dio, battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan, precairc, cyberairc, battcell):
         f()
