@@ -1,5 +1,7 @@
 #include "ModbusSlave.h"
 
+#include <algorithm>
+
 namespace qxsim {
 
 namespace {
@@ -26,6 +28,14 @@ void ModbusSlave::SetInput(uint16_t a, uint16_t v) { std::lock_guard<std::mutex>
 void ModbusSlave::SetCoil(uint16_t a, bool on) { std::lock_guard<std::mutex> g(m_mutex); m_coil[a] = on; }
 void ModbusSlave::SetDiscrete(uint16_t a, bool on) { std::lock_guard<std::mutex> g(m_mutex); m_discrete[a] = on; }
 uint16_t ModbusSlave::Holding(uint16_t a) const { std::lock_guard<std::mutex> g(m_mutex); return m_holding[a]; }
+uint16_t ModbusSlave::Input(uint16_t a) const { std::lock_guard<std::mutex> g(m_mutex); return m_input[a]; }
+void ModbusSlave::ClearMap() {
+    std::lock_guard<std::mutex> g(m_mutex);
+    std::fill(m_holding.begin(), m_holding.end(), 0);
+    std::fill(m_input.begin(), m_input.end(), 0);
+    std::fill(m_coil.begin(), m_coil.end(), 0);
+    std::fill(m_discrete.begin(), m_discrete.end(), 0);
+}
 bool ModbusSlave::Coil(uint16_t a) const { std::lock_guard<std::mutex> g(m_mutex); return m_coil[a] != 0; }
 
 void ModbusSlave::SetCoilValueOne(bool accept) {

@@ -71,6 +71,9 @@ public:
     void SetCoil(uint16_t address, bool on);
     void SetDiscrete(uint16_t address, bool on);
     uint16_t Holding(uint16_t address) const;
+    uint16_t Input(uint16_t address) const;
+    // Every register, coil and input back to 0 (one slave serving one device after another).
+    void ClearMap();
     bool Coil(uint16_t address) const;
 
     // Coil writes (function 5) with the value field 0x0001, which some units take for "on":

@@ -47,6 +47,7 @@
 #include "BodEb90.h"
 #include "EdxUps.h"
 #include "IIIUps.h"
+#include "MeterModels.h"
 #include "ModbusMaps.h"
 #include "ModbusSlave.h"
 #include "PrecisionAirc.h"
@@ -106,6 +107,39 @@ void SetupQ1Ups(qxsim::Device& dev, Running& r) {
     };
     r.tick(0);
 }
+
+// The electricity meter of a model of the meter handler (its Variant), Modbus unit 1, holding
+// a balanced three-phase reading of about 10 kW at 220 V; model 0 the meter of the default
+// model. Model 13 speaks Modbus TCP (MBAP frames also on the serial form).
+template <int Model>
+void SetupMeter(qxsim::Device& dev, Running& r) {
+    auto meter = std::make_shared<qxsim::ModbusSlave>(1);
+    if (Model == 0) {
+        qxsim::HcMeter m;
+        m.ct = 30;
+        m.energy = 4000000;
+        for (int k = 0; k < 3; k++) m.u[k] = (uint16_t)(2200 + 5 * k), m.i[k] = (uint16_t)(500 + 10 * k);
+        m.p = 300;
+        m.q = 50;
+        m.s = 400;
+        m.pf = 950;
+        m.f = 5000;
+        qxsim::SetHcMeter(*meter, m);
+    } else {
+        qxsim::SetMeterModel(*meter, Model, qxsim::MeterReading::Typical());
+    }
+    r.model = meter;
+    if (qxsim::MeterModelTcp(Model))
+        qxsim::ServeModbusTcp(dev, *meter);
+    else
+        qxsim::ServeModbusRtu(dev, *meter);
+}
+
+#ifdef QX_SIM_NET
+#define QX_METER13_TCP SetupMeter<13>
+#else
+#define QX_METER13_TCP nullptr
+#endif
 
 // A temperature/humidity sensor, Modbus unit 1: input registers 30001 (temperature) and
 // 30002 (relative humidity) in tenths. Marked, the temperature is fixed at the mark's value
@@ -542,6 +576,7 @@ void SetupCardA(qxsim::Device& dev, Running& r) {
                             [](qxsim::CardA& m, const qxsim::CardEvent& e, double) { m.SetEvent(e); });
 }
 
+
 struct Kind {
     const char* name;
     const char* about;
@@ -554,6 +589,41 @@ struct Kind {
 };
 
 const Kind kKinds[] = {
+    {"meter0", "electricity meter of model 0, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<0>, nullptr, 0x100, nullptr, 0},
+    {"meter1", "electricity meter of model 1, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<1>, nullptr, 0x100, nullptr, 1},
+    {"meter2", "electricity meter of model 2, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<2>, nullptr, 0x100, nullptr, 2},
+    {"meter3", "electricity meter of model 3, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<3>, nullptr, 0x100, nullptr, 3},
+    {"meter4", "electricity meter of model 4, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<4>, nullptr, 0x100, nullptr, 4},
+    {"meter5", "electricity meter of model 5, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<5>, nullptr, 0x100, nullptr, 5},
+    {"meter6", "electricity meter of model 6, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<6>, nullptr, 0x100, nullptr, 6},
+    {"meter7", "electricity meter of model 7, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<7>, nullptr, 0x100, nullptr, 7},
+    {"meter8", "electricity meter of model 8, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<8>, nullptr, 0x100, nullptr, 8},
+    {"meter9", "electricity meter of model 9, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<9>, nullptr, 0x100, nullptr, 9},
+    {"meter10", "electricity meter of model 10, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<10>, nullptr, 0x100, nullptr, 10},
+    {"meter11", "electricity meter of model 11, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<11>, nullptr, 0x100, nullptr, 11},
+    {"meter12", "electricity meter of model 12, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<12>, nullptr, 0x100, nullptr, 12},
+    {"meter13", "electricity meter of model 13, Modbus TCP unit 1", "9600,N,8,1", SetupMeter<13>, QX_METER13_TCP, 0x100, nullptr, 13},
+    {"meter14", "electricity meter of model 14, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<14>, nullptr, 0x100, nullptr, 14},
+    {"meter15", "electricity meter of model 15, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<15>, nullptr, 0x100, nullptr, 15},
+    {"meter16", "electricity meter of model 16, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<16>, nullptr, 0x100, nullptr, 16},
+    {"meter17", "electricity meter of model 17, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<17>, nullptr, 0x100, nullptr, 17},
+    {"meter18", "electricity meter of model 18, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<18>, nullptr, 0x100, nullptr, 18},
+    {"meter19", "electricity meter of model 19, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<19>, nullptr, 0x100, nullptr, 19},
+    {"meter20", "electricity meter of model 20, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<20>, nullptr, 0x100, nullptr, 20},
+    {"meter21", "electricity meter of model 21, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<21>, nullptr, 0x100, nullptr, 21},
+    {"meter22", "electricity meter of model 22, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<22>, nullptr, 0x100, nullptr, 22},
+    {"meter23", "electricity meter of model 23, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<23>, nullptr, 0x100, nullptr, 23},
+    {"meter24", "electricity meter of model 24, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<24>, nullptr, 0x100, nullptr, 24},
+    {"meter25", "electricity meter of model 25, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<25>, nullptr, 0x100, nullptr, 25},
+    {"meter26", "electricity meter of model 26, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<26>, nullptr, 0x100, nullptr, 26},
+    {"meter27", "electricity meter of model 27, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<27>, nullptr, 0x100, nullptr, 27},
+    {"meter28", "electricity meter of model 28, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<28>, nullptr, 0x100, nullptr, 28},
+    {"meter29", "electricity meter of model 29, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<29>, nullptr, 0x100, nullptr, 29},
+    {"meter30", "electricity meter of model 30, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<30>, nullptr, 0x100, nullptr, 30},
+    {"meter31", "electricity meter of model 31, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<31>, nullptr, 0x100, nullptr, 31},
+    {"meter32", "electricity meter of model 32, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<32>, nullptr, 0x100, nullptr, 32},
+    {"meter33", "electricity meter of model 33, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<33>, nullptr, 0x100, nullptr, 33},
+    {"meter34", "electricity meter of model 34, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<34>, nullptr, 0x100, nullptr, 34},
     {"emerson-airc", "Emerson precision air-conditioner, YD/T 1363 VER 21 CID1 60, address 1 (CID2 42, 47, 82, 85)",
      "9600,N,8,1", SetupEmerson, nullptr},
     {"evo-dx", "EVO CyberMate DX air-conditioner, YD/T 1363 VER 21 CID1 60, address 1 (CID2 42, 43, 44)",

@@ -1,0 +1,161 @@
+// Whole polls of every meter model through the loaded plug-ins: the simulated meter of the
+// model holds one reading in its own registers, the handler reads it over a pseudo-terminal
+// (model 13 over loopback TCP) and the rows in SQLite carry the reading back; beside an
+// answering meter a silent one is marked as not answering.
+#include <string>
+#include <vector>
+
+#include "E2eRig.h"
+#include "MeterModels.h"
+#include "ModbusSlave.h"
+#include "NetSim.h"
+#include "PtySim.h"
+#include "gtest/gtest.h"
+
+namespace {
+
+using qxsim::MeterReading;
+
+const char* const kColumns[MeterReading::kFields] = {
+    "Ygzdn", "Zyggl", "Ayggl", "Byggl", "Cyggl", "Zwggl", "Awggl", "Bwggl",
+    "Cwggl", "Zszgl", "Aszgl", "Bszgl", "Cszgl", "Zglys", "Aglys", "Bglys",
+    "Cglys", "Pl",    "Ady",   "Bdy",   "Cdy",   "Adl",   "Bdl",   "Cdl"};
+
+// The stored row of a point: the state, then every value column.
+std::string Row(TestDb& db, int sid) {
+    std::string q = "select State";
+    for (const char* c : kColumns) q += std::string("||'|'||") + c;
+    return db.Str(q + " from tbElec where SID=" + std::to_string(sid));
+}
+
+// The row expected after a good poll: the reading where the model's meter holds it in a
+// form the handler reads back, the stored value as it stands elsewhere (fields the model
+// does not have, or takes unscaled).
+std::string Expected(const std::string& stored, uint32_t readable, const MeterReading& r) {
+    std::vector<std::string> parts;
+    size_t at = 0;
+    for (;;) {
+        size_t bar = stored.find('|', at);
+        parts.push_back(stored.substr(at, bar == std::string::npos ? bar : bar - at));
+        if (bar == std::string::npos) break;
+        at = bar + 1;
+    }
+    std::string out = "0";
+    for (int f = 1; f <= MeterReading::kFields; f++)
+        out += "|" + ((readable >> (f - 1) & 1) ? std::to_string(r[f])
+                                                : (f < (int)parts.size() ? parts[f] : "?"));
+    return out;
+}
+
+class MeterModels : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(rig.Load());
+        h = rig.Handler(0x100);
+        ASSERT_NE(nullptr, h);
+    }
+    void TearDown() override {
+        rig.Close();
+        pty.Stop();
+        tcp.Stop();
+    }
+    // False when the test cannot go on (skipped without a pseudo-terminal, or a failure).
+    bool StartPty() {
+        qxsim::ServeModbusRtu(pty, slave);
+        if (!pty.Start()) return false;
+        ch = rig.Channel(pty.Definition());
+        return ch != nullptr;
+    }
+    qxhost::PointItem* Point(int sid, int model, int addr, int ext1 = 0, int ext2 = 0) {
+        items.emplace_back(new qxhost::PointItem(sid, 0x100));
+        qxhost::PointItem* p = items.back().get();
+        const std::string name = "M" + std::to_string(sid);
+        p->Name(name.c_str())
+            .Port(ch->GetType() & 0xFFFF)
+            .Addr(addr)
+            .Variant(model)
+            .Ext(ext1, ext2)
+            .Ser(ch);
+        rig.AddPoint(h, *p);
+        return p;
+    }
+    int Poll(qxhost::PointItem* p) {
+        int bits[1] = {0};
+        return rig.Poll(h, *p, ch, bits);
+    }
+
+    qxtest::E2eRig rig;
+    qxsim::ModbusSlave slave{1};
+    qxsim::PtySim pty;
+    qxsim::TcpSim tcp;
+    ISMBase* h = nullptr;
+    ISerBase* ch = nullptr;
+    std::vector<std::unique_ptr<qxhost::PointItem>> items;
+};
+
+// Every model over Modbus RTU: the reading laid by the model's meter comes back in both
+// databases, the voltages at least in every model.
+TEST_F(MeterModels, EveryRtuModelIntoSqlite) {
+    if (!StartPty()) GTEST_SKIP() << "no pseudo-terminal available";
+    const MeterReading r = MeterReading::Typical();
+    const int models[] = {1,  2,  3,  4,  5,  6,  8,  10, 12, 14, 15, 17,
+                          18, 19, 21, 26, 27, 28, 30, 32, 33, 34};
+    for (int model : models) {
+        slave.ClearMap();
+        const uint32_t readable = qxsim::SetMeterModel(slave, model, r);
+        EXPECT_TRUE(readable >> (MeterReading::kAdy - 1) & 1) << model;
+        // Model 1 counts energy in tenths of Ext2, model 4 in units of Ext2.
+        const int ext2 = model == 1 ? 10 : model == 4 ? 1 : 0;
+        const int sid = 100 + model;
+        qxhost::PointItem* p = Point(sid, model, 1, 0, ext2);
+        ASSERT_EQ(1, Poll(p)) << model;
+        const std::string row = Row(rig.db, sid);
+        EXPECT_EQ(Expected(row, readable, r), row) << model;
+        EXPECT_EQ(row, Row(rig.hist, sid)) << model;
+        EXPECT_EQ(0, rig.db.Int("select State from tbSubSysDetail where SID=" + std::to_string(sid)))
+            << model;
+    }
+}
+
+// Model 13 over loopback TCP: MBAP requests with transaction ids counting over every point
+// of the model; a second meter that never answers (another unit id) is marked silent.
+TEST_F(MeterModels, Model13OverTcpBesideASilentMeter) {
+    qxsim::ServeModbusTcp(tcp, slave);
+    ASSERT_TRUE(tcp.Start());
+    ch = rig.Channel(tcp.Definition(), 0x200009);
+    ASSERT_NE(nullptr, ch);
+    ch->SetTimeout(10, 300);
+    const MeterReading r = MeterReading::Typical();
+    const uint32_t readable = qxsim::SetMeterModel(slave, 13, r);
+    qxhost::PointItem* meter = Point(51, 13, 1);
+    qxhost::PointItem* silent = Point(52, 13, 2);
+    ASSERT_EQ(1, Poll(meter));
+    EXPECT_EQ(0, Poll(silent));
+    ASSERT_EQ(1, Poll(meter));
+    const std::string row = Row(rig.db, 51);
+    EXPECT_EQ(Expected(row, readable, r), row);
+    EXPECT_EQ("2|0|0", rig.db.Str("select State||'|'||Ady||'|'||Adl from tbElec where SID=52"));
+    EXPECT_EQ(2, rig.db.Int("select State from tbSubSysDetail where SID=52"));
+    std::vector<int> tids;
+    for (const qxsim::Bytes& q : tcp.Requests()) tids.push_back(q[0] << 8 | q[1]);
+    EXPECT_EQ((std::vector<int>{1, 2, 3}), tids);
+}
+
+// Two meters of different models on one line, an integer one answering and a float one
+// silent; then the silent one answers and the first fails: each keeps its own rows.
+TEST_F(MeterModels, TwoModelsOnOneLineOneSilent) {
+    if (!StartPty()) GTEST_SKIP() << "no pseudo-terminal available";
+    ch->SetTimeout(10, 300);
+    const MeterReading r = MeterReading::Typical();
+    qxsim::SetMeterModel(slave, 17, r);
+    qxhost::PointItem* answering = Point(61, 17, 1);
+    qxhost::PointItem* silent = Point(62, 9, 2);
+    ASSERT_EQ(1, Poll(answering));
+    EXPECT_EQ(0, Poll(silent));
+    EXPECT_EQ("0|2200|1500", rig.db.Str("select State||'|'||Ady||'|'||Adl from tbElec where SID=61"));
+    EXPECT_EQ("2|0|0", rig.db.Str("select State||'|'||Ady||'|'||Adl from tbElec where SID=62"));
+    EXPECT_EQ(2, rig.db.Int("select State from tbSubSysDetail where SID=62"));
+    EXPECT_EQ(0, rig.db.Int("select State from tbSubSysDetail where SID=61"));
+}
+
+}  // namespace
