@@ -253,11 +253,23 @@ def meters():
               12: [(3, 18)], 14: [(3, 50)], 15: [(3, 1), (3, 32)], 17: [(3, 30)],
               18: [(3, 30), (3, 2)], 19: [(3, 41)], 21: [(4, 30)], 26: [(3, 2)], 27: [(3, 70)],
               28: [(3, 2), (3, 2), (4, 29), (3, 2)], 30: [(3, 10)], 32: [(3, 50)],
-              33: [(3, 41)], 34: [(3, 41)]}
+              33: [(3, 41)], 34: [(3, 41)],
+              # the models with floating-point registers
+              7: [(3, 55)], 9: [(3, 64)], 11: [(3, 96)], 16: [(3, 18), (3, 24), (3, 12)],
+              20: [(4, 18), (4, 24), (4, 12)], 22: [(3, 24), (3, 26)],
+              23: [(3, 18), (3, 16), (3, 8), (3, 8), (3, 2), (3, 4)],
+              24: [(3, 18), (3, 34), (3, 12)], 25: [(3, 16), (3, 32), (3, 32)], 29: [(3, 42)],
+              31: [(3, 60)]}
     for model, reads in models.items():
         replies = [rtu([1, fn, 2 * n], bytes((7 * i + model) & 0xFF for i in range(2 * n)))
                    for fn, n in reads]
         write("meters", "elec_m%d" % model, bytes([4]) + point(ext1=3, ext2=10) +
+              bytes([model]) + b"\x00\x00\x00\x00\x01" + script(*replies))
+    # Singles that are not numbers, infinite, negative or beyond 32 bits once scaled.
+    odd = bytes.fromhex("7FC00000 7F800000 FF800000 C3660000 4E6E6B28 7149F2CA")
+    for model, reads in ((16, models[16]), (11, models[11]), (23, models[23])):
+        replies = [rtu([1, fn, 2 * n], (odd * 20)[:2 * n]) for fn, n in reads]
+        write("meters", "elec_m%d_odd_floats" % model, bytes([4]) + point(ext1=2) +
               bytes([model]) + b"\x00\x00\x00\x00\x01" + script(*replies))
     tcp = mbap(1, 1, bytes([3, 220]) + bytes(i & 0xFF for i in range(220)))
     write("meters", "elec_m13", bytes([4]) + point(ext1=1) + bytes([13]) +

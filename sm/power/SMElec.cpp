@@ -88,31 +88,31 @@ const CSMElec::ModelGet CSMElec::kModels[CSMElec::kModelCount] = {
     &CSMElec::DataGet_DSG,         // 4
     &CSMElec::DataGet_DTSD1352,    // 5
     &CSMElec::DataGet_XJJC,        // 6
-    nullptr,                       // 7
+    &CSMElec::DataGet_NKL194E,     // 7
     &CSMElec::DataGet_DAM3503A,    // 8
-    nullptr,                       // 9
+    &CSMElec::DataGet_ELECLED,     // 9
     &CSMElec::DataGet_JPMCWB,      // 10
-    nullptr,                       // 11
+    &CSMElec::DataGet_ELECZQ,      // 11
     &CSMElec::DataGet_DDSD1352,    // 12
     &CSMElec::DataGet_JPMCWB,      // 13
     &CSMElec::DataGet_SPM33,       // 14
     &CSMElec::DataGet_ELCLXD,      // 15
-    nullptr,                       // 16
+    &CSMElec::DataGet_ENT500M_FLOAT,// 16
     &CSMElec::DataGet_ENT500M_INT, // 17
     &CSMElec::DataGet_ENTPD1150E,  // 18
     &CSMElec::DataGet_YD2037,      // 19
-    nullptr,                       // 20
+    &CSMElec::DataGet_ENT500M_FLOAT,// 20
     &CSMElec::DataGet_ENT500M_INT, // 21
-    nullptr,                       // 22
-    nullptr,                       // 23
-    nullptr,                       // 24
-    nullptr,                       // 25
+    &CSMElec::DataGet_ELCLCD,      // 22
+    &CSMElec::DataGet_ELCATS,      // 23
+    &CSMElec::DataGet_ELCTJYD,     // 24
+    &CSMElec::DataGet_ELC194E,     // 25
     &CSMElec::DataGet_ElcComb,     // 26
     &CSMElec::DataGet_ElcHczy,     // 27
     &CSMElec::DataGet_HC33B1,      // 28
-    nullptr,                       // 29
+    &CSMElec::DataGet_SDXXE,       // 29
     &CSMElec::DataGet_TW13011,     // 30
-    nullptr,                       // 31
+    &CSMElec::DataGet_ElcX,        // 31
     &CSMElec::DataGet_DTSD3366,    // 32
     &CSMElec::DataGet_YD2010,      // 33
     &CSMElec::DataGet_XSY,         // 34
@@ -349,6 +349,28 @@ uint32_t CSMElec::MeterReplies::U32(int reg) const {
 uint32_t CSMElec::MeterReplies::W32(int reg) const {
     if (!Has(reg) || !Has(reg + 1)) return 0;
     return (uint32_t)U16(reg + 1) << 16 | U16(reg);
+}
+
+float CSMElec::MeterReplies::F32(int reg) const {
+    const uint32_t u = U32(reg);
+    float f;
+    memcpy(&f, &u, sizeof f);
+    return f;
+}
+
+float CSMElec::MeterReplies::WF32(int reg) const {
+    const uint32_t u = W32(reg);
+    float f;
+    memcpy(&f, &u, sizeof f);
+    return f;
+}
+
+int32_t CSMElec::FloatField(float x, float mul, float div) {
+    float y = x * mul;
+    if (div != 0.0f) y = y / div;
+    // Also false for NaN; 2^31 is exact in single precision.
+    if (!(y > -2147483648.0f && y < 2147483648.0f)) return 0;
+    return (int32_t)y;
 }
 
 uint64_t CSMElec::MeterReplies::Off(int i, int off, int width) const {
@@ -847,6 +869,215 @@ const E::MeterStep kSteps34[] = {{3, 50, 41, 100}};
 const E::MeterModel kModel34 = {kSteps34, 1, E::kZeroFirst, Decode34, qx::MbFraming::Rtu,
                                 nullptr};
 
+// ---------------------------------------------------------------- floating-point models
+// Singles in pairs of registers; each is scaled in single precision and truncated toward
+// zero through CSMElec::FloatField (a NaN, an infinity or a value beyond 32 bits stores 0,
+// the other fields of the reply still decode).
+
+enum FloatForm : uint8_t {
+    kF32,     // IEEE single, high word first
+    kAbsF32,  // the same with its sign cleared
+    kWF32,    // IEEE single, low word first
+    kUF32,    // u32 taken by value as a single
+    kW32,     // w32 as an integer, divided by div (not a float)
+};
+
+// Fields fld, fld + 1, ... (n of them) from the pairs at reg, reg + 2, ...: the value times
+// mul, divided by div (0: not divided); currents with `m` times the Ext1 multiplier after.
+struct FloatPut {
+    uint8_t fld, n;
+    uint16_t reg;
+    uint8_t form;
+    float mul, div;
+    bool m;
+};
+
+void Floats(const Rx& x, int32_t* v, const FloatPut* puts, int count) {
+    const float m = (float)Mul(x);
+    for (int k = 0; k < count; k++) {
+        const FloatPut& p = puts[k];
+        for (int i = 0; i < p.n; i++) {
+            const int reg = p.reg + 2 * i;
+            float f = 0.0f;
+            switch (p.form) {
+            case kF32: f = x.F32(reg); break;
+            case kAbsF32: f = fabsf(x.F32(reg)); break;
+            case kWF32: f = x.WF32(reg); break;
+            case kUF32: f = (float)x.U32(reg); break;
+            default:
+                F(v, p.fld + i) = Low32(x.W32(reg) / (uint32_t)(p.div > 0.0f ? p.div : 1.0f));
+                continue;
+            }
+            F(v, p.fld + i) = p.m ? E::FloatField(f * p.mul, m, 0.0f) : E::FloatField(f, p.mul, p.div);
+        }
+    }
+}
+
+#define FLOATS(puts) Floats(x, v, puts, (int)(sizeof(puts) / sizeof(puts[0])))
+
+// Model 7, F3 6:55 (wait 200), 32-bit integers taken as singles: 6-10 U a-c, 18-22 I a-c,
+// 24-28 P a-c, 30 P, 32-36 Q a-c, 38 Q, 40 S, 42 PF, 44 energy in kWh. The frequency was
+// once read from the power factor's pair (42) as well: the meter has no frequency register
+// in this block, so Pl stays 0 rather than show the power factor.
+const FloatPut kFloats7[] = {
+    {E::kAdy, 3, 6, kUF32, 10, 0, false},   {E::kAdl, 3, 18, kUF32, 100, 0, false},
+    {E::kAyggl, 3, 24, kUF32, 1, 0, false}, {E::kZyggl, 1, 30, kUF32, 1, 0, false},
+    {E::kAwggl, 3, 32, kUF32, 1, 0, false}, {E::kZwggl, 1, 38, kUF32, 1, 0, false},
+    {E::kZszgl, 1, 40, kUF32, 1, 0, false}, {E::kZglys, 1, 42, kUF32, 1000, 0, false},
+    {E::kYgzdn, 1, 44, kUF32, 1000, 0, false},
+};
+void Decode7(const Rx& x, int32_t* v) {
+    FLOATS(kFloats7);
+    for (int i = 0; i < 3; i++) F(v, E::kAszgl + i) = F(v, E::kAglys + i) = 0;
+    F(v, E::kPl) = 0;
+}
+const E::MeterStep kSteps7[] = {{3, 6, 55, 200}};
+const E::MeterModel kModel7 = {kSteps7, 1, 0, Decode7, qx::MbFraming::Rtu, nullptr};
+
+// Model 9, F3 0:64 (wait 200): as model 7 in singles, the one power factor (42) in all four
+// power-factor fields, 44 frequency, 54 energy.
+const FloatPut kFloats9[] = {
+    {E::kAdy, 3, 6, kF32, 10, 0, false},    {E::kAdl, 3, 18, kF32, 100, 0, false},
+    {E::kAyggl, 3, 24, kF32, 1, 0, false},  {E::kZyggl, 1, 30, kF32, 1, 0, false},
+    {E::kAwggl, 3, 32, kF32, 1, 0, false},  {E::kZwggl, 1, 38, kF32, 1, 0, false},
+    {E::kZszgl, 1, 40, kF32, 1, 0, false},  {E::kZglys, 1, 42, kF32, 1000, 0, false},
+    {E::kAglys, 1, 42, kF32, 1000, 0, false}, {E::kBglys, 1, 42, kF32, 1000, 0, false},
+    {E::kCglys, 1, 42, kF32, 1000, 0, false}, {E::kPl, 1, 44, kF32, 100, 0, false},
+    {E::kYgzdn, 1, 54, kF32, 1, 0, false},
+};
+void Decode9(const Rx& x, int32_t* v) { FLOATS(kFloats9); }
+const E::MeterStep kSteps9[] = {{3, 0, 64, 200}};
+const E::MeterModel kModel9 = {kSteps9, 1, E::kZeroFirst, Decode9, qx::MbFraming::Rtu, nullptr};
+
+// Model 11, F3 0:96 (wait 200), every single with its sign cleared: 23-27 U a-c, 35-39 I
+// a-c, from 41 groups of four (phases A-C, total) of P, Q, PF and S in thousandths, 73
+// frequency, 79 energy in hundredths of a Wh. Sets all 24 fields.
+const FloatPut kFloats11[] = {
+    {E::kAdy, 3, 23, kAbsF32, 10, 0, false},    {E::kAdl, 3, 35, kAbsF32, 100, 0, false},
+    {E::kAyggl, 3, 41, kAbsF32, 1000, 0, false}, {E::kZyggl, 1, 47, kAbsF32, 1000, 0, false},
+    {E::kAwggl, 3, 49, kAbsF32, 1000, 0, false}, {E::kZwggl, 1, 55, kAbsF32, 1000, 0, false},
+    {E::kAglys, 3, 57, kAbsF32, 1000, 0, false}, {E::kZglys, 1, 63, kAbsF32, 1000, 0, false},
+    {E::kAszgl, 3, 65, kAbsF32, 1000, 0, false}, {E::kZszgl, 1, 71, kAbsF32, 1000, 0, false},
+    {E::kPl, 1, 73, kAbsF32, 100, 0, false},     {E::kYgzdn, 1, 79, kAbsF32, 1, 100, false},
+};
+void Decode11(const Rx& x, int32_t* v) { FLOATS(kFloats11); }
+const E::MeterStep kSteps11[] = {{3, 0, 96, 200}};
+const E::MeterModel kModel11 = {kSteps11, 1, 0, Decode11, qx::MbFraming::Rtu, nullptr};
+
+// Models 16 (F3) and 20 (F4), 10:18, 28:24, 58:12 (wait 200 each): 10-14 U a-c, 22-26 I a-c
+// times the Ext1 multiplier; 28-32 P a-c, 34 P, 36-40 Q a-c, 42 Q, 44 S, 46 PF (unscaled),
+// 48 frequency, 50 energy; 58-62 PF a-c (unscaled), 64-68 S a-c.
+const FloatPut kFloats16[] = {
+    {E::kAdy, 3, 10, kF32, 10, 0, false},  {E::kAdl, 3, 22, kF32, 100, 0, true},
+    {E::kAyggl, 3, 28, kF32, 1, 0, false}, {E::kZyggl, 1, 34, kF32, 1, 0, false},
+    {E::kAwggl, 3, 36, kF32, 1, 0, false}, {E::kZwggl, 1, 42, kF32, 1, 0, false},
+    {E::kZszgl, 1, 44, kF32, 1, 0, false}, {E::kZglys, 1, 46, kF32, 1, 0, false},
+    {E::kPl, 1, 48, kF32, 100, 0, false},  {E::kYgzdn, 1, 50, kF32, 1, 0, false},
+    {E::kAglys, 3, 58, kF32, 1, 0, false}, {E::kAszgl, 3, 64, kF32, 1, 0, false},
+};
+void Decode16(const Rx& x, int32_t* v) { FLOATS(kFloats16); }
+const E::MeterStep kSteps16[] = {{3, 10, 18, 200}, {3, 28, 24, 200}, {3, 58, 12, 200}};
+const E::MeterStep kSteps20[] = {{4, 10, 18, 200}, {4, 28, 24, 200}, {4, 58, 12, 200}};
+const E::MeterModel kModel16 = {kSteps16, 3, 0, Decode16, qx::MbFraming::Rtu, nullptr};
+const E::MeterModel kModel20 = {kSteps20, 3, 0, Decode16, qx::MbFraming::Rtu, nullptr};
+
+// Model 22, F3 9:24 and F3 45:26 (wait 200 each): 9-13 U a-c, 15-19 I a-c, 23 P, 25 Q, 27 PF
+// (unscaled), 29 frequency, 31 energy in tens of Wh; 45-49 P a-c, 51-55 Q a-c, 57-61 S a-c,
+// 63 S, 65-69 PF a-c (unscaled).
+const FloatPut kFloats22[] = {
+    {E::kAdy, 3, 9, kF32, 10, 0, false},   {E::kAdl, 3, 15, kF32, 100, 0, false},
+    {E::kZyggl, 1, 23, kF32, 1, 0, false}, {E::kZwggl, 1, 25, kF32, 1, 0, false},
+    {E::kZglys, 1, 27, kF32, 1, 0, false}, {E::kPl, 1, 29, kF32, 100, 0, false},
+    {E::kYgzdn, 1, 31, kF32, 1, 10, false}, {E::kAyggl, 3, 45, kF32, 1, 0, false},
+    {E::kAwggl, 3, 51, kF32, 1, 0, false}, {E::kAszgl, 3, 57, kF32, 1, 0, false},
+    {E::kZszgl, 1, 63, kF32, 1, 0, false}, {E::kAglys, 3, 65, kF32, 1, 0, false},
+};
+void Decode22(const Rx& x, int32_t* v) { FLOATS(kFloats22); }
+const E::MeterStep kSteps22[] = {{3, 9, 24, 200}, {3, 45, 26, 200}};
+const E::MeterModel kModel22 = {kSteps22, 2, 0, Decode22, qx::MbFraming::Rtu, nullptr};
+
+// Model 23, F3 0:18, 32:16, 48:8, 56:8, 64:2, 80:4 (wait 200 each), every pair low word
+// first: 0-4 U a-c and 12-16 I a-c (tenths of the stored unit) as integers; 32-38 P a-c and
+// total, 40-46 Q as singles; 48-54 PF as integers; 56-62 S as singles; 64 frequency and 80
+// energy as integers.
+const FloatPut kFloats23[] = {
+    {E::kAdy, 3, 0, kW32, 1, 0, false},     {E::kAdl, 3, 12, kW32, 1, 10, false},
+    {E::kAyggl, 3, 32, kWF32, 1, 0, false}, {E::kZyggl, 1, 38, kWF32, 1, 0, false},
+    {E::kAwggl, 3, 40, kWF32, 1, 0, false}, {E::kZwggl, 1, 46, kWF32, 1, 0, false},
+    {E::kAglys, 3, 48, kW32, 1, 0, false},  {E::kZglys, 1, 54, kW32, 1, 0, false},
+    {E::kAszgl, 3, 56, kWF32, 1, 0, false}, {E::kZszgl, 1, 62, kWF32, 1, 0, false},
+    {E::kPl, 1, 64, kW32, 1, 0, false},     {E::kYgzdn, 1, 80, kW32, 1, 0, false},
+};
+void Decode23(const Rx& x, int32_t* v) { FLOATS(kFloats23); }
+const E::MeterStep kSteps23[] = {{3, 0, 18, 200},  {3, 32, 16, 200}, {3, 48, 8, 200},
+                                 {3, 56, 8, 200},  {3, 64, 2, 200},  {3, 80, 4, 200}};
+const E::MeterModel kModel23 = {kSteps23, 6, 0, Decode23, qx::MbFraming::Rtu, nullptr};
+
+// Model 24, F3 57:18, 75:34, 109:12 (wait 200 each): 57-61 U a-c, 69-73 I a-c; from 75
+// groups of four (phases A-C, total) of P, Q, S and PF (unscaled), 107 frequency; 109
+// energy in tens of Wh.
+const FloatPut kFloats24[] = {
+    {E::kAdy, 3, 57, kF32, 10, 0, false},  {E::kAdl, 3, 69, kF32, 100, 0, false},
+    {E::kAyggl, 3, 75, kF32, 1, 0, false}, {E::kZyggl, 1, 81, kF32, 1, 0, false},
+    {E::kAwggl, 3, 83, kF32, 1, 0, false}, {E::kZwggl, 1, 89, kF32, 1, 0, false},
+    {E::kAszgl, 3, 91, kF32, 1, 0, false}, {E::kZszgl, 1, 97, kF32, 1, 0, false},
+    {E::kAglys, 3, 99, kF32, 1, 0, false}, {E::kZglys, 1, 105, kF32, 1, 0, false},
+    {E::kPl, 1, 107, kF32, 100, 0, false}, {E::kYgzdn, 1, 109, kF32, 1, 10, false},
+};
+void Decode24(const Rx& x, int32_t* v) { FLOATS(kFloats24); }
+const E::MeterStep kSteps24[] = {{3, 57, 18, 200}, {3, 75, 34, 200}, {3, 109, 12, 200}};
+const E::MeterModel kModel24 = {kSteps24, 3, 0, Decode24, qx::MbFraming::Rtu, nullptr};
+
+// Model 25, F3 0:16, 24:32, 64:32 (wait 200 each): 0-4 I a-c, 8-12 U a-c; from 24 groups of
+// four of P, Q, S and PF (unscaled); 64 frequency, 66 energy in tens of Wh.
+const FloatPut kFloats25[] = {
+    {E::kAdl, 3, 0, kF32, 100, 0, false},  {E::kAdy, 3, 8, kF32, 10, 0, false},
+    {E::kAyggl, 3, 24, kF32, 1, 0, false}, {E::kZyggl, 1, 30, kF32, 1, 0, false},
+    {E::kAwggl, 3, 32, kF32, 1, 0, false}, {E::kZwggl, 1, 38, kF32, 1, 0, false},
+    {E::kAszgl, 3, 40, kF32, 1, 0, false}, {E::kZszgl, 1, 46, kF32, 1, 0, false},
+    {E::kAglys, 3, 48, kF32, 1, 0, false}, {E::kZglys, 1, 54, kF32, 1, 0, false},
+    {E::kPl, 1, 64, kF32, 100, 0, false},  {E::kYgzdn, 1, 66, kF32, 1, 10, false},
+};
+void Decode25(const Rx& x, int32_t* v) { FLOATS(kFloats25); }
+const E::MeterStep kSteps25[] = {{3, 0, 16, 200}, {3, 24, 32, 200}, {3, 64, 32, 200}};
+const E::MeterModel kModel25 = {kSteps25, 3, 0, Decode25, qx::MbFraming::Rtu, nullptr};
+
+// Model 29, F3 6:42 (wait 200): 6-10 U a-c, 18-22 I a-c times the Ext1 multiplier, 24-28 P
+// a-c, 30 P, 32-36 Q a-c, 38 Q in thousandths, 40 S (unscaled), 42 PF, 44 frequency, 46
+// energy in kWh. Phase S and PF stay 0.
+const FloatPut kFloats29[] = {
+    {E::kAdy, 3, 6, kF32, 10, 0, false},      {E::kAdl, 3, 18, kF32, 100, 0, true},
+    {E::kAyggl, 3, 24, kF32, 1000, 0, false}, {E::kZyggl, 1, 30, kF32, 1000, 0, false},
+    {E::kAwggl, 3, 32, kF32, 1000, 0, false}, {E::kZwggl, 1, 38, kF32, 1000, 0, false},
+    {E::kZszgl, 1, 40, kF32, 1, 0, false},    {E::kZglys, 1, 42, kF32, 1000, 0, false},
+    {E::kPl, 1, 44, kF32, 100, 0, false},     {E::kYgzdn, 1, 46, kF32, 1000, 0, false},
+};
+void Decode29(const Rx& x, int32_t* v) { FLOATS(kFloats29); }
+const E::MeterStep kSteps29[] = {{3, 6, 42, 200}};
+const E::MeterModel kModel29 = {kSteps29, 1, E::kZeroFirst, Decode29, qx::MbFraming::Rtu,
+                                nullptr};
+
+// Model 31, F3 23:60 (wait 200): 23-27 U a-c, 35-39 I a-c times the Ext1 multiplier; from
+// 41 groups of four (phases A-C, total): P and Q in thousandths, PF (phases unscaled, the
+// total in thousandths), S (unscaled); 73 frequency, 75 energy in tens of Wh. The apparent
+// powers and the frequency were once read at reply offsets two bytes apart that overlap
+// each other and the total power factor; the group of four after the power factors (65-71)
+// and the pair after it (73) are read instead, so no byte is read twice.
+const FloatPut kFloats31[] = {
+    {E::kAdy, 3, 23, kF32, 10, 0, false},     {E::kAdl, 3, 35, kF32, 100, 0, true},
+    {E::kAyggl, 3, 41, kF32, 1000, 0, false}, {E::kZyggl, 1, 47, kF32, 1000, 0, false},
+    {E::kAwggl, 3, 49, kF32, 1000, 0, false}, {E::kZwggl, 1, 55, kF32, 1000, 0, false},
+    {E::kAglys, 3, 57, kF32, 1, 0, false},    {E::kZglys, 1, 63, kF32, 1000, 0, false},
+    {E::kAszgl, 3, 65, kF32, 1, 0, false},    {E::kZszgl, 1, 71, kF32, 1, 0, false},
+    {E::kPl, 1, 73, kF32, 100, 0, false},     {E::kYgzdn, 1, 75, kF32, 10, 0, false},
+};
+void Decode31(const Rx& x, int32_t* v) { FLOATS(kFloats31); }
+const E::MeterStep kSteps31[] = {{3, 23, 60, 200}};
+const E::MeterModel kModel31 = {kSteps31, 1, E::kZeroFirst, Decode31, qx::MbFraming::Rtu,
+                                nullptr};
+
+#undef FLOATS
+
 }  // namespace
 
 int CSMElec::DataGet_KINGWEB(ISerBase* s, int a, int) { return RunModel(kModel1, s, a); }
@@ -874,3 +1105,16 @@ int CSMElec::DataGet_TW13011(ISerBase* s, int a, int) { return RunModel(kModel30
 int CSMElec::DataGet_DTSD3366(ISerBase* s, int a, int) { return RunModel(kModel32, s, a); }
 int CSMElec::DataGet_YD2010(ISerBase* s, int a, int) { return RunModel(kModel33, s, a); }
 int CSMElec::DataGet_XSY(ISerBase* s, int a, int) { return RunModel(kModel34, s, a); }
+
+int CSMElec::DataGet_NKL194E(ISerBase* s, int a, int) { return RunModel(kModel7, s, a); }
+int CSMElec::DataGet_ELECLED(ISerBase* s, int a, int) { return RunModel(kModel9, s, a); }
+int CSMElec::DataGet_ELECZQ(ISerBase* s, int a, int) { return RunModel(kModel11, s, a); }
+int CSMElec::DataGet_ENT500M_FLOAT(ISerBase* s, int a, int) {
+    return RunModel(m_pItem && m_pItem->Variant == 20 ? kModel20 : kModel16, s, a);
+}
+int CSMElec::DataGet_ELCLCD(ISerBase* s, int a, int) { return RunModel(kModel22, s, a); }
+int CSMElec::DataGet_ELCATS(ISerBase* s, int a, int) { return RunModel(kModel23, s, a); }
+int CSMElec::DataGet_ELCTJYD(ISerBase* s, int a, int) { return RunModel(kModel24, s, a); }
+int CSMElec::DataGet_ELC194E(ISerBase* s, int a, int) { return RunModel(kModel25, s, a); }
+int CSMElec::DataGet_SDXXE(ISerBase* s, int a, int) { return RunModel(kModel29, s, a); }
+int CSMElec::DataGet_ElcX(ISerBase* s, int a, int) { return RunModel(kModel31, s, a); }

@@ -89,6 +89,10 @@ public:
         int16_t S16(int reg) const { return (int16_t)U16(reg); }
         uint32_t U32(int reg) const;  // reg the high word
         uint32_t W32(int reg) const;  // reg the low word
+        // IEEE singles: the bit pattern of U32(reg) (high word first) or W32(reg) (low word
+        // first); 0.0 when the registers did not arrive.
+        float F32(int reg) const;
+        float WF32(int reg) const;
         // Register reg of step i's reply only (for steps whose registers overlap another
         // step's of another function); 0 when it did not arrive.
         uint16_t At(int i, int reg) const;
@@ -139,6 +143,22 @@ public:
     int DataGet_DTSD3366(ISerBase* ser, int addr, int wait);     // 32
     int DataGet_YD2010(ISerBase* ser, int addr, int wait);       // 33
     int DataGet_XSY(ISerBase* ser, int addr, int wait);          // 34
+
+    // Models with floating-point registers.
+    int DataGet_NKL194E(ISerBase* ser, int addr, int wait);         // 7
+    int DataGet_ELECLED(ISerBase* ser, int addr, int wait);         // 9
+    int DataGet_ELECZQ(ISerBase* ser, int addr, int wait);          // 11
+    int DataGet_ENT500M_FLOAT(ISerBase* ser, int addr, int wait);   // 16 (F3), 20 (F4)
+    int DataGet_ELCLCD(ISerBase* ser, int addr, int wait);          // 22
+    int DataGet_ELCATS(ISerBase* ser, int addr, int wait);          // 23
+    int DataGet_ELCTJYD(ISerBase* ser, int addr, int wait);         // 24
+    int DataGet_ELC194E(ISerBase* ser, int addr, int wait);         // 25
+    int DataGet_SDXXE(ISerBase* ser, int addr, int wait);           // 29
+    int DataGet_ElcX(ISerBase* ser, int addr, int wait);            // 31
+
+    // A single-precision value times mul, divided by div (0: not), truncated toward zero;
+    // 0 where the value is not a number, infinite, or its scaled value does not fit 32 bits.
+    static int32_t FloatField(float x, float mul, float div);
 
     int32_t m_val[kFields];          // the values of the last successful poll, field order
     int32_t m_iLastDay;              // DataUpd scratch: the last day key of the SID updated

@@ -98,8 +98,8 @@ protected:
 TEST_F(MeterModels, EveryRtuModelIntoSqlite) {
     if (!StartPty()) GTEST_SKIP() << "no pseudo-terminal available";
     const MeterReading r = MeterReading::Typical();
-    const int models[] = {1,  2,  3,  4,  5,  6,  8,  10, 12, 14, 15, 17,
-                          18, 19, 21, 26, 27, 28, 30, 32, 33, 34};
+    const int models[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 14, 15, 16, 17, 18,
+                          19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34};
     for (int model : models) {
         slave.ClearMap();
         const uint32_t readable = qxsim::SetMeterModel(slave, model, r);
@@ -139,6 +139,29 @@ TEST_F(MeterModels, Model13OverTcpBesideASilentMeter) {
     std::vector<int> tids;
     for (const qxsim::Bytes& q : tcp.Requests()) tids.push_back(q[0] << 8 | q[1]);
     EXPECT_EQ((std::vector<int>{1, 2, 3}), tids);
+}
+
+// A float meter whose voltage register holds a NaN and whose current holds an infinity:
+// those fields store 0, the rest of the reading comes through; word-swapped singles (model
+// 23) read as the meter holds them.
+TEST_F(MeterModels, FloatsThatAreNotNumbers) {
+    if (!StartPty()) GTEST_SKIP() << "no pseudo-terminal available";
+    const MeterReading r = MeterReading::Typical();
+    qxsim::SetMeterModel(slave, 16, r);
+    qxsim::SetMeterFloat(slave, 3, 10, __builtin_nanf(""), false);
+    qxsim::SetMeterFloat(slave, 3, 24, __builtin_inff(), false);
+    qxhost::PointItem* p = Point(71, 16, 1);
+    ASSERT_EQ(1, Poll(p));
+    EXPECT_EQ("0|0|2210|1500|0|1520|3300|1234000",
+              rig.db.Str("select State||'|'||Ady||'|'||Bdy||'|'||Adl||'|'||Bdl||'|'||Cdl||'|'||"
+                         "Ayggl||'|'||Ygzdn from tbElec where SID=71"));
+    slave.ClearMap();
+    qxsim::SetMeterModel(slave, 23, r);
+    qxsim::SetMeterFloat(slave, 3, 32, -1250.5f, true);
+    qxhost::PointItem* swapped = Point(72, 23, 1);
+    ASSERT_EQ(1, Poll(swapped));
+    EXPECT_EQ("0|-1250|3400|2200",
+              rig.db.Str("select State||'|'||Ayggl||'|'||Byggl||'|'||Ady from tbElec where SID=72"));
 }
 
 // Two meters of different models on one line, an integer one answering and a float one

@@ -1,7 +1,11 @@
-// The meter models with integer registers: a simulated meter's registers, the requests each
-// model sends and the 24 values it stores; Ext1/Ext2 variants; refused replies at every
-// exchange leave the last reading; the Modbus TCP model's transaction ids.
+// The meter models: a simulated meter's registers (integers, IEEE singles either word
+// order), the requests each model sends and the 24 values it stores; Ext1/Ext2 variants;
+// floats that are not numbers or do not fit; refused replies at every exchange leave the
+// last reading; the Modbus TCP model's transaction ids.
 #include <stdint.h>
+#include <string.h>
+
+#include <limits>
 
 #include <initializer_list>
 #include <string>
@@ -106,6 +110,52 @@ Fields Model1(int a, int b, int c) {
 }
 
 const int kUI = 10 * 65536 + 5;  // voltage factor 10, current factor 5
+
+Regs operator+(Regs a, const Regs& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Pairs of registers: IEEE singles high word first (F) or low word first (WF), 32-bit
+// integers high word first (U32) or low word first (W32).
+Regs Pairs(int kind, std::initializer_list<std::pair<int, uint32_t>> vals, bool lowFirst) {
+    Regs out;
+    for (const auto& p : vals) {
+        const int hi = (int)(p.second >> 16), lo = (int)(p.second & 0xFFFF);
+        out.push_back({kind, p.first, lowFirst ? lo : hi});
+        out.push_back({kind, p.first + 1, lowFirst ? hi : lo});
+    }
+    return out;
+}
+uint32_t Bits(float f) {
+    uint32_t u;
+    memcpy(&u, &f, sizeof u);
+    return u;
+}
+Regs F(int kind, std::initializer_list<std::pair<int, float>> vals, bool lowFirst = false) {
+    Regs out;
+    for (const auto& p : vals) out = out + Pairs(kind, {{p.first, Bits(p.second)}}, lowFirst);
+    return out;
+}
+Regs WF(std::initializer_list<std::pair<int, float>> vals) { return F(3, vals, true); }
+Regs U32(std::initializer_list<std::pair<int, uint32_t>> vals) { return Pairs(3, vals, false); }
+Regs W32(std::initializer_list<std::pair<int, uint32_t>> vals) { return Pairs(3, vals, true); }
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+const float kInf = std::numeric_limits<float>::infinity();
+
+// Models 16 and 20 (holding or input registers): the currents times Ext1.
+Regs Regs16(int kind) {
+    return F(kind, {{10, 229.96f}, {22, 1.5f}, {28, 3300.0f}, {34, 10200.0f}, {36, 500.0f},
+                    {42, 1800.0f}, {44, 10500.0f}, {46, 0.95f}, {48, 50.0f}, {50, 1234000.0f},
+                    {58, 0.95f}, {64, 3400.0f}});
+}
+Fields Values16(int adl) {
+    // The power factors are taken unscaled: 0.95 stores 0.
+    return {{E::kAdy, 2299}, {E::kAdl, adl}, {E::kAyggl, 3300}, {E::kZyggl, 10200},
+            {E::kAwggl, 500}, {E::kZwggl, 1800}, {E::kZszgl, 10500}, {E::kPl, 5000},
+            {E::kYgzdn, 1234000}, {E::kAszgl, 3400}};
+}
 
 struct Case {
     const char* what;
@@ -276,6 +326,96 @@ const std::vector<Case>& Cases() {
          {{3, 50, 2200}, {3, 56, 155}, {3, 59, 0xFC18}, {3, 60, 0xFFFF}, {3, 64, 100}},
          {"1 3 50:41"},
          {{E::kAdy, 2200}, {E::kAdl, 75}, {E::kZyggl, -5000}, {E::kAyggl, 500}}},
+        // ------------------------------------------------ floating-point registers
+        // 32-bit integers taken as singles; phase S, phase PF and the frequency set to 0.
+        {"7", 7, 0, 0,
+         U32({{6, 220}, {8, 221}, {10, 222}, {18, 15}, {24, 3300}, {30, 10200}, {32, 500},
+              {38, 1800}, {40, 10500}, {42, 1}, {44, 1234}}),
+         {"1 3 6:55"},
+         {{E::kAdy, 2200}, {E::kBdy, 2210}, {E::kCdy, 2220}, {E::kAdl, 1500},
+          {E::kAyggl, 3300}, {E::kZyggl, 10200}, {E::kAwggl, 500}, {E::kZwggl, 1800},
+          {E::kZszgl, 10500}, {E::kZglys, 1000}, {E::kYgzdn, 1234000}}},
+        // 229.96 V truncates to 2299; the one power factor fills all four fields.
+        {"9", 9, 0, 0,
+         F(3, {{6, 229.96f}, {8, 221.0f}, {10, 222.0f}, {18, 15.0f}, {24, 3300.5f},
+               {30, 10200.0f}, {32, -500.0f}, {38, 1800.0f}, {40, 10500.0f}, {42, 0.875f},
+               {44, 50.0f}, {54, 1234000.0f}}),
+         {"1 3 0:64"},
+         {{E::kAdy, 2299}, {E::kBdy, 2210}, {E::kCdy, 2220}, {E::kAdl, 1500},
+          {E::kAyggl, 3300}, {E::kZyggl, 10200}, {E::kAwggl, -500}, {E::kZwggl, 1800},
+          {E::kZszgl, 10500}, {E::kZglys, 875}, {E::kAglys, 875}, {E::kBglys, 875},
+          {E::kCglys, 875}, {E::kPl, 5000}, {E::kYgzdn, 1234000}}},
+        // Signs cleared: a negative voltage and reactive power read positive.
+        {"11", 11, 0, 0,
+         F(3, {{23, -230.0f}, {25, 231.0f}, {27, 232.0f}, {35, 15.5f}, {41, 3.5f},
+               {47, 10.25f}, {49, -0.5f}, {55, 1.75f}, {57, 0.875f}, {63, 0.5f}, {65, 3.625f},
+               {71, 10.5f}, {73, 50.0f}, {79, 123400000.0f}}),
+         {"1 3 0:96"},
+         {{E::kAdy, 2300}, {E::kBdy, 2310}, {E::kCdy, 2320}, {E::kAdl, 1550},
+          {E::kAyggl, 3500}, {E::kZyggl, 10250}, {E::kAwggl, 500}, {E::kZwggl, 1750},
+          {E::kAglys, 875}, {E::kZglys, 500}, {E::kAszgl, 3625}, {E::kZszgl, 10500},
+          {E::kPl, 5000}, {E::kYgzdn, 1234000}}},
+        {"16 Ext1 2", 16, 2, 0, Regs16(3), {"1 3 10:18", "1 3 28:24", "1 3 58:12"},
+         Values16(300)},
+        {"16 Ext1 0", 16, 0, 0, Regs16(3), {"1 3 10:18", "1 3 28:24", "1 3 58:12"},
+         Values16(150)},
+        {"20", 20, 0, 0, Regs16(4), {"1 4 10:18", "1 4 28:24", "1 4 58:12"}, Values16(150)},
+        {"22", 22, 0, 0,
+         F(3, {{9, 220.0f}, {15, 15.0f}, {23, 10200.0f}, {25, 1800.0f}, {27, 1.0f},
+               {29, 50.0f}, {31, 123400.0f}, {45, 3300.0f}, {51, 500.0f}, {57, 3400.0f},
+               {63, 10500.0f}, {65, 0.95f}}),
+         {"1 3 9:24", "1 3 45:26"},
+         {{E::kAdy, 2200}, {E::kAdl, 1500}, {E::kZyggl, 10200}, {E::kZwggl, 1800},
+          {E::kZglys, 1}, {E::kPl, 5000}, {E::kYgzdn, 12340}, {E::kAyggl, 3300},
+          {E::kAwggl, 500}, {E::kAszgl, 3400}, {E::kZszgl, 10500}}},
+        // Word-swapped integers and singles.
+        {"23", 23, 0, 0,
+         W32({{0, 2200}, {12, 15000}, {48, 950}, {54, 960}, {64, 5000}, {80, 1234000}}) +
+             WF({{32, 3300.0f}, {38, 10200.0f}, {40, 500.0f}, {46, 1800.0f}, {56, 3400.0f},
+                 {62, 10500.0f}}),
+         {"1 3 0:18", "1 3 32:16", "1 3 48:8", "1 3 56:8", "1 3 64:2", "1 3 80:4"},
+         {{E::kAdy, 2200}, {E::kAdl, 1500}, {E::kAyggl, 3300}, {E::kZyggl, 10200},
+          {E::kAwggl, 500}, {E::kZwggl, 1800}, {E::kAglys, 950}, {E::kZglys, 960},
+          {E::kAszgl, 3400}, {E::kZszgl, 10500}, {E::kPl, 5000}, {E::kYgzdn, 1234000}}},
+        {"24", 24, 0, 0,
+         F(3, {{57, 220.0f}, {69, 15.0f}, {75, 3300.0f}, {81, 10200.0f}, {83, 500.0f},
+               {89, 1800.0f}, {91, 3400.0f}, {97, 10500.0f}, {99, 0.95f}, {105, 0.96f},
+               {107, 50.0f}, {109, 123400.0f}}),
+         {"1 3 57:18", "1 3 75:34", "1 3 109:12"},
+         {{E::kAdy, 2200}, {E::kAdl, 1500}, {E::kAyggl, 3300}, {E::kZyggl, 10200},
+          {E::kAwggl, 500}, {E::kZwggl, 1800}, {E::kAszgl, 3400}, {E::kZszgl, 10500},
+          {E::kPl, 5000}, {E::kYgzdn, 12340}}},
+        {"25", 25, 0, 0,
+         F(3, {{0, 15.0f}, {8, 220.0f}, {24, 3300.0f}, {30, 10200.0f}, {32, 500.0f},
+               {38, 1800.0f}, {40, 3400.0f}, {46, 10500.0f}, {48, 2.0f}, {54, 0.95f},
+               {64, 50.0f}, {66, 123400.0f}}),
+         {"1 3 0:16", "1 3 24:32", "1 3 64:32"},
+         {{E::kAdl, 1500}, {E::kAdy, 2200}, {E::kAyggl, 3300}, {E::kZyggl, 10200},
+          {E::kAwggl, 500}, {E::kZwggl, 1800}, {E::kAszgl, 3400}, {E::kZszgl, 10500},
+          {E::kAglys, 2}, {E::kPl, 5000}, {E::kYgzdn, 12340}}},
+        {"29 Ext1 3", 29, 3, 0,
+         F(3, {{6, 220.0f}, {18, 1.5f}, {24, 3.5f}, {30, 10.25f}, {32, 0.5f}, {38, 1.75f},
+               {40, 10.5f}, {42, 0.875f}, {44, 50.0f}, {46, 1234.0f}}),
+         {"1 3 6:42"},
+         {{E::kAdy, 2200}, {E::kAdl, 450}, {E::kAyggl, 3500}, {E::kZyggl, 10250},
+          {E::kAwggl, 500}, {E::kZwggl, 1750}, {E::kZszgl, 10}, {E::kZglys, 875},
+          {E::kPl, 5000}, {E::kYgzdn, 1234000}}},
+        // Apparent powers (unscaled) and the frequency after the power factors.
+        {"31", 31, 0, 0,
+         F(3, {{23, 220.0f}, {35, 15.0f}, {41, 3.5f}, {47, 10.25f}, {49, 0.5f}, {55, 1.75f},
+               {57, 0.875f}, {63, 0.875f}, {65, 3.5f}, {71, 10.5f}, {73, 50.0f},
+               {75, 123400.0f}}),
+         {"1 3 23:60"},
+         {{E::kAdy, 2200}, {E::kAdl, 1500}, {E::kAyggl, 3500}, {E::kZyggl, 10250},
+          {E::kAwggl, 500}, {E::kZwggl, 1750}, {E::kZglys, 875}, {E::kAszgl, 3},
+          {E::kZszgl, 10}, {E::kPl, 5000}, {E::kYgzdn, 1234000}}},
+        // Not a number, infinite, or beyond 32 bits once scaled: that field 0, the others
+        // decoded; the largest single below 2^31 still converts.
+        {"9 odd floats", 9, 0, 0,
+         F(3, {{6, kNaN}, {8, 1e30f}, {10, 222.0f}, {18, kInf}, {20, -kInf}, {22, 15.0f},
+               {24, 2147483520.0f}, {26, 2147483648.0f}, {28, -2147483648.0f}}),
+         {"1 3 0:64"},
+         {{E::kCdy, 2220}, {E::kCdl, 1500}, {E::kAyggl, 2147483520}}},
     };
     return cases;
 }
@@ -291,9 +431,9 @@ TEST(ElecModels, RequestsAndValues) {
     }
 }
 
-TEST(ElecModels, EveryIntegerModelHasARoutine) {
-    const int models[] = {1, 2, 3, 4, 5, 6, 8, 10, 12, 13, 14, 15, 17, 18, 19, 21, 26, 27, 28,
-                          30, 32, 33, 34};
+TEST(ElecModels, EveryModelHasARoutine) {
+    const int models[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17,
+                          18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34};
     for (int m : models) EXPECT_NE(nullptr, E::kModels[m]) << m;
 }
 
@@ -363,7 +503,8 @@ TEST(ElecModels, RefusedRepliesKeepTheLastReading) {
     // One model of each decode form, the multi-exchange ones at every exchange.
     const char* const models[] = {"1 code 2", "3", "5", "6, phase A P and PF negative",
                                   "8 Ext1 0", "10 Ext1 0", "15", "17", "19 Ext1 0", "27 Ext1 0",
-                                  "28", "34"};
+                                  "28", "34", "7", "9", "11", "16 Ext1 2", "20", "22", "23",
+                                  "24", "25", "29 Ext1 3", "31"};
     for (const char* name : models) {
         const Case* c = nullptr;
         for (const Case& k : Cases())
