@@ -398,6 +398,48 @@ def engine():
           script(rtu([1, 4, 2], b"\x80\x00")))
 
 
+def alarm_frame(cmd, data=b""):
+    """A remote alarm module frame: AA, length, command, data, XOR, 55."""
+    x = cmd
+    for b in data:
+        x ^= b
+    return bytes([0xAA, len(data) >> 8, len(data) & 0xFF, cmd]) + data + bytes([x, 0x55])
+
+
+def alarm():
+    # Unit 0: the link. Each reply as the module sends it (the channel's read takes the header,
+    # then the rest of the same answer).
+    link = lambda which, *steps: bytes([0, which]) + script(*steps, mode=0)
+    write("alarm", "link_id", link(0, alarm_frame(1, b"\x30\x00\x00\x01")))
+    write("alarm", "link_status", link(1, alarm_frame(2, b"\x00\x05\x01\x00")))
+    write("alarm", "link_status_long", link(1, b"\xaa\x01\x2c" + alarm_frame(2, b"\x00\x05\x01\x00")[3:]))
+    write("alarm", "link_request", link(2, alarm_frame(7, bytes(range(20)))))
+    write("alarm", "link_sig", link(3, alarm_frame(6, b"\x17")))
+    write("alarm", "link_sig_two", link(3, alarm_frame(6, b"\x17\x00")))
+    write("alarm", "link_io_short", link(4, alarm_frame(0x33, b"\x01\x02\x03")))
+    write("alarm", "link_sms", link(5, alarm_frame(0x11, b"\x00")))
+    write("alarm", "link_too_long", link(0, alarm_frame(1, bytes(30))))
+    write("alarm", "link_end54", link(9, alarm_frame(0x10)[:-1] + b"\x54"))
+    write("alarm", "link_mms", link(10, alarm_frame(0x12, b"\x00"), alarm_frame(0x13), alarm_frame(0x13),
+                                    alarm_frame(0x14, b"\x00"), alarm_frame(0x15, b"\x00")))
+    write("alarm", "link_dial", link(12, alarm_frame(4), alarm_frame(0x21)))
+    write("alarm", "link_upload", link(15, b"\xaa\x00\x05\x13\x13\x55"))
+    # Unit 1: the text-command unit.
+    ok = b"OK\r\r\n"
+    text = lambda cmd, t, *steps: bytes([1, cmd]) + point() + t + b"\x00" + script(*steps)
+    write("alarm", "text_sms", text(4, b"fire", ok, ok, ok, b"18\r\r\n" + ok, b"0\r\r\n" + ok))
+    write("alarm", "text_tts", text(2, b"fire alarm", ok, ok, ok, b"x\r\r\n" + ok, b"OK\r\n"))
+    write("alarm", "text_quote", text(4, b'a"b', ok, ok, b"\r\r\n\r\r\n", None))
+    # Unit 2: the CDMA modem.
+    aok = b"\r\nOK\r\n"
+    csq = b"\r\n+CSQ: 20,99\r\n\r\nOK\r\n"
+    cdma = lambda cmd, phone, t, *steps: bytes([2, cmd]) + phone + b"\x00" + t + b"\x00" + script(*steps)
+    write("alarm", "cdma_send", cdma(2, b"13912345678", b"\xbb\xf0", aok, aok, aok, csq, aok, aok))
+    write("alarm", "cdma_error", cdma(2, b"13912345678", b"fire", aok, aok, aok, csq, aok, b"\r\nERROR\r\n"))
+    write("alarm", "cdma_init_err", cdma(0, b"", b"", aok, aok + aok, b"ERR\r", csq))
+    write("alarm", "cdma_number_text", cdma(1, b"1", b"10086;fire", aok, aok, aok, b"+CSQ: 6,0\r\nOK", aok, aok))
+
+
 def gsm():
     ok = b"\r\nOK\r\n"
     test = [ok, b"\r\n+CSQ: 20,0\r\n\r\nOK\r\n", b"\r\n+CPIN: READY\r\n\r\nOK\r\n",
@@ -871,5 +913,5 @@ def dio():
 
 
 if __name__ == "__main__":
-    for f in (dio, battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, exchange, smspdu, q1scan, precairc, cyberairc, battcell):
+    for f in (dio, battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, alarm, exchange, smspdu, q1scan, precairc, cyberairc, battcell):
         f()

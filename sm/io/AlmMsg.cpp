@@ -1,5 +1,6 @@
 #include "io/AlmMsg.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "io/AtModem.h"
@@ -7,6 +8,8 @@
 
 namespace qx {
 namespace alm {
+
+const qx::sql::TypeRow kModemType = {2560, "短信猫", "232接口,支持短信 彩信 GPRS等"};
 
 const qx::sql::DefRow kSignalDef = {
     1, "Signal", 1, "信号强度", 1, 0, 2, "最弱|可发出短信最弱强度", 0, "", 0,
@@ -47,6 +50,12 @@ int UpdAlmGsm(CSMBase& h, int signal, int flags, const int* alarmBits, const int
                            ",State=%d,SnapID=%d,Signal=%d,iSignal=%d where sid=%d",
                            state, snap, value, flag, sid);
     return rc == 0 ? 1 : 0;
+}
+
+int QuietPoll(CSMBase& h, ISerBase* ser, int addr, const char* tag, int signal) {
+    if (!ser || !ser->IsOpened()) return 0;
+    printf("[P%02d] %s: s=%d \r\n", h.m_pItem ? h.m_pItem->Addr : addr, tag, signal);
+    return 1;
 }
 
 static std::string Number(const char* buf, PhoneRule rule) {

@@ -16,6 +16,8 @@
 namespace qx {
 namespace alm {
 
+// The type row of the short-message modems (GSM, CDMA): "短信猫 <model>".
+extern const qx::sql::TypeRow kModemType;
 // Fld 1 'Signal': the weakest signal that still sends a message is 2.
 extern const qx::sql::DefRow kSignalDef;
 // "create table tbAlarm(<head>,DevId INTEGER,Status INTEGER,Signal INTEGER,iSignal INTEGER)".
@@ -33,6 +35,10 @@ int ChkDb(CSMBase& h, tagSMItem* item, bool secondDb = true);
 // (a unit that has no signal) only DateUpd, State and SnapID are written.
 int UpdAlmGsm(CSMBase& h, int signal, int flags, const int* alarmBits, const int* snapId, int sid,
               IDbBase* hist, bool signalCols = true);
+
+// The poll of a unit that is not asked anything: 0 for a null or closed channel, else the
+// line "[P<addr>] <tag>: s=<signal>" (the current item's address, else addr) and 1.
+int QuietPoll(CSMBase& h, ISerBase* ser, int addr, const char* tag, int signal);
 
 // How a stored number is written.
 enum PhoneRule {

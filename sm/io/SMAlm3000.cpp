@@ -86,10 +86,7 @@ int CSMAlm3000::DoItem(tagSMItem* item, int n)
 
 int CSMAlm3000::DataGet(ISerBase* ser, int addr, int wait)
 {
-    if (!ser || !ser->IsOpened())
-        return 0;
-    printf("[P%02d] SMAlm3000: s=%d \r\n", m_pItem ? m_pItem->Addr : addr, m_iSignal);
-    return 1;
+    return qx::alm::QuietPoll(*this, ser, addr, "SMAlm3000", m_iSignal);
 }
 
 int CSMAlm3000::DataVal(int fld)

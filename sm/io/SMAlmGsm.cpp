@@ -9,8 +9,6 @@
 
 namespace {
 
-const qx::sql::TypeRow kType = {2560, "短信猫", "232接口,支持短信 彩信 GPRS等"};
-
 // Operators whose name in the AT+COPS? reply says the SIM is registered.
 const char* const kOperators[] = {"China Telecom", "China Unicom", "China Mobile"};
 
@@ -27,7 +25,7 @@ CSMAlmGsm::CSMAlmGsm() : CSMBase(0xA01), m_iSignal(0), m_bGsmInited(0)
 
 void CSMAlmGsm::RegDb(IDbBase* db, int force)
 {
-    qx::sql::RegDb(*this, db, force, kType, &qx::alm::kSignalDef, 1);
+    qx::sql::RegDb(*this, db, force, qx::alm::kModemType, &qx::alm::kSignalDef, 1);
 }
 
 int CSMAlmGsm::ChkDb(tagSMItem* item)
@@ -37,10 +35,7 @@ int CSMAlmGsm::ChkDb(tagSMItem* item)
 
 int CSMAlmGsm::DataGet(ISerBase* ser, int addr, int wait)
 {
-    if (!ser || !ser->IsOpened())
-        return 0;
-    printf("[P%02d] SMAlmGsm: s=%d \r\n", m_pItem ? m_pItem->Addr : addr, m_iSignal);
-    return 1;
+    return qx::alm::QuietPoll(*this, ser, addr, "SMAlmGsm", m_iSignal);
 }
 
 int CSMAlmGsm::DataVal(int fld)

@@ -1,6 +1,9 @@
 // The alarm output units through the loaded plug-ins: serial channels of qxSer on
 // pseudo-terminals, the unit simulators behind them, the host's SQLite databases. Each unit
 // has a silent twin of its type on a second terminal.
+#include <stdlib.h>
+#include <time.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -25,8 +28,10 @@ protected:
         twinModel.Serve(twinPty);
         if (!pty.Start() || !twinPty.Start()) GTEST_SKIP() << "no pseudo-terminal available";
         twinPty.InjectFault(qxsim::Fault::Silence, -1);
-        ch = rig.Channel(pty.Definition(kLine));
-        twinCh = rig.Channel(twinPty.Definition(kLine));
+        // Each channel asked for by its own code: the bare serial code is also the code of
+        // a port 0 (a terminal whose number ends in 0), whose channel it would hand out again.
+        ch = rig.Channel(pty.Definition(kLine), qxtest::E2eRig::kSerial + pty.Number() % 10);
+        twinCh = rig.Channel(twinPty.Definition(kLine), qxtest::E2eRig::kSerial + twinPty.Number() % 10);
         ASSERT_NE(nullptr, ch);
         ASSERT_NE(nullptr, twinCh);
         h = rig.Handler(type);
@@ -46,6 +51,7 @@ protected:
     }
 
     void TearDown() override {
+        unsetenv("QX_FAKE_TIME");
         rig.Close();
         pty.Stop();
         twinPty.Stop();
@@ -179,6 +185,84 @@ TEST_F(PanelE2e, DiwenClosesThePreviousChannel) {
     int bits[1] = {0};
     EXPECT_EQ(1, rig.Poll(h, *twin, twinCh, bits));
     EXPECT_EQ(-1, db.Int("select State from tbAlmGsm where SID=62"));
+}
+
+// ---------------------------------------------------------------- text-command unit SMT-120
+
+using Smt120E2e = AlarmE2e<qxsim::TextUnit>;
+
+TEST_F(Smt120E2e, PollSendAndProbeOnTheClock) {
+    ASSERT_NO_FATAL_FAILURE(Start(0xA08));
+    const long t = (long)time(nullptr) + 1000;
+    auto at = [](long seconds) { setenv("QX_FAKE_TIME", std::to_string(seconds).c_str(), 1); };
+    at(t);
+
+    int bits[1] = {0};
+    EXPECT_EQ(1, rig.Poll(h, *item, ch, bits));
+    EXPECT_EQ(18, h->DataVal(1));
+    EXPECT_EQ(0, rig.Poll(h, *twin, twinCh, bits));
+    EXPECT_EQ("0|18|0", db.Str("select State||'|'||Signal||'|'||iSignal from tbAlmGsm where SID=61"));
+    EXPECT_EQ("2|0|2", db.Str("select State||'|'||Signal||'|'||iSignal from tbAlmGsm where SID=62"));
+    EXPECT_EQ(-1, db.Int("select State from tbAlarm where SID=61"));
+
+    h->DoItem(*item, 0);
+    const std::string text = qxtest::Gbk("机房温度过高");
+    EXPECT_EQ(11, Cmd(31, "13912345678"));
+    EXPECT_EQ((int)text.size(), Cmd(32, text));
+    EXPECT_EQ(1, Cmd(34));
+    auto lines = model.Lines();
+    EXPECT_EQ(Hex("send_sms(\"13912345678\",\"" + text + "\")"), Hex(lines.back()));
+    EXPECT_EQ(0, Cmd(30));
+    at(t + 14);
+    EXPECT_EQ(0, Cmd(30));
+    at(t + 15);
+    EXPECT_EQ(1, Cmd(30));
+
+    // A quote in the stored text is refused: nothing goes to the unit.
+    size_t n = model.Lines().size();
+    EXPECT_EQ(8, Cmd(32, "say \"hi\""));
+    EXPECT_EQ(0, Cmd(34));
+    EXPECT_EQ(n, model.Lines().size());
+
+    // The twin does not answer its commands.
+    h->DoItem(*twin, 0);
+    Cmd(32, "fire");
+    EXPECT_EQ(0, Cmd(34));
+}
+
+// ---------------------------------------------------------------- CDMA modem
+
+using CdmaE2e = AlarmE2e<qxsim::CdmaModem>;
+
+TEST_F(CdmaE2e, MessageReachesTheModem) {
+    ASSERT_NO_FATAL_FAILURE(Start(0xA09));
+    const std::string text = qxtest::Gbk("机房'温度' \"过高\"");
+    EXPECT_EQ(11, Cmd(31, "13912345678"));
+    EXPECT_EQ((int)text.size(), Cmd(32, text));
+    EXPECT_EQ(1, Cmd(34));
+    auto lines = model.CmgsLines();
+    ASSERT_EQ(1u, lines.size());
+    qxsim::CdmaSubmit m = qxsim::ParseCdmaSubmit(lines[0]);
+    ASSERT_TRUE(m.ok) << m.error;
+    EXPECT_EQ("13912345678", m.phone);
+    std::string units;
+    for (uint16_t u : m.units) units += {(char)(u >> 8), (char)(u & 0xFF)};
+    EXPECT_EQ(Hex("\xFE\xFF" + qxtest::Conv(text, "UTF-16BE", "GBK")), Hex(units));
+    auto cmds = model.Lines();
+    EXPECT_EQ((std::vector<std::string>{"AT", "ATZ", "ATE0", "AT+CSQ?", "AT+CMGF=0"}),
+              std::vector<std::string>(cmds.begin(), cmds.begin() + 5));
+
+    int bits[1] = {0};
+    EXPECT_EQ(1, rig.Poll(h, *item, ch, bits));
+    EXPECT_EQ("0|20|0", db.Str("select State||'|'||Signal||'|'||iSignal from tbAlmGsm where SID=61"));
+    EXPECT_EQ("Signal", db.Str("select FldName from tbSMDef where Type=2569"));
+
+    // The twin's modem is silent: its send fails and nothing reaches it as a message.
+    h->DoItem(*twin, 0);
+    EXPECT_EQ(0, Cmd(3, "10086;fire"));
+    EXPECT_TRUE(twinModel.CmgsLines().empty());
+    EXPECT_EQ(1u, model.CmgsLines().size());
+    EXPECT_EQ(1, rig.Poll(h, *twin, twinCh, bits));  // a poll makes no traffic
 }
 
 }  // namespace
