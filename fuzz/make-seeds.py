@@ -912,6 +912,27 @@ def dio():
     write("dio", "almdo", head(6, 0, 11) + script(b"\x5A", mode=8))
 
 
+def camera():
+    # Case 0: the JPEG camera's poll; 1: its set-up; 2: the 3GE camera's poll.
+    pic = b"\xff\xd8" + bytes(range(1, 41)) + b"\xff\xd9"
+    frame = bytes.fromhex("7600360000")
+    length = bytes.fromhex("76003400040000") + struct.pack(">H", len(pic))
+    burst = bytes.fromhex("7600320000") + pic + bytes.fromhex("7600320000")
+    write("camera", "poll", bytes([0]) + point() + script(frame, length, burst, frame, length, burst))
+    write("camera", "poll_cut", bytes([0]) + point() + script(frame, length, burst[:30]))
+    write("camera", "poll_split", bytes([0]) + point() + script(("split", 2, frame), length, ("split", 9, burst), mode=1))
+    write("camera", "poll_big", bytes([0]) + point() + script(frame, bytes.fromhex("760034000401000010"), burst))
+    ok = bytes.fromhex("7600310000")
+    write("camera", "setup", bytes([1]) + point() + script(bytes.fromhex("76002600"), frame, ok, ok))
+    write("camera", "setup_retries", bytes([1]) + point() +
+          script(None, bytes.fromhex("76002600"), b"Init end\r\n", bytes.fromhex("7600310001"), ok))
+    head = b"UG#UP" + struct.pack("<H", len(pic)) + b"\x01"
+    write("camera", "ge", bytes([2]) + point() + script(head + pic, head + pic))
+    write("camera", "ge_more", bytes([2]) + point() + script(b"UG#UP\x05\x00\x01" + pic))
+    write("camera", "ge_fewer", bytes([2]) + point() + script(b"UG#UP\xff\xff\x01" + pic))
+    write("camera", "ge_bad", bytes([2]) + point() + script(b"UG3UP\x05\x00\x01" + pic, b"UG#U"))
+
+
 if __name__ == "__main__":
-    for f in (dio, battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, alarm, exchange, smspdu, q1scan, precairc, cyberairc, battcell):
+    for f in (dio, battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, alarm, exchange, smspdu, q1scan, precairc, cyberairc, battcell, camera):
         f()

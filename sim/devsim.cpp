@@ -59,6 +59,7 @@
 #include "YdtUps.h"
 #include "AircYdtMaps.h"
 #include "CardDevices.h"
+#include "Camera.h"
 #include "Ups9EBlock.h"
 #include "UpsModbusMaps.h"
 #ifdef QX_SIM_NET
@@ -225,6 +226,18 @@ void SetupMlanBoard(qxsim::Device& dev, Running& r) {
     };
     r.tick(0);
     qxsim::ServeModbusRtu(dev, *io);
+}
+
+// The serial JPEG camera and the 3GE camera, each with a picture of its own.
+void SetupCamera(qxsim::Device& dev, Running& r) {
+    auto cam = std::make_shared<qxsim::JpegCamera>();
+    r.model = cam;
+    qxsim::ServeCamera(dev, *cam);
+}
+void SetupCamera3ge(qxsim::Device& dev, Running& r) {
+    auto cam = std::make_shared<qxsim::Camera3ge>();
+    r.model = cam;
+    qxsim::ServeCamera3ge(dev, *cam);
 }
 
 // The EDX UPS on mains at rest, one block per data identifier.
@@ -681,6 +694,10 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupAd5Da5, nullptr, 0x90A},
     {"mlan7vxpxj", "distribution board, 24 modules of 3 breakers, Modbus unit 1, holding "
      "registers 41965-42036", "9600,N,8,1", SetupMlanBoard, nullptr, 0x909},
+    {"camera", "serial JPEG camera (56 00 commands: reset, frame, length, read picture, settings)",
+     "115200,N,8,1", SetupCamera, nullptr, 0xC00},
+    {"camera3ge", "3GE serial camera (\"UG3#\" snapshot, UP length header, streamed picture)",
+     "115200,N,8,1", SetupCamera3ge, nullptr, 0xC01},
     {"edxups", "EDX UPS, 11-byte requests answered by one XOR-checked block per data identifier",
      "9600,N,8,1", SetupEdxUps, nullptr, 0x308},
     {"iiiups", "III UPS, address 1, EA/16-framed measurement (0x81) and battery (0x86) replies",

@@ -67,8 +67,14 @@ public:
     }
 
     // The channel of qxSer for a definition, asked for by type code and opened with the
-    // definition; null, with a failure, where it cannot be had. Close() closes it.
+    // definition; null, with a failure, where it cannot be had. Close() closes it. A serial
+    // channel is asked for with the port of its definition (the digit before ':'): asked for
+    // as port 0, the manager would hand out a channel already open on a "pts/N0" terminal.
     ISerBase* Channel(const std::string& def, int code = kSerial) {
+        size_t colon = def.find(':');
+        if (code == kSerial && colon != std::string::npos && colon > 0 && def[colon - 1] >= '0' &&
+            def[colon - 1] <= '9')
+            code |= def[colon - 1] - '0';
         ISerBase* ch = serMgr ? serMgr->GetSer(def.c_str(), code) : nullptr;
         if (!ch) {
             ADD_FAILURE() << "no channel for " << def;
