@@ -46,9 +46,10 @@ bool Utf16(const std::string& gbk, std::vector<uint8_t>* out) {
     return true;
 }
 
+// A length octet as two lower-case hex digits (the callers keep n within 255).
 std::string Octet(size_t n) {
-    char t[4];
-    snprintf(t, sizeof t, "%02x", (unsigned)n);
+    char t[12];
+    snprintf(t, sizeof t, "%02x", (unsigned)(n & 0xFF));
     return t;
 }
 
