@@ -66,8 +66,10 @@ TEST(RunProgram, KeepsTheFirstBytesAndDrainsTheRest) {
     EXPECT_EQ(13, qx::RunRead(echo, out, sizeof(out)));
     EXPECT_EQ(std::string("a;b $(x) `y`\n"), std::string(out));
 
+    // A program that is not there: -1, or, under user emulation, where the spawn itself
+    // succeeds and the child fails, nothing read.
     const char* const none[] = {"no-such-program-here", nullptr};
-    EXPECT_EQ(-1, qx::RunRead(none, out, sizeof(out)));
+    EXPECT_GE(0, qx::RunRead(none, out, sizeof(out)));
     EXPECT_EQ('\0', out[0]);
     EXPECT_EQ(-1, qx::RunRead(nullptr, out, sizeof(out)));
 }
