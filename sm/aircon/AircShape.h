@@ -291,13 +291,22 @@ protected:
     // Values a poll keeps from an earlier poll belong to the point: one handler serves every
     // point of its code. Once set, PollMap and DataUpd work on the current point's own value
     // block (kept per SID; a point not yet polled starts with 0 everywhere). Drivers with a
-    // DataGet of their own call LoadPoint() before their requests and SavePoint() after.
+    // DataGet of their own run their requests through OnPoint().
     void KeepPerPoint() { m_perPoint = true; }
     // Tenths of the IEEE-754 single of the two words (most significant first), truncated
     // toward zero; 0 unless finite and within the width of field fld.
     int FloatTenths(int fld, uint16_t high, uint16_t low) const;
     void LoadPoint();
     void SavePoint();
+    // A driver's own poll on the current point's values: LoadPoint(), poll(), SavePoint();
+    // the poll's result.
+    template <class Poll>
+    int OnPoint(Poll poll) {
+        LoadPoint();
+        const int got = poll();
+        SavePoint();
+        return got;
+    }
 
     // A YD/T 1363 request built into m_cmd: '~', VER, ADR, CID1, CID2, LENGTH, the INFO bytes
     // as hexadecimal pairs, CHKSUM, CR. Its length; 0 (nothing to send) when adr does not fit

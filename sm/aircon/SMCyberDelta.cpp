@@ -99,10 +99,7 @@ uint8_t CSMCyberDelta::GetCheckLrc(const uint8_t* buf, int n) { return qx::MbLrc
 
 int CSMCyberDelta::DataGet(ISerBase* channel, int address, int wait) {
     if (!channel || !channel->IsOpened() || !qx::AddrFits(address)) return 0;
-    LoadPoint();
-    const int got = Reads(channel, address, wait);
-    SavePoint();
-    return got;
+    return OnPoint([&] { return Reads(channel, address, wait); });
 }
 
 int CSMCyberDelta::Reads(ISerBase* channel, int address, int wait) {

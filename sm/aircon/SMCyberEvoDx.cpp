@@ -124,10 +124,7 @@ int CSMCyberEvoDx::DataVal(int field) {
 
 int CSMCyberEvoDx::DataGet(ISerBase* channel, int address, int wait) {
     // A failed request leaves the point's own values of the requests it did not reach.
-    LoadPoint();
-    const int got = Ask(channel, address, wait);
-    SavePoint();
-    return got;
+    return OnPoint([&] { return Ask(channel, address, wait); });
 }
 
 int CSMCyberEvoDx::Ask(ISerBase* channel, int address, int wait) {

@@ -203,10 +203,7 @@ int CSMCyberJADC0110::StxDatB(const char* block, int len) {
 int CSMCyberJADC0110::DataGet(ISerBase* ser, int addr, int) {
     if (!ser || !ser->IsOpened()) return 0;
     if (addr < 0 || addr > 0xFF - 0x30) return 0;  // no address character holds it
-    LoadPoint();
-    const int got = Link(ser, addr);
-    SavePoint();
-    return got;
+    return OnPoint([&] { return Link(ser, addr); });
 }
 
 int CSMCyberJADC0110::Link(ISerBase* ser, int addr) {

@@ -144,11 +144,11 @@ CSMCyberSunrise::~CSMCyberSunrise() {}
 
 int CSMCyberSunrise::DataGet(ISerBase* channel, int address, int wait) {
     if (!channel || !channel->IsOpened()) return 0;
-    LoadPoint();  // the values this point's earlier polls left
-    const int got = Variant() == 1 ? DataGet_GOS(channel, address, wait)
-                                   : DataGet_Modbus(channel, address, wait);
-    SavePoint();
-    return got;
+    // On the values this point's earlier polls left, in the unit's protocol.
+    return OnPoint([&] {
+        return Variant() == 1 ? DataGet_GOS(channel, address, wait)
+                              : DataGet_Modbus(channel, address, wait);
+    });
 }
 
 int CSMCyberSunrise::GosCmd(uint8_t* out, size_t size, char command, const char* arg, int address) {

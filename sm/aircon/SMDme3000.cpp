@@ -130,10 +130,9 @@ int CSMDme3000::DataGet(ISerBase* channel, int address, int wait) {
     const int variant = m_pItem ? m_pItem->Variant : 0;
     if (variant != 0 && variant != 1) return 0;  // no protocol of this unit
     // A failed request leaves the point's own values of the requests it did not reach.
-    LoadPoint();
-    const int got = variant == 0 ? PollYdt(channel, address, wait) : PollModbus(channel, address, wait);
-    SavePoint();
-    return got;
+    return OnPoint([&] {
+        return variant == 0 ? PollYdt(channel, address, wait) : PollModbus(channel, address, wait);
+    });
 }
 
 int CSMDme3000::PollYdt(ISerBase* channel, int address, int wait) {

@@ -101,10 +101,7 @@ CSMEmerson::~CSMEmerson() {}
 
 int CSMEmerson::DataGet(ISerBase* channel, int address, int wait) {
     // A failed request leaves the point's own values of the requests it did not reach.
-    LoadPoint();
-    const int got = Ask(channel, address, wait);
-    SavePoint();
-    return got;
+    return OnPoint([&] { return Ask(channel, address, wait); });
 }
 
 int CSMEmerson::Ask(ISerBase* channel, int address, int wait) {

@@ -118,11 +118,11 @@ CSMStulzC7000::~CSMStulzC7000() {}
 
 int CSMStulzC7000::DataGet(ISerBase* channel, int address, int wait) {
     if (!channel || !channel->IsOpened()) return 0;
-    LoadPoint();  // the values this point's earlier polls left
-    const int got = Variant() == 1 ? DataGet_C5000(channel, address, wait)
-                                   : DataGet_C7000(channel, address, wait);
-    SavePoint();
-    return got;
+    // On the values this point's earlier polls left, in the unit's protocol.
+    return OnPoint([&] {
+        return Variant() == 1 ? DataGet_C5000(channel, address, wait)
+                              : DataGet_C7000(channel, address, wait);
+    });
 }
 
 int CSMStulzC7000::C5000Cmd(uint8_t* out, int address) {

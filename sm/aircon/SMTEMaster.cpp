@@ -81,10 +81,7 @@ int CSMTEMaster::DataVal(int field) {
 
 int CSMTEMaster::DataGet(ISerBase* channel, int address, int wait) {
     // A failed request leaves the point's own values of the requests it did not reach.
-    LoadPoint();
-    const int got = Ask(channel, address, wait);
-    SavePoint();
-    return got;
+    return OnPoint([&] { return Ask(channel, address, wait); });
 }
 
 int CSMTEMaster::Ask(ISerBase* channel, int address, int wait) {
