@@ -143,7 +143,8 @@ void CSMAircShape::ClearFields(int n) {
 }
 
 int CSMAircShape::DataVal(int field) {
-    return Index(field) < 0 ? -1 : Val(field);
+    if (Index(field) >= 0) return Val(field);
+    return field == 0 ? m_shape.fieldZero : m_shape.absent;
 }
 
 // ---------------------------------------------------------------- exchanges

@@ -29,7 +29,8 @@
 // Values. The block holds each field at its width (8, 16 or 32 bits, signed or not), packed
 // in field order with natural alignment, so Data() shows the device's record. Set() stores
 // a value cut to the field's width; Val() and DataVal() widen it back with its signedness.
-// DataVal answers the fields of the table (field numbers not in it, 0 included, give -1);
+// DataVal answers the fields of the table (field numbers not in it give the shape's
+// fieldZero for 0 and absent for the others, both -1 unless the driver says otherwise);
 // DataSize is the shape's dataSize, which may differ from the number of fields.
 //
 // Polls. Request() runs one Modbus RTU (or ASCII) exchange of the frame in m_cmd: optional Purge,
@@ -237,6 +238,8 @@ struct Shape {
     size_t keyCount;
     uint8_t brief;                   // kBrief* flags
     const char* noAnswer;            // opening words of the summary of a poll without answer
+    int fieldZero = -1;              // DataVal(0) (a table never holds field 0)
+    int absent = -1;                 // DataVal of any other field number the table lacks
 };
 
 // The state mark of the summaries that show it: "(正常)", "(报警)", "(故障)", else "(未知参数)".

@@ -82,6 +82,7 @@ const airc::Shape kShape = {
     nullptr, 0,
     airc::kBriefAlarms,
     "精密空调",
+    0, 0,  // DataVal: 0 for field 0 and for any number beyond the table
 };
 
 const uint8_t VER = 0x21, CID1 = 0x60;
@@ -117,10 +118,6 @@ CSMCyberEvoDx::CSMCyberEvoDx() : CSMAircShape(0x80E, "QX-EVO-CyberMate-DX", kSha
 CSMCyberEvoDx::~CSMCyberEvoDx() {}
 
 int CSMCyberEvoDx::GETAST(int v) { return v == 1 ? 1 : 0; }
-
-int CSMCyberEvoDx::DataVal(int field) {
-    return (field >= 1 && field <= (int)kCount) ? Val(field) : 0;
-}
 
 int CSMCyberEvoDx::DataGet(ISerBase* channel, int address, int wait) {
     // A failed request leaves the point's own values of the requests it did not reach.

@@ -13,7 +13,6 @@ public:
     CSMCyberEvoDx();
     ~CSMCyberEvoDx() override;
 
-    int DataVal(int field) override;
     int DataGet(ISerBase* channel, int address, int wait) override;
 
     // 1 for the alarm code 01, else 0.

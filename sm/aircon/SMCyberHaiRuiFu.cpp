@@ -89,6 +89,7 @@ const airc::Shape kShape = {
     nullptr, 0,
     airc::kBriefAlarms,
     "海瑞福空调",
+    0, 0,  // DataVal: 0 for field 0 and for any number beyond the table
 };
 
 // Cleared when the first reply passed: a later failure leaves the fields after it 0.
@@ -113,10 +114,6 @@ const airc::Polling kPolling = {{true, 100, 100, 120, false, qx::MbFraming::Rtu,
 
 CSMCyberHaiRuiFu::CSMCyberHaiRuiFu() : CSMAircShape(0x815, "QX-Cyber-Hairf", kShape) {
     PollBy(kPolling);
-}
-
-int CSMCyberHaiRuiFu::DataVal(int field) {
-    return field < 1 || field > 24 ? 0 : Val(field);
 }
 
 void CSMCyberHaiRuiFu::Refused(size_t index, const qx::MbReply& r, const uint8_t* reply) {

@@ -81,6 +81,7 @@ const airc::Shape kShape = {
     nullptr, 0,
     airc::kBriefAlarms,
     "精密空调",
+    0,  // DataVal(0) is 0
 };
 
 const int kCid1 = 0x60;
@@ -119,10 +120,6 @@ int16_t Signed(uint16_t w) { return (int16_t)w; }
 CSMDme3000::CSMDme3000() : CSMAircShape(0x809, "QX-DME3000", kShape) { KeepPerPoint(); }
 
 CSMDme3000::~CSMDme3000() {}
-
-int CSMDme3000::DataVal(int field) {
-    return field == 0 ? 0 : CSMAircShape::DataVal(field);
-}
 
 int CSMDme3000::DataGet(ISerBase* channel, int address, int wait) {
     if (!channel || !channel->IsOpened()) return 0;

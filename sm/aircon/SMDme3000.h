@@ -15,7 +15,6 @@ public:
     CSMDme3000();
     ~CSMDme3000() override;
 
-    int DataVal(int field) override;
     int DataGet(ISerBase* channel, int address, int wait) override;
     int DoFunc(ISerBase* channel, int address, int command, void* buffer, int length) override;
     using CSMBase::DoFunc;

@@ -89,6 +89,7 @@ const airc::Shape kShape = {
     kKeys, sizeof kKeys / sizeof kKeys[0],
     airc::kBriefOwnFault,  // the summary alone, after the current row; "通讯故障" in state 2
     nullptr,
+    0,  // DataVal(0) is 0
 };
 
 }  // namespace
@@ -98,10 +99,6 @@ CSMSnmpCyberPex::CSMSnmpCyberPex() : CSMAircShape(0x831, "QX-CYBER-PEX", kShape)
 }
 
 CSMSnmpCyberPex::~CSMSnmpCyberPex() {}
-
-int CSMSnmpCyberPex::DataVal(int field) {
-    return field == 0 ? 0 : CSMAircShape::DataVal(field);
-}
 
 int CSMSnmpCyberPex::DataGet(ISerBase*, int, int) {
     qx::SnmpPoll poll;

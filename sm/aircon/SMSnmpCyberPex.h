@@ -13,7 +13,6 @@ public:
     CSMSnmpCyberPex();
     ~CSMSnmpCyberPex() override;
 
-    int DataVal(int field) override;
     int DataGet(ISerBase* channel, int address, int wait) override;
     int DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) override;
 

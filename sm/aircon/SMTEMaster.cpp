@@ -51,6 +51,7 @@ const airc::Shape kShape = {
     nullptr, 0,
     airc::kBriefAlarms,
     "精密空调",
+    0,  // DataVal(0) is 0
 };
 
 const int kCid1 = 0x60, kCid2 = 0xE0;
@@ -74,10 +75,6 @@ const int kNeed = 71;       // the last value ends at character 70
 CSMTEMaster::CSMTEMaster() : CSMAircShape(0x80C, "QX-TEMaster", kShape) { KeepPerPoint(); }
 
 CSMTEMaster::~CSMTEMaster() {}
-
-int CSMTEMaster::DataVal(int field) {
-    return field == 0 ? 0 : CSMAircShape::DataVal(field);
-}
 
 int CSMTEMaster::DataGet(ISerBase* channel, int address, int wait) {
     // A failed request leaves the point's own values of the requests it did not reach.

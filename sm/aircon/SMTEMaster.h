@@ -12,7 +12,6 @@ public:
     CSMTEMaster();
     ~CSMTEMaster() override;
 
-    int DataVal(int field) override;
     int DataGet(ISerBase* channel, int address, int wait) override;
 
     const CAircYdCodec codec{0x20};
