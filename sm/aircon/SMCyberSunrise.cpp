@@ -74,7 +74,7 @@ const Field kFields[] = {
 const uint8_t kColumns[] = {33, 34, 1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
                             16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32};
 
-#define D(n) {n, kFlags[n - 3].name, 1, kFlags[n - 3].caption, 1, 1, 0, kFlags[n - 3].legend, 0, "", 0}
+#define D(n) airc::FlagRow(n, kFlags[n - 3].name, kFlags[n - 3].caption, kFlags[n - 3].legend)
 const qx::sql::DefRow kDefs[] = {
     {kTem, "tem", 1, "回风温度", 10, 10, 300, "最小值|允许最低温度,低于此值告警", 380,
      "最大值|允许最高温度,超过此值告警", 0},
