@@ -933,6 +933,38 @@ def camera():
     write("camera", "ge_bad", bytes([2]) + point() + script(b"UG3UP\x05\x00\x01" + pic, b"UG#U"))
 
 
+def plant():
+    """Handler 0..3: transformer, SCADA, DC monitor, generator set (point, wait, command,
+    buffer byte, script)."""
+    def read(fn, data):
+        return rtu(bytes([1, fn, len(data)]), data)
+
+    def words(*ws):
+        return b"".join(struct.pack(">H", w) for w in ws)
+
+    def head(which, cmd=0, value=1, wait=0, ext2=0):
+        return bytes([which]) + point(ext2=ext2) + bytes([wait]) + struct.pack(">I", cmd) + \
+            bytes([value])
+
+    transf = [read(1, b"\x05"), read(4, words(240, 241, 0, 125))]
+    write("plant", "transf", head(0, ext2=1) + script(*transf, transf[0], None))
+    pair = struct.pack(">I", 2000000001)
+    scada = [read(3, words(6400, 0x4000, 0, 0) + pair + words(0, 0, 0, 21, 22, 20, 230, 231, 229, 0)),
+             read(3, pair * 3 + words(0, 0x8000, 0xFFFF, 0, 0, 0) + pair),
+             read(3, words(400, 10000, 540)), read(3, words(0xFFFE))]
+    write("plant", "scada", head(1, wait=25, ext2=0x20) + script(*scada, scada[0],
+          rtu(bytes([1, 0x83, 2]))))
+    fbjk = [read(4, words(*range(3800, 3820))), read(2, b"\x15"), read(2, b"\x02")] + \
+        [read(4, words(535 + g, 25, 0, 0)) for g in range(4)]
+    write("plant", "fbjk", head(2, ext2=0x40) + script(*fbjk, fbjk[0], fbjk[1][:-1]))
+    hgm = [read(1, bytes([0x05, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0x53])),
+           read(3, words(*range(1000, 1016))), read(3, words(1017)), read(3, words(1019)),
+           read(3, words(*range(1021, 1035)))]
+    write("plant", "hgm", head(3, cmd=30) + script(*hgm, *hgm, rtu([1, 5, 0, 0, 0xFF, 0])))
+    write("plant", "hgm_refused", head(3, cmd=31) + script(*hgm, hgm[0], None, rtu([1, 0x85, 2])))
+
+
+
 if __name__ == "__main__":
-    for f in (dio, battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, alarm, exchange, smspdu, q1scan, precairc, cyberairc, battcell, camera):
+    for f in (plant, dio, battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, alarm, exchange, smspdu, q1scan, precairc, cyberairc, battcell, camera):
         f()

@@ -50,6 +50,7 @@
 #include "MeterModels.h"
 #include "ModbusMaps.h"
 #include "ModbusSlave.h"
+#include "PowerMaps.h"
 #include "PrecisionAirc.h"
 #include "PtySim.h"
 #include "Q1Ups.h"
@@ -414,7 +415,8 @@ void SetupSmartUps(qxsim::Device& dev, Running& r) {
     r.model = ups;
 }
 
-// The air-conditioners of the serial drivers, unit or address 1.
+// The air-conditioners of the serial drivers and the power-plant controllers, unit or
+// address 1, laid from the map's default readings.
 template <class M, void (*Set)(qxsim::ModbusSlave&, const M&)>
 void SetupModbusAirc(qxsim::Device& dev, Running& r) {
     auto ac = std::make_shared<qxsim::ModbusSlave>(1);
@@ -698,6 +700,14 @@ const Kind kKinds[] = {
      "115200,N,8,1", SetupCamera, nullptr, 0xC00},
     {"camera3ge", "3GE serial camera (\"UG3#\" snapshot, UP length header, streamed picture)",
      "115200,N,8,1", SetupCamera3ge, nullptr, 0xC01},
+    {"transf", "transformer temperature controller, Modbus unit 1, coils 1-4, input registers 30001-30004",
+     "9600,N,8,1", SetupModbusAirc<qxsim::Transformer, qxsim::SetTransformer>, nullptr, 0x103},
+    {"scada", "generator SCADA interface, Modbus unit 1, holding registers 40102-40117, 40129-40142, 40200-40202, 40301",
+     "9600,N,8,1", SetupModbusAirc<qxsim::PowScada, qxsim::SetPowScada>, nullptr, 0x104},
+    {"fbjk", "DC power system monitor, Modbus unit 1, input registers 30257-30276, 30409-30500, inputs 10257-10261, 10305-10308",
+     "9600,N,8,1", SetupModbusAirc<qxsim::Fbjk, qxsim::SetFbjk>, nullptr, 0x105},
+    {"hgm", "generator-set controller, Modbus unit 1, coils 1-88, holding registers 40001-40035",
+     "9600,N,8,1", SetupModbusAirc<qxsim::Hgm, qxsim::SetHgm>, nullptr, 0x107},
     {"edxups", "EDX UPS, 11-byte requests answered by one XOR-checked block per data identifier",
      "9600,N,8,1", SetupEdxUps, nullptr, 0x308},
     {"iiiups", "III UPS, address 1, EA/16-framed measurement (0x81) and battery (0x86) replies",

@@ -38,6 +38,13 @@ int ChkDb(CSMBase& h, const Table* tables, size_t n, tagSMItem* item, const char
     return last >= 0 ? 1 : 0;
 }
 
+int ChkDb(CSMBase& h, const char* table, const Column* cols, size_t n, tagSMItem* item,
+          bool needMain) {
+    const std::string columns = TableColumns(cols, n);
+    const Table tables[] = {{table, columns.c_str(), kBothDbs}};
+    return ChkDb(h, tables, 1, item, table, needMain);
+}
+
 bool Ready(ISerBase* ser, bool purge) {
     if (!ser || !ser->IsOpened()) return false;
     if (purge) ser->Purge();
@@ -60,6 +67,18 @@ qx::MbReply MbSend(CSMBase& h, ISerBase* ser, int len, uint8_t* reply, int reply
     if (len <= 0 || len > (int)sizeof(h.m_cmd)) return qx::MbReply();
     return qx::MbExchange(ser, qx::MbFraming::Rtu, h.m_cmd, len, reply, replySize, waitMs,
                           dataBytes);
+}
+
+int Reads(CSMBase& h, ISerBase* ser, int addr, const Read* reads, size_t n, int waitMs,
+          const Take& take) {
+    for (size_t i = 0; i < n; i++) {
+        uint8_t rx[260];  // a read of 125 registers with its frame
+        qx::MbReply r = MbPoll(h, ser, addr, reads[i].function, reads[i].reg, reads[i].count, rx,
+                               sizeof(rx), waitMs);
+        if (!r.ok()) return 0;
+        take(i, r);
+    }
+    return 1;
 }
 
 bool Begin(CSMBase& h, Upd& u, int flags, const int* alarmBits, const int* snapId, int sid,
@@ -101,14 +120,15 @@ qx::sql::Cols PollCols(ISMBase& h, const Upd& u, const int* alarmBits, const Col
 }
 
 int Store(CSMBase& h, const Upd& u, const char* table, const qx::sql::Cols& cols,
-          const char* brief, bool briefSt, IDbBase* hist) {
+          const char* brief, bool briefSt, IDbBase* hist, const char* noAnswer) {
     int last = 0;  // nothing run counts as success
     if (IDbBase* db = h.m_pDb) {
         qx::sql::UpdState(db, u.state, u.sid, u.type);
         last = qx::sql::UpdCurrent(db, table, u.state, u.snap, cols, u.sid);
         // A poll without answer: the shared words instead of the handler's text, whose values
         // were cleared, not read.
-        const std::string none = u.answered ? std::string() : qx::sql::NoAnswerBrief();
+        const std::string none =
+            u.answered ? std::string() : noAnswer ? std::string(noAnswer) : qx::sql::NoAnswerBrief();
         if (brief) qx::sql::UpdBrief(db, u.sid, u.answered ? brief : none.c_str(), briefSt ? u.state : -1);
     }
     if (hist) last = qx::sql::InsHistory(hist, table, u.sid, u.state, u.snap, cols);

@@ -44,6 +44,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 
 #include "ReplyCheck.h"
@@ -85,6 +86,10 @@ struct Table {
 // 0 when neither database is set; with needMain, 0 whenever the main database is not set.
 int ChkDb(CSMBase& h, const Table* tables, size_t n, tagSMItem* item, const char* pointTable,
           bool needMain = false);
+// The same for a handler whose one own table (the common head and cols) lives in both
+// databases and holds the point's current row.
+int ChkDb(CSMBase& h, const char* table, const Column* cols, size_t n, tagSMItem* item,
+          bool needMain = false);
 
 // ---------------------------------------------------------------- DataGet
 
@@ -104,6 +109,22 @@ qx::MbReply MbPoll(CSMBase& h, ISerBase* ser, int addr, int function, int reg, i
 // The same for a ready request in h.m_cmd (writes, vendor requests): h.m_cmd[0..len).
 qx::MbReply MbSend(CSMBase& h, ISerBase* ser, int len, uint8_t* reply, int replySize,
                    int waitMs, int dataBytes = -1);
+
+// One read of a poll that is a fixed list of reads.
+struct Read {
+    uint8_t function;  // 1 to 4
+    uint16_t reg;      // first coil, input or register
+    uint16_t count;    // elements asked for
+};
+
+// What a poll does with each checked reply of its reads: i is the read's index.
+using Take = std::function<void(size_t i, const qx::MbReply& r)>;
+
+// The reads in order through MbPoll, waitMs before each reply; each reply that passes the
+// shared check is handed to take at once, before the next read, so a poll that fails at read
+// k keeps what reads 0 to k - 1 gave. The first failure ends the poll: 0. All answered: 1.
+int Reads(CSMBase& h, ISerBase* ser, int addr, const Read* reads, size_t n, int waitMs,
+          const Take& take);
 
 // ---------------------------------------------------------------- DataUpd
 
@@ -149,13 +170,14 @@ qx::sql::Cols PollCols(ISMBase& h, const Upd& u, const int* alarmBits, const Col
 //   main database (when set): the state into tbSubSysDetail ("... where sid=%d and type=%d"),
 //     the current row "update TABLE set DateUpd=...,State=%d,SnapID=%d,<cols> where sid=%d",
 //     the summary (brief not null; with St when briefSt) with its text escaped; after a poll
-//     without answer the shared no-answer summary (qx::sql::NoAnswerBrief) instead of brief;
+//     without answer noAnswer instead of brief, by default (null) the shared no-answer
+//     summary (qx::sql::NoAnswerBrief);
 //   history database (when given): "insert into TABLE(SID,DateUpd,State,SnapID,<cols>) ...".
 // Returns 1 when the last remembered statement succeeded: the history insert when a history
 // database is given, else the current-row update; 1 when neither database was used. The
 // tbSubSysDetail and summary results are not looked at.
 int Store(CSMBase& h, const Upd& u, const char* table, const qx::sql::Cols& cols,
-          const char* brief, bool briefSt, IDbBase* hist);
+          const char* brief, bool briefSt, IDbBase* hist, const char* noAnswer = nullptr);
 
 // "update tbSMBrief set LastUpd=datetime(CURRENT_TIMESTAMP,'localtime') where sid=%d": the time
 // of a summary whose text stays. The database's result, -1 when not run.

@@ -1,0 +1,61 @@
+#include "PowerMaps.h"
+
+namespace qxsim {
+
+namespace {
+void SetPair(ModbusSlave& slave, uint16_t reg, uint32_t v) {
+    slave.SetHolding(reg, (uint16_t)(v >> 16));
+    slave.SetHolding((uint16_t)(reg + 1), (uint16_t)(v & 0xFFFF));
+}
+uint32_t Offset(int32_t v) { return (uint32_t)v + 2000000000u; }
+uint16_t PfCode(int pf) { return (uint16_t)(((pf / 1000 + 1) & 3) << 14); }
+}  // namespace
+
+void SetTransformer(ModbusSlave& slave, const Transformer& t) {
+    const bool bits[4] = {t.sensor, t.fan, t.alarm, t.trip};
+    for (int k = 0; k < 4; k++) {
+        slave.SetCoil((uint16_t)k, bits[k]);
+        slave.SetInput((uint16_t)k, t.fault[k] ? t.rawFault : (uint16_t)(t.tem[k] + 40));
+    }
+}
+
+void SetPowScada(ModbusSlave& slave, const PowScada& s) {
+    slave.SetHolding(101, (uint16_t)(s.plTenths * 128 / 10));
+    slave.SetHolding(102, PfCode(s.pf));
+    SetPair(slave, 105, Offset(s.p));
+    for (int k = 0; k < 3; k++) {
+        slave.SetHolding((uint16_t)(110 + k), s.amps[k]);
+        slave.SetHolding((uint16_t)(113 + k), s.volts[k]);
+        SetPair(slave, (uint16_t)(128 + 2 * k), Offset(s.qPhase[k]));
+        slave.SetHolding((uint16_t)(134 + k), PfCode(s.pfPhase[k]));
+    }
+    SetPair(slave, 140, Offset(s.q));
+    slave.SetHolding(199, s.oilPreRaw);
+    slave.SetHolding(200, s.oilTemRaw);
+    slave.SetHolding(201, s.vbattRaw);
+    slave.SetHolding(300, s.autoOnOff);
+}
+
+void SetFbjk(ModbusSlave& slave, const Fbjk& f) {
+    for (int k = 0; k < 3; k++) {
+        slave.SetInput((uint16_t)(256 + k), f.ac1[k]);
+        slave.SetInput((uint16_t)(259 + k), f.ac2[k]);
+        slave.SetInput((uint16_t)(262 + k), f.amps[k]);
+    }
+    slave.SetInput(272, f.tem);
+    slave.SetInput(273, f.dymp);
+    slave.SetInput(274, f.dlfc);
+    for (int b = 0; b < 5; b++) slave.SetDiscrete((uint16_t)(256 + b), (f.faults >> b) & 1);
+    for (int b = 0; b < 2; b++) slave.SetDiscrete((uint16_t)(304 + b), (f.dcLimits >> b) & 1);
+    for (int g = 0; g < 4; g++) {
+        slave.SetInput((uint16_t)(408 + 30 * g), f.batt[g][0]);
+        slave.SetInput((uint16_t)(409 + 30 * g), f.batt[g][1]);
+    }
+}
+
+void SetHgm(ModbusSlave& slave, const Hgm& h) {
+    for (int c = 0; c < 88; c++) slave.SetCoil((uint16_t)c, (h.coils[c / 8] >> (c % 8)) & 1);
+    for (int r = 0; r < 35; r++) slave.SetHolding((uint16_t)r, h.regs[r]);
+}
+
+}  // namespace qxsim

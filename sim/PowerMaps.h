@@ -1,0 +1,75 @@
+#pragma once
+// Register maps of the power-plant controllers that the dedicated handlers poll, laid on a ModbusSlave from readings in the units the handlers store, so a
+// test or the simulator program sets "phase A 200 C" and the device holds the raw registers
+// its model holds (temperatures offset by 40, 32-bit values offset by 2,000,000,000, power
+// factors in the top two bits of a register, coils and inputs as status bits).
+//
+//   qxsim::ModbusSlave slave(1);
+//   qxsim::Transformer t;
+//   t.tem[0] = 85;
+//   qxsim::SetTransformer(slave, t);
+#include <stdint.h>
+
+#include "ModbusSlave.h"
+
+namespace qxsim {
+
+// Transformer temperature controller: coils 0-3 the state bits (sensor, fan, alarm, trip),
+// input registers 0-3 the temperatures of phases A, B, C and the core as degrees + 40. A
+// faulty sensor reads rawFault (above 240) instead.
+struct Transformer {
+    int tem[4] = {65, 66, 67, 50};         // degrees C, -40 to 200
+    bool fault[4] = {false, false, false, false};
+    uint16_t rawFault = 0xFFFF;
+    bool sensor = false, fan = true, alarm = false, trip = false;
+};
+void SetTransformer(ModbusSlave& slave, const Transformer& t);
+
+// Generator SCADA interface: holding registers 101-116, 128-141, 199-201 and 300. Powers as
+// 32-bit values plus 2,000,000,000 (high register first), power factors as their code
+// (-1000, 0, 1000, 2000) in the top two bits, voltages in volts (stored x10), currents in
+// amperes (stored x100), the frequency x128 / 10 of its tenths of a hertz, the coolant
+// temperature in 1/32 K, the oil pressure in 1/8 units, the battery voltage in 1/20 V.
+struct PowScada {
+    int32_t p = 15000;                      // total power (105-106)
+    int32_t q = -2000, qPhase[3] = {-600, -700, -700};  // reactive (140-141; 128-133)
+    int pf = 1000, pfPhase[3] = {1000, 0, 1000};        // 102; 134-136
+    uint16_t volts[3] = {230, 231, 229};    // 113-115
+    uint16_t amps[3] = {21, 22, 20};        // 110-112
+    uint16_t plTenths = 500;                // 101: 50.0 Hz
+    uint16_t oilTemRaw = 11296;             // 200: 80 C
+    uint16_t oilPreRaw = 400;               // 199
+    uint16_t vbattRaw = 540;                // 201: 27 V
+    uint16_t autoOnOff = 1;                 // 300
+};
+void SetPowScada(ModbusSlave& slave, const PowScada& s);
+
+// DC power system monitor: input registers 256-274 (voltages and currents in tenths, as the
+// handler stores them), discrete inputs 256-260 (AC, DC, battery, module, branch faults) and
+// 304-305 (over- and under-voltage), input registers 408/409, 438/439, 468/469, 498/499 the
+// four battery groups.
+struct Fbjk {
+    uint16_t ac1[3] = {3800, 3810, 3790}, ac2[3] = {3805, 3795, 3800};  // 256-261
+    uint16_t amps[3] = {120, 118, 121};     // 262-264
+    uint16_t tem = 25, dymp = 535, dlfc = 300;  // 272-274
+    uint8_t faults = 0;                     // bits 0-4: inputs 256-260
+    uint8_t dcLimits = 0;                   // bits 0-1: inputs 304-305
+    uint16_t batt[4][2] = {{535, 25}, {536, 26}, {534, 24}, {535, 25}};
+};
+void SetFbjk(ModbusSlave& slave, const Fbjk& f);
+
+// Generator-set controller: coils 0-87 (bit k of coils[k / 8]), holding registers 0-34.
+struct Hgm {
+    uint8_t coils[11] = {0x05, 0, 0, 0, 0, 0, 0, 0x80, 0, 0, 0x53};  // 0, 2, 63, 80, 81, 84, 86
+    uint16_t regs[35] = {};
+    Hgm() {
+        regs[6] = 400;  // line voltages AB, BC, CA
+        regs[7] = 401;
+        regs[8] = 399;
+        for (int r = 0; r < 35; r++)
+            if (r < 6 || r > 8) regs[r] = (uint16_t)(1000 + r);
+    }
+};
+void SetHgm(ModbusSlave& slave, const Hgm& h);
+
+}  // namespace qxsim
