@@ -934,8 +934,8 @@ def camera():
 
 
 def plant():
-    """Handler 0..3: transformer, SCADA, DC monitor, generator set (point, wait, command,
-    buffer byte, script)."""
+    """Handler 0..4: transformer, SCADA, DC monitor, generator set, HC-311A (point, wait,
+    command, buffer byte, script)."""
     def read(fn, data):
         return rtu(bytes([1, fn, len(data)]), data)
 
@@ -962,6 +962,16 @@ def plant():
            read(3, words(*range(1021, 1035)))]
     write("plant", "hgm", head(3, cmd=30) + script(*hgm, *hgm, rtu([1, 5, 0, 0, 0xFF, 0])))
     write("plant", "hgm_refused", head(3, cmd=31) + script(*hgm, hgm[0], None, rtu([1, 0x85, 2])))
+    hc = [read(3, words(0, 0, 1, 1) + bytes(24) + words(10, 10)),
+          read(4, words(22000, 500, 1100, 0xFF38, 1120, 9800, 5000, 315)),
+          read(3, struct.pack(">8I", 120000000, 0, 24000, 12000, 120000000, 0xFFFFFFFF, 36000, 12000)),
+          read(1, b"\x01")]
+    write("plant", "hc311a", head(4, cmd=15 << 16, value=0) + script(*hc, hc[0], None,
+          rtu([1, 15, 0, 0, 0, 1])))
+    write("plant", "hc311a_factors", head(4, cmd=15 << 16, value=1) +
+          script(read(3, words(0, 0, 0xFFFF, 0xFFFF) + bytes(24) + words(0xFFFF, 0xFFFF)),
+                 read(4, words(0xFFFF, 0xFFFF, 0x8000, 0x7FFF, 0xFFFF, 0x8000, 0xFFFF, 0x8000)),
+                 read(3, b"\xFF" * 32), read(1, b"\x00"), None, rtu([1, 0x8F, 2])))
 
 
 

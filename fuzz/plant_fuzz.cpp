@@ -1,13 +1,15 @@
-// The power-plant controllers polled through a scripted channel answered by the fuzz input:
-// transformer temperature controller, generator SCADA, DC power monitor and generator-set
-// controller; then their values, display texts, stored rows and commands.
-// Input: the handler (0..3), the point (FuzzRig.h Point), the wait, a command value, a byte
+// The power-plant controllers and the single-phase meter polled through a scripted channel
+// answered by the fuzz input: transformer temperature controller, generator SCADA, DC power
+// monitor, generator-set controller and HC-311A; then their values, display texts, stored
+// rows and commands.
+// Input: the handler (0..4), the point (FuzzRig.h Point), the wait, a command value, a byte
 // for the command's buffer, then the channel's script.
 #include <stddef.h>
 #include <stdint.h>
 
 #include "FuzzRig.h"
 #include "power/SMFBJK002G3S.h"
+#include "power/SMHC311A.h"
 #include "power/SMHgm6300.h"
 #include "power/SMPowSCADA.h"
 #include "power/SMTransf.h"
@@ -51,11 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     qxfuzz::SkipWaits();
     qxfuzz::Input in(data, size);
-    switch (in.Int(0, 3)) {
+    switch (in.Int(0, 4)) {
     case 0: Poll<CSMTransf>(in); break;
     case 1: Poll<CSMPowSCADA>(in); break;
     case 2: Poll<CSMFBJK002G3S>(in); break;
-    default: Poll<CSMHgm6300>(in); break;
+    case 3: Poll<CSMHgm6300>(in); break;
+    default: Poll<CSMHC311A>(in); break;
     }
     return 0;
 }

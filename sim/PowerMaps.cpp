@@ -58,4 +58,16 @@ void SetHgm(ModbusSlave& slave, const Hgm& h) {
     for (int r = 0; r < 35; r++) slave.SetHolding((uint16_t)r, h.regs[r]);
 }
 
+void SetHc311a(ModbusSlave& slave, const Hc311a& m) {
+    slave.SetHolding(2, m.ku1);
+    slave.SetHolding(3, m.ki1);
+    slave.SetHolding(16, m.ku2);
+    slave.SetHolding(17, m.ki2);
+    const uint16_t inst[8] = {m.u, m.i, (uint16_t)m.p, (uint16_t)m.q, m.s, (uint16_t)m.pf, m.f,
+                              (uint16_t)m.tem};
+    for (int r = 0; r < 8; r++) slave.SetInput((uint16_t)r, inst[r]);
+    for (int c = 0; c < 8; c++) SetPair(slave, (uint16_t)(64 + 2 * c), m.counters[c]);
+    slave.SetCoil(0, m.relay);
+}
+
 }  // namespace qxsim

@@ -1,5 +1,6 @@
 #pragma once
-// Register maps of the power-plant controllers that the dedicated handlers poll, laid on a ModbusSlave from readings in the units the handlers store, so a
+// Register maps of the power-plant controllers and the single-phase meter that the dedicated
+// handlers poll, laid on a ModbusSlave from readings in the units the handlers store, so a
 // test or the simulator program sets "phase A 200 C" and the device holds the raw registers
 // its model holds (temperatures offset by 40, 32-bit values offset by 2,000,000,000, power
 // factors in the top two bits of a register, coils and inputs as status bits).
@@ -71,5 +72,21 @@ struct Hgm {
     }
 };
 void SetHgm(ModbusSlave& slave, const Hgm& h);
+
+// Single-phase meter HC-311A: holding registers 2, 3, 16, 17 the factors, input registers
+// 0-7 the instantaneous values, holding registers 64-79 eight 32-bit counters (high register
+// first), coil 0 the relay (a function 15 write switches it).
+struct Hc311a {
+    uint16_t ku1 = 1, ki1 = 1, ku2 = 10, ki2 = 10;
+    uint16_t u = 22000, i = 500;           // /1000 x KU1 x KU2, /1000 x KI1 x KI2
+    int16_t p = 1100, q = -200;            // /10000 x K
+    uint16_t s = 1120;
+    int16_t pf = 9800;                     // /10
+    uint16_t f = 5000;
+    int16_t tem = 315;
+    uint32_t counters[8] = {120000000, 0, 24000, 12000, 120000000, 0xFFFFFFFFu, 36000, 12000};
+    bool relay = true;
+};
+void SetHc311a(ModbusSlave& slave, const Hc311a& m);
 
 }  // namespace qxsim

@@ -706,6 +706,8 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupModbusAirc<qxsim::PowScada, qxsim::SetPowScada>, nullptr, 0x104},
     {"fbjk", "DC power system monitor, Modbus unit 1, input registers 30257-30276, 30409-30500, inputs 10257-10261, 10305-10308",
      "9600,N,8,1", SetupModbusAirc<qxsim::Fbjk, qxsim::SetFbjk>, nullptr, 0x105},
+    {"hc311a", "single-phase meter HC-311A, Modbus unit 1, holding 40003-40018, 40065-40080, input 30001-30008, relay coil 1",
+     "9600,N,8,1", SetupModbusAirc<qxsim::Hc311a, qxsim::SetHc311a>, nullptr, 0x106},
     {"hgm", "generator-set controller, Modbus unit 1, coils 1-88, holding registers 40001-40035",
      "9600,N,8,1", SetupModbusAirc<qxsim::Hgm, qxsim::SetHgm>, nullptr, 0x107},
     {"edxups", "EDX UPS, 11-byte requests answered by one XOR-checked block per data identifier",

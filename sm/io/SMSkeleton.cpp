@@ -196,14 +196,16 @@ int VarEval(ISMBase& h, char* text, const Key* keys, size_t n) {
     for (size_t i = 0; i < n; i++) {
         if (strcmp(text, keys[i].key) != 0) continue;
         int v = h.DataVal(keys[i].fld);
+        double x = keys[i].unsignedValue ? (double)(uint32_t)v : (double)v;
         const char* unit = keys[i].unit ? keys[i].unit : "";
         char out[64];
         int len;
         if (keys[i].decimals == 0 && keys[i].divisor <= 1)
-            len = snprintf(out, sizeof(out), "%d%s", v, unit);
+            len = keys[i].unsignedValue ? snprintf(out, sizeof(out), "%u%s", (uint32_t)v, unit)
+                                        : snprintf(out, sizeof(out), "%d%s", v, unit);
         else
             len = snprintf(out, sizeof(out), "%.*f%s", (int)keys[i].decimals,
-                           v / (double)(keys[i].divisor ? keys[i].divisor : 1), unit);
+                           x / (double)(keys[i].divisor ? keys[i].divisor : 1), unit);
         if (len < 0 || (size_t)len >= sizeof(out)) return -1;
         memcpy(text, out, (size_t)len + 1);
         return len;

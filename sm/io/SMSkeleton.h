@@ -214,13 +214,15 @@ private:
 
 // One display key: the whole text must equal key (compared exactly, case included).
 // The value is h.DataVal(fld); with decimals 0 and divisor 0 or 1 it is printed "%d",
-// otherwise "%.<decimals>f" of value / divisor; unit follows it.
+// otherwise "%.<decimals>f" of value / divisor; unit follows it. An unsigned value (a counter
+// beyond 2^31) is taken as the unsigned 32 bits DataVal hands out.
 struct Key {
     const char* key;
     uint8_t fld;
     uint16_t divisor;
     uint8_t decimals;
     const char* unit;
+    bool unsignedValue = false;
 };
 
 // Overwrites text with the value of the first key that equals it and returns the printed

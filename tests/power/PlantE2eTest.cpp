@@ -1,4 +1,5 @@
-// Whole polls of the power-plant controllers through the loaded plug-ins, a serial channel and the simulated units; rows read back from SQLite.
+// Whole polls of the power-plant controllers and the single-phase meter through the loaded
+// plug-ins, a serial channel and the simulated units; rows read back from SQLite.
 #include "ModbusHost.h"
 #include "PowerMaps.h"
 
@@ -98,6 +99,44 @@ TEST_F(Plant, GeneratorSetAndItsCoilCommands) {
     EXPECT_TRUE(slave.Coil(0));
     ASSERT_EQ(1, Poll());
     EXPECT_EQ("1|1", db.Str("select s00||'|'||s01 from tbHgm where SID=55"));
+}
+
+TEST_F(Plant, SinglePhaseMeterBesideASilentTwinAndItsRelay) {
+    if (!Start(56, 0x106)) return;
+    ASSERT_EQ(0x106, h->GetType());
+    qxsim::SetHc311a(slave, qxsim::Hc311a());
+    qxhost::PointItem twin(57, 0x106);
+    twin.Name("P2").Port(ch->GetType() & 0xFFFF).Addr(2).Ser(ch);
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, twin));
+
+    ASSERT_EQ(1, Poll());
+    int bits[1] = {0};
+    EXPECT_EQ(0, rig.Poll(h, twin, ch, bits));
+    const std::string cols =
+        "State||'|'||m_uiAU||'|'||m_uiAI||'|'||m_iP||'|'||m_uiFR||'|'||m_iEpPH||'|'||m_iEp_net||'|'||m_uRelayState from tbHC311A where SID=";
+    EXPECT_EQ("0|220|5|11|5000|1000000|0|1", db.Str("select " + cols + "56"));
+    EXPECT_EQ("0|220|5|11|5000|1000000|0|1", hist.Str("select " + cols + "56"));
+    EXPECT_EQ("2|0|0|0|0|0|0|0", db.Str("select " + cols + "57"));
+    EXPECT_EQ("2|0|0|0|0|0|0|0", hist.Str("select " + cols + "57"));
+    EXPECT_EQ(Hex("电压:22.0V,电流:0.5A"), Hex(db.Str("select Brief from tbSMBrief where SID=56")));
+    EXPECT_EQ(Hex("(故障),通讯中断"), Hex(db.Str("select Brief from tbSMBrief where SID=57")));
+
+    // The relay: function 15 on coil 0, read back by the next poll.
+    ASSERT_EQ(1, h->DoItem(*item, 0));
+    uint8_t off = 0;
+    EXPECT_EQ(1, h->DoFunc(ch, 1, 15 << 16, &off, 1));
+    EXPECT_FALSE(slave.Coil(0));
+    ASSERT_EQ(1, Poll());
+    EXPECT_EQ(0, db.Int("select m_uRelayState from tbHC311A where SID=56"));
+    char text[32] = ".RelayState";
+    EXPECT_EQ(4, h->VarEval(text));
+    EXPECT_EQ(Hex("断开"), Hex(text));
+
+    for (qxsim::ModbusFault f : kFaults) {
+        slave.FaultOnce(f);
+        EXPECT_EQ(0, Poll());
+        EXPECT_EQ("2|0|0|0|0|0|0|0", db.Str("select " + cols + "56"));
+    }
 }
 
 }  // namespace
