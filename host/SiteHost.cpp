@@ -161,8 +161,10 @@ int SiteHost::Start(const HostOptions& o, const std::vector<SitePoint>& site) {
         const SitePoint& s = p.site;
         Channel& c = *p.channel;
         p.item.reset(new PointItem(s.sid, s.type));
+        // The host keeps a state row of its own for every point (EnsureDetailRow below): the
+        // point says so, for the handlers that update that row only when told.
         p.item->Name(s.nameGbk.c_str()).HostText(s.host.c_str()).Addr(s.addr).Variant(s.variant)
-            .Ext(s.ext1, s.ext2).Ser(c.ser).Port(c.ser->GetType() & 0xFFFF);
+            .Ext(s.ext1, s.ext2).ItemDetail(1).Ser(c.ser).Port(c.ser->GetType() & 0xFFFF);
         if (c.network) p.item->AddrText(s.channel.c_str());
         fflush(m_out);
         if (p.handler->ChkDb(*p.item) != 1)
