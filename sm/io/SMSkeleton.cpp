@@ -127,8 +127,9 @@ int Store(CSMBase& h, const Upd& u, const char* table, const qx::sql::Cols& cols
         last = qx::sql::UpdCurrent(db, table, u.state, u.snap, cols, u.sid);
         // A poll without answer: the shared words instead of the handler's text, whose values
         // were cleared, not read.
-        const std::string none =
-            u.answered ? std::string() : noAnswer ? std::string(noAnswer) : qx::sql::NoAnswerBrief();
+        const std::string none = u.answered ? std::string()
+                                 : noAnswer ? std::string(noAnswer)
+                                            : qx::sql::NoAnswerBrief();
         if (brief) qx::sql::UpdBrief(db, u.sid, u.answered ? brief : none.c_str(), briefSt ? u.state : -1);
     }
     if (hist) last = qx::sql::InsHistory(hist, table, u.sid, u.state, u.snap, cols);

@@ -96,8 +96,7 @@ int CSMFBJK002G3S::ChkDb(tagSMItem* item) {
 // answers. A wait only when one is given.
 int CSMFBJK002G3S::DataGet(ISerBase* ser, int addr, int wait) {
     if (!qx::skel::Ready(ser)) return 0;
-    return qx::skel::Reads(*this, ser, addr, kReads, 7, wait > 0 ? wait : 0,
-                           [this](size_t i, const qx::MbReply& r) {
+    auto take = [this](size_t i, const qx::MbReply& r) {
         switch (i) {
         case 0:
             memset(m_val, 0, sizeof(m_val));
@@ -117,7 +116,8 @@ int CSMFBJK002G3S::DataGet(ISerBase* ser, int addr, int wait) {
             break;
         }
         }
-    });
+    };
+    return qx::skel::Reads(*this, ser, addr, kReads, 7, wait > 0 ? wait : 0, take);
 }
 
 int CSMFBJK002G3S::DataVal(int fld) {

@@ -113,7 +113,7 @@ void CSMHC311A::ClearValues() {
 // stored as soon as it answers, so a failure keeps the new factors and what came before.
 int CSMHC311A::DataGet(ISerBase* ser, int addr, int) {
     if (!qx::skel::Ready(ser)) return 0;
-    return qx::skel::Reads(*this, ser, addr, kReads, 4, 200, [this](size_t i, const qx::MbReply& r) {
+    auto take = [this](size_t i, const qx::MbReply& r) {
         const double ku1 = (uint32_t)m_val[kKU1 - 1], ku2 = (uint32_t)m_val[kKU2 - 1];
         const double ki1 = (uint32_t)m_val[kKI1 - 1], ki2 = (uint32_t)m_val[kKI2 - 1];
         // x times the four factors, in the order KU1, KU2, KI1, KI2.
@@ -152,7 +152,8 @@ int CSMHC311A::DataGet(ISerBase* ser, int addr, int) {
             m_val[kRelayState - 1] = r.Bit(0);
             break;
         }
-    });
+    };
+    return qx::skel::Reads(*this, ser, addr, kReads, 4, 200, take);
 }
 
 int CSMHC311A::DataVal(int fld) {

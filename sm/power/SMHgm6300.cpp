@@ -33,7 +33,8 @@ struct Columns {
     Columns() {
         for (int i = 0; i < H::kFields; i++) {
             if (i < H::kCoils)
-                snprintf(names[i], sizeof names[i], "s%02x", i < kLowCoils ? i : kHighCoil + i - kLowCoils);
+                snprintf(names[i], sizeof names[i], "s%02x",
+                         i < kLowCoils ? i : kHighCoil + i - kLowCoils);
             else
                 snprintf(names[i], sizeof names[i], "r%02x", i - H::kCoils);
             cols[i] = {names[i], (uint8_t)(i + 1), false};
@@ -71,7 +72,7 @@ int CSMHgm6300::ChkDb(tagSMItem* item) {
 // values and the others the last poll's.
 int CSMHgm6300::DataGet(ISerBase* ser, int addr, int) {
     if (!qx::skel::Ready(ser, false)) return 0;
-    return qx::skel::Reads(*this, ser, addr, kReads, 5, 100, [this](size_t i, const qx::MbReply& r) {
+    auto take = [this](size_t i, const qx::MbReply& r) {
         if (i == 0) {
             for (int k = 0; k < kCoils; k++)
                 m_val.s[k] = (uint8_t)r.Bit(k < kLowCoils ? k : kHighCoil + k - kLowCoils);
@@ -79,7 +80,8 @@ int CSMHgm6300::DataGet(ISerBase* ser, int addr, int) {
         }
         const qx::skel::Read& rd = kReads[i];
         for (int k = 0; k < rd.count; k++) m_val.r[rd.reg + k] = r.Word(k);
-    });
+    };
+    return qx::skel::Reads(*this, ser, addr, kReads, 5, 100, take);
 }
 
 int CSMHgm6300::DataVal(int fld) {

@@ -88,7 +88,7 @@ int CSMPowSCADA::ChkDb(tagSMItem* item) {
 int CSMPowSCADA::DataGet(ISerBase* ser, int addr, int wait) {
     if (!qx::skel::Ready(ser)) return 0;
     int waitMs = wait > 0 ? wait : 100;
-    return qx::skel::Reads(*this, ser, addr, kReads, 4, waitMs, [this](size_t i, const qx::MbReply& r) {
+    auto take = [this](size_t i, const qx::MbReply& r) {
         auto u = [&](int reg) { return r.Word(reg - kFirstReg[i]); };
         switch (i) {
         case 0:
@@ -117,7 +117,8 @@ int CSMPowSCADA::DataGet(ISerBase* ser, int addr, int wait) {
             m_val[kAutoOnOff] = u(300) & 3;
             break;
         }
-    });
+    };
+    return qx::skel::Reads(*this, ser, addr, kReads, 4, waitMs, take);
 }
 
 int CSMPowSCADA::DataVal(int fld) {

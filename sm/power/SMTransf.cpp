@@ -74,7 +74,7 @@ int CSMTransf::ChkDb(tagSMItem* item) {
 // count carries.
 int CSMTransf::DataGet(ISerBase* ser, int addr, int) {
     if (!qx::skel::Ready(ser, false)) return 0;
-    return qx::skel::Reads(*this, ser, addr, kReads, 2, 0, [this](size_t i, const qx::MbReply& r) {
+    auto take = [this](size_t i, const qx::MbReply& r) {
         if (i == 0) {
             for (int b = 0; b < 4; b++) m_val[kStSen - 1 + b] = r.Bit(b);
             return;
@@ -85,7 +85,8 @@ int CSMTransf::DataGet(ISerBase* ser, int addr, int) {
             m_val[kTemA - 1 + k] = fault ? 0 : (int32_t)t - 40;
             m_val[kStSenA - 1 + k] = fault ? 1 : 0;
         }
-    });
+    };
+    return qx::skel::Reads(*this, ser, addr, kReads, 2, 0, take);
 }
 
 int CSMTransf::DataVal(int fld) {

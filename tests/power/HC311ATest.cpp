@@ -66,7 +66,8 @@ TEST(HC311A, DecodeByTheFactors) {
         // A counter beyond 2^31 keeps its unsigned value.
         {"counter 3e9", 100, 100, 100, 1, 22000, 36000000, {{M::kEpTotal, 3000000000LL}}},
         // A product beyond 32 bits does not convert: 0.
-        {"voltage overflow", 65535, 65535, 1, 1, 65535, 0, {{M::kAU, 0}, {M::kFR, 5000}, {M::kTemp, 315}}},
+        {"voltage overflow", 65535, 65535, 1, 1, 65535, 0,
+         {{M::kAU, 0}, {M::kFR, 5000}, {M::kTemp, 315}}},
     };
     for (const Case& c : cases) {
         qxsim::Hc311a m;
@@ -79,7 +80,8 @@ TEST(HC311A, DecodeByTheFactors) {
         MeterRig r(m);
         ASSERT_EQ(1, r.PollOk()) << c.what;
         for (const auto& w : c.want) {
-            EXPECT_EQ((int32_t)(uint32_t)w.second, r.h.DataVal(w.first)) << c.what << " field " << w.first;
+            EXPECT_EQ((int32_t)(uint32_t)w.second, r.h.DataVal(w.first))
+                << c.what << " field " << w.first;
         }
     }
     MeterRig r;
@@ -113,14 +115,15 @@ TEST(HC311A, RowsInBothDatabasesAndSummary) {
     const std::string cols =
         "State||'|'||SnapID||'|'||m_uiAU||'|'||m_uiAI||'|'||m_iP||'|'||m_iQ||'|'||m_iPF||'|'||"
         "m_iTemp||'|'||m_iEpPH||'|'||m_iEq_net||'|'||m_uRelayState";
-    EXPECT_EQ("0|9|220|5|11|-2|980|315|1000000|100|1", r.db.Str("select " + cols + " from tbHC311A where SID=8"));
-    EXPECT_EQ("0|9|220|5|11|-2|980|315|1000000|100|1", r.hist.Str("select " + cols + " from tbHC311A where SID=8"));
+    const std::string row = "select " + cols + " from tbHC311A where SID=8";
+    EXPECT_EQ("0|9|220|5|11|-2|980|315|1000000|100|1", r.db.Str(row));
+    EXPECT_EQ("0|9|220|5|11|-2|980|315|1000000|100|1", r.hist.Str(row));
     EXPECT_EQ(std::string("电压:22.0V,电流:0.5A"), r.db.Str("select Brief from tbSMBrief where SID=8"));
     EXPECT_EQ(0, r.db.Int("select St from tbSMBrief where SID=8"));
 
     // No answer: zeros, the factors kept, a summary that says no data and never "normal".
     ASSERT_EQ(1, r.Upd(nullptr));
-    EXPECT_EQ("2|0|0|0|0|0|0|0|0|0|0", r.db.Str("select " + cols + " from tbHC311A where SID=8"));
+    EXPECT_EQ("2|0|0|0|0|0|0|0|0|0|0", r.db.Str(row));
     EXPECT_EQ(2, r.hist.Int("select count(*) from tbHC311A where SID=8"));
     EXPECT_EQ(10, r.h.DataVal(M::kKU2));
     std::string brief = r.db.Str("select Brief from tbSMBrief where SID=8");
@@ -143,9 +146,9 @@ TEST(HC311A, DefinitionRows) {
     int i = 0;
     for (int fld : {1, 4, 24})
         EXPECT_EQ(std::string(rows[i++]),
-                  db.Str("select Fld||'|'||FldName||'|'||Note||'|'||Ratio||'|'||AlmKind||'|'||vref||'|'||"
-                         "LoText||'|'||HiLmt||'|'||HiText from tbSMDef where Type=262 and Fld=" +
-                         std::to_string(fld)));
+                  db.Str("select Fld||'|'||FldName||'|'||Note||'|'||Ratio||'|'||AlmKind||'|'||"
+                         "vref||'|'||LoText||'|'||HiLmt||'|'||HiText from tbSMDef where Type=262 "
+                         "and Fld=" + std::to_string(fld)));
     EXPECT_EQ(3, db.Int("select count(*) from tbSMDef where Type=262"));
 }
 
@@ -207,8 +210,10 @@ TEST(HC311A, RelayCommand) {
         {"low bits unused", 15 << 16 | 7, 1, {}, 0, 1, "01 0F 00 00 00 01 01 01 EF 57"},
         {"other function", 5 << 16, 1, {}, 0, 0, ""},
         {"exception", 15 << 16, 1, Rtu("01 8F 02"), 0, 0, "01 0F 00 00 00 01 01 01 EF 57"},
-        {"not the echo", 15 << 16, 1, Rtu("01 0F 00 00 00 02"), 0, 0, "01 0F 00 00 00 01 01 01 EF 57"},
-        {"bad CRC", 15 << 16, 1, iotest::BadCrc("01 0F 00 00 00 01"), 0, 0, "01 0F 00 00 00 01 01 01 EF 57"},
+        {"not the echo", 15 << 16, 1, Rtu("01 0F 00 00 00 02"), 0, 0,
+         "01 0F 00 00 00 01 01 01 EF 57"},
+        {"bad CRC", 15 << 16, 1, iotest::BadCrc("01 0F 00 00 00 01"), 0, 0,
+         "01 0F 00 00 00 01 01 01 EF 57"},
         {"short write", 15 << 16, 1, {}, 5, 0, "01 0F 00 00 00 01 01 01 EF 57"},
     };
     for (const Case& c : cases) {
@@ -218,7 +223,8 @@ TEST(HC311A, RelayCommand) {
         if (c.shortWrite) r.ch.ShortWrite(c.shortWrite);
         uint8_t buf[4] = {c.value, 0, 0, 0};
         EXPECT_EQ(c.result, r.h.DoFunc(&r.ch, 1, c.cmd, buf, 0)) << c.what;
-        EXPECT_EQ(std::string(c.sent), r.ch.Written().empty() ? "" : qxtest::Hex(r.ch.Written()[0])) << c.what;
+        EXPECT_EQ(std::string(c.sent), r.ch.Written().empty() ? "" : qxtest::Hex(r.ch.Written()[0]))
+            << c.what;
         if (c.result) {
             EXPECT_EQ(c.value != 0, r.slave.Coil(0)) << c.what;
         }

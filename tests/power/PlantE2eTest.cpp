@@ -25,14 +25,16 @@ TEST_F(Plant, TransformerBesideASilentTwin) {
     int bits[1] = {0};
     EXPECT_EQ(0, rig.Poll(h, twin, ch, bits));
     ASSERT_EQ(1, Poll());
-    const std::string row = "select State||'|'||TemA||'|'||TemB||'|'||TemI||'|'||StSenI||'|'||StWind||'|'||StTrip from tbTransf where SID=";
+    const std::string row = "select State||'|'||TemA||'|'||TemB||'|'||TemI||'|'||StSenI||'|'||"
+                            "StWind||'|'||StTrip from tbTransf where SID=";
     EXPECT_EQ("0|65|150|0|1|1|1", db.Str(row + "51"));
     EXPECT_EQ("2|0|0|0|0|0|0", db.Str(row + "52"));
     EXPECT_EQ(2, db.Int("select State from tbSubSysDetail where SID=52"));
     EXPECT_EQ(Hex("A相: 0℃(故障),B相: 0℃(故障),C相: 0℃(故障),铁心: 0℃(故障)"),
               Hex(db.Str("select Brief from tbSMBrief where SID=52")));
     EXPECT_EQ(3, hist.Int("select count(*) from tbTransf"));
-    EXPECT_EQ("1|150", hist.Str("select State||'|'||TemB from tbTransf where SID=51 order by DID limit 1"));
+    EXPECT_EQ("1|150",
+              hist.Str("select State||'|'||TemB from tbTransf where SID=51 order by DID limit 1"));
 
     for (qxsim::ModbusFault f : kFaults) {
         slave.FaultOnce(f);
@@ -51,7 +53,8 @@ TEST_F(Plant, GeneratorScada) {
     ASSERT_EQ(1, Poll(1 << 19));  // field 20, the coolant temperature
     EXPECT_EQ("0|15000|-2000|1000|2300|2100|8000|5000|2700|1|500",
               db.Str("select State||'|'||zsjgl||'|'||zwggl||'|'||zglys||'|'||ady||'|'||adl||'|'||"
-                     "OilTem||'|'||OilPre||'|'||Vbatt||'|'||AutoOnOff||'|'||pl from tbPowSCADA where SID=53"));
+                     "OilTem||'|'||OilPre||'|'||Vbatt||'|'||AutoOnOff||'|'||pl from tbPowSCADA "
+                     "where SID=53"));
     EXPECT_EQ(Hex("告警:冷却液温度"), Hex(db.Str("select Brief from tbSMBrief where SID=53")));
     EXPECT_EQ(260, db.Int("select Kind from tbSMType where Type=260"));
     for (qxsim::ModbusFault f : kFaults) {
@@ -69,7 +72,8 @@ TEST_F(Plant, DcPowerMonitor) {
     f.faults = 0x02;
     qxsim::SetFbjk(slave, f);
     ASSERT_EQ(1, Poll(1 << 13));  // field 14, the DC fault
-    const std::string cols = "select State||'|'||dyuv1||'|'||dymp||'|'||tem||'|'||stDC||'|'||PBatt1||'|'||PTem4 from tbFBJK002G3S where SID=54";
+    const std::string cols = "select State||'|'||dyuv1||'|'||dymp||'|'||tem||'|'||stDC||'|'||"
+                             "PBatt1||'|'||PTem4 from tbFBJK002G3S where SID=54";
     EXPECT_EQ("0|3800|535|25|1|535|25", db.Str(cols));
     EXPECT_EQ("0|3800|535|25|1|535|25", hist.Str(cols));
     EXPECT_EQ(Hex("告警:直流故障"), Hex(db.Str("select Brief from tbSMBrief where SID=54")));
@@ -83,7 +87,8 @@ TEST_F(Plant, GeneratorSetAndItsCoilCommands) {
     qxsim::SetHgm(slave, qxsim::Hgm());
     ASSERT_EQ(1, Poll());
     EXPECT_EQ("0|1|0|1|400|0|1034",
-              db.Str("select State||'|'||s00||'|'||s01||'|'||s54||'|'||r06||'|'||r10||'|'||r22 from tbHgm where SID=55"));
+              db.Str("select State||'|'||s00||'|'||s01||'|'||s54||'|'||r06||'|'||r10||'|'||r22 "
+                     "from tbHgm where SID=55"));
     EXPECT_EQ(Hex("发电AB相电压400V,发电BC相电压401V,发电CA相电压399V"),
               Hex(db.Str("select Brief from tbSMBrief where SID=55")));
     EXPECT_EQ(1, hist.Int("select count(*) from tbHgm where SID=55 and r22=1034"));
@@ -113,7 +118,8 @@ TEST_F(Plant, SinglePhaseMeterBesideASilentTwinAndItsRelay) {
     int bits[1] = {0};
     EXPECT_EQ(0, rig.Poll(h, twin, ch, bits));
     const std::string cols =
-        "State||'|'||m_uiAU||'|'||m_uiAI||'|'||m_iP||'|'||m_uiFR||'|'||m_iEpPH||'|'||m_iEp_net||'|'||m_uRelayState from tbHC311A where SID=";
+        "State||'|'||m_uiAU||'|'||m_uiAI||'|'||m_iP||'|'||m_uiFR||'|'||m_iEpPH||'|'||"
+        "m_iEp_net||'|'||m_uRelayState from tbHC311A where SID=";
     EXPECT_EQ("0|220|5|11|5000|1000000|0|1", db.Str("select " + cols + "56"));
     EXPECT_EQ("0|220|5|11|5000|1000000|0|1", hist.Str("select " + cols + "56"));
     EXPECT_EQ("2|0|0|0|0|0|0|0", db.Str("select " + cols + "57"));

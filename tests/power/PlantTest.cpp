@@ -29,68 +29,59 @@ const auto* const g_env = ::testing::AddGlobalTestEnvironment(new iotest::NoSlee
 
 // ---------------------------------------------------------------- requests
 
+// One good poll of a unit with a given wait: its requests and the waits before the replies.
+struct Polled {
+    std::vector<std::string> frames;
+    std::vector<int> sleeps;
+};
+template <class H>
+Polled PollOnce(int type, int wait) {
+    UnitRig<H> r(5, type);
+    iotest::Sleeps().clear();
+    EXPECT_EQ(1, r.PollOk(wait)) << type;
+    return {r.Sent(), iotest::Sleeps()};
+}
+typedef Polled (*PollOf)(int type, int wait);
+
 TEST(Plant, RequestFrames) {
     struct Row {
-        const char* unit;
-        std::function<std::vector<std::string>()> poll;
+        int type;
+        PollOf poll;
         std::vector<std::string> frames;
     } rows[] = {
-        {"transformer",
-         [] {
-             UnitRig<CSMTransf> r(5, 0x103);
-             EXPECT_EQ(1, r.PollOk());
-             return r.Sent();
-         },
-         {"01 01 00 00 00 04 3D C9", "01 04 00 00 00 04 F1 C9"}},
-        {"SCADA",
-         [] {
-             UnitRig<CSMPowSCADA> r(5, 0x104);
-             EXPECT_EQ(1, r.PollOk());
-             return r.Sent();
-         },
+        {0x103, PollOnce<CSMTransf>, {"01 01 00 00 00 04 3D C9", "01 04 00 00 00 04 F1 C9"}},
+        {0x104, PollOnce<CSMPowSCADA>,
          {"01 03 00 65 00 10 54 19", qxtest::Hex(Rtu("01 03 00 80 00 0E")),
           qxtest::Hex(Rtu("01 03 00 C7 00 03")), qxtest::Hex(Rtu("01 03 01 2C 00 01"))}},
-        {"DC monitor",
-         [] {
-             UnitRig<CSMFBJK002G3S> r(5, 0x105);
-             EXPECT_EQ(1, r.PollOk());
-             return r.Sent();
-         },
+        {0x105, PollOnce<CSMFBJK002G3S>,
          {"01 04 01 00 00 14 F1 F9", "01 02 01 00 00 05 B9 F5", "01 02 01 30 00 04 78 3A",
           "01 04 01 98 00 04 71 DA", qxtest::Hex(Rtu("01 04 01 B6 00 04")),
           qxtest::Hex(Rtu("01 04 01 D4 00 04")), qxtest::Hex(Rtu("01 04 01 F2 00 04"))}},
-        {"generator set",
-         [] {
-             UnitRig<CSMHgm6300> r(5, 0x107);
-             EXPECT_EQ(1, r.PollOk());
-             return r.Sent();
-         },
+        {0x107, PollOnce<CSMHgm6300>,
          {"01 01 00 00 00 58 3D F0", "01 03 00 00 00 10 44 06", "01 03 00 11 00 01 D4 0F",
           "01 03 00 13 00 01 75 CF", "01 03 00 15 00 0E D5 CA"}},
     };
-    for (Row& row : rows) EXPECT_EQ(row.frames, row.poll()) << row.unit;
+    for (Row& row : rows) EXPECT_EQ(row.frames, row.poll(row.type, 0).frames) << row.type;
 }
 
 // Waits before each reply: SCADA `wait` ms (100 ms for 0), the DC monitor only a given wait,
 // the generator set 100 ms always, the transformer none.
 TEST(Plant, WaitsBeforeReplies) {
     struct Row {
-        const char* unit;
-        std::function<int(int)> poll;
+        int type;
+        PollOf poll;
         int wait;
         std::vector<int> sleeps;
     } rows[] = {
-        {"SCADA", [](int w) { UnitRig<CSMPowSCADA> r(5, 0x104); iotest::Sleeps().clear(); return r.PollOk(w); }, 0, {100, 100, 100, 100}},
-        {"SCADA", [](int w) { UnitRig<CSMPowSCADA> r(5, 0x104); iotest::Sleeps().clear(); return r.PollOk(w); }, 250, {250, 250, 250, 250}},
-        {"DC monitor", [](int w) { UnitRig<CSMFBJK002G3S> r(5, 0x105); iotest::Sleeps().clear(); return r.PollOk(w); }, 0, {}},
-        {"DC monitor", [](int w) { UnitRig<CSMFBJK002G3S> r(5, 0x105); iotest::Sleeps().clear(); return r.PollOk(w); }, 30, {30, 30, 30, 30, 30, 30, 30}},
-        {"generator set", [](int w) { UnitRig<CSMHgm6300> r(5, 0x107); iotest::Sleeps().clear(); return r.PollOk(w); }, 500, {100, 100, 100, 100, 100}},
-        {"transformer", [](int w) { UnitRig<CSMTransf> r(5, 0x103); iotest::Sleeps().clear(); return r.PollOk(w); }, 500, {}},
+        {0x104, PollOnce<CSMPowSCADA>, 0, {100, 100, 100, 100}},
+        {0x104, PollOnce<CSMPowSCADA>, 250, {250, 250, 250, 250}},
+        {0x105, PollOnce<CSMFBJK002G3S>, 0, {}},
+        {0x105, PollOnce<CSMFBJK002G3S>, 30, {30, 30, 30, 30, 30, 30, 30}},
+        {0x107, PollOnce<CSMHgm6300>, 500, {100, 100, 100, 100, 100}},
+        {0x103, PollOnce<CSMTransf>, 500, {}},
     };
-    for (Row& row : rows) {
-        ASSERT_EQ(1, row.poll(row.wait)) << row.unit;
-        EXPECT_EQ(row.sleeps, iotest::Sleeps()) << row.unit << " wait " << row.wait;
-    }
+    for (Row& row : rows)
+        EXPECT_EQ(row.sleeps, row.poll(row.type, row.wait).sleeps) << row.type << " " << row.wait;
 }
 
 TEST(Plant, WideAddressOrClosedChannelSendsNothing) {
@@ -297,7 +288,8 @@ TEST(Transf, RowsStateAndSummary) {
         ASSERT_EQ(1, r.Upd(c.bits >= 0 ? bits : nullptr, c.flags)) << c.bits;
         EXPECT_EQ(c.state, r.db.Int("select State from tbTransf where SID=5")) << c.bits;
         EXPECT_EQ(c.row, r.db.Str("select " + cols + " from tbTransf where SID=5")) << c.bits;
-        EXPECT_EQ(std::string(c.brief), r.db.Str("select Brief from tbSMBrief where SID=5")) << c.bits;
+        EXPECT_EQ(std::string(c.brief), r.db.Str("select Brief from tbSMBrief where SID=5"))
+            << c.bits;
         EXPECT_EQ(c.row, r.hist.Str("select " + cols + " from tbTransf order by DID desc limit 1"))
             << c.bits;
     }
@@ -328,7 +320,8 @@ TEST(PowSCADAandFBJK, RowsAndAlarmSummary) {
     int bits[1] = {1 << 13 | 1 << 19};  // fields 14 (A相电压) and 20 (冷却液温度)
     ASSERT_EQ(1, s.Upd(bits));
     EXPECT_EQ("0|2300|8000|500|15000",
-              s.db.Str("select State||'|'||ady||'|'||OilTem||'|'||pl||'|'||zsjgl from tbPowSCADA where SID=5"));
+              s.db.Str("select State||'|'||ady||'|'||OilTem||'|'||pl||'|'||zsjgl from tbPowSCADA "
+                       "where SID=5"));
     EXPECT_EQ(std::string("告警:A相电压 冷却液温度"), s.db.Str("select Brief from tbSMBrief where SID=5"));
     EXPECT_EQ(0, s.db.Int("select St from tbSMBrief where SID=5"));
     EXPECT_EQ("2300|500", s.hist.Str("select ady||'|'||pl from tbPowSCADA where SID=5"));
@@ -341,7 +334,8 @@ TEST(PowSCADAandFBJK, RowsAndAlarmSummary) {
     // Every column, the battery groups included, in both rows.
     const std::string cols = "State||'|'||dyuv1||'|'||tem||'|'||stDCQY||'|'||PBatt1||'|'||PTem4";
     EXPECT_EQ("1|3800|25|0|535|25", f.db.Str("select " + cols + " from tbFBJK002G3S where SID=6"));
-    EXPECT_EQ("1|3800|25|0|535|25", f.hist.Str("select " + cols + " from tbFBJK002G3S where SID=6"));
+    EXPECT_EQ("1|3800|25|0|535|25",
+              f.hist.Str("select " + cols + " from tbFBJK002G3S where SID=6"));
     EXPECT_EQ(std::string("告警:母排电压"), f.db.Str("select Brief from tbSMBrief where SID=6"));
     EXPECT_EQ(1, f.db.Int("select St from tbSMBrief where SID=6"));
 
@@ -349,12 +343,17 @@ TEST(PowSCADAandFBJK, RowsAndAlarmSummary) {
     // the unit gave no data.
     ASSERT_EQ(1, s.Upd(nullptr));
     ASSERT_EQ(1, f.Upd(nullptr));
-    EXPECT_EQ("2|0|0|0|0", s.db.Str("select State||'|'||ady||'|'||OilTem||'|'||pl||'|'||zsjgl from tbPowSCADA where SID=5"));
+    EXPECT_EQ("2|0|0|0|0", s.db.Str("select State||'|'||ady||'|'||OilTem||'|'||pl||'|'||zsjgl from "
+                                    "tbPowSCADA where SID=5"));
     EXPECT_EQ("2|0|0|0|0|0", f.db.Str("select " + cols + " from tbFBJK002G3S where SID=6"));
-    EXPECT_EQ("2|0|0|0|0|0", f.hist.Str("select " + cols + " from tbFBJK002G3S where SID=6 order by DID desc limit 1"));
+    EXPECT_EQ(
+        "2|0|0|0|0|0",
+        f.hist.Str("select " + cols + " from tbFBJK002G3S where SID=6 order by DID desc limit 1"));
     for (TestDb* db : {&s.db, &f.db}) {
-        std::string brief = db->Str("select Brief from tbSMBrief where SID in (5, 6) order by LastUpd desc limit 1");
-        EXPECT_EQ(qx::sql::NoAnswerBrief("(故障)"), db->Str("select Brief from tbSMBrief where St=2"));
+        std::string brief = db->Str(
+            "select Brief from tbSMBrief where SID in (5, 6) order by LastUpd desc limit 1");
+        EXPECT_EQ(qx::sql::NoAnswerBrief("(故障)"),
+                  db->Str("select Brief from tbSMBrief where St=2"));
         EXPECT_EQ(std::string::npos, brief.find(std::string("正常")));
     }
 }
@@ -382,7 +381,8 @@ TEST(Hgm6300, RowsSummaryAndNoAnswer) {
               r.db.Str("select Brief from tbSMBrief where SID=5"));
 
     ASSERT_EQ(1, r.Upd(nullptr));
-    EXPECT_EQ("2|0|0|0", r.db.Str("select State||'|'||s00||'|'||r06||'|'||r22 from tbHgm where SID=5"));
+    EXPECT_EQ("2|0|0|0",
+              r.db.Str("select State||'|'||s00||'|'||r06||'|'||r22 from tbHgm where SID=5"));
     EXPECT_EQ(qx::sql::NoAnswerBrief("(故障)"), r.db.Str("select Brief from tbSMBrief where SID=5"));
     EXPECT_EQ(0, r.h.DataVal(74));
 
@@ -402,15 +402,33 @@ TEST(Plant, DefinitionRows) {
         const char* sample;  // one row as "Fld|FldName|Note|div|kind|low|lowText|high|highText"
         int sampleFld;
     } rows[] = {
-        {0x103, [](IDbBase* db) { CSMTransf h; h.RegDb(db, 0); }, 12, "256|变压器温控模块 QX-Transf|485接口...",
+        {0x103,
+         [](IDbBase* db) {
+             CSMTransf h;
+             h.RegDb(db, 0);
+         },
+         12, "256|变压器温控模块 QX-Transf|485接口...",
          "1|TemA|A相温度|1|6|30|A相温度低于min告警|150|A相温度高于max告警", 1},
-        {0x104, [](IDbBase* db) { CSMPowSCADA h; h.RegDb(db, 0); }, 8, "260|SCADA发电机 QX-PowSCADA|485接口",
+        {0x104,
+         [](IDbBase* db) {
+             CSMPowSCADA h;
+             h.RegDb(db, 0);
+         },
+         8, "260|SCADA发电机 QX-PowSCADA|485接口",
          "14|Ady|A相电压|10|7|100|A相电压低于Vmin告警|3900|A相电压高于Vmax告警", 14},
-        {0x105, [](IDbBase* db) { CSMFBJK002G3S h; h.RegDb(db, 0); }, 18,
-         "261|FBJK002G-3S-48V监控后台 QX-FBJK002G3S|485接口",
+        {0x105,
+         [](IDbBase* db) {
+             CSMFBJK002G3S h;
+             h.RegDb(db, 0);
+         },
+         18, "261|FBJK002G-3S-48V监控后台 QX-FBJK002G3S|485接口",
          "7|dymp|母排电压|10|6|2000|最小值,低于此值告警|250|最大值,超过此值告警", 7},
-        {0x107, [](IDbBase* db) { CSMHgm6300 h; h.RegDb(db, 0); }, 4, "3584|发电机 SMHGM6300|485接口...",
-         "4|s03|公共电气跳闸报警|1|1|0|0正常|0|", 4},
+        {0x107,
+         [](IDbBase* db) {
+             CSMHgm6300 h;
+             h.RegDb(db, 0);
+         },
+         4, "3584|发电机 SMHGM6300|485接口...", "4|s03|公共电气跳闸报警|1|1|0|0正常|0|", 4},
     };
     for (Row& row : rows) {
         TestDb db;
@@ -418,11 +436,14 @@ TEST(Plant, DefinitionRows) {
         const std::string type = std::to_string(row.type);
         EXPECT_EQ(row.defs, db.Int("select count(*) from tbSMDef where Type=" + type)) << type;
         EXPECT_EQ(std::string(row.typeRow),
-                  db.Str("select Kind||'|'||Name||'|'||Note from tbSMType where Type=" + type)) << type;
-        EXPECT_EQ(std::string(row.sample),
-                  db.Str("select Fld||'|'||FldName||'|'||Note||'|'||Ratio||'|'||AlmKind||'|'||vref||'|'||"
-                         "LoText||'|'||HiLmt||'|'||HiText from tbSMDef where Type=" + type +
-                         " and Fld=" + std::to_string(row.sampleFld))) << type;
+                  db.Str("select Kind||'|'||Name||'|'||Note from tbSMType where Type=" + type))
+            << type;
+        EXPECT_EQ(
+            std::string(row.sample),
+            db.Str("select Fld||'|'||FldName||'|'||Note||'|'||Ratio||'|'||AlmKind||'|'||vref||'|'||"
+                   "LoText||'|'||HiLmt||'|'||HiText from tbSMDef where Type=" +
+                   type + " and Fld=" + std::to_string(row.sampleFld)))
+            << type;
     }
     // The DC monitor has no row for its temperature (field 12).
     TestDb db;
@@ -452,7 +473,8 @@ TEST(Hgm6300, CoilCommandsAnsweredByTheEcho) {
         UnitRig<CSMHgm6300> r(5, 0x107);
         if (!c.reply.empty()) r.ch.Reply(c.reply);
         EXPECT_EQ(c.result, r.h.DoFunc(&r.ch, 1, c.cmd, nullptr, 0)) << c.cmd;
-        EXPECT_EQ(std::string(c.sent), r.ch.Written().empty() ? "" : qxtest::Hex(r.ch.Written()[0])) << c.cmd;
+        EXPECT_EQ(std::string(c.sent), r.ch.Written().empty() ? "" : qxtest::Hex(r.ch.Written()[0]))
+            << c.cmd;
         if (c.result) {
             EXPECT_TRUE(r.slave.Coil((uint16_t)(c.cmd - 30)));
         }

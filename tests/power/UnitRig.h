@@ -39,7 +39,9 @@ struct UnitRig : iotest::Rig<H> {
         for (const auto& w : this->ch.Written()) out.push_back(qxtest::Hex(w));
         return out;
     }
-    int Upd(int* bits, int flags = 0) { return this->h.DataUpd(flags, bits, nullptr, -1, &this->hist); }
+    int Upd(int* bits, int flags = 0) {
+        return this->h.DataUpd(flags, bits, nullptr, -1, &this->hist);
+    }
 
     qxsim::ModbusSlave slave{1};
     int m_req = 0, m_failAt = -1;
