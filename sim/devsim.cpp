@@ -590,6 +590,34 @@ void SetupCardA(qxsim::Device& dev, Running& r) {
     SetupCard<qxsim::CardA>(dev, r, std::make_shared<qxsim::CardA>(1),
                             [](qxsim::CardA& m, const qxsim::CardEvent& e, double) { m.SetEvent(e); });
 }
+void SetupCardK(qxsim::Device& dev, Running& r) {
+    SetupCard<qxsim::CardK>(dev, r, std::make_shared<qxsim::CardK>(),
+                            [](qxsim::CardK& m, const qxsim::CardEvent& e, double) { m.SetEvent(e); });
+}
+void SetupCardT(qxsim::Device& dev, Running& r) {
+    SetupCard<qxsim::CardT>(dev, r, std::make_shared<qxsim::CardT>(1),
+                            [](qxsim::CardT& m, const qxsim::CardEvent& e, double) {
+                                m.SetEvent(e, 1394000000u + 30u * e.rec);
+                            });
+}
+void SetupCardW(qxsim::Device& dev, Running& r) {
+    SetupCard<qxsim::CardW>(dev, r, std::make_shared<qxsim::CardW>(1),
+                            [](qxsim::CardW& m, const qxsim::CardEvent& e, double) { m.SetEvent(e); });
+}
+void SetupPeopleCounter(qxsim::Device& dev, Running& r) {
+    SetupCard<qxsim::PeopleCounter>(dev, r, std::make_shared<qxsim::PeopleCounter>(1),
+                                    [](qxsim::PeopleCounter& m, const qxsim::CardEvent&, double t) {
+                                        m.SetCounts(120 + (int)(t / 10), 100 + (int)(t / 15));
+                                    });
+}
+void SetupRs485Reader(qxsim::Device& dev, Running& r) {
+    SetupCard<qxsim::Rs485Reader>(dev, r, std::make_shared<qxsim::Rs485Reader>(1, "00012345"),
+                                  [](qxsim::Rs485Reader& m, const qxsim::CardEvent& e, double) {
+                                      char card[16];
+                                      snprintf(card, sizeof card, "%08u", (unsigned)(e.card % 100000000u));
+                                      m.SetCard(card);
+                                  });
+}
 
 
 struct Kind {
@@ -802,6 +830,16 @@ const Kind kKinds[] = {
      nullptr, 0x403},
     {"eb90", "EB90 cell sensor string, addresses 1-4, EB 90 requests: voltage 60, temperature 61, "
      "resistance 62", "9600,N,8,1", SetupBodEb90, nullptr, 0x405},
+    {"card-k", "card reader K, 0x7F ASCII-hex frames, ADR 01 CID1 80 (CID2 4A)", "9600,N,8,1",
+     SetupCardK, nullptr, 0xD01},
+    {"card-t", "door controller T, address 1, A6 frames with an 8-bit sum (poll 01, event 42)",
+     "9600,N,8,1", SetupCardT, nullptr, 0xD02},
+    {"card-w", "door controller W, serial number 1, 64-byte packets (poll B0)", "9600,N,8,1",
+     SetupCardW, nullptr, 0xD03},
+    {"people-counter", "door people counter, address 1, 16-byte FA frames with XOR (a b c e f)",
+     "9600,N,8,1", SetupPeopleCounter, nullptr, 0xD04},
+    {"rs485-reader", "RS-485 card reader, address 1, serial 00012345, 09 'A' ASCII frames with XOR text",
+     "9600,N,8,1", SetupRs485Reader, nullptr, 0xD05},
 };
 
 const Kind* FindKind(const std::string& name) {

@@ -1,6 +1,9 @@
 // Whole polls of the door controllers, card readers and the people counter through the loaded
 // plug-ins, a serial channel on a pseudo-terminal and each device's simulator, beside a silent
 // twin of the same type; rows read back from SQLite.
+#include <stdlib.h>
+#include <time.h>
+
 #include "CardHost.h"
 
 namespace {
@@ -48,6 +51,151 @@ TEST_F(Cards, ControllerA) {
     h->DoItem(*item, 0);
     EXPECT_EQ(0, h->DoFunc(ch, 1, 0x109D, nullptr, 0));
     EXPECT_EQ(1, h->DoFunc(ch, 1, 0x1081, nullptr, 0));
+}
+
+TEST_F(Cards, ReaderK) {
+    qxsim::CardK dev;
+    if (!Start(dev, 61, 0xD01, 1, 1)) return;
+    qxsim::CardEvent e = Event(0, 0x01020304, 10);
+    e.door = 2;
+    dev.SetEvent(e);
+    ASSERT_EQ(1, Poll());
+    EXPECT_EQ(14, h->DataSize());
+    EXPECT_EQ("0|16909060|2|2014-03-05 08:09:10",
+              hist.Str("select State||'|'||Card||'|'||Door||'|'||LogDate from tbCardLog order by DID desc"));
+    EXPECT_EQ(0, db.Int("select State from tbSubSysDetail where SID=61"));
+    // Refused replies: lower-case digits, a wrong check, an event not accepted; each still
+    // logs a row of zeros.
+    for (void (*spoil)(qxsim::CardK&) : {+[](qxsim::CardK& d) { d.SetLowerCase(true); },
+                                          +[](qxsim::CardK& d) { d.SetBadChecksum(true); },
+                                          +[](qxsim::CardK& d) { d.SetAccept(1); }}) {
+        qxsim::CardK& d = dev;
+        spoil(d);
+        EXPECT_EQ(0, Poll());
+        EXPECT_EQ("2|0|0000-00-00 00:00:00",
+                  hist.Str("select State||'|'||Card||'|'||LogDate from tbCardLog order by DID desc"));
+        EXPECT_EQ(2, db.Int("select State from tbSubSysDetail where SID=61"));
+        d.SetLowerCase(false);
+        d.SetBadChecksum(false);
+        d.SetAccept(0);
+    }
+    pty.InjectFault(qxsim::Fault::Silence);
+    EXPECT_EQ(0, Poll());
+    ASSERT_EQ(1, Poll());
+    EXPECT_EQ(6, hist.Int("select count(*) from tbCardLog where SID is null"));
+}
+
+TEST_F(Cards, ControllerT) {
+    setenv("TZ", "CST-8", 1);
+    tzset();
+    qxsim::CardT dev(1);
+    if (!Start(dev, 71, 0xD02, 1, 2)) return;
+    dev.SetEvent(Event(0, 0x00BC614E, 10), 1393978150u);
+    ASSERT_EQ(1, Poll());
+    EXPECT_EQ("0|0|12345678|17|2014-03-05 08:09:10",
+              db.Str("select State||'|'||Rec||'|'||Card||'|'||Door||'|'||LogDate from tbCardLog where SID=71"));
+    EXPECT_EQ(1, hist.Int("select count(*) from tbCardLog where SID=71"));
+    dev.SetEvent(Event(0, 99, 10), 1393978150u);  // the same time stamp
+    ASSERT_EQ(1, Poll());
+    EXPECT_EQ(12345678, db.Int("select Card from tbCardLog where SID=71"));
+    dev.SetNoEvent();
+    ASSERT_EQ(1, Poll());
+
+    EXPECT_EQ(0, PollTwin());
+    EXPECT_EQ("2|0", db.Str("select State||'|'||Card from tbCardLog where SID=72"));
+    EXPECT_EQ(Hex("通讯中断"), Brief(72));
+
+    for (qxsim::Fault f : {qxsim::Fault::Silence, qxsim::Fault::Short, qxsim::Fault::BadCheck}) {
+        pty.InjectFault(f);
+        EXPECT_EQ(0, Poll());
+        EXPECT_EQ("2|12345678", db.Str("select State||'|'||Card from tbCardLog where SID=71"));
+    }
+    h->DoItem(*item, 0);
+    const uint8_t arg[2] = {0, 0};
+    EXPECT_EQ(1, h->DoFunc(ch, 1, 0x05, (void*)arg, 2));
+    dev.SetResult(2);
+    EXPECT_EQ(0, h->DoFunc(ch, 1, 0x05, (void*)arg, 2));
+}
+
+TEST_F(Cards, ControllerW) {
+    qxsim::CardW dev(0x0001E240);
+    if (!Start(dev, 81, 0xD03, 0x0001E240, 7)) return;
+    dev.SetEvent(Event(9, 4242, 10));
+    ASSERT_EQ(1, Poll());
+    EXPECT_EQ("0|9|4242|2014-03-05 08:09:10",
+              db.Str("select State||'|'||Rec||'|'||Card||'|'||LogDate from tbCardLog where SID=81"));
+    EXPECT_EQ("81|2014-03-05 08:09:10", hist.Str("select SID||'|'||LogDate from tbCardLog"));
+    dev.SetReplyLength(27);
+    EXPECT_EQ(0, Poll());
+    EXPECT_EQ("2|4242", db.Str("select State||'|'||Card from tbCardLog where SID=81"));
+    EXPECT_EQ(Hex("通讯中断"), Brief(81));
+    dev.SetReplyLength(28);
+    dev.SetEvent(Event(10, 4243, 20));
+    ASSERT_EQ(1, Poll(1));
+    EXPECT_EQ("1|4243", db.Str("select State||'|'||Card from tbCardLog where SID=81"));
+    EXPECT_EQ(Hex("有开门"), Brief(81));
+    EXPECT_EQ(0, PollTwin());
+    // Never read: no event, so only its state is written.
+    EXPECT_EQ("2|-", db.Str("select State||'|'||ifnull(Card,'-') from tbCardLog where SID=82"));
+    EXPECT_EQ(2, hist.Int("select count(*) from tbCardLog"));
+}
+
+TEST_F(Cards, PeopleCounter) {
+    qxsim::PeopleCounter dev(1);
+    if (!Start(dev, 91, 0xD04, 1, 2)) return;
+    // 01:30 local time: the first poll of the point sets the counter's clock.
+    struct tm tm = {};
+    tm.tm_year = 2014 - 1900;
+    tm.tm_mon = 2;
+    tm.tm_mday = 5;
+    tm.tm_hour = 1;
+    tm.tm_min = 30;
+    tm.tm_isdst = -1;
+    setenv("QX_FAKE_TIME", std::to_string((long long)mktime(&tm)).c_str(), 1);
+    dev.SetCounts(120, 135);
+    ASSERT_EQ(1, Poll());
+    ASSERT_EQ(1, Poll());
+    unsetenv("QX_FAKE_TIME");
+    ASSERT_EQ(1u, dev.ClockFrames().size());
+    EXPECT_EQ("0E 03 05 01 1E 00 00 00", qxsim::ToHex(dev.ClockFrames()[0]));
+    EXPECT_EQ("0|120|135|15|1|8",
+              db.Str("select State||'|'||curEnter||'|'||curExport||'|'||EEnum||'|'||st1||'|'||st8 from tbCXV6V8 where SID=91"));
+    EXPECT_EQ(Hex("当前设备：120人进，135人出，15人滞留"), Brief(91));
+    EXPECT_EQ(0, hist.Int("select count(*) from tbCXV6V8"));
+
+    dev.SetBadXor(true);
+    EXPECT_EQ(0, Poll());
+    EXPECT_EQ("2|0|0|0", db.Str("select State||'|'||curEnter||'|'||curExport||'|'||EEnum from tbCXV6V8 where SID=91"));
+    EXPECT_EQ(Hex("通讯中断"), Brief(91));
+    dev.SetBadXor(false);
+    EXPECT_EQ(0, PollTwin());
+    EXPECT_EQ(Hex("通讯中断"), Brief(92));
+    ASSERT_EQ(1, Poll());
+    h->DoItem(*item, 0);
+    EXPECT_EQ(1, h->DoFunc(ch, 1, 3, nullptr, 0));
+}
+
+TEST_F(Cards, Rs485Reader) {
+    qxsim::Rs485Reader dev(1, "00012345");
+    if (!Start(dev, 95, 0xD05, 1, 9)) return;
+    ASSERT_EQ(1, Poll());
+    EXPECT_EQ("0|12345|" + std::string("暂无") + "|3",
+              db.Str("select State||'|'||DevSN||'|'||CardID||'|'||DevID from tbCardRS485reader where SID=95"));
+    dev.SetCard("00'01234");
+    ASSERT_EQ(1, Poll());
+    ASSERT_EQ(1, Poll());
+    EXPECT_EQ("00'01234", db.Str("select CardID from tbCardRS485reader where SID=95"));
+    EXPECT_EQ(Hex("当前设备SN：12345,最新刷卡记录：00'01234"), Brief(95));
+    EXPECT_EQ("95|00'01234", hist.Str("select SID||'|'||CardID from tbCardRS485reader"));
+    EXPECT_EQ(2, hist.Int("select count(*) from tbCardRS485reader"));
+
+    EXPECT_EQ(0, PollTwin());  // address 9: nothing sent
+    EXPECT_EQ(Hex("通讯中断"), Brief(96));
+    for (qxsim::Fault f : {qxsim::Fault::Silence, qxsim::Fault::BadCheck, qxsim::Fault::Garbage}) {
+        pty.InjectFault(f);
+        EXPECT_EQ(0, Poll());
+        EXPECT_EQ("2|00'01234", db.Str("select State||'|'||CardID from tbCardRS485reader where SID=95"));
+    }
 }
 
 }  // namespace
