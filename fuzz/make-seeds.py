@@ -975,6 +975,73 @@ def plant():
 
 
 
+def cards():
+    """Handler 0..5 (A, K, T, W, people counter, RS-485 reader; 6 the frame checks alone), the
+    point, the wait, a command word and a data length, then the answers."""
+    def head(h, cmd=0x1081, length=0, addr=1, wait=0):
+        return bytes([h]) + point(addr=addr) + bytes([wait]) + struct.pack(">I", cmd) + bytes([(length + 2) & 0xFF])
+
+    def card_a(cmd, data):
+        f = bytearray(34)
+        f[0] = 0x7E
+        f[1:5] = struct.pack("<HH", 1, cmd)
+        f[5:5 + len(data)] = data
+        f[31:33] = struct.pack("<H", sum(f[1:31]) & 0xFFFF)
+        f[33] = 0x0D
+        return bytes(f)
+    ev = bytes(7) + bytes([5, 0, 0, 0, 0, 0x39, 0x30, 3, 1]) + struct.pack("<HH", (14 << 9) | (3 << 5) | 5, (8 << 11) | (9 << 5) | 5) + bytes([1, 2, 0, 3])
+    write("cards", "a_events", head(0, 0x109D, 1) + script(card_a(0x1081, ev), card_a(0x1081, ev), card_a(0x1081, ev[:7] + b"\x06" + ev[8:]), card_a(0x109D, b"\x00")))
+    write("cards", "a_bad", head(0, 0x109D, 30) + script(card_a(0x1081, ev)[:33], None, card_a(0x1081, ev)[:-3] + b"\x00\x00\x0d"))
+
+    def card_k(info, adr=1):
+        lenid = 2 * len(info)
+        lsum = (-(lenid & 0xF) - ((lenid >> 4) & 0xF) - ((lenid >> 8) & 0xF)) & 0xF
+        body = "%02X%02X%02X%02X%04X%s" % (0x10, adr, 0x80, 0, (lsum << 12) | lenid, info.hex().upper())
+        chk = (-sum(body.encode())) & 0xFFFF
+        return b"\x7f" + ("%s%04X" % (body, chk)).encode() + b"\r"
+    info = bytes([2, 0, 0, 0x30, 0x39, 0x20, 0x14, 3, 5, 8, 9, 0x10, 0, 0])
+    write("cards", "k_event", head(1) + script(card_k(info), card_k(info[:13] + b"\x01"), card_k(info + bytes(9))))
+    write("cards", "k_lower", head(1) + script(card_k(info).lower(), card_k(info[:5])))
+    write("cards", "k_codec", bytes([6]) + card_k(info))
+
+    def card_t(cmd, data):
+        f = bytes([0xA6, 1, 1, cmd, len(data)]) + data
+        return f + bytes([sum(f) & 0xFF])
+    rep = bytes([1, 3, 1]) + struct.pack(">II", 12345678, 0x1234) + struct.pack(">I", 1393978150) + b"\x09"
+    write("cards", "t_events", head(2, 5, 2) + script(card_t(0x42, rep), card_t(0x42, rep), card_t(1, b""), card_t(5, b"\x05\x00")))
+    write("cards", "t_short", head(2, 5, 0) + script(card_t(0x42, rep[:10]), card_t(0x42, bytes([0]) + rep[1:]), card_t(5, b"")))
+
+    w = bytearray(64)
+    w[0:2] = b"\x17\xb0"
+    w[4:8] = struct.pack("<I", 1)
+    w[8:12] = struct.pack("<I", 300)
+    w[13:15] = b"\x01\x02"
+    w[16:20] = struct.pack("<I", 4242)
+    w[20:27] = bytes([0x20, 0x14, 0x03, 0x05, 0x08, 0x09, 0x10])
+    write("cards", "w_records", head(3) + script(bytes(w), bytes(w), bytes(w[:28]), bytes(w[:27])))
+
+    def cx(letter, data):
+        f = bytes([0xFA, letter, 0xFF - letter, 0, 1]) + data
+        x = 0
+        for b in f:
+            x ^= b
+        return f + bytes([x, 0x0D, 0x0A])
+    state = cx(ord("b"), bytes([1, 2, 3, 4, 5, 6, 7, 8]))
+    counts = cx(ord("f"), bytes([0, 0, 0, 120, 0, 0, 0, 135]))
+    records = b"".join(cx(ord("c"), bytes([0, 0, 14, 3, 5, i, 0, 10])) for i in range(12))
+    write("cards", "cx_poll", head(4, 3) + script(state, counts, state, counts[:-3] + b"\x00\r\n", state, counts, records))
+    write("cards", "cx_config", head(4, 5) + script(None, None, None, cx(ord("e"), bytes(8))))
+
+    def rs(body):
+        x = 0
+        for b in body:
+            x ^= b
+        return body + ("%02X" % x).encode() + b"\r"
+    sn = rs(b"\x09A1B00012345")
+    dev = rs(b"\x09AXD3")
+    write("cards", "rs485_cards", head(5, 0, 0) + script(sn, dev, rs(b"\x09A1F00'012341"), sn, dev, rs(b"\x091N"), sn, None, rs(b"\x09A1F")))
+
+
 if __name__ == "__main__":
-    for f in (plant, dio, battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, alarm, exchange, smspdu, q1scan, precairc, cyberairc, battcell, camera):
+    for f in (plant, dio, battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, alarm, exchange, smspdu, q1scan, precairc, cyberairc, battcell, camera, cards):
         f()
