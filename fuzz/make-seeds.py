@@ -974,6 +974,26 @@ def plant():
                  read(3, b"\xFF" * 32), read(1, b"\x00"), None, rtu([1, 0x8F, 2])))
 
 
+def iomodules():
+    """Handler byte, point, command (function, register) and value, then the script."""
+    def head(handler, cmd=(0, 0), value=0, **pt):
+        return bytes([handler]) + point(**pt) + bytes(cmd) + struct.pack(">i", value)
+    write("iomodules", "onoff", head(0) +
+          script(rtu([1, 4, 12], bytes([0, 1, 0, 0, 2, 0] + [0] * 6)), rtu([1, 0x84, 2]),
+                 rtu([1, 4, 6], bytes(6))))
+    # Leak detectors: every model's reads answered, then a command.
+    m0 = [rtu([1, 4, 8], b"\x00\x7D\x01\xF4\x00\x0A\x01\xF4"), rtu([1, 3, 2], b"\x00\x07"),
+          rtu([1, 4, 4], b"\x00\x10\x13\x88")]
+    write("iomodules", "leak_m0", head(1, (6, 3), 0x0102) + script(*m0, rtu([1, 6, 0, 3, 1, 2])))
+    write("iomodules", "leak_m0_cut", head(1) + script(m0[0], m0[1][:4], b"\x01\x04\x08\x00"))
+    write("iomodules", "leak_m1", head(1, (6, 8), 0x00FF, variant=1, ext1=100) +
+          script(rtu([1, 6, 0, 8, 0, 1]), rtu([1, 3, 4], b"\x00\x03\x00\x64"),
+                 rtu([1, 3, 8], b"\x01\x81\x00\x00\x00\x09\x00\x0B"), rtu([1, 6, 0, 8, 0, 1])))
+    write("iomodules", "leak_m2", head(1, variant=2, ext2=20) +
+          script(rtu([1, 4, 2], b"\x00\x02"), rtu([1, 3, 2], b"\x00\x2C")))
+    write("iomodules", "leak_m3", head(1, variant=3) +
+          script(rtu([1, 4, 2], b"\x03\x00"), rtu([1, 4, 2], b"\x00\x4D"), rtu([1, 4, 2], b"\x01\x81")))
+
 
 def cards():
     """Handler 0..5 (A, K, T, W, people counter, RS-485 reader; 6 the frame checks alone), the
@@ -1043,5 +1063,5 @@ def cards():
 
 
 if __name__ == "__main__":
-    for f in (plant, dio, battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, alarm, exchange, smspdu, q1scan, precairc, cyberairc, battcell, camera, cards):
+    for f in (plant, dio, battery, aircydt, mbups, apmups, binups, ydtups, ups, aircon, aircser, aircmodbus, meters, engine, gsm, alarm, exchange, smspdu, q1scan, precairc, cyberairc, battcell, camera, cards, iomodules):
         f()

@@ -101,6 +101,10 @@ void ServeModbusRtu(Device& device, ModbusSlave& slave, ModbusFilter answered) {
     device.SetResponder(MakeResponder(slave, false, answered));
 }
 
+Responder ModbusRtuResponder(ModbusSlave& slave, ModbusFilter answered) {
+    return MakeResponder(slave, false, answered);
+}
+
 void ServeModbusTcp(Device& device, ModbusSlave& slave) {
     device.SetFramer(TcpFrameLength);
     device.SetResponder(MakeResponder(slave, true));

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "FaultPlan.h"
+#include "SimDevice.h"
 
 namespace qxsim {
 
@@ -127,6 +128,9 @@ class Device;
 // unanswered, as with a unit that lacks those registers and stays silent.
 using ModbusFilter = std::function<bool(const uint8_t* request, size_t length)>;
 void ServeModbusRtu(Device& device, ModbusSlave& slave, ModbusFilter answered = nullptr);
+// The RTU responder ServeModbusRtu sets, for a device that answers some frames of its own
+// and hands the rest to the slave.
+Responder ModbusRtuResponder(ModbusSlave& slave, ModbusFilter answered = nullptr);
 void ServeModbusTcp(Device& device, ModbusSlave& slave);
 // Modbus ASCII: requests are lines ':' hexadecimal characters, LRC, CR LF; the slave answers
 // the same way. Fault::BadCheck gives a wrong LRC, Fault::Exception an exception reply; with

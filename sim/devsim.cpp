@@ -47,6 +47,7 @@
 #include "BodEb90.h"
 #include "EdxUps.h"
 #include "IIIUps.h"
+#include "IoModules.h"
 #include "MeterModels.h"
 #include "ModbusMaps.h"
 #include "ModbusSlave.h"
@@ -240,6 +241,23 @@ void SetupCamera3ge(qxsim::Device& dev, Running& r) {
     auto cam = std::make_shared<qxsim::Camera3ge>();
     r.model = cam;
     qxsim::ServeCamera3ge(dev, *cam);
+}
+
+// A leak detector of one model, unit 1: dry for nine minutes, then water at a tenth of the
+// cable for one.
+template <int Model>
+void SetupLeak(qxsim::Device& dev, Running& r) {
+    auto leak = std::make_shared<qxsim::LeakDetector>(1);
+    r.model = leak;
+    r.tick = [leak](double t) {
+        qxsim::Leak l;
+        l.water = ((int)t / 60) % 10 == 9;
+        l.position = 50;
+        l.state = l.water ? 1 : 0;
+        leak->Set(Model, l);
+    };
+    r.tick(0);
+    leak->Serve(dev);
 }
 
 // The EDX UPS on mains at rest, one block per data identifier.
@@ -739,6 +757,14 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupModbusAirc<qxsim::Hc311a, qxsim::SetHc311a>, nullptr, 0x106},
     {"hgm", "generator-set controller, Modbus unit 1, coils 1-88, holding registers 40001-40035",
      "9600,N,8,1", SetupModbusAirc<qxsim::Hgm, qxsim::SetHgm>, nullptr, 0x107},
+    {"leak", "locating leak detector (model 0), Modbus unit 1, input registers 1-5, holding 1",
+     "9600,N,8,1", SetupLeak<0>, nullptr, 0x600},
+    {"leak-1", "locating leak detector (model 1), Modbus unit 1, holding 0-1, 8-11, 10-byte length write",
+     "9600,N,8,1", SetupLeak<1>, nullptr, 0x600, nullptr, 1},
+    {"leak-2", "plain leak detector (model 2), Modbus unit 1, input register 0, holding 0x1000",
+     "9600,N,8,1", SetupLeak<2>, nullptr, 0x600, nullptr, 2},
+    {"leak-3", "locating leak detector (model 3), Modbus unit 1, input registers 2, 4, 38",
+     "9600,N,8,1", SetupLeak<3>, nullptr, 0x600, nullptr, 3},
     {"edxups", "EDX UPS, 11-byte requests answered by one XOR-checked block per data identifier",
      "9600,N,8,1", SetupEdxUps, nullptr, 0x308},
     {"iiiups", "III UPS, address 1, EA/16-framed measurement (0x81) and battery (0x86) replies",

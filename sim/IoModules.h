@@ -1,0 +1,82 @@
+#pragma once
+// The leak detectors and the Modbus I/O modules of the DIO family, on a ModbusSlave, with the
+// frames of their own that the plain slave does not know:
+//
+//   qxsim::LeakDetector leak(1);                 // unit 1
+//   leak.Set(1, qxsim::Leak{true, false, 96, 385});   // model 1: water at 96, cable 385
+//   leak.Serve(pty);                             // also takes model 1's 10-byte length write
+//
+//   qxsim::IoModule io(1);
+//   io.SetInputs(0x00FF);                        // discrete inputs 0-15
+//   io.SetVendorReply(qxsim::Hex("01 C6 04"));   // the answer to function 0x46 (CRC added)
+//   io.Serve(pty);
+#include <stdint.h>
+
+#include <mutex>
+#include <vector>
+
+#include "ModbusSlave.h"
+#include "SimDevice.h"
+
+namespace qxsim {
+
+// What a leak detector reports, in its own register units.
+struct Leak {
+    bool water = false;     // a leak on the cable
+    bool wire = false;      // a sensing wire broken
+    uint16_t position = 0;  // where the water is
+    uint16_t cable = 500;   // the cable length
+    uint16_t lmd = 0;       // the further register of each model
+    uint16_t extra = 0;     // model 1's register 11
+    uint8_t state = 0;      // model 2's state byte (0 dry, 1 water, 2 wire fault)
+};
+
+// A leak detector of model 0 to 3 (the point's Variant):
+//   0: input registers 1-4 position, A, B, length (A 2000 with B 3 says dry), 5 the second
+//      wire (above 4095 broken; register 4 the first), holding 1 the further register;
+//   1: holding 0 bit 0 water, bit 1 wire; 1 position; 8 length; 10, 11 further registers;
+//      a 10-byte function 6 frame (no byte count) writes one register, answered by the
+//      8-byte echo of its first six bytes;
+//   2: input register 0 the state byte, holding 0x1000 the further register;
+//   3: input register 2 high byte bit 1 water, bit 0 wire; 4 position; 38 length.
+class LeakDetector {
+public:
+    explicit LeakDetector(uint8_t unit = 1) : m_slave(unit) {}
+    ModbusSlave& Slave() { return m_slave; }
+    void Set(int model, const Leak& leak);
+    void Serve(Device& device);
+    // The values of the 10-byte writes taken, in order.
+    std::vector<uint16_t> LengthWrites() const;
+
+private:
+    ModbusSlave m_slave;
+    mutable std::mutex m_mutex;
+    std::vector<uint16_t> m_writes;
+};
+
+// A Modbus I/O module: discrete inputs 0-15, coils 0-3, holding registers 0-7, and the
+// vendor function 0x46 (9-byte request: address, 0x46, 0x04, value, three zeros, CRC),
+// answered by a settable reply or, unset, by the request echoed.
+class IoModule {
+public:
+    explicit IoModule(uint8_t unit = 1) : m_slave(unit) {}
+    ModbusSlave& Slave() { return m_slave; }
+    void SetInputs(uint16_t bits);
+    void SetCoils(uint8_t bits);
+    void SetRegisters(const uint16_t regs[8]);
+    // The answer to function 0x46 without its CRC; empty: the request echoed.
+    void SetVendorReply(const Bytes& frame);
+    // The value bytes of the 0x46 requests taken, in order.
+    Bytes VendorValues() const;
+    void Serve(Device& device);
+
+private:
+    ModbusSlave m_slave;
+    mutable std::mutex m_mutex;
+    Bytes m_vendorReply, m_vendorValues;
+};
+
+// A frame with its Modbus CRC appended, low byte first.
+Bytes WithCrc(const Bytes& frame);
+
+}  // namespace qxsim
