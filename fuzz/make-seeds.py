@@ -993,6 +993,21 @@ def iomodules():
           script(rtu([1, 4, 2], b"\x00\x02"), rtu([1, 3, 2], b"\x00\x2C")))
     write("iomodules", "leak_m3", head(1, variant=3) +
           script(rtu([1, 4, 2], b"\x03\x00"), rtu([1, 4, 2], b"\x00\x4D"), rtu([1, 4, 2], b"\x01\x81")))
+    # W70XX modules by Variant, with the relay switch and the vendor function.
+    write("iomodules", "w70xx_relays", head(2, (5, 0x20), 1, variant=2) +
+          script(rtu([1, 2, 1], b"\xFF"), rtu([1, 1, 1], b"\x05"), rtu([1, 5, 0, 0x20, 0xFF, 1])))
+    write("iomodules", "w70xx_16", head(2, (0x46, 0), 3, variant=1) +
+          script(rtu([1, 2, 2], b"\x0F\xF0"), rtu([1, 0x82, 2]), rtu([1, 0x46, 0xC6, 3])))
+    write("iomodules", "w70xx_analog", head(2, variant=4) +
+          script(rtu([1, 3, 16], bytes(range(16)))))
+    write("iomodules", "w7017", head(3, ext1=20) +
+          script(rtu([1, 3, 16], b"\x03\xE8\x03\xE8" + bytes(12)),
+                 rtu([1, 3, 16], b"\x00\x00\x03\xE8" + bytes(12))))
+    # KW7: both layouts, a bad digit, then each command's frames.
+    write("iomodules", "kw7", head(4, (0x70, 9), 1, variant=1) +
+          script(b"!03FF15\r", b"!03FG15\r", b"!\r", b">\r"))
+    write("iomodules", "kw7_v0", head(4, (0x80, 0), 5, ext1=100) +
+          script(b"!00050003\r", b"!01400600\r", b"!05\r"))
 
 
 def cards():

@@ -57,6 +57,7 @@
 #include "Q1Ups.h"
 #include "SimDevice.h"
 #include "SingleUps.h"
+#include "TextIoModules.h"
 #include "YdtDevice.h"
 #include "YdtUps.h"
 #include "AircYdtMaps.h"
@@ -258,6 +259,46 @@ void SetupLeak(qxsim::Device& dev, Running& r) {
     };
     r.tick(0);
     leak->Serve(dev);
+}
+
+// The W70XX module with six inputs and four relays, unit 1: the third input closes every
+// other minute; the 16-input module, its sixteenth input likewise.
+template <int Inputs>
+void SetupW70xx(qxsim::Device& dev, Running& r) {
+    auto io = std::make_shared<qxsim::IoModule>(1);
+    r.model = io;
+    r.tick = [io](double t) {
+        uint16_t moving = Inputs == 16 ? 0x8000 : 0x04;
+        io->SetInputs((uint16_t)(0x0001 | (((int)t / 60) % 2 ? moving : 0)));
+    };
+    r.tick(0);
+    io->SetCoils(0x05);
+    io->Serve(dev);
+}
+
+// The W7017 analog module, unit 1: about 25 degrees on its thermistor, the two threshold
+// registers inside their limits.
+void SetupW7017(qxsim::Device& dev, Running& r) {
+    auto io = std::make_shared<qxsim::IoModule>(1);
+    r.model = io;
+    r.tick = [io](double t) {
+        const uint16_t regs[8] = {1000, (uint16_t)(1000 + (int)(20.0 * std::sin(t / 60.0))), 0, 0, 0,
+                                  10, 12000, 0};
+        io->SetRegisters(regs);
+    };
+    r.tick(0);
+    io->Serve(dev);
+}
+
+// The KW7 module at address 01 with 10 inputs (4 digits) and 6 relays (2 digits): the first
+// input closes every other minute.
+void SetupKw7(qxsim::Device& dev, Running& r) {
+    auto kw7 = std::make_shared<qxsim::Kw7Module>(1);
+    kw7->SetLayout(4, 2);
+    r.model = kw7;
+    r.tick = [kw7](double t) { kw7->SetPoints((uint16_t)(0x0002 | ((int)t / 60) % 2), 0x01); };
+    r.tick(0);
+    kw7->Serve(dev);
 }
 
 // The EDX UPS on mains at rest, one block per data identifier.
@@ -765,6 +806,14 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupLeak<2>, nullptr, 0x600, nullptr, 2},
     {"leak-3", "locating leak detector (model 3), Modbus unit 1, input registers 2, 4, 38",
      "9600,N,8,1", SetupLeak<3>, nullptr, 0x600, nullptr, 3},
+    {"w70xx", "W70XX I/O module with 6 inputs and 4 relays, Modbus unit 1, inputs 10001-10008, "
+     "coils 1-4, function 0x46", "9600,N,8,1", SetupW70xx<6>, nullptr, 0x904, nullptr, 2},
+    {"w70xx-16", "W70XX I/O module with 16 inputs, Modbus unit 1, inputs 10001-10016",
+     "9600,N,8,1", SetupW70xx<16>, nullptr, 0x904, nullptr, 1},
+    {"w7017", "W7017 analog module, Modbus unit 1, holding registers 40001-40008",
+     "9600,N,8,1", SetupW7017, nullptr, 0x90B},
+    {"kw7", "KW7 ASCII I/O module, address 01, '$AA6' with 10 inputs and 6 relays",
+     "9600,N,8,1", SetupKw7, nullptr, 0x907, nullptr, 1},
     {"edxups", "EDX UPS, 11-byte requests answered by one XOR-checked block per data identifier",
      "9600,N,8,1", SetupEdxUps, nullptr, 0x308},
     {"iiiups", "III UPS, address 1, EA/16-framed measurement (0x81) and battery (0x86) replies",

@@ -1,8 +1,21 @@
 #pragma once
 #include "io/SMDioBase.h"
 
-// W70XX DIO module. Type 0x904.
+// W70XX RS-485 I/O modules over Modbus RTU (type 0x904); the item's Variant names the module:
+// 0 eight inputs, 1 sixteen, 2 six inputs and four relays, 3 fourteen inputs, 4 eight analog
+// registers. The low 7 bits of Variant choose the poll, the whole value the point counts and
+// the commands. Points D01..D16; Dio is not written.
 class CSMDioW70XX : public CSMDioBase {
 public:
     CSMDioW70XX();
+
+    int DataGet(ISerBase* ser, int addr, int wait) override;
+    int DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist) override;
+    int DoFunc(ISerBase* ser, int addr, int cmd, void* buf, int len) override;
+    using CSMBase::DoFunc;
+    int ChkDef(IDbBase* db, int force) override;
+
+protected:
+    // The W7017 module shares the definition rows and the update.
+    CSMDioW70XX(int type, const char* note);
 };
