@@ -1,7 +1,8 @@
 // The switch-input module, the leak detectors and the I/O modules of the DIO family polled
 // through a scripted channel answered by the fuzz input: their reply checks and decoders, then
 // their values, display texts, stored rows and a command.
-// Input: the handler (0 switch inputs, 1 leak, 2 W70XX, 3 W7017, 4 KW7), the point (FuzzRig.h Point), a command and its
+// Input: the handler (0 switch inputs, 1 leak, 2 W70XX, 3 W7017, 4 KW7, 5 the BLE
+// scanner), the point (FuzzRig.h Point), a command and its
 // value, then the channel's script.
 #include <stddef.h>
 #include <stdint.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "FuzzRig.h"
+#include "io/SMDioAdBle_Huawei.h"
 #include "io/SMDioKW7.h"
 #include "io/SMDioW7017_Huawei.h"
 #include "io/SMDioW70XX.h"
@@ -58,12 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     qxfuzz::SkipWaits();
     qxfuzz::Input in(data, size);
-    switch (in.Int(0, 4)) {
+    switch (in.Int(0, 5)) {
     case 0: Poll<CSMOnOff>(in, true); break;
     case 1: Poll<CSMLeak>(in, false); break;
     case 2: Poll<CSMDioW70XX>(in, false); break;
     case 3: Poll<CSMDioW7017_Huawei>(in, true); break;
-    default: Poll<CSMDioKW7>(in, true); break;
+    case 4: Poll<CSMDioKW7>(in, true); break;
+    default: Poll<CSMDioAdBle_Huawei>(in, true); break;
     }
     return 0;
 }

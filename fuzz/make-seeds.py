@@ -1008,6 +1008,20 @@ def iomodules():
           script(b"!03FF15\r", b"!03FG15\r", b"!\r", b">\r"))
     write("iomodules", "kw7_v0", head(4, (0x80, 0), 5, ext1=100) +
           script(b"!00050003\r", b"!01400600\r", b"!05\r"))
+    # The BLE scanner: set-up, "AT", then a scan of records (one cut short in the second).
+    def rec(addr, r, g, digits=b"%04X%04X"):
+        body = bytearray(b"4C000215:" + b"0" * 61)
+        body[42:50] = digits % (r, g)
+        body[50:53] = b"C5:"
+        body[53:65] = addr
+        body[65:70] = b":-061"
+        return b"OK+DISC:" + bytes(body)
+    scan = b"OK+DISIS" + rec(b"D4F51378E929", 1023, 501) + rec(b"D4F51378E69E", 0, 9) + b"OK+DISCE"
+    write("iomodules", "ble", head(5, ext2=100) +
+          script(b"OK+Set:1", b"OK+Set:1", b"OK", scan, b"OK",
+                 b"OK+DISIS" + rec(b"D4F51378ED87", 2047, 0)[:50]))
+    write("iomodules", "ble_lower", head(5) +
+          script(b"OK+Set:0", b"OK+Set:1", b"OK", b"OK+DISIS" + rec(b"987BF3694231", 0x3ff, 1, b"%04x%04x")))
 
 
 def cards():

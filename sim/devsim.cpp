@@ -301,6 +301,20 @@ void SetupKw7(qxsim::Device& dev, Running& r) {
     kw7->Serve(dev);
 }
 
+// The BLE scanner with three of the known tags about 25 degrees; equipment rests on the
+// second tag every other minute.
+void SetupBle(qxsim::Device& dev, Running& r) {
+    auto ble = std::make_shared<qxsim::BleScanner>();
+    r.model = ble;
+    r.tick = [ble](double t) {
+        ble->SetTag("D4F51378E69E", 1023, 120);
+        ble->SetTag("D4F51378FD80", 1010, ((int)t / 60) % 2 ? 800 : 200);
+        ble->SetTag("D4F51378ED87", 1040, 0);
+    };
+    r.tick(0);
+    ble->Serve(dev);
+}
+
 // The EDX UPS on mains at rest, one block per data identifier.
 void SetupEdxUps(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::EdxUps>();
@@ -814,6 +828,8 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupW7017, nullptr, 0x90B},
     {"kw7", "KW7 ASCII I/O module, address 01, '$AA6' with 10 inputs and 6 relays",
      "9600,N,8,1", SetupKw7, nullptr, 0x907, nullptr, 1},
+    {"ble-scanner", "BLE scanner module, AT commands without line end, three wireless tags",
+     "9600,N,8,1", SetupBle, nullptr, 0x90C},
     {"edxups", "EDX UPS, 11-byte requests answered by one XOR-checked block per data identifier",
      "9600,N,8,1", SetupEdxUps, nullptr, 0x308},
     {"iiiups", "III UPS, address 1, EA/16-framed measurement (0x81) and battery (0x86) replies",

@@ -153,3 +153,79 @@ TEST_F(IoModulesE2e, Kw7RowsRelaysAndMalformedReplies) {
 }
 
 }  // namespace
+
+namespace {
+
+// The BLE scanner and a second scanner that says nothing, each on a pseudo-terminal of its own.
+class BleScanners : public ::testing::Test {
+protected:
+    void TearDown() override {
+        rig.Close();
+        live.Stop();
+        mute.Stop();
+    }
+    ISerBase* Open(qxsim::PtySim& p) {
+        if (!p.Start()) return nullptr;
+        return rig.Channel(p.Definition(), qxtest::E2eRig::kSerial | (p.Number() % 10));
+    }
+    std::string Row(int sid) {
+        return db.Str("select State||'|'||Dio||'|'||D01||'|'||D02||'|'||D05||'|'||D06 from tbDio "
+                      "where SID=" + std::to_string(sid));
+    }
+    qxtest::E2eRig rig;
+    TestDb& db = rig.db;
+    TestDb& hist = rig.hist;
+    qxsim::PtySim live, mute;
+};
+
+TEST_F(BleScanners, TagsHeardBesideASilentScanner) {
+    ASSERT_NO_FATAL_FAILURE(rig.Load());
+    qxsim::BleScanner ble;
+    ble.Serve(live);
+    ble.SetTag("D4F51378E69E", 1023, 600);  // slot 1
+    ble.SetTag("D4F51378E929", 1023, 100);  // slot 3
+    ISerBase* ch = Open(live);
+    ISerBase* quiet = Open(mute);
+    if (!ch || !quiet) GTEST_SKIP() << "no pseudo-terminal available";
+    ISMBase* h = rig.Handler(0x90C);
+    ASSERT_NE(nullptr, h);
+    qxhost::PointItem item(67, 0x90C), twin(68, 0x90C);
+    item.Name("BLE").Port(ch->GetType() & 0xFFFF).Ser(ch);
+    twin.Name("BLE2").Port(quiet->GetType() & 0xFFFF).Ser(quiet);
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, item));
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, twin));
+    for (int f = 1; f <= 16; f++)
+        db.Run("insert into tbSubSysDetail(SID,Type,Fld,SIDD,State) values(900,0," + std::to_string(f) +
+               ",67,-1)");
+    db.Run("insert into tbSMDefVal(SID,Fld,ANote,Type) values(0,2,'Rack ''7'' load',2316)");
+    h->RegDb(&db, 0);
+
+    int bits[1] = {1 << 1};
+    ASSERT_EQ(1, rig.Poll(h, item, ch, bits, 1));
+    EXPECT_EQ((std::vector<std::string>{"AT+IMME1", "AT+ROLE1", "AT", "AT+DISI?"}), ble.Commands());
+    EXPECT_EQ("1|5|2518|1|2518|0", Row(67));
+    EXPECT_EQ(1, db.Int("select State from tbSubSysDetail where SIDD=67 and Fld=2"));
+    EXPECT_EQ(0, db.Int("select State from tbSubSysDetail where SIDD=67 and Fld=1"));
+    EXPECT_EQ(Hex("Rack '7' load:告警 (其他正常)"), Hex(db.Str("select Brief from tbSMBrief where SID=67")));
+
+    // The first tag gone quiet: its points keep their row; the third's change.
+    ble.ClearTags();
+    ble.SetTag("D4F51378E929", 0, 900);
+    bits[0] = 0;
+    ASSERT_EQ(1, rig.Poll(h, item, ch, bits));
+    EXPECT_EQ("AT", ble.Commands()[4]);
+    EXPECT_EQ("0|4|2518|1|0|1", Row(67));
+    EXPECT_EQ(2, hist.Int("select count(*) from tbDio where SID=67"));
+
+    // A scan the module does not confirm: no reading, the fault is shown.
+    ble.SetConfirm(false);
+    EXPECT_EQ(0, rig.Poll(h, item, ch, bits));
+    EXPECT_EQ(Hex("(故障),通讯中断"), Hex(db.Str("select Brief from tbSMBrief where SID=67")));
+    EXPECT_EQ(2, hist.Int("select count(*) from tbDio where SID=67"));
+
+    EXPECT_EQ(0, rig.Poll(h, twin, quiet, bits));
+    EXPECT_EQ(Hex("(故障),通讯中断"), Hex(db.Str("select Brief from tbSMBrief where SID=68")));
+    EXPECT_EQ(0, hist.Int("select count(*) from tbDio where SID=68"));
+}
+
+}  // namespace
