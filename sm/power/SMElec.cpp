@@ -145,7 +145,22 @@ int CSMElec::DataGet(ISerBase* ser, int addr, int wait) {
     int model = m_pItem ? m_pItem->Variant : 0;
     // A model number without a routine reads nothing: the old values are not a new poll.
     if (model < 0 || model >= kModelCount || !kModels[model]) return 0;
+    OwnValues();
     return (this->*kModels[model])(ser, addr, wait);
+}
+
+void CSMElec::OwnValues() {
+    if (!m_pItem || m_pItem->SID == m_valSid) return;
+    if (m_valSid != INT_MIN) {
+        std::array<int32_t, kFields>& left = m_kept[m_valSid];
+        memcpy(left.data(), m_val, sizeof(m_val));
+        auto it = m_kept.find(m_pItem->SID);
+        if (it != m_kept.end())
+            memcpy(m_val, it->second.data(), sizeof(m_val));
+        else
+            memset(m_val, 0, sizeof(m_val));
+    }
+    m_valSid = m_pItem->SID;
 }
 
 int CSMElec::DataVal(int fld) {
@@ -157,6 +172,7 @@ int CSMElec::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* h
     qx::skel::Upd u;
     if (!qx::skel::Begin(*this, u, flags, alarmBits, snapId, sid, qx::skel::kSnapFromFlags))
         return 0;
+    OwnValues();
     const int model = m_pItem->Variant;
     // These models keep the last good values through a failed poll; the others store zeros.
     const bool keeps = model == 11 || model == 20 || model == 21;

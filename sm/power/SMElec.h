@@ -2,6 +2,8 @@
 #include <stdint.h>
 #include <time.h>
 
+#include <array>
+#include <climits>
 #include <map>
 
 #include "core/ReplyCheck.h"
@@ -163,6 +165,14 @@ public:
     int32_t m_val[kFields];          // the values of the last successful poll, field order
     int32_t m_iLastDay;              // DataUpd scratch: the last day key of the SID updated
     std::map<int, int> m_mapDay;     // SID -> day key of its last per-day row written or found
+
+    // The values belong to the point they were read for: a model that leaves fields as they
+    // were (no zero first) and the models that keep values through a failed poll keep that
+    // point's own, never the last point's. Called with the current point; the first point
+    // takes the block as it is.
+    void OwnValues();
+    int m_valSid = INT_MIN;                                // the point m_val belongs to
+    std::map<int, std::array<int32_t, kFields>> m_kept;    // SID -> its values when last left
 
 private:
     // The per-day energy rows of the point on the history database.

@@ -431,6 +431,28 @@ TEST(ElecModels, RequestsAndValues) {
     }
 }
 
+// Fields a model leaves as they were are the point's own: a point polled after another one
+// never shows that point's values, and gets its own back when it is polled again.
+TEST(ElecModels, ValuesBelongToTheirPoint) {
+    for (const Case& c : Cases()) {
+        MeterRig r(c.model, c.ext1, c.ext2);
+        r.Lay(c.regs);
+        qxhost::PointItem other(8, 0x100);
+        other.Name("P2").Port(2).Addr(1).Variant(c.model).Ext(c.ext1, c.ext2).Ser(&r.ch);
+        // The first point holds a reading of its own.
+        ASSERT_EQ(1, r.Poll()) << c.what;
+        for (int i = 0; i < E::kFields; i++) r.h.m_val[i] = 7777;
+        r.h.DoItem(other, 0);
+        ASSERT_EQ(1, r.h.DataGet(&r.ch, 1, 0)) << c.what;
+        EXPECT_EQ(Expect(c.values), r.Values()) << c.what;
+        // A failed poll of the first point keeps its own values.
+        r.h.DoItem(r.item, 0);
+        r.ch.SetResponder(nullptr);
+        EXPECT_EQ(0, r.Poll()) << c.what;
+        EXPECT_EQ(std::vector<int>(E::kFields, 7777), r.Values()) << c.what;
+    }
+}
+
 TEST(ElecModels, EveryModelHasARoutine) {
     const int models[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17,
                           18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34};
