@@ -189,6 +189,7 @@ void CSerCom::InitCom() {
     m_bWait = false;
     m_bDefRejected = false;
     m_bLost = false;
+    m_bReplyStart = true;
     UpdNote();
     SER_TRACE("CSerCom InitCom: %p  %d\r\n", (void*)this, m_iPort);
 }
@@ -285,6 +286,7 @@ int CSerCom::Open(const char* definition) {
         return 0;
     }
     m_fd = fd;
+    m_bReplyStart = true;
     SER_TRACE("%s[%x] open ok!\r\n", m_strNote.c_str(), GetType());
     return 1;
 }
@@ -432,7 +434,10 @@ int CSerCom::SetBaud(int baud) {
 
 int CSerCom::Purge() {
     if (m_fd == -1) return 0;
-    return tcflush(m_fd, TCIOFLUSH) == 0 ? 1 : 0;
+    // Stale input only: bytes that Write accepted (an acknowledgement written just before the
+    // next request) still go out.
+    m_bReplyStart = true;
+    return tcflush(m_fd, TCIFLUSH) == 0 ? 1 : 0;
 }
 
 namespace {
@@ -451,11 +456,15 @@ int CSerCom::Read(unsigned char* buffer, int length, int timeout) {
     if (!buffer || length < 0) return -1;
     if (length == 0) return 0;
 
-    // A leading zero byte (line noise as an RS-485 driver turns round) is dropped: it is
-    // overwritten by the next read.
+    // A zero byte that opens a reply (line noise as an RS-485 driver turns round) is dropped:
+    // it is overwritten by the next read. A reply gathered in several reads keeps every byte
+    // of its later pieces.
     int count = 0;
     ssize_t r = ReadOnce(m_fd, buffer, 1);
-    if (r == 1 && buffer[0] != 0) count = 1;
+    if (r == 1) {
+        if (!m_bReplyStart || buffer[0] != 0) count = 1;
+        m_bReplyStart = false;
+    }
     if (r <= 0 && DropIfGone(r < 0 ? errno : 0, r == 0)) return -1;
 
     // Each read waits at most 0.2 s (VTIME) for a byte; every full second of the time-out
@@ -484,7 +493,10 @@ int CSerCom::Write(const unsigned char* buffer, int length) {
         r = write(m_fd, buffer, (size_t)length);
     } while (r < 0 && errno == EINTR);
     if (r < 0) DropIfGone(errno, false);
-    if (r > 0) SER_TRACE("SEND: %s\r\n", BufToHexStr(buffer, (int)r, 1));
+    if (r > 0) {
+        m_bReplyStart = true;
+        SER_TRACE("SEND: %s\r\n", BufToHexStr(buffer, (int)r, 1));
+    }
     return (int)r;
 }
 

@@ -61,6 +61,10 @@ protected:
     bool m_bDefRejected;
     // The open device went away: IsOpened opens it again.
     bool m_bLost;
+    // No byte has been read since the last Open, Write or Purge: the next byte read opens a
+    // reply, and only that byte is dropped when it is zero (line noise as an RS-485 driver
+    // turns round).
+    bool m_bReplyStart;
 
     // After a read, write or test of the descriptor: an error or hang-up that means the
     // device is gone closes the descriptor and marks the channel lost. True when it did.
