@@ -1,4 +1,4 @@
-#include "io/SMSkeleton.h"
+#include "SMSkeleton.h"
 
 #include <stdio.h>
 #include <string.h>

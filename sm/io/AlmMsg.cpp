@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "io/AtModem.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace qx {
 namespace alm {

@@ -15,7 +15,7 @@
 #include <map>
 
 #include "core/SMBase.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace qx {
 namespace card {

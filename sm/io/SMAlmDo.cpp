@@ -5,7 +5,7 @@
 
 #include "QxGpio.h"
 #include "io/SMDioBase.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <time.h>
 
 #include "core/QxPlatform.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <new>
 
 #include "core/QxPlatform.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 // Requests begin 56 00, replies 76 00:
 //   reset          56 00 26 00                           76 00 26 00

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "core/QxPlatform.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 using qx::sql::DefRow;
 using qx::sql::TypeRow;

@@ -5,7 +5,7 @@
 
 #include "core/TeFrame.h"
 #include "io/CardLog.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <stdio.h>
 
 #include "io/AlmMsg.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace {
 

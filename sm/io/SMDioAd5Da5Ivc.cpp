@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "io/SMDioAd5Da5.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace {
 

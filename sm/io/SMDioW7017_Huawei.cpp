@@ -2,7 +2,7 @@
 
 #include <stdio.h>
 
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 #include "io/Thermistor.h"
 
 CSMDioW7017_Huawei::CSMDioW7017_Huawei() : CSMDioW70XX(0x90B, "W7017_Huawei") {}

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "BufHelper.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace {
 

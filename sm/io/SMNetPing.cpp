@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "core/RunProgram.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "io/CardLog.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace {
 

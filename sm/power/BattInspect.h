@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/SMBase.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace qx {
 namespace inspect {

@@ -1,6 +1,6 @@
 #include "power/BattTables.h"
 
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace qx {
 namespace batt {

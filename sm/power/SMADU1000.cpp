@@ -10,7 +10,7 @@
 
 #include "core/ReplyCheck.h"
 #include "core/TeFrame.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 #include "power/BattInspect.h"
 
 using qx::sql::DefRow;

@@ -4,7 +4,7 @@
 
 #include "core/SMBase.h"
 #include "core/SMSql.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 #include "power/BattTables.h"
 
 // What every monitor on the battery tables (power/BattTables.h) does alike: the type and

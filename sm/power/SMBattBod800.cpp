@@ -2,7 +2,7 @@
 
 #include <stdio.h>
 
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 #include "power/BattTables.h"
 
 using qx::sql::DefRow;

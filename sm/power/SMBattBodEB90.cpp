@@ -8,7 +8,7 @@
 
 #include "core/QxPlatform.h"
 #include "core/ReplyCheck.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 #include "power/BattTables.h"
 
 using qx::sql::DefRow;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 #include "power/BattInspect.h"
 
 using qx::sql::DefRow;

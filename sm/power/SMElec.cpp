@@ -7,7 +7,7 @@
 
 #include "BufHelper.h"
 #include "QxPlatform.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 using qx::skel::Column;
 using qx::skel::Key;

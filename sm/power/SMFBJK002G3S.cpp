@@ -3,7 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 using qx::skel::Column;
 using qx::sql::DefRow;

@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "BufHelper.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 using qx::skel::Column;
 using qx::skel::Key;

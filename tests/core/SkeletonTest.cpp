@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "TestRig.h"
-#include "io/SMSkeleton.h"
+#include "core/SMSkeleton.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
-// What the handler tests of this folder share: a recorded sleep, RTU frames with their CRC,
-// and one handler with its point, channel and databases.
+// What the handler tests of the skeleton families (sensors, I/O, power) share: a recorded
+// sleep, RTU frames with their CRC, and one handler with its point, channel and databases.
 #include <stdint.h>
 
 #include <string>
