@@ -82,6 +82,23 @@ std::string Dme3000Info(const Dme3000Unit& u, int cid2) {
     return "";
 }
 
+bool Dme3000Unit::Raise(int field) {
+    // The state bytes in field order: running 1-6, alarms 7-13, 19-26, 27-34, locks 37-39.
+    struct Byte {
+        int first, count;
+        uint8_t Dme3000Unit::*byte;
+    };
+    static const Byte kBytes[] = {{1, 6, &Dme3000Unit::run},    {7, 7, &Dme3000Unit::alarm},
+                                  {19, 8, &Dme3000Unit::user},  {27, 8, &Dme3000Unit::power},
+                                  {37, 3, &Dme3000Unit::locks}};
+    for (const Byte& b : kBytes) {
+        if (field < b.first || field >= b.first + b.count) continue;
+        this->*b.byte |= (uint8_t)(1u << (field - b.first));
+        return true;
+    }
+    return false;
+}
+
 void SetDme3000(YdtDevice& dev, const Dme3000Unit& u) {
     for (int cid2 : {0x82, 0x42, 0x47, 0x83}) dev.SetInfo(cid2, Dme3000Info(u, cid2));
     dev.SetInfo(0x45, "");

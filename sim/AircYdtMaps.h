@@ -45,11 +45,14 @@ void SetEvoDx(YdtDevice& dev, const EvoDxUnit& u);
 
 // DME3000 (VER 21): CID2 82 four state bytes (at 15, 19, 21, 23), 42 temperature, humidity
 // and outdoor temperature, 47 the set points (at 21 and 29), 83 the unit's state and lock
-// bytes; it takes CID2 45 (on/off) and 49 (a parameter).
+// bytes; it takes CID2 45 (on/off) and 49 (a parameter). Raise(n) sets the bit that reports
+// the handler's field n (1-13, 19-34 and 37-39: a running, alarm or lock state); false for a
+// field that is no bit of the unit.
 struct Dme3000Unit {
     uint8_t run = 0x03, alarm = 0x00, user = 0x00, power = 0x00;
     uint16_t tem = 235, hum = 450, temout = 310, temset = 240, humset = 500;
     uint8_t mode = 0x09, locks = 0x00;
+    bool Raise(int field);
 };
 std::string Dme3000Info(const Dme3000Unit& u, int cid2);
 void SetDme3000(YdtDevice& dev, const Dme3000Unit& u);

@@ -53,8 +53,9 @@ const qx::sql::DefRow kDefs[] = {
     ALM(29, "s_powlost", "电源丢失故障报警"), ALM(30, "s_powlow", "电源过欠压报警"),
     ALM(31, "s_phaselost", "电源缺相报警"), ALM(32, "s_freqlost", "电源频率偏移报警"),
     ALM(33, "s_leak", "地板溢水报警"), ALM(34, "s_englost", "节能卡故障"),
-    {35, "s_mstate", 1, "机组状态", 1, 1, 0, "0-关机, 1-运行, 2-待机, 3-锁定", 0, "", 0},
-    {36, "s_mmode", 1, "工作模式", 1, 1, 0, "0单机，1备机，2主机", 0, "", 0},
+    // The unit's state and work mode (0 to 7) are states, not alarms: no limit is checked.
+    {35, "s_mstate", 1, "机组状态", 1, 0, 0, "0-关机, 1-运行, 2-待机, 3-锁定", 0, "", 0},
+    {36, "s_mmode", 1, "工作模式", 1, 0, 0, "0单机，1备机，2主机", 0, "", 0},
     ALM(37, "s_vhlock", "高压锁定"), ALM(38, "s_vllock", "低压锁定"),
     ALM(39, "s_exhaustlock", "排气锁定"),
 };
@@ -75,7 +76,7 @@ const airc::Shape kShape = {
      "s_leak INTEGER,s_englost INTEGER,s_mstate INTEGER,s_mmode INTEGER,s_vhlock INTEGER,"
      "s_vllock INTEGER,s_exhaustlock INTEGER"},
     kFields, kCount,
-    18,  // DataSize: the alarm captions cover fields 1..18
+    kCount,  // DataSize: every field with an alarm row (the locks are fields 37..39)
     kColumns, kCount,
     kCount,
     nullptr, 0,

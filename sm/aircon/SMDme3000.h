@@ -8,8 +8,10 @@
 // 0 YD/T 1363 (VER 21, CID1 60: switch and alarm states CID2 82, analogue values 42, set
 // points 47, unit state 83), 1 Modbus RTU (six reads of input registers and discrete
 // inputs). The value block is the unit's record of 39 words, whose field numbers follow
-// another order (words 0-4 are fields 14-18); DataSize is 18. Commands over YD/T 1363: 1
-// switches the unit on or off (CID2 45), 2 sets a parameter (CID2 49).
+// another order (words 0-4 are fields 14-18); DataSize is 39, so that a host checks every
+// alarm and lock field (19-34, 37-39) and the summary names them; the unit state and work mode
+// (35, 36) have no limits. Commands over YD/T 1363: 1 switches the unit on or off (CID2 45), 2
+// sets a parameter (CID2 49).
 class CSMDme3000 : public CSMAircShape {
 public:
     CSMDme3000();

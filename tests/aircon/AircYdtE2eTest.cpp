@@ -2,6 +2,7 @@
 // RTU) as a host makes them: both plug-ins loaded with dlopen, a serial channel on a
 // pseudo-terminal to the simulated unit at address 1 with a silent point at address 2 beside
 // it, SQLite databases; every check reads rows back from SQLite.
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "AircYdtMaps.h"
 #include "E2eRig.h"
 #include "GbkText.h"
+#include "Limits.h"
 #include "ModbusSlave.h"
 #include "PtySim.h"
 #include "YdtDevice.h"
@@ -182,4 +184,103 @@ TEST_F(AircYdtE2e, Dme3000CommandsReachTheUnit) {
     EXPECT_EQ(std::vector<std::string>{"000000050123"}, dev.Infos(0x49));
     dev.SetRtn(0x45, 4);
     EXPECT_EQ(0, h->DoFunc(1 << 16, &v, 2)) << "refused by the unit";
+}
+
+namespace {
+
+// One poll as the reference host makes it: the limit check of the type's definition rows over
+// fields 1 to DataSize decides the alarm bits and the state passed to DataUpd.
+int HostPoll(qxtest::E2eRig& rig, ISMBase* h, qxhost::PointItem& item, ISerBase* ch) {
+    h->DoItem(item, 0);
+    const int got = h->DataGet(ch, item.Get().Addr, 20);
+    std::vector<int32_t> bits;
+    int alarms = 0;
+    if (got == 1)
+        alarms = qxhost::CheckLimits(qxhost::LoadLimits(rig.db, h->GetType()), h->DataSize(),
+                                     [h](int f) { return h->DataVal(f); }, bits);
+    int snap = 0;
+    EXPECT_EQ(1, h->DataUpd(alarms ? 1 : 0, got == 1 ? bits.data() : nullptr, &snap, -1, &rig.hist));
+    return got;
+}
+
+}  // namespace
+
+// Every alarm and lock state of the DME3000 reaches the host: its limit check marks the field,
+// the point is stored in alarm and the summary names the caption (three at a time: the summary
+// names at most three). The unit's own state and work mode are no alarms, whatever their value.
+TEST_F(AircYdtE2e, Dme3000EveryAlarmAndLockReachesTheHost) {
+    qxsim::Dme3000Unit running;  // on, fan running, values within the rows' limits
+    running.tem = 320;
+    running.temout = 400;
+    qxsim::SetDme3000(ydt, running);
+    ISerBase* ch = Open([&](qxsim::PtySim& p) { qxsim::ServeYdt(p, ydt); });
+    if (!ch) GTEST_SKIP() << "no pseudo-terminal available";
+    ISMBase* h = rig.Handler(0x809);
+    ASSERT_NE(nullptr, h);
+    qxhost::PointItem item(74, 0x809);
+    item.Name("AC").Port(1).Addr(1).Variant(0).Ser(ch);
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, item));
+    auto state = [&] { return db.Int("select State from tbSubSysDetail where SID=74"); };
+    auto brief = [&] { return db.Str("select Brief from tbSMBrief where SID=74"); };
+
+    // A running unit without alarms, in its first and its last state and work mode.
+    for (uint8_t mode : {0x09, 0x3F}) {
+        SCOPED_TRACE(mode);
+        qxsim::Dme3000Unit u = running;
+        u.mode = mode;
+        qxsim::SetDme3000(ydt, u);
+        ASSERT_EQ(1, HostPoll(rig, h, item, ch));
+        EXPECT_EQ(mode & 7, db.Int("select s_mstate from tbDME3000 where SID=74"));
+        EXPECT_EQ(mode >> 3, db.Int("select s_mmode from tbDME3000 where SID=74"));
+        EXPECT_EQ(0, state());
+        EXPECT_EQ("0", Q(db, "State", "tbDME3000", 74));
+        EXPECT_EQ(std::string("空调状态：开"), brief());
+    }
+
+    struct Alarm {
+        int fld;
+        const char* column;
+        const char* caption;
+    };
+    const Alarm alarms[] = {
+        {7, "s_gy", "高压报警"},           {8, "s_dy", "低压报警"},
+        {9, "s_gw", "高温报警"},           {10, "s_dw", "低温报警"},
+        {11, "s_gs", "高湿报警"},          {12, "s_ds", "低湿报警"},
+        {13, "s_elec", "电源故障报警"},    {19, "s_usr1", "用户自定义1报警"},
+        {20, "s_usr2", "用户自定义2报警"}, {21, "s_mainmt", "主风机维护报警"},
+        {22, "s_hummt", "加湿器维护报警"}, {23, "s_filtmt", "过滤网维护报警"},
+        {24, "s_commfault", "通讯故障报警"}, {25, "s_panfrost", "盘管冻结报警"},
+        {26, "s_humfault", "加湿器故障报警"}, {27, "s_senlost", "传感器板丢失报警"},
+        {28, "s_exhaust", "排气温度故障报警"}, {29, "s_powlost", "电源丢失故障报警"},
+        {30, "s_powlow", "电源过欠压报警"}, {31, "s_phaselost", "电源缺相报警"},
+        {32, "s_freqlost", "电源频率偏移报警"}, {33, "s_leak", "地板溢水报警"},
+        {34, "s_englost", "节能卡故障"},   {37, "s_vhlock", "高压锁定"},
+        {38, "s_vllock", "低压锁定"},      {39, "s_exhaustlock", "排气锁定"},
+    };
+    const size_t n = sizeof alarms / sizeof alarms[0];
+    for (size_t first = 0; first < n; first += 3) {
+        const size_t end = std::min(n, first + 3);
+        qxsim::Dme3000Unit u = running;
+        std::string captions;
+        for (size_t i = first; i < end; i++) {
+            ASSERT_TRUE(u.Raise(alarms[i].fld)) << alarms[i].fld;
+            captions += (i > first ? " " : "") + std::string(alarms[i].caption);
+        }
+        SCOPED_TRACE(alarms[first].column);
+        qxsim::SetDme3000(ydt, u);
+        ASSERT_EQ(1, HostPoll(rig, h, item, ch));
+        for (size_t i = first; i < end; i++) EXPECT_EQ("1", Q(db, alarms[i].column, "tbDME3000", 74));
+        EXPECT_EQ(1, state());
+        EXPECT_EQ("1", Q(db, "State", "tbDME3000", 74));
+        EXPECT_EQ("1", Q(hist, "State", "tbDME3000", 74));
+        EXPECT_EQ(std::string("空调状态：开告警:") + captions + (end - first == 3 ? "..." : ""), brief());
+    }
+
+    // Cleared again: back to normal.
+    qxsim::SetDme3000(ydt, running);
+    ASSERT_EQ(1, HostPoll(rig, h, item, ch));
+    EXPECT_EQ(0, state());
+    EXPECT_EQ(std::string("空调状态：开"), brief());
+    EXPECT_EQ(0, db.Failures()) << db.Error();
+    EXPECT_EQ(0, hist.Failures()) << hist.Error();
 }

@@ -351,7 +351,7 @@ TEST(Dme3000, YdtRepliesDecodeIntoTheRecord) {
     r.unit.locks = 0x05;
     qxsim::SetDme3000(r.dev, r.unit);
     ASSERT_EQ(1, r.Poll());
-    EXPECT_EQ(18, r.h.DataSize());
+    EXPECT_EQ(39, r.h.DataSize()) << "every field with an alarm row";
     EXPECT_EQ((std::vector<int>{1, 1, 1, 1, 1, 1}), r.Values(1, 6));
     EXPECT_EQ((std::vector<int>{1, 0, 0, 0, 0, 0, 1}), r.Values(7, 13)) << "0x41: s_gy and s_elec";
     EXPECT_EQ((std::vector<int>{235, 450, 310, 240, 500}), r.Values(14, 18));
