@@ -50,7 +50,8 @@ const qx::sql::DefRow kDefs[] = {
     S(21, "压缩机", "压缩机状态"),
     S(23, "制热", "制热状态"),
     S(25, "风扇", "风扇状态"),
-    S(28, "开关按键", "开关按键状态"),
+    // The key's state lies beyond DataSize and is no alarm: no limit is checked on it.
+    airc::FlagRow(28, "StOn", "开关按键", "开关按键状态", 0),
 };
 #undef T
 #undef S

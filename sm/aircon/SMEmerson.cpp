@@ -29,7 +29,9 @@ const uint8_t kColumns[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
 
 #define LOW "最小值|允许最低值,低于此值告警"
 #define HIGH "最大值|允许最高值,超过此值告警"
-#define SW(n, name, cap) {n, name, 1, cap, 1, 1, 0, "0表示关, 1表示开", 0, "", 0}
+// The output and mode states (fields 22..39) are states, not alarms, and lie beyond DataSize:
+// no limit is checked on them.
+#define SW(n, name, cap) {n, name, 1, cap, 1, 0, 0, "0表示关, 1表示开", 0, "", 0}
 const qx::sql::DefRow kDefs[] = {
     {1, "Tem", 1, "温度值", 10, 10, 200, LOW, 380, HIGH, 0},
     {2, "Hum", 1, "湿度值", 10, 10, 200, LOW, 780, HIGH, 0},
@@ -38,7 +40,7 @@ const qx::sql::DefRow kDefs[] = {
     {5, "vc", 1, "C相电压", 10, 10, 200, LOW, 380, HIGH, 0},
     {6, "c", 1, "加湿器电流", 10, 10, 200, LOW, 780, HIGH, 0},
     {7, "pl", 1, "电源频率", 10, 10, 200, LOW, 380, HIGH, 0},
-    SW(20, "status", "空调开关机状态"),
+    {20, "status", 1, "空调开关机状态", 1, 1, 0, "0表示关, 1表示开", 0, "", 0},
     {21, "warn", 1, "报警总标志位", 1, 1, 0, "1表示有报警", 0, "", 0},
     SW(22, "stfansw", "风机输出开关状态"),
     SW(23, "sthumisw", "加湿器输出开关状态"),

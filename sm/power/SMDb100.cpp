@@ -90,7 +90,7 @@ const qx::skel::Key kKeys[] = {
 
 CSMDb100::CSMDb100() : CSMBase(0x400) {
     m_pData = m_val;
-    m_iDataCnt = kCells;
+    m_iDataCnt = kFields;
     snprintf(m_note, sizeof(m_note), "%s", "QX-BATTDB100");
 }
 

@@ -19,6 +19,9 @@ public:
 
     static constexpr int kRegs = 30;
     static constexpr int kCells = 24;
+    // DataSize: field numbers 1..34, the cells being fields 11..34, so that a host checks the
+    // limits of every cell.
+    static constexpr int kFields = 10 + kCells;
 
 private:
     int16_t m_val[kRegs] = {};  // registers 0x200.. in order

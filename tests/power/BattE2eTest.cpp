@@ -6,6 +6,8 @@
 
 #include "BattMonitor.h"
 #include "E2eRig.h"
+#include "GbkText.h"
+#include "Limits.h"
 #include "ModbusSlave.h"
 #include "PtySim.h"
 #include "YdtDevice.h"
@@ -190,6 +192,57 @@ TEST_F(BattHost, Db100BesideASilentTwin) {
     EXPECT_EQ("2|0|0|0|0|0|0|0|0", rig.db.Str(cols + "81"));
     ASSERT_EQ(1, Poll(p, 0));
     EXPECT_EQ(0, rig.db.Int("select State from tbBattDb100 where SID=81"));
+}
+
+// Every cell's limits reach the host, the last ten (fields 25 to 34) as the first fourteen: a
+// host checks the type's alarm rows over fields 1 to DataSize. The rows read are all of the
+// type's alarm rows, the cells' detail rows among them.
+TEST_F(BattHost, Db100EveryCellIsChecked) {
+    qxsim::ModbusSlave slave(1);
+    qxsim::Db100 d;
+    qxsim::SetDb100(slave, d);
+    qxsim::ServeModbusRtu(pty, slave);
+    if (!Start(0x400)) {
+        if (skipped) GTEST_SKIP() << "no pseudo-terminal available";
+        return;
+    }
+    qxhost::PointItem& p = Point(83, 0x400, 1, 0);
+    std::vector<qxhost::LimitRow> rows;
+    void* r = rig.db.Query("select Fld,AlmKind,vref,HiLmt from tbSMDef where Type=1024 and SID=0 "
+                           "and AlmKind<>0 order by Fld", -1);
+    ASSERT_NE(nullptr, r);
+    for (; !rig.db.Eof(r); rig.db.Next(r))
+        rows.push_back({rig.db.GetInt(r, "Fld"), rig.db.GetInt(r, "AlmKind"),
+                        rig.db.GetInt(r, "vref"), rig.db.GetInt(r, "HiLmt")});
+    rig.db.FreeResult(r);
+    auto poll = [&] {
+        h->DoItem(p, 0);
+        int got = h->DataGet(ch, 1, 0);
+        std::vector<int32_t> bits;
+        int alarms = got ? qxhost::CheckLimits(rows, h->DataSize(), [&](int f) { return h->DataVal(f); }, bits) : 0;
+        EXPECT_EQ(1, h->DataUpd(alarms ? 1 : 0, got ? bits.data() : nullptr, nullptr, -1, &rig.hist));
+        return got;
+    };
+    const std::string normal = qxtest::Gbk("(全部正常)");
+    const std::string cellAlarm = qxtest::Gbk("电池电压告警(其他正常)");
+    const std::string brief = "select Brief from tbSMBrief where SID=83";
+
+    ASSERT_EQ(1, poll());
+    EXPECT_EQ(0, rig.db.Int("select State from tbBattDb100 where SID=83"));
+    EXPECT_EQ(Hex(normal), Hex(rig.db.Str(brief)));
+    for (int cell : {1, 14, 15, 20, 24}) {
+        SCOPED_TRACE(cell);
+        qxsim::Db100 low = d;
+        low.cells[cell - 1] = 9500;  // below the row's 10000
+        qxsim::SetDb100(slave, low);
+        ASSERT_EQ(1, poll());
+        EXPECT_EQ(1, rig.db.Int("select State from tbBattDb100 where SID=83"));
+        EXPECT_EQ(1, rig.db.Int("select State from tbSubSysDetail where SID=83"));
+        EXPECT_EQ(Hex(cellAlarm), Hex(rig.db.Str(brief)));
+    }
+    qxsim::SetDb100(slave, d);
+    ASSERT_EQ(1, poll());
+    EXPECT_EQ(0, rig.db.Int("select State from tbBattDb100 where SID=83"));
 }
 
 }  // namespace
