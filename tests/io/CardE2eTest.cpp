@@ -113,8 +113,18 @@ TEST_F(Cards, ControllerT) {
     h->DoItem(*item, 0);
     const uint8_t arg[2] = {0, 0};
     EXPECT_EQ(1, h->DoFunc(ch, 1, 0x05, (void*)arg, 2));
+    // A command without data (6 bytes) is answered by 8: done, and the next poll reads its own
+    // reply.
+    EXPECT_EQ(1, h->DoFunc(ch, 1, 0x05, nullptr, 0));
+    dev.SetEvent(Event(0, 4711, 20), 1393978160u);
+    ASSERT_EQ(1, Poll());
+    EXPECT_EQ("0|4711|2014-03-05 08:09:20",
+              db.Str("select State||'|'||Card||'|'||LogDate from tbCardLog where SID=71"));
+    EXPECT_EQ(2, hist.Int("select count(*) from tbCardLog where SID=71"));
+    h->DoItem(*item, 0);
     dev.SetResult(2);
     EXPECT_EQ(0, h->DoFunc(ch, 1, 0x05, (void*)arg, 2));
+    EXPECT_EQ(0, h->DoFunc(ch, 1, 0x05, nullptr, 0));
 }
 
 TEST_F(Cards, ControllerW) {
