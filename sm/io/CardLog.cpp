@@ -40,9 +40,14 @@ void TrimAbove1500(IDbBase* db, const char* table) {
 int Log(IDbBase* hist, int sid, int state, int snap, const Event& e, DateStyle style) {
     char date[48];
     LogDate(e, style, date, sizeof date);
+    return Log(hist, sid, state, snap, e, date);
+}
+
+int Log(IDbBase* hist, int sid, int state, int snap, const Event& e, const char* logDate) {
+    if (!hist || !logDate) return -1;
     TrimAbove1500(hist, "tbCardLog");
     // Counted over every point: one event per second of the log.
-    const std::string lit = qx::sql::Esc(date);
+    const std::string lit = qx::sql::Esc(logDate);
     if (qx::sql::Count(hist, "select count(*) from tbCardLog where LogDate='%s'", lit.c_str()) != 0)
         return -1;
     return qx::sql::Exec(hist,

@@ -6,8 +6,9 @@
 //
 //   1. more than 1500 rows: the newest 1000 by DateUpd stay;
 //   2. an event whose LogDate text is already in the table (any point's) is not logged again;
-//   3. otherwise one row is inserted.
+//   3. otherwise one row is inserted, with the point's SID.
 //
+// Only an event a poll has just read is logged, and only where a history database is given.
 // The controllers keep their last event per point (SID): a point's row never shows another
 // controller's card, and each controller is compared with its own last record.
 #include <stdint.h>
@@ -80,6 +81,8 @@ int Store(CSMBase& h, const Points& points, int32_t& newEvent, DateStyle style, 
 // The keeping rule on the history database: -1 when the event was not logged (its LogDate is
 // there already, or nothing could be run), else the insert's result.
 int Log(IDbBase* hist, int sid, int state, int snap, const Event& e, DateStyle style);
+// The same for an event whose LogDate text the device gives in a form of its own.
+int Log(IDbBase* hist, int sid, int state, int snap, const Event& e, const char* logDate);
 
 // Trims a card table to its newest 1000 rows when it holds more than 1500.
 void TrimAbove1500(IDbBase* db, const char* table);

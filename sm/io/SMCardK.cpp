@@ -100,6 +100,7 @@ int CSMCardK::ChkDb(tagSMItem* item) { return qx::card::ChkDb(*this, item); }
 int CSMCardK::DataGet(ISerBase* ser, int addr, int wait) {
     (void)addr;
     (void)wait;
+    m_newEvent = 0;
     if (!ser || !ser->IsOpened()) return 0;
     uint8_t req[24];
     unsigned len = 0;
@@ -111,7 +112,8 @@ int CSMCardK::DataGet(ISerBase* ser, int addr, int wait) {
     uint8_t dec[40];
     unsigned count = 0;
     if (!decode_recv_packet(rx, (unsigned)n, dec, &count, sizeof dec)) return 0;
-    return handle_recv_packet(dec, count, m_info, &m_iDataCnt);
+    m_newEvent = handle_recv_packet(dec, count, m_info, &m_iDataCnt);
+    return m_newEvent;
 }
 
 int CSMCardK::DataVal(int fld) {
@@ -121,25 +123,32 @@ int CSMCardK::DataVal(int fld) {
     return -1;
 }
 
-// Every update logs a row (no SID, no new-event test), after a trim of the history to its
-// newest 1000 rows; there is no current row and no summary.
+// The event just read goes into the card log of the history database by the controllers'
+// rule: the trim above 1500 rows, an event time not logged yet by any point, the point's SID.
+// The reader has no record number and no status: both are logged as 0. Its time is the BCD
+// bytes printed as hexadecimal ("2014-03-05 08:09:10"). There is no current row and no
+// summary; after a poll without answer the block is cleared and nothing is logged.
 int CSMCardK::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist) {
     qx::skel::Upd u;
-    if (!qx::skel::Begin(*this, u, flags, alarmBits, snapId, sid, qx::skel::kSnapFromFlags))
+    if (!qx::skel::Begin(*this, u, flags, alarmBits, snapId, sid, qx::skel::kSnapFromFlags)) {
+        m_newEvent = 0;
         return 0;
+    }
     if (!u.answered) memset(m_info, 0, sizeof m_info);
     m_iErrCnt = 0;
     qx::sql::UpdState(m_pDb, u.state, u.sid, u.type);
-    const uint8_t* i = m_info;
-    char date[32];
-    snprintf(date, sizeof date, "%02X%02X-%02X-%02X %02X:%02X:%02X", i[5], i[6], i[7], i[8], i[9],
-             i[10], i[11]);
-    if (hist) qx::sql::Trim(hist, "tbCardLog");
-    IDbBase* db = hist ? hist : m_pDb;
-    if (!db) return 0;
-    int rc = qx::sql::Exec(db,
-                           "insert into tbCardLog(DateUpd,State,SnapID,Card,Door,LogDate,LogImg) "
-                           "values (" QX_SQL_NOW ", %d, %d, %d,%d,'%s','%s')",
-                           u.state, u.snap, DataVal(2), (int)i[0], qx::sql::Esc(date).c_str(), "");
+    int rc = 0;
+    if (hist && m_newEvent && u.answered) {
+        const uint8_t* i = m_info;
+        qx::card::Event e;
+        e.card = (uint32_t)DataVal(2);
+        e.door = i[0];
+        char date[32];
+        snprintf(date, sizeof date, "%02X%02X-%02X-%02X %02X:%02X:%02X", i[5], i[6], i[7], i[8],
+                 i[9], i[10], i[11]);
+        int logged = qx::card::Log(hist, u.sid, u.state, u.snap, e, date);
+        if (logged >= 0) rc = logged;
+    }
+    m_newEvent = 0;
     return rc == 0 ? 1 : 0;
 }

@@ -27,8 +27,9 @@ int decode_recv_packet(const uint8_t* in, unsigned n, uint8_t* out, unsigned* ou
 // byte 13 is 0. Any other INFO copies nothing and answers 0.
 int handle_recv_packet(const uint8_t* in, unsigned n, uint8_t* out, int32_t* outLen);
 
-// Card reader K: polls the reader's last event and logs every update into tbCardLog. Type
-// 0xD01.
+// Card reader K: polls the reader's last event and logs each event it reads into the card
+// log by the controllers' rule (io/CardLog.h), with the point's SID; it keeps no current row
+// and no summary. Type 0xD01.
 class CSMCardK : public CSMBase {
 public:
     CSMCardK();
@@ -41,4 +42,5 @@ public:
 
     static constexpr int kInfo = 14;
     uint8_t m_info[kInfo] = {};  // INFO of the last decoded reply
+    int32_t m_newEvent = 0;      // the last poll read an accepted event; DataUpd clears it
 };

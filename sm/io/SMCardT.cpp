@@ -119,8 +119,10 @@ int CSMCardT::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* 
                            alarmBits, sid, hist);
 }
 
-// A command frame; the reply (read up to the request's length) must check, repeat the
-// command in byte 5 and not carry 2 (refused) in byte 6.
+// A command frame; the reply is read as the poll reads it, up to the 64-byte reply area (a
+// reply carries data of its own, so its length is not the request's: a command without data
+// is answered by 8 bytes), and checked whole. It must repeat the command in byte 5 and not
+// carry 2 (refused) in byte 6.
 int CSMCardT::DoFunc(ISerBase* ser, int addr, int cmd, void* buf, int len) {
     if (!qx::skel::Ready(ser, false)) return 0;
     if (!qx::AddrFits(addr)) return 0;
@@ -128,7 +130,7 @@ int CSMCardT::DoFunc(ISerBase* ser, int addr, int cmd, void* buf, int len) {
     if (!n) return 0;
     if (ser->Write(m_cmd, n) != n) return 0;
     qx::SleepMs(100);
-    int got = ser->Read(m_reply, n, 0);
+    int got = ser->Read(m_reply, kFrame, 0);
     if (!ChkPack(m_reply, got)) return 0;
     if (got < 8) return 0;  // bytes 5 and 6 did not arrive
     if (m_reply[5] != (uint8_t)cmd) return 0;

@@ -116,15 +116,36 @@ int CSMDioAd5Da5Ivc::ChkDb(tagSMItem* item)
     return CSMDioBase::ChkDb(item);
 }
 
-// The AD5DA5's two reads without waits, then the curves: inputs 0..4095 for 0..10 V.
+void CSMDioAd5Da5Ivc::Load(int sid)
+{
+    auto it = m_bySid.find(sid);
+    if (it == m_bySid.end())
+        memset(m_wData, 0, sizeof(m_wData));
+    else
+        memcpy(m_wData, it->second.data(), sizeof(m_wData));
+}
+
+void CSMDioAd5Da5Ivc::Keep(int sid)
+{
+    memcpy(m_bySid[sid].data(), m_wData, sizeof(m_wData));
+}
+
+// The AD5DA5's two reads without waits, then the curves: inputs 0..4095 for 0..10 V. The
+// point's own block is read into; a first read that answers while the second fails leaves its
+// D01..D05 in the block.
 int CSMDioAd5Da5Ivc::DataGet(ISerBase* ser, int addr, int wait)
 {
     (void)wait;
     if (!ser || !ser->IsOpened())
         return 0;
+    const int sid = m_pItem ? m_pItem->SID : -1;
+    Load(sid);
     m_bid = Bid(addr);
-    if (!CSMDioAd5Da5::ReadModule(*this, ser, addr, 0, 11))
+    int ok = CSMDioAd5Da5::ReadModule(*this, ser, addr, 0, 11);
+    if (!ok) {
+        Keep(sid);
         return 0;
+    }
     float v[5];
     for (int i = 0; i < 5; i++)
         v[i] = (float)(m_wData[1 + i] / 4095.0 * 10.0);
@@ -146,6 +167,7 @@ int CSMDioAd5Da5Ivc::DataGet(ISerBase* ser, int addr, int wait)
     }
     for (int i = 0; i < 5; i++)
         m_wData[16 + i] = Percent(m_wData[11 + i]);
+    Keep(sid);
     return 1;
 }
 
@@ -187,14 +209,22 @@ int CSMDioAd5Da5Ivc::DataUpd(int flags, int* alarmBits, int* snapId, int sid, ID
     int snap = qx::sql::PollSnap(flags, snapId);
     if (sid < 0 && m_pItem)
         sid = m_pItem->SID;
-    // Without an answer nothing was read, whatever the host's flag: the values go, and each
-    // field's flag is the state, as its state row.
-    if (!alarmBits)
+    // The point's own block: what its last poll read, with the state and flags of its last
+    // update.
+    Load(sid);
+    // State 2 (no answer) clears the values and flags every field 2. The host's alarm flag
+    // without alarm bits (state 1) keeps the values and the flags as they were.
+    if (s == 2)
         memset(m_wData, 0, sizeof(m_wData));
     UpdSt(flags, alarmBits, sid);
     m_wData[21] = (uint16_t)s;
-    for (int i = 0; i < 5; i++)
-        m_wData[22 + i] = (uint16_t)(!alarmBits ? s : (s == 1 ? (alarmBits[0] >> (5 + i)) & 1 : 0));
+    for (int i = 0; i < 5; i++) {
+        if (s == 2)
+            m_wData[22 + i] = 2;
+        else if (alarmBits)
+            m_wData[22 + i] = (uint16_t)(s == 1 ? (alarmBits[0] >> (5 + i)) & 1 : 0);
+    }
+    Keep(sid);
 
     qx::sql::Cols cols = DioCols(true, 26);
     int last = 0;

@@ -1,11 +1,16 @@
 #pragma once
+#include <array>
+#include <map>
+
 #include "io/SMDioBase.h"
 
 // The AD5DA5 module wired to room sensors (type 0x90A): the five input voltages turned into
 // ammonia, temperature, humidity, air changes and pressure difference through calibration
 // curves, the last two smoothed per module, the outputs as percentages, per-field alarm
 // flags, and a copy of the values in tbIvcDat, one row per module number (the bus address
-// modulo 10).
+// modulo 10). Each point keeps its own value block (readings, state and flags) by SID: a poll
+// starts from the point's own last block, and an update without a fresh reading shows the
+// point's own last values, never another module's.
 class CSMDioAd5Da5Ivc : public CSMDioBase {
 public:
     CSMDioAd5Da5Ivc();
@@ -37,4 +42,11 @@ public:
     int m_smCnt[2][kSlots];
     float m_smVal[2][kSlots];
     int m_bid = 0;  // module number of the last poll
+
+private:
+    using Block = std::array<uint16_t, sizeof(m_wData) / sizeof(m_wData[0])>;
+    // m_wData from the point's own block (zeros for a point never read), and back.
+    void Load(int sid);
+    void Keep(int sid);
+    std::map<int, Block> m_bySid;
 };

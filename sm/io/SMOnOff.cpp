@@ -11,7 +11,7 @@ using qx::sql::TypeRow;
 
 namespace {
 
-const TypeRow kType = {2048, "", "485接口..."};
+const TypeRow kType = {2048, "QX-PD220-6", "485接口..."};  // "QX-PD220-6 <model text>"
 
 #define QX_ONOFF_DEF(n) {n, "sd" #n, 1, "断开标志", 1, 1, 0, "0正常", 0, "", 0}
 const DefRow kDefs[] = {QX_ONOFF_DEF(1), QX_ONOFF_DEF(2), QX_ONOFF_DEF(3),

@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include "CardHost.h"
+#include "NetSim.h"
 
 namespace {
 
@@ -53,27 +54,52 @@ TEST_F(Cards, ControllerA) {
     EXPECT_EQ(1, h->DoFunc(ch, 1, 0x1081, nullptr, 0));
 }
 
-TEST_F(Cards, ReaderK) {
+// The reader on a pseudo-terminal beside controller A on a loopback TCP link, both logging
+// into one history: each event once, with its point's SID, and the controller's rows kept.
+TEST_F(Cards, ReaderKBesideControllerA) {
     qxsim::CardK dev;
     if (!Start(dev, 61, 0xD01, 1, 1)) return;
+    qxsim::CardA door(1);
+    qxsim::TcpSim link;
+    door.Serve(link);
+    ASSERT_TRUE(link.Start());
+    ISerBase* chA = rig.Channel(link.Definition(), 0x200009);
+    ASSERT_NE(nullptr, chA);
+    ISMBase* hA = rig.Handler(0xD00);
+    ASSERT_NE(nullptr, hA);
+    qxhost::PointItem a(51, 0xD00);
+    a.Name("A").Port(9).Addr(1).Ser(chA);
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(hA, a));
+    int bits[1] = {0};
+    // The controller's older events, then one it reports.
+    hist.Run("begin");
+    for (int i = 0; i < 1200; i++)
+        hist.Run("insert into tbCardLog(SID,DateUpd,State,Card,LogDate) values(51,datetime('now','localtime','-" +
+                 std::to_string(1300 - i) + " minutes'),0,7,'2013-01-01 00:00:" + std::to_string(i) + "')");
+    hist.Run("commit");
+    door.SetEvent(Event(10, 4242, 30));
+    ASSERT_EQ(1, rig.Poll(hA, a, chA, bits));
+    ASSERT_EQ(1201, hist.Int("select count(*) from tbCardLog where SID=51"));
+
     qxsim::CardEvent e = Event(0, 0x01020304, 10);
     e.door = 2;
     dev.SetEvent(e);
-    ASSERT_EQ(1, Poll());
+    for (int i = 0; i < 50; i++) ASSERT_EQ(1, Poll()) << i;
     EXPECT_EQ(14, h->DataSize());
-    EXPECT_EQ("0|16909060|2|2014-03-05 08:09:10",
-              hist.Str("select State||'|'||Card||'|'||Door||'|'||LogDate from tbCardLog order by DID desc"));
+    EXPECT_EQ("61|0|16909060|2|2014-03-05 08:09:10",
+              hist.Str("select SID||'|'||State||'|'||Card||'|'||Door||'|'||LogDate from tbCardLog where SID=61"));
+    EXPECT_EQ(1201, hist.Int("select count(*) from tbCardLog where SID=51"));
+    EXPECT_EQ(0, hist.Int("select count(*) from tbCardLog where SID is null"));
     EXPECT_EQ(0, db.Int("select State from tbSubSysDetail where SID=61"));
-    // Refused replies: lower-case digits, a wrong check, an event not accepted; each still
-    // logs a row of zeros.
+
+    // Polls without an accepted event log nothing; the state says so.
     for (void (*spoil)(qxsim::CardK&) : {+[](qxsim::CardK& d) { d.SetLowerCase(true); },
                                           +[](qxsim::CardK& d) { d.SetBadChecksum(true); },
                                           +[](qxsim::CardK& d) { d.SetAccept(1); }}) {
         qxsim::CardK& d = dev;
         spoil(d);
+        d.SetEvent(Event(0, 99, 40));
         EXPECT_EQ(0, Poll());
-        EXPECT_EQ("2|0|0000-00-00 00:00:00",
-                  hist.Str("select State||'|'||Card||'|'||LogDate from tbCardLog order by DID desc"));
         EXPECT_EQ(2, db.Int("select State from tbSubSysDetail where SID=61"));
         d.SetLowerCase(false);
         d.SetBadChecksum(false);
@@ -81,8 +107,16 @@ TEST_F(Cards, ReaderK) {
     }
     pty.InjectFault(qxsim::Fault::Silence);
     EXPECT_EQ(0, Poll());
+    EXPECT_EQ(1, hist.Int("select count(*) from tbCardLog where SID=61"));
+
+    // A new event: one more row.
+    dev.SetEvent(Event(0, 77, 11));
     ASSERT_EQ(1, Poll());
-    EXPECT_EQ(6, hist.Int("select count(*) from tbCardLog where SID is null"));
+    ASSERT_EQ(1, Poll());
+    EXPECT_EQ("77|2014-03-05 08:09:11",
+              hist.Str("select Card||'|'||LogDate from tbCardLog where SID=61 order by DID desc"));
+    EXPECT_EQ(2, hist.Int("select count(*) from tbCardLog where SID=61"));
+    EXPECT_EQ(1201, hist.Int("select count(*) from tbCardLog where SID=51"));
 }
 
 TEST_F(Cards, ControllerT) {
@@ -113,8 +147,18 @@ TEST_F(Cards, ControllerT) {
     h->DoItem(*item, 0);
     const uint8_t arg[2] = {0, 0};
     EXPECT_EQ(1, h->DoFunc(ch, 1, 0x05, (void*)arg, 2));
+    // A command without data (6 bytes) is answered by 8: done, and the next poll reads its own
+    // reply.
+    EXPECT_EQ(1, h->DoFunc(ch, 1, 0x05, nullptr, 0));
+    dev.SetEvent(Event(0, 4711, 20), 1393978160u);
+    ASSERT_EQ(1, Poll());
+    EXPECT_EQ("0|4711|2014-03-05 08:09:20",
+              db.Str("select State||'|'||Card||'|'||LogDate from tbCardLog where SID=71"));
+    EXPECT_EQ(2, hist.Int("select count(*) from tbCardLog where SID=71"));
+    h->DoItem(*item, 0);
     dev.SetResult(2);
     EXPECT_EQ(0, h->DoFunc(ch, 1, 0x05, (void*)arg, 2));
+    EXPECT_EQ(0, h->DoFunc(ch, 1, 0x05, nullptr, 0));
 }
 
 TEST_F(Cards, ControllerW) {

@@ -1,10 +1,11 @@
 // Card reader K: the 0x7F frame codec over the YD/T frame routines, the reader's event, refused
-// replies and the log row of every update.
+// replies, and its events in the card log it shares with the controllers.
 #include <string.h>
 
 #include <string>
 
 #include "CardRig.h"
+#include "io/SMCardA.h"
 #include "io/SMCardK.h"
 
 namespace {
@@ -153,37 +154,134 @@ TEST(CardK, RefusedReplies) {
     EXPECT_EQ(1u, r.ch.Written().size());  // only the silent poll was sent
 }
 
-TEST(CardK, EveryUpdateLogsARow) {
-    CardKRig r;
-    ASSERT_EQ(1, r.Poll());
-    ASSERT_EQ(1, r.Upd(true, &r.hist));
-    ASSERT_EQ(1, r.Upd(true, &r.hist));  // the same event again: logged again
-    EXPECT_EQ(2, r.hist.Int("select count(*) from tbCardLog"));
-    EXPECT_EQ("<null>|0|12345|1|2014-03-05 08:09:10|",
-              r.hist.Str("select ifnull(SID,'<null>')||'|'||State||'|'||Card||'|'||Door||'|'||LogDate||'|'||LogImg "
-                         "from tbCardLog order by DID desc"));
+// A reader K point (SID 9) and a controller A point (SID 20, address 1) of one site: their
+// handlers write one main and one history database.
+struct SharedLog : CardKRig {
+    SharedLog() : itemA(20, 0xD00) {
+        chA.SetResponder([this](const Bytes& q) { return devA.Answer(q); });
+        itemA.Name("A").Port(3).Addr(1).Ser(&chA);
+        a.SetDb(&db, 0);
+        a.SetDb(&hist, 1);
+        a.RegDb(&db, 0);
+        EXPECT_EQ(1, a.ChkDb(itemA));
+    }
+    int CycleA() {
+        a.DoItem(itemA, 0);
+        int got = a.DataGet(&chA, 1, 0);
+        int bits[1] = {0};
+        EXPECT_EQ(1, a.DataUpd(0, got ? bits : nullptr, nullptr, -1, &hist));
+        return got;
+    }
+    // n older rows of the controller, one a minute, each of its own second.
+    void OlderRowsOfA(int n) {
+        hist.Run("begin");
+        for (int i = 0; i < n; i++)
+            hist.Run("insert into tbCardLog(SID,DateUpd,State,Card,LogDate) values(20,datetime('now','localtime','-" +
+                     std::to_string(n - i + 10) + " minutes'),0,7,'2013-01-01 00:00:" + std::to_string(i) + "')");
+        hist.Run("commit");
+    }
+    long long Rows(int sid) { return hist.Int("select count(*) from tbCardLog where SID=" + std::to_string(sid)); }
 
-    // No answer: the block is cleared and a row of zeros logged.
-    r.ch.Silence();
-    ASSERT_EQ(0, r.Poll());
-    ASSERT_EQ(1, r.Upd(false, &r.hist));
-    EXPECT_EQ("2|0|0|0000-00-00 00:00:00",
-              r.hist.Str("select State||'|'||Card||'|'||Door||'|'||LogDate from tbCardLog order by DID desc"));
+    CSMCardA a;
+    qxtest::ScriptChannel chA;
+    qxsim::CardA devA{1};
+    qxhost::PointItem itemA;
+};
 
-    // Without a history database the row goes to the main database.
-    ASSERT_EQ(1, r.Upd(false, nullptr));
-    EXPECT_EQ(1, r.db.Int("select count(*) from tbCardLog where SID is null"));
+qxsim::CardEvent At(uint32_t card, int second, uint8_t door = 1) {
+    qxsim::CardEvent e;
+    e.card = card;
+    e.second = second;
+    e.door = door;
+    return e;
 }
 
-TEST(CardK, TrimsOnEveryUpdate) {
+TEST(CardK, LogsEachEventOnceBesideController) {
+    SharedLog r;
+    r.OlderRowsOfA(1200);
+    r.devA.SetEvent(At(4242, 30));
+    ASSERT_EQ(1, r.CycleA());
+    ASSERT_EQ(1201, r.Rows(20));
+
+    // The reader reports the same event on every poll: logged once, with the point's SID.
+    r.dev.SetEvent(At(0x01020304, 10, 2));
+    for (int i = 0; i < 50; i++) ASSERT_EQ(1, r.Cycle()) << i;
+    EXPECT_EQ(1, r.Rows(9));
+    EXPECT_EQ("9|0|0|16909060|2|0|2014-03-05 08:09:10",
+              r.hist.Str("select SID||'|'||State||'|'||Rec||'|'||Card||'|'||Door||'|'||St||'|'||LogDate "
+                         "from tbCardLog where SID=9"));
+    EXPECT_EQ(1201, r.Rows(20));
+    EXPECT_EQ(1, r.hist.Int("select count(*) from tbCardLog where SID=20 and Card=4242"));
+    EXPECT_EQ(0, r.hist.Int("select count(*) from tbCardLog where SID is null"));
+
+    // A new event: one more row.
+    r.dev.SetEvent(At(77, 11));
+    ASSERT_EQ(1, r.Cycle());
+    ASSERT_EQ(1, r.Cycle());
+    EXPECT_EQ(2, r.Rows(9));
+    EXPECT_EQ("77|2014-03-05 08:09:11",
+              r.hist.Str("select Card||'|'||LogDate from tbCardLog where SID=9 order by DID desc"));
+    EXPECT_EQ(1201, r.Rows(20));
+
+    // An event of the same second as one the controller logged is not logged again.
+    r.dev.SetEvent(At(78, 30));
+    ASSERT_EQ(1, r.Cycle());
+    EXPECT_EQ(2, r.Rows(9));
+    // The reader keeps no current row: its own stays as ChkDb made it.
+    EXPECT_EQ("-1|-", r.db.Str("select State||'|'||ifnull(Card,'-') from tbCardLog where SID=9"));
+}
+
+TEST(CardK, LogsOnlyAnEventJustRead) {
+    struct Case {
+        const char* what;
+        void (*poll)(CardKRig&);  // the poll and update that must log nothing
+    } cases[] = {
+        {"silence", [](CardKRig& r) { r.ch.Silence(); EXPECT_EQ(0, r.Cycle()); }},
+        {"silence, host's alarm flag", [](CardKRig& r) { r.ch.Silence(); EXPECT_EQ(0, r.Cycle(1)); }},
+        {"bad checksum", [](CardKRig& r) { r.dev.SetBadChecksum(true); EXPECT_EQ(0, r.Cycle()); }},
+        // Copied into the block, not accepted.
+        {"byte 13 = 1", [](CardKRig& r) { r.dev.SetAccept(1); EXPECT_EQ(0, r.Cycle()); }},
+        {"no history database", [](CardKRig& r) {
+             ASSERT_EQ(1, r.Poll());
+             EXPECT_EQ(1, r.Upd(true, nullptr));
+             EXPECT_EQ(1, r.Upd(true, &r.hist));  // that event is not logged later
+         }},
+        {"update without a poll", [](CardKRig& r) { EXPECT_EQ(1, r.Upd(true, &r.hist)); }},
+        {"answered poll stored as unanswered", [](CardKRig& r) {
+             ASSERT_EQ(1, r.Poll());
+             EXPECT_EQ(1, r.Upd(false, &r.hist));
+         }},
+    };
+    for (const Case& c : cases) {
+        CardKRig r;
+        c.poll(r);
+        EXPECT_EQ(0, r.hist.Int("select count(*) from tbCardLog")) << c.what;
+        EXPECT_EQ(1, r.db.Int("select count(*) from tbCardLog")) << c.what << ": the current row only";
+    }
+    // Without an answer the block is cleared and the state stored.
     CardKRig r;
-    r.hist.Run("begin");
-    for (int i = 0; i < 1003; i++)
-        r.hist.Run("insert into tbCardLog(DateUpd,State) values(datetime('now','localtime','-" +
-                   std::to_string(2000 - i) + " minutes'),0)");
-    r.hist.Run("commit");
-    ASSERT_EQ(1, r.Upd(false, &r.hist));
-    EXPECT_EQ(1001, r.hist.Int("select count(*) from tbCardLog"));
+    ASSERT_EQ(1, r.Cycle());
+    r.ch.Silence();
+    EXPECT_EQ(0, r.Cycle());
+    EXPECT_EQ(0, r.h.DataVal(2));
+    EXPECT_EQ(1, r.hist.Int("select count(*) from tbCardLog"));
+}
+
+TEST(CardK, TrimsAbove1500Rows) {
+    struct Case {
+        int rows, after;
+    } cases[] = {{1499, 1500}, {1500, 1501}, {1501, 1001}};
+    for (const Case& c : cases) {
+        CardKRig r;
+        r.hist.Run("begin");
+        for (int i = 0; i < c.rows; i++)
+            r.hist.Run("insert into tbCardLog(SID,DateUpd,State,LogDate) values(1,datetime('now','localtime','-" +
+                       std::to_string(2000 - i) + " minutes'),0,'old" + std::to_string(i) + "')");
+        r.hist.Run("commit");
+        ASSERT_EQ(1, r.Cycle());
+        EXPECT_EQ(c.after, r.hist.Int("select count(*) from tbCardLog")) << c.rows;
+        EXPECT_EQ(1, r.hist.Int("select count(*) from tbCardLog where SID=9")) << c.rows;
+    }
 }
 
 }  // namespace

@@ -129,24 +129,37 @@ TEST(CardT, RefusedReplies) {
 
 TEST(CardT, Commands) {
     const uint8_t arg[2] = {1, 2};
+    const char* const withData = "A6 01 01 05 02 01 02 B2";
+    const char* const noData = "A6 01 01 05 00 AD";
     struct Case {
         const char* what;
+        int len;  // 2: the data arg, 0: none
         Bytes reply;
         int want;
     } cases[] = {
-        {"done", qxsim::CardT::Frame(1, 1, 5, HexBytes("05 00")), 1},
-        {"refused", qxsim::CardT::Frame(1, 1, 5, HexBytes("05 02")), 0},
-        {"other command", qxsim::CardT::Frame(1, 1, 5, HexBytes("06 00")), 0},
-        {"bad sum", HexBytes("A6 01 01 05 02 05 00 00"), 0},
-        {"no bytes 5 and 6", qxsim::CardT::Frame(1, 1, 5, Bytes()), 0},
+        {"done", 2, qxsim::CardT::Frame(1, 1, 5, HexBytes("05 00")), 1},
+        {"refused", 2, qxsim::CardT::Frame(1, 1, 5, HexBytes("05 02")), 0},
+        {"other command", 2, qxsim::CardT::Frame(1, 1, 5, HexBytes("06 00")), 0},
+        {"bad sum", 2, HexBytes("A6 01 01 05 02 05 00 00"), 0},
+        {"no bytes 5 and 6", 2, qxsim::CardT::Frame(1, 1, 5, Bytes()), 0},
+        // A reply longer than the request is read and checked whole.
+        {"no data, done", 0, qxsim::CardT::Frame(1, 1, 5, HexBytes("05 00")), 1},
+        {"no data, refused", 0, qxsim::CardT::Frame(1, 1, 5, HexBytes("05 02")), 0},
+        {"no data, reply with more data", 0, qxsim::CardT::Frame(1, 1, 5, HexBytes("05 00 11 22 33 44")), 1},
+        {"no data, last byte spoilt", 0, HexBytes("A6 01 01 05 02 05 00 00"), 0},
+        {"no data, cut reply", 0, HexBytes("A6 01 01 05 02 05"), 0},
     };
     for (const Case& c : cases) {
         CardTRig r;
         r.ch.Reply(c.reply);
-        EXPECT_EQ(c.want, r.h.DoFunc(&r.ch, 1, 5, (void*)arg, 2)) << c.what;
-        EXPECT_EQ("A6 01 01 05 02 01 02 B2", qxtest::Hex(r.ch.Written()[0])) << c.what;
+        EXPECT_EQ(c.want, r.h.DoFunc(&r.ch, 1, 5, c.len ? (void*)arg : nullptr, c.len)) << c.what;
+        EXPECT_EQ(c.len ? withData : noData, qxtest::Hex(r.ch.Written()[0])) << c.what;
         EXPECT_EQ(std::vector<int>{100}, iotest::Sleeps());
         iotest::Sleeps().clear();
+        // Nothing of the reply is left for the next poll.
+        r.dev.SetEvent(Event(0x00BC614E), kStamp);
+        EXPECT_EQ(1, r.Poll()) << c.what;
+        EXPECT_EQ(0x00BC614E, r.h.DataVal(2)) << c.what;
     }
     CardTRig r;
     uint8_t big[64] = {0};

@@ -197,17 +197,13 @@ TEST(Ad5Da5Ivc, AlarmFlagsSummaryAndRows) {
     EXPECT_EQ("全部正常", r.db.Str("select Brief from tbSMBrief where SID=9"));
     EXPECT_EQ("0,0,0,0,0,0", r.Values(21, 26));
 
-    // No answer: values cleared, the flags and point states the state (the host's flag makes it
-    // 1), the fault summary.
-    for (int flags : {0, 1}) {
-        ASSERT_EQ(1, r.Upd(nullptr, flags));
-        std::string s = std::to_string(flags ? 1 : 2);
-        EXPECT_EQ(s + "," + s + "," + s + "," + s + "," + s + "," + s, r.Values(21, 26));
-        EXPECT_EQ(0, r.h.DataVal(7));
-        EXPECT_EQ(qx::sql::NoAnswerBrief("故障"), r.db.Str("select Brief from tbSMBrief where SID=9"));
-        EXPECT_EQ(s, r.db.Str("select State from tbSubSysDetail where SID=9 and Fld=10"));
-        EXPECT_EQ(0, r.db.Int("select AD2v from tbIvcDat where BID=3"));
-    }
+    // No answer: values cleared, every flag 2, the point states 2, the fault summary.
+    ASSERT_EQ(1, r.Upd(nullptr));
+    EXPECT_EQ("2,2,2,2,2,2", r.Values(21, 26));
+    EXPECT_EQ(0, r.h.DataVal(7));
+    EXPECT_EQ(qx::sql::NoAnswerBrief("故障"), r.db.Str("select Brief from tbSMBrief where SID=9"));
+    EXPECT_EQ(2, r.db.Int("select State from tbSubSysDetail where SID=9 and Fld=10"));
+    EXPECT_EQ("0|2", r.db.Str("select AD2v||'|'||iAD5v from tbIvcDat where BID=3"));
 
     char text[32] = ".温度";
     r.h.m_wData[7] = 253;
@@ -219,6 +215,64 @@ TEST(Ad5Da5Ivc, AlarmFlagsSummaryAndRows) {
     EXPECT_EQ("100.5", std::string(text));
     strcpy(text, ".D07");
     EXPECT_EQ(-1, r.h.VarEval(text)) << "the base's forms are not offered";
+}
+
+// The stored value block of a point: tbDio's D01..D26 and tbIvcDat's copy of its module.
+std::string StoredBlock(TestDb& db, int sid, int bid) {
+    std::string cols;
+    for (int i = 1; i <= 26; i++) cols += std::string(i > 1 ? "||','||" : "") + (i < 10 ? "D0" : "D") + std::to_string(i);
+    return db.Str("select " + cols + " from tbDio where SID=" + std::to_string(sid)) + " / " +
+           db.Str("select AD1||','||AD5||','||AD2v||','||AD4v||','||DA1||','||DA1v||','||State||','||iAD1v||','||"
+                  "iAD2v||','||iAD5v from tbIvcDat where BID=" + std::to_string(bid));
+}
+
+// The host's alarm flag without alarm bits (state 1) keeps the point's readings and flags; only
+// no answer (state 2) clears them. Each point keeps its own.
+TEST(Ad5Da5Ivc, HostFlagKeepsEachModulesValues) {
+    Ivc r(0x90A, 3);
+    qxhost::PointItem four(10, 0x90A);
+    four.Name("P4").Port(2).Addr(4).Ser(&r.ch);
+    ASSERT_EQ(1, r.h.ChkDb(four));
+
+    ASSERT_EQ(1, r.PollWith({8, 410, 830, 1000, 2000}, {2048, 0, 4095, 0, 0}));
+    int bits[1] = {1 << 6 | 1 << 9};  // temperature and pressure difference
+    ASSERT_EQ(1, r.Upd(bits, 1));
+    const std::string values = r.Values(1, 26);
+    const std::string stored = StoredBlock(r.db, 9, 3);
+    EXPECT_EQ("1,0,1,0,0,1", r.Values(21, 26));
+    EXPECT_EQ(250, r.h.DataVal(7));
+
+    ASSERT_EQ(1, r.Upd(nullptr, 1));
+    EXPECT_EQ(values, r.Values(1, 26));
+    EXPECT_EQ(stored, StoredBlock(r.db, 9, 3));
+
+    // Module 4 on the same handler, read and stored normal.
+    r.h.DoItem(four, 0);
+    ASSERT_EQ(1, r.PollWith({100, 0, 4095, 0, 0}, {0, 4095, 0, 0, 0}, 4));
+    int none[1] = {0};
+    ASSERT_EQ(1, r.Upd(none));
+    const std::string storedFour = StoredBlock(r.db, 10, 4);
+    EXPECT_EQ("0,0,0,0,0,0", r.Values(21, 26));
+
+    // Module 3 without an answer under the host's flag: its own values, not module 4's.
+    r.h.DoItem(r.item, 0);
+    r.ch.Silence();
+    EXPECT_EQ(0, r.Poll());
+    ASSERT_EQ(1, r.Upd(nullptr, 1));
+    EXPECT_EQ(values, r.Values(1, 26));
+    EXPECT_EQ(stored, StoredBlock(r.db, 9, 3));
+    EXPECT_EQ(storedFour, StoredBlock(r.db, 10, 4));
+
+    // Module 4 without an answer: cleared and flagged 2; module 3 keeps its own.
+    r.h.DoItem(four, 0);
+    r.ch.Silence();
+    EXPECT_EQ(0, r.h.DataGet(&r.ch, 4, 0));
+    ASSERT_EQ(1, r.Upd(nullptr));
+    EXPECT_EQ("0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,2,2,2,2,2,2", r.Values(1, 26));
+    r.h.DoItem(r.item, 0);
+    ASSERT_EQ(1, r.Upd(nullptr, 1));
+    EXPECT_EQ(values, r.Values(1, 26));
+    EXPECT_EQ(stored, StoredBlock(r.db, 9, 3));
 }
 
 TEST(Ad5Da5Ivc, CurveCommands) {

@@ -209,4 +209,47 @@ TEST_F(DioModules, Mlan7vxpxjBreakersInBothDatabases) {
     EXPECT_EQ(2, hist.Int("select count(*) from tbMlan7vxpxj where SID=69"));
 }
 
+// The host's alarm flag over a module that did not answer keeps that module's readings and
+// flags; a second module on the same handler keeps its own.
+TEST_F(DioModules, Ad5Da5IvcHostFlagKeepsEachModulesValues) {
+    if (!Start(67, 0x90A)) return;
+    item->Addr(3);
+    ASSERT_EQ(1, h->ChkDb(*item));
+    qxhost::PointItem four(69, 0x90A);
+    four.Name("P4").Port(ch->GetType() & 0xFFFF).Addr(4).Ser(ch);
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, four));
+    const std::string block =
+        "D01||','||D02||','||D06||','||D07||','||D08||','||D10||','||D11||','||D16||','||D21||','||D22||','||"
+        "D23||','||D24||','||D25||','||D26";
+    const std::string ivc = "AD2||','||AD2v||','||DA1v||','||State||','||iAD2v||','||iAD5v";
+
+    slave.SetUnit(3);
+    const uint16_t in3[5] = {8, 410, 830, 1000, 2000}, out3[5] = {2048, 0, 4095, 0, 0};
+    qxsim::SetAd5Da5(slave, in3, out3);
+    ASSERT_EQ(1, Poll(1 << 6 | 1 << 9, 1));  // temperature and pressure difference
+    const std::string row3 = Row(67, block), ivc3 = db.Str("select " + ivc + " from tbIvcDat where BID=3");
+    EXPECT_EQ("8,410,27,250,501,250,2048,50,1,0,1,0,0,1", row3);
+    EXPECT_EQ("410,250,50,1,1,1", ivc3);
+
+    slave.SetUnit(4);
+    const uint16_t in4[5] = {100, 0, 4095, 0, 0}, out4[5] = {0, 4095, 0, 0, 0};
+    qxsim::SetAd5Da5(slave, in4, out4);
+    int none[1] = {0};
+    ASSERT_EQ(1, rig.Poll(h, four, ch, none));
+    const std::string row4 = Row(69, block);
+    EXPECT_EQ("0,0,0,0", Row(69, "D21||','||D22||','||D23||','||D26"));
+
+    // Module 3 does not answer; the host's flag makes the update state 1.
+    EXPECT_EQ(0, Poll(0, 1));
+    EXPECT_EQ(row3, Row(67, block));
+    EXPECT_EQ(ivc3, db.Str("select " + ivc + " from tbIvcDat where BID=3"));
+    EXPECT_EQ(row4, Row(69, block));
+    EXPECT_EQ(1, hist.Int("select count(*) from tbDio where SID=67 and D07=250 and D23=1 and D21=1 "
+                          "and DID=(select max(DID) from tbDio)"));
+    // Without the flag: cleared, every flag 2.
+    EXPECT_EQ(0, Poll());
+    EXPECT_EQ("0,0,0,0,0,0,0,0,2,2,2,2,2,2", Row(67, block));
+    EXPECT_EQ(row4, Row(69, block));
+}
+
 }  // namespace

@@ -9,6 +9,7 @@ using Switches = iotest::ModbusHost;
 TEST_F(Switches, InputsSummaryAndHourlyHistory) {
     if (!Start(41, 0x203)) return;  // any code of the category
     ASSERT_EQ(0x200, h->GetType());
+    EXPECT_EQ("QX-PD220-6 QX-PD220-6", db.Str("select Name from tbSMType where Type=512"));
     const uint8_t inputs[6] = {0, 1, 0, 0, 0, 0xFF};
     qxsim::SetOnOff(slave, inputs);
 

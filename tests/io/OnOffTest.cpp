@@ -21,6 +21,12 @@ struct OnOffRig : iotest::Rig<CSMOnOff> {
 
 const char kSixOpen[] = "01 04 0C 01 00 00 02 00 00 05 00 00 00 00 00";
 
+TEST(OnOff, TypeRow) {
+    OnOffRig r;  // RegDb on an empty database
+    EXPECT_EQ("QX-PD220-6 QX-PD220-6|2048|485接口...",
+              r.db.Str("select Name||'|'||Kind||'|'||Note from tbSMType where Type=512"));
+}
+
 TEST(OnOff, RequestAndInputs) {
     OnOffRig r;
     r.ch.Reply(Rtu(kSixOpen));
