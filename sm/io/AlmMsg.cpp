@@ -58,8 +58,11 @@ int QuietPoll(CSMBase& h, ISerBase* ser, int addr, const char* tag, int signal) 
     return 1;
 }
 
-static std::string Number(const char* buf, PhoneRule rule) {
-    return rule == k86 ? qx::at::With86(buf) : std::string(buf);
+// The number stored by rule; false (phone empty) when the rule refuses it.
+static bool Number(const char* buf, PhoneRule rule, std::string* phone) {
+    if (rule == k86) return qx::at::International(buf, phone);
+    *phone = buf;
+    return true;
 }
 
 int Message::Store(int cmd, const char* buf, PhoneRule rule) {
@@ -68,7 +71,7 @@ int Message::Store(int cmd, const char* buf, PhoneRule rule) {
     case 31:
     case 51:
         if (!buf) return 0;
-        phone = Number(buf, cmd == 31 ? rule : kAsGiven);
+        Number(buf, cmd == 31 ? rule : kAsGiven, &phone);
         return (int)phone.size();
     case 32:
     case 52:
@@ -85,15 +88,16 @@ int Message::Store(int cmd, const char* buf, PhoneRule rule) {
     return (int)target->size();
 }
 
-void Message::SetNumberText(const char* buf, PhoneRule rule) {
-    if (!buf) return;
+bool Message::SetNumberText(const char* buf, PhoneRule rule) {
+    if (!buf) return true;
     const char* semi = strchr(buf, ';');
     if (!semi) {
         text = buf;
-        return;
+        return true;
     }
-    phone = Number(std::string(buf, (size_t)(semi - buf)).c_str(), rule);
+    if (!Number(std::string(buf, (size_t)(semi - buf)).c_str(), rule, &phone)) return false;
     text = semi + 1;
+    return true;
 }
 
 }  // namespace alm

@@ -43,7 +43,10 @@ int QuietPoll(CSMBase& h, ISerBase* ser, int addr, const char* tag, int signal);
 // How a stored number is written.
 enum PhoneRule {
     kAsGiven,  // unchanged
-    k86,       // "86" put in front when it does not begin with it
+    // The international number (qx::at::International): a leading '+' dropped, else "86" put
+    // in front when it does not begin with it; a number with any other character than digits
+    // is refused and clears the stored one.
+    k86,
 };
 
 // The message the host stores in the unit before ordering a send: a view of the handler's
@@ -54,12 +57,15 @@ struct Message {
     std::string& ext;
 
     // The storing commands: 31 number (by rule), 51 number as given, 32 and 52 text, 33 extra
-    // text. Returns the stored length, 0 for a null buffer (nothing stored), -1 for a command
-    // that does not store.
+    // text. Returns the stored length, 0 for a null buffer (nothing stored) or a number the
+    // rule refuses (the stored number cleared, so that no later send goes to it or to the one
+    // before), -1 for a command that does not store.
     int Store(int cmd, const char* buf, PhoneRule rule);
     // "number;text": the number before the first ';' (by rule) and the text after it; without
     // ';' the whole buffer is the text and the number stays. A null buffer changes nothing.
-    void SetNumberText(const char* buf, PhoneRule rule);
+    // False when the rule refuses the number: the stored number is cleared, the text left as
+    // it was.
+    bool SetNumberText(const char* buf, PhoneRule rule);
 };
 
 // A text for a "%s" of a trace line: "(null)" for a null pointer.

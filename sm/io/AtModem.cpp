@@ -117,5 +117,17 @@ std::string With86(const char* number) {
     return std::string("86") + number;
 }
 
+bool International(const char* number, std::string* out) {
+    if (out) out->clear();
+    if (!number) return false;
+    const bool plus = number[0] == '+';
+    const char* digits = plus ? number + 1 : number;
+    if (digits[0] == '\0') return false;
+    for (const char* c = digits; *c; c++)
+        if (*c < '0' || *c > '9') return false;
+    if (out) *out = plus ? std::string(digits) : With86(digits);
+    return true;
+}
+
 }  // namespace at
 }  // namespace qx

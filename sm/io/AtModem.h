@@ -82,5 +82,14 @@ bool Quoted(const Reply& r, int from, std::string* out);
 // begin with it. A null text gives "".
 std::string With86(const char* number);
 
+// A destination number from the host in the form the modem handlers keep and send it: the
+// digits of the international number, country code first (sent with the international type of
+// address). A leading '+' marks a number already in that form: it is dropped and nothing is
+// put in front ("+8613912345678" -> "8613912345678", "+447785016005" -> "447785016005"); any
+// other number goes through With86. False, with out emptied, for a null or empty number, a
+// lone '+', or any character other than a decimal digit after the optional '+' (a '+' inside,
+// a blank, a dash): such a number is never sent.
+bool International(const char* number, std::string* out);
+
 }  // namespace at
 }  // namespace qx

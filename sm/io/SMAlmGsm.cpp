@@ -218,7 +218,9 @@ int CSMAlmGsm::DoFunc(ISerBase* ser, int addr, int cmd, void* buf, int len)
     case 3:
         if (!GsmReady(ser))
             return 0;
-        msg.SetNumberText(text, qx::alm::k86);
+        // A number that is not one is refused: nothing goes to it, nor to the one before.
+        if (!msg.SetNumberText(text, qx::alm::k86))
+            return 0;
         return GsmSms(ser);
     case 34:
         return GsmSms(ser);

@@ -224,6 +224,11 @@ TEST_F(Link, StoringCommands) {
     } cases[] = {
         {31, "13912345678", 13, &CSMAlm3000::m_strPhone, "8613912345678"},
         {31, "8613912345678", 13, &CSMAlm3000::m_strPhone, "8613912345678"},
+        // '+' marks the international number: no further 86. Other characters than digits are
+        // refused, and the number before is cleared.
+        {31, "+8613912345678", 13, &CSMAlm3000::m_strPhone, "8613912345678"},
+        {31, "139-1234-5678", 0, &CSMAlm3000::m_strPhone, ""},
+        {51, "+8613912345678", 14, &CSMAlm3000::m_strPhone, "+8613912345678"},
         {51, "13912345678", 11, &CSMAlm3000::m_strPhone, "13912345678"},
         {32, "fire", 4, &CSMAlm3000::m_strText, "fire"},
         {52, "smoke", 5, &CSMAlm3000::m_strText, "smoke"},

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "E2eRig.h"
+#include "GammuPdu.h"
 #include "GbkText.h"
 #include "GsmModem.h"
 #include "gtest/gtest.h"
@@ -98,6 +99,41 @@ TEST_F(GsmE2e, TwoPartMessageReachesTheModem) {
     EXPECT_EQ(0, hist.Int("select count(*) from sqlite_master where name='tbAlmGsm'"));
     EXPECT_EQ(Hex(qxtest::Gbk("短信猫 QX-ALM PT")), Hex(db.Str("select Name from tbSMType where Type=2561")));
     EXPECT_EQ(-1, db.Int("select State from tbAlarm where SID=41"));
+}
+
+// A number written with '+' is international: the modem gets AT+CMGS and a PDU addressed to
+// 0D 91 683119325476F8, which Gammu's decoder reads as the number and text given. A number with
+// another character than digits is refused and clears the stored one: nothing more is sent.
+TEST_F(GsmE2e, PlusNumberIsSentAsInternational) {
+    EXPECT_EQ(13, Cmd(31, "+8613912345678"));
+    const std::string text = "机房温度过高";
+    EXPECT_EQ(12, Cmd(32, qxtest::Gbk(text)));
+    EXPECT_EQ(1, Cmd(34, ""));
+    std::vector<std::string> pdus = modem.Pdus();
+    ASSERT_EQ(1u, pdus.size());
+    EXPECT_NE(std::string::npos, pdus[0].find("11000D91683119325476F8")) << pdus[0];
+    qxsim::SubmitPdu p = qxsim::ParseSubmit(pdus[0]);
+    ASSERT_TRUE(p.ok) << p.error;
+    ASSERT_EQ(1u, modem.CmgsLengths().size());
+    EXPECT_EQ(p.tpduOctets, modem.CmgsLengths()[0]);
+    std::vector<std::string> cmds = modem.Commands();
+    EXPECT_EQ(1, std::count(cmds.begin(), cmds.end(), "AT+CMGS=" + std::to_string(p.tpduOctets)));
+
+    EXPECT_EQ(0, Cmd(31, "139-1234-5678"));
+    EXPECT_EQ(0, Cmd(34, ""));
+    EXPECT_EQ(0, Cmd(3, "86+8613912345678;fire"));
+    EXPECT_EQ(1u, modem.Pdus().size());
+    cmds = modem.Commands();
+    EXPECT_EQ(1, std::count_if(cmds.begin(), cmds.end(),
+                               [](const std::string& c) { return c.rfind("AT+CMGS", 0) == 0; }));
+
+    qxtest::GammuPdu d = qxtest::DecodeWithGammu(pdus[0]);
+    if (d.missing) GTEST_SKIP() << d.why;
+    ASSERT_TRUE(d.ok) << d.why;
+    EXPECT_EQ("Submit", d.type);
+    EXPECT_EQ("+8613912345678", d.number);
+    EXPECT_EQ("+8613800100500", d.smsc);
+    EXPECT_EQ(text, d.text);
 }
 
 TEST_F(GsmE2e, ErrorReplyFailsTheSend) {

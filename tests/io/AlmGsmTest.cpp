@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "GammuPdu.h"
 #include "GbkText.h"
 #include "GsmModem.h"
 #include "PointItem.h"
@@ -128,6 +129,41 @@ TEST(AtExchange, NumberPrefix) {
     EXPECT_EQ("8613912345678", qx::at::With86("8613912345678"));
     EXPECT_EQ("868", qx::at::With86("8"));
     EXPECT_EQ("", qx::at::With86(nullptr));
+}
+
+// A leading '+' marks the international form (TS 23.040 9.1.2.5): its digits are sent as they
+// are with the international type of address. Anything else that is not a digit is refused.
+TEST(AtExchange, InternationalNumbers) {
+    struct {
+        const char* given;
+        bool ok;
+        const char* kept;
+    } cases[] = {
+        {"13912345678", true, "8613912345678"},
+        {"8613912345678", true, "8613912345678"},
+        {"+8613912345678", true, "8613912345678"},
+        {"+447785016005", true, "447785016005"},
+        {"+13912345678", true, "13912345678"},
+        {"10086", true, "8610086"},
+        {"86+8613912345678", false, ""},
+        {"139 1234 5678", false, ""},
+        {"139-1234-5678", false, ""},
+        {"+86 13912345678", false, ""},
+        {"++8613912345678", false, ""},
+        {"13912345678;", false, ""},
+        {"1391234567A", false, ""},
+        {"\xA3\xB1\xA3\xB3", false, ""},  // full-width digits (GBK)
+        {"+", false, ""},
+        {"", false, ""},
+    };
+    for (auto c : cases) {
+        std::string out = "old";
+        EXPECT_EQ(c.ok, qx::at::International(c.given, &out)) << c.given;
+        EXPECT_EQ(c.kept, out) << c.given;
+    }
+    std::string out = "old";
+    EXPECT_FALSE(qx::at::International(nullptr, &out));
+    EXPECT_EQ("", out);
 }
 
 // ---------------------------------------------------------------- registration and rows
@@ -424,6 +460,87 @@ TEST_F(Gsm, NumberAndTextInOneCommand) {
     EXPECT_EQ(3u, modem.Pdus().size());
 }
 
+// "+8613912345678" is the international number 86 13912345678: stored without '+' and without
+// another 86, sent as 0D 91 683119325476F8, read back by Gammu's own decoder as the number and
+// the text that were given.
+TEST_F(Gsm, PlusNumberIsSentAsInternational) {
+    EXPECT_EQ(13, Cmd(31, "+8613912345678"));
+    EXPECT_EQ("8613912345678", h.m_strPhone);
+    const std::string text = "机房告警 fire";
+    EXPECT_EQ((int)Gbk(text).size(), Cmd(32, Gbk(text).c_str()));
+    EXPECT_EQ(1, Cmd(34, nullptr));
+    ASSERT_EQ(1u, modem.Pdus().size());
+    const std::string pdu = modem.Pdus()[0];
+    EXPECT_EQ("0891683108100005F0" "1100" "0D91683119325476F8" "000800", pdu.substr(0, 46));
+    qxsim::SubmitPdu p = qxsim::ParseSubmit(pdu);
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(0x91, p.phoneType);
+    EXPECT_EQ(p.tpduOctets, modem.CmgsLengths()[0]);
+
+    qxtest::GammuPdu d = qxtest::DecodeWithGammu(pdu);
+    if (d.missing) GTEST_SKIP() << d.why;
+    ASSERT_TRUE(d.ok) << d.why;
+    EXPECT_EQ("Submit", d.type);
+    EXPECT_EQ("+8613912345678", d.number);
+    EXPECT_EQ("+8613800100500", d.smsc);
+    EXPECT_EQ("Unicode_No_Compression", d.coding);
+    EXPECT_EQ(text, d.text);
+}
+
+// The number of commands 31 and 3: the forms a host may give, and the ones refused. A refused
+// number clears the stored one, so that neither it nor the number before gets the message.
+TEST_F(Gsm, NumberFormsOfTheStoringAndSendingCommands) {
+    struct {
+        const char* number;
+        int stored;         // command 31's answer: the stored length, 0 refused
+        const char* phone;  // the destination in the PDU ("" nothing sent)
+    } cases[] = {
+        {"13912345678", 13, "8613912345678"},
+        {"8613912345678", 13, "8613912345678"},
+        {"+8613912345678", 13, "8613912345678"},
+        {"+447785016005", 12, "447785016005"},
+        {"86+8613912345678", 0, ""},
+        {"139-1234-5678", 0, ""},
+        {"139 1234 5678", 0, ""},
+        {"+", 0, ""},
+        {"", 0, ""},
+    };
+    for (auto c : cases) {
+        SCOPED_TRACE(c.number);
+        for (bool inSend : {false, true}) {
+            SCOPED_TRACE(inSend ? "command 3" : "command 31");
+            qxsim::GsmModem m;
+            ScriptChannel s;
+            CSMAlmGsm g;  // brought up by its first send, echo off
+            g.DoItem(item, 0);
+            s.SetResponder([&m](const qxtest::Bytes& req) { return qxtest::TextBytes(m.Respond(Str(req))); });
+            g.DoFunc(&s, 3, 31, (void*)"13800000000", 0);  // the number before
+            g.DoFunc(&s, 3, 32, (void*)"old", 0);
+            int rc;
+            if (inSend) {
+                std::string buf = std::string(c.number) + ";fire";
+                rc = g.DoFunc(&s, 3, 3, (void*)buf.c_str(), 0);
+                EXPECT_EQ(c.stored ? 1 : 0, rc);
+                EXPECT_EQ(c.stored ? "fire" : "old", g.m_strText);
+            } else {
+                rc = g.DoFunc(&s, 3, 31, (void*)c.number, 0);
+                EXPECT_EQ(c.stored, rc);
+                EXPECT_EQ(c.stored ? 1 : 0, g.DoFunc(&s, 3, 34, nullptr, 0));
+            }
+            EXPECT_EQ((size_t)c.stored, g.m_strPhone.size());
+            if (c.stored) {
+                ASSERT_EQ(1u, m.Pdus().size());
+                qxsim::SubmitPdu p = qxsim::ParseSubmit(m.Pdus()[0]);
+                EXPECT_EQ(c.phone, p.phone);
+                EXPECT_EQ(0x91, p.phoneType);
+            } else {
+                EXPECT_TRUE(m.Pdus().empty());
+                for (const auto& w : s.Written()) EXPECT_NE(0u, Str(w).rfind("AT+CMGS", 0)) << Str(w);
+            }
+        }
+    }
+}
+
 TEST_F(Gsm, ErrorRepliesFailTheSend) {
     struct {
         const char* prefix;
@@ -457,7 +574,7 @@ TEST_F(Gsm, NothingToSendSendsNothing) {
     Cmd(32, Repeat("a", 1024).c_str());
     EXPECT_EQ(0, Cmd(34, nullptr));  // longer than a message record holds
     Cmd(32, "A");
-    Cmd(31, "+13912345678");         // "86+1...": not a number
+    Cmd(31, "139+12345678");         // not a number: refused, nothing stored
     EXPECT_EQ(0, Cmd(34, nullptr));
     Cmd(31, "13912345678901");       // 16 digits with 86 in front
     EXPECT_EQ(0, Cmd(34, nullptr));
