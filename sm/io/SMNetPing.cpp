@@ -60,11 +60,14 @@ bool CSMNetPing::Target(const char* hostText, size_t size, char* host, size_t ho
     return true;
 }
 
-// ping HOST -c 1   online when the output holds "ttl="
-// nmap HOST -p N   (Variant 1) online when the output holds "open"
+// ping HOST -c 1 -W 1   online when the output holds "ttl="
+// nmap HOST -p N        (Variant 1) online when the output holds "open"
 // A target that cannot be probed (no host, a host that would be an option, no port in port
 // mode) is offline without running anything. An unreachable host is a poll that answered:
-// the host's limit check on iPingState raises the alarm.
+// the host's limit check on iPingState raises the alarm. The echo reply is waited for one
+// second (the iputils and busybox pings alike take -W); either program is stopped at the
+// runner's deadline, and a host whose program was stopped before it printed the marker is
+// offline, so a silent host holds the poll thread a few seconds at most.
 int CSMNetPing::DataGet(ISerBase*, int, int) {
     tagSMItem* item = m_pItem;
     if (!item) return 0;
@@ -76,7 +79,7 @@ int CSMNetPing::DataGet(ISerBase*, int, int) {
     if (portMode && port < 1) return 1;
     char portText[12];
     snprintf(portText, sizeof(portText), "%d", port);
-    const char* const pingArgs[] = {"ping", host, "-c", "1", nullptr};
+    const char* const pingArgs[] = {"ping", host, "-c", "1", "-W", "1", nullptr};
     const char* const nmapArgs[] = {"nmap", host, "-p", portText, nullptr};
     char out[512];
     int got = qx::RunRead(portMode ? nmapArgs : pingArgs, out, sizeof(out));

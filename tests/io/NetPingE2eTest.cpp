@@ -1,14 +1,18 @@
 // The reachability check through the loaded plug-in, in a network namespace of the test's own
 // (only a loopback: nothing outside is contacted): the platform's ping and nmap run against
-// loopback, an address without a route and loopback ports; rows read back from SQLite. `ping`
+// loopback, an address without a route, an address routed into the loopback where nothing
+// answers, and loopback ports; rows read back from SQLite. `ping`
 // and `nmap` are found on PATH through small wrappers that log the argument vector each
 // program was given before they run the real one.
+#include <errno.h>
 #include <netinet/in.h>
 #include <stdlib.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -23,6 +27,12 @@ namespace {
 std::string& NoNamespace() {
     static std::string why;
     return why;
+}
+
+// No child of the test is left, not even a zombie.
+bool NoChildLeft() {
+    int status;
+    return waitpid(-1, &status, WNOHANG) < 0 && errno == ECHILD;
 }
 
 // The program of that name on PATH, "" when there is none.
@@ -122,7 +132,7 @@ TEST_F(Reachability, PingOnlineAndOffline) {
     Run r = Poll(up);
     EXPECT_EQ(1, r.got);
     EXPECT_EQ(1, r.state);
-    EXPECT_EQ("[ping][127.0.0.1][-c][1]\n", r.runs);
+    EXPECT_EQ("[ping][127.0.0.1][-c][1][-W][1]\n", r.runs);
     EXPECT_EQ("在线", Brief(71));
     EXPECT_EQ(1, h->DataVal(1));
 
@@ -138,7 +148,7 @@ TEST_F(Reachability, PingOnlineAndOffline) {
     auto& withPort = Point(73, "127.0.0.1:80", 0);
     r = Poll(withPort);
     EXPECT_EQ(1, r.state);
-    EXPECT_EQ("[ping][127.0.0.1][-c][1]\n", r.runs);
+    EXPECT_EQ("[ping][127.0.0.1][-c][1][-W][1]\n", r.runs);
     EXPECT_EQ(3, rig.hist.Int("select count(*) from tbPingNet"));
 }
 
@@ -177,6 +187,57 @@ TEST_F(Reachability, PortCheck) {
     close(listener);
 }
 
+// A host that silently drops what is sent to it (a route out of the loopback that nothing
+// answers on, as behind a dead link; unlike a blackhole route, the sender sees no error): the
+// echo reply is waited for one second, the host is offline and the poll is back well within the
+// runner's deadline. Loopback stays online beside it.
+TEST_F(Reachability, SilentHostIsOfflineWithinASecondOrSo) {
+    const std::string route = qxtest::AddRoute("203.0.113.0", "255.255.255.0", "lo");
+    if (!route.empty()) GTEST_SKIP() << route;
+    auto& silent = Point(75, "203.0.113.1", 0);
+    auto& up = Point(76, "127.0.0.1", 0);
+    auto start = std::chrono::steady_clock::now();
+    Run r = Poll(silent);
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(1, r.got);
+    EXPECT_EQ(0, r.state);
+    EXPECT_EQ("[ping][203.0.113.1][-c][1][-W][1]\n", r.runs);
+    EXPECT_EQ("离线", Brief(75));
+    EXPECT_LT(took.count(), 3000);
+    r = Poll(up);
+    EXPECT_EQ(1, r.state);
+    EXPECT_EQ("在线", Brief(76));
+    EXPECT_TRUE(NoChildLeft());
+}
+
+// A probe that never ends (here a ping that printed its first line and hangs) is stopped at
+// the runner's deadline of five seconds, with its child reaped: the host is offline, the poll
+// goes on. The same runner and deadline serve the port scan.
+TEST_F(Reachability, ProbeThatNeverEndsIsStoppedAtTheDeadline) {
+    for (const char* program : {"ping", "nmap"}) {
+        SCOPED_TRACE(program);
+        std::ofstream w(dir + "/" + program);
+        w << "#!/bin/sh\n"
+          << "for a in \"$0\" \"$@\"; do printf '[%s]' \"$a\" >> '" << log << "'; done\n"
+          << "echo >> '" << log << "'\n"
+          << "echo \"Starting $2\"\n"
+          << "exec sleep 100\n";
+    }
+    auto& ping = Point(77, "127.0.0.1", 0);
+    auto& scan = Point(78, "127.0.0.1:22", 1);
+    for (auto* p : {&ping, &scan}) {
+        auto start = std::chrono::steady_clock::now();
+        Run r = Poll(*p);
+        auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        EXPECT_EQ(1, r.got);
+        EXPECT_EQ(0, r.state);
+        EXPECT_EQ("离线", Brief(p->Get().SID));
+        EXPECT_GE(took.count(), 4900);
+        EXPECT_LT(took.count(), 7000);
+        EXPECT_TRUE(NoChildLeft());
+    }
+}
+
 // Texts that cannot be probed are offline without anything run; texts with shell characters
 // reach the program as one argument and are never a command line.
 TEST_F(Reachability, HostTextIsNeverACommandLine) {
@@ -191,8 +252,8 @@ TEST_F(Reachability, HostTextIsNeverACommandLine) {
         {"-oNmarker", 0, ""},                        // would be an option
         {"-iL/etc/hosts:80", 1, ""},
         {"abcdefghijklmnopqrstuvwxyz0123456", 0, ""},  // longer than a host may be
-        {"x;touch marker;", 0, "[ping][x;touch marker;][-c][1]\n"},
-        {"$(touch marker)", 0, "[ping][$(touch marker)][-c][1]\n"},
+        {"x;touch marker;", 0, "[ping][x;touch marker;][-c][1][-W][1]\n"},
+        {"$(touch marker)", 0, "[ping][$(touch marker)][-c][1][-W][1]\n"},
         {"x`touch marker`:80", 1, "[nmap][x`touch marker`][-p][80]\n"},
     };
     int sid = 90;

@@ -1,11 +1,10 @@
-// The reachability check without the network: how a HostText becomes a target, the program
-// runner's bounded read of a talkative program, and the rows and summary of tbPingNet.
+// The reachability check without the network: how a HostText becomes a target, and the rows
+// and summary of tbPingNet (the program runner is tested with the core).
 #include <string.h>
 
 #include <string>
 
 #include "TestRig.h"
-#include "core/RunProgram.h"
 #include "core/SMSql.h"
 #include "io/SMNetPing.h"
 
@@ -52,26 +51,6 @@ TEST(NetPingTarget, HostAndPort) {
     ASSERT_TRUE(CSMNetPing::Target(field, sizeof(field), host, sizeof(host), &port));
     EXPECT_EQ(std::string("10.0.0.1"), std::string(host));
     EXPECT_EQ(443, port);
-}
-
-TEST(RunProgram, KeepsTheFirstBytesAndDrainsTheRest) {
-    char out[512];
-    // Far more than a pipe holds: the runner must read it all before it waits.
-    const char* const seq[] = {"seq", "1", "200000", nullptr};
-    EXPECT_EQ(511, qx::RunRead(seq, out, sizeof(out)));
-    EXPECT_EQ(511u, strlen(out));
-    EXPECT_EQ(0, strncmp(out, "1\n2\n3\n", 6));
-
-    const char* const echo[] = {"echo", "a;b $(x) `y`", nullptr};
-    EXPECT_EQ(13, qx::RunRead(echo, out, sizeof(out)));
-    EXPECT_EQ(std::string("a;b $(x) `y`\n"), std::string(out));
-
-    // A program that is not there: -1, or, under user emulation, where the spawn itself
-    // succeeds and the child fails, nothing read.
-    const char* const none[] = {"no-such-program-here", nullptr};
-    EXPECT_GE(0, qx::RunRead(none, out, sizeof(out)));
-    EXPECT_EQ('\0', out[0]);
-    EXPECT_EQ(-1, qx::RunRead(nullptr, out, sizeof(out)));
 }
 
 struct PingRig : iotest::Rig<CSMNetPing> {

@@ -11,10 +11,14 @@
 //   }
 //
 // Returns an empty text, or why no namespace could be made (the cases then skip and say so).
+#include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <net/if.h>
+#include <net/route.h>
+#include <netinet/in.h>
 #include <sched.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -56,6 +60,31 @@ inline std::string EnterNamespace() {
         ifr.ifr_flags |= IFF_UP;
         if (ioctl(s, SIOCSIFFLAGS, &ifr) != 0) err = std::string("loopback up: ") + strerror(errno);
     }
+    close(s);
+    return err;
+}
+
+// Inside the namespace: a route of net/mask out of dev without a gateway, as "ip route add
+// NET/LEN dev DEV" adds it. Through the loopback it makes addresses that silently drop what is
+// sent to them (nothing answers, nothing reports an error), as a host behind a dead link does.
+// Returns an empty text (also when the route is there already), or why it could not be added.
+inline std::string AddRoute(const char* net, const char* mask, const char* dev) {
+    struct rtentry rt;
+    memset(&rt, 0, sizeof rt);
+    struct sockaddr_in* dst = reinterpret_cast<struct sockaddr_in*>(&rt.rt_dst);
+    struct sockaddr_in* genmask = reinterpret_cast<struct sockaddr_in*>(&rt.rt_genmask);
+    dst->sin_family = AF_INET;
+    genmask->sin_family = AF_INET;
+    if (inet_pton(AF_INET, net, &dst->sin_addr) != 1 || inet_pton(AF_INET, mask, &genmask->sin_addr) != 1)
+        return "not an address";
+    rt.rt_flags = RTF_UP;
+    char name[IFNAMSIZ];
+    snprintf(name, sizeof name, "%s", dev);
+    rt.rt_dev = name;
+    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0) return std::string("no socket: ") + strerror(errno);
+    std::string err;
+    if (ioctl(s, SIOCADDRT, &rt) != 0 && errno != EEXIST) err = std::string("route: ") + strerror(errno);
     close(s);
     return err;
 }
