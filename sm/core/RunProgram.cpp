@@ -73,9 +73,13 @@ int RunRead(const char* const argv[], char* out, size_t outSize, int deadlineMs)
         close(fds[1]);
         return -1;
     }
-    // A group of its own, so that a deadline stops a wrapper's children with it.
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    // A group of its own, so that a deadline stops a wrapper's children with it; no signal
+    // blocked, whatever the caller blocks (a ping times its reply wait with SIGALRM).
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
     posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setsigmask(&attr, &none);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     pid_t pid = -1;

@@ -12,7 +12,7 @@ const int kRunDeadlineMs = 5000;
 
 // Runs argv[0] with the null-terminated argument vector argv, its standard output on a pipe
 // (standard input from /dev/null, standard error as the caller's), in a process group of its
-// own. Up to outSize - 1 bytes of the output go into out, zero-terminated; the rest is read
+// own and with no signal blocked (the caller's blocked signals are not passed on). Up to outSize - 1 bytes of the output go into out, zero-terminated; the rest is read
 // and dropped, so that a talkative program never blocks on a full pipe, and the child is
 // waited for. When the program has not ended deadlineMs after its start (or a program it
 // started still holds the pipe), its whole process group is killed and the child reaped; what

@@ -5,6 +5,7 @@
 #include "core/RunProgram.h"
 
 #include <errno.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -75,6 +76,23 @@ TEST(RunProgram, AProgramThatEndsInTimeIsNotHurried) {
     EXPECT_EQ(5, qx::RunRead(sh, out, sizeof(out), 3000));
     EXPECT_EQ(std::string("done\n"), std::string(out));
     EXPECT_LT(ElapsedMs(start), 2500);
+    EXPECT_TRUE(NoChildLeft());
+}
+
+// A host that blocks its stop signals (smhost does) does not pass them on blocked: the
+// program can be stopped, and a ping that times its reply wait with SIGALRM gets its alarm.
+TEST(RunProgram, TheProgramStartsWithNoSignalBlocked) {
+    sigset_t block, old;
+    sigemptyset(&block);
+    sigaddset(&block, SIGTERM);
+    sigaddset(&block, SIGALRM);
+    ASSERT_EQ(0, pthread_sigmask(SIG_BLOCK, &block, &old));
+    char out[64];
+    const char* const sh[] = {"sh", "-c", "kill -TERM $$; echo survived", nullptr};
+    int n = qx::RunRead(sh, out, sizeof(out), 3000);
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    EXPECT_EQ(0, n);
+    EXPECT_EQ(std::string(), std::string(out));
     EXPECT_TRUE(NoChildLeft());
 }
 
