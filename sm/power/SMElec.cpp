@@ -185,10 +185,9 @@ int CSMElec::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* h
         qx::sql::UpdState(db, u.state, u.sid, u.type);
         last = qx::sql::UpdCurrent(db, "tbElec", u.state, u.snap,
                                    onlyState ? qx::sql::Cols() : cols, u.sid);
-        if (onlyState) {
-            qx::skel::TouchBrief(db, u.sid);  // the last summary stays
-        } else if (!u.answered) {
-            // The values were cleared (or kept from an earlier poll), not read.
+        if (!u.answered) {
+            // The values were cleared (or kept from an earlier poll), not read: the summary
+            // says so, also for the models whose current row keeps its values.
             qx::sql::UpdBrief(db, u.sid, qx::sql::NoAnswerBrief().c_str());
         } else {
             const bool single = model == 30 || model == 26 || (model == 0 && m_pItem->Ext1 == 1);
