@@ -208,11 +208,13 @@ const Put k30[] = {
 };
 
 // Phase C's current (376-377) and the total active power (377-378) share register 377; the
-// frequency and the energy (415, 417) lie beyond the 50 registers the handler asks for.
+// frequency and the energy follow at 415 and 417.
 const Put k32[] = {
     {R::kAdy, 3, 2, 0, 366, U32, 1000, 1},
     {R::kAdl, 3, 2, 0, 372, U32, 100, 1},
     {R::kZyggl, 16, 2, 0, 377, U32},  // Zyggl to Cglys
+    {R::kPl, 1, 1, 0, 415, U32},
+    {R::kYgzdn, 1, 1, 0, 417, U32},
 };
 
 const Put k34[] = {

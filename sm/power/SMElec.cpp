@@ -841,11 +841,11 @@ const E::MeterStep kSteps30[] = {{3, 72, 10, 100}};
 const E::MeterModel kModel30 = {kSteps30, 1, E::kZeroFirst, Decode30, qx::MbFraming::Rtu,
                                 nullptr};
 
-// Model 32, F3 366:50 (wait 100), 32-bit values high word first: 366, 368, 370 U a-c in
+// Model 32, F3 366:53 (wait 100), 32-bit values high word first: 366, 368, 370 U a-c in
 // thousandths, times kU; 372, 374, 376 I a-c in hundredths, times kI (B and C were once
 // read from words overlapping A's; 374 and 376 follow A); 377, 379, ... 407 the fields
-// Zyggl to Cglys in field order; 415 frequency, 417 energy. The request ends at 415:
-// values not wholly within it are not read and stay 0.
+// Zyggl to Cglys in field order; 415 frequency, 417 energy. The request reaches 418, the
+// energy's low word (it once ended at 415, so that both stayed 0).
 void Decode32(const Rx& x, int32_t* v) {
     for (int i = 0; i < 3; i++) {
         F(v, E::kAdy + i) = Low32(KU(x) * (x.U32(366 + 2 * i) / 1000));
@@ -855,7 +855,7 @@ void Decode32(const Rx& x, int32_t* v) {
     F(v, E::kPl) = Low32(x.U32(415));
     F(v, E::kYgzdn) = Low32(x.U32(417));
 }
-const E::MeterStep kSteps32[] = {{3, 366, 50, 100}};
+const E::MeterStep kSteps32[] = {{3, 366, 53, 100}};
 const E::MeterModel kModel32 = {kSteps32, 1, E::kZeroFirst, Decode32, qx::MbFraming::Rtu,
                                 nullptr};
 

@@ -166,6 +166,26 @@ TEST_F(MeterModels, FloatsThatAreNotNumbers) {
               rig.db.Str("select State||'|'||Ayggl||'|'||Byggl||'|'||Ady from tbElec where SID=72"));
 }
 
+// Model 32's frequency (415-416) and energy (417-418) follow the power factors: the meter
+// serves them and the handler asks that far, so both are stored.
+TEST_F(MeterModels, Model32FrequencyAndEnergy) {
+    if (!StartPty()) GTEST_SKIP() << "no pseudo-terminal available";
+    const MeterReading r = MeterReading::Typical();
+    const uint32_t readable = qxsim::SetMeterModel(slave, 32, r);
+    EXPECT_TRUE(readable >> (MeterReading::kPl - 1) & 1);
+    EXPECT_TRUE(readable >> (MeterReading::kYgzdn - 1) & 1);
+    EXPECT_EQ(1234000u, (uint32_t)slave.Holding(417) << 16 | slave.Holding(418));
+    qxhost::PointItem* p = Point(81, 32, 1);
+    ASSERT_EQ(1, Poll(p));
+    for (TestDb* d : {&rig.db, &rig.hist})
+        EXPECT_EQ("0|5000|1234000|2200|1500",
+                  d->Str("select State||'|'||Pl||'|'||Ygzdn||'|'||Ady||'|'||Adl from tbElec "
+                         "where SID=81"));
+    char text[32] = ".pl";
+    EXPECT_GT(h->VarEval(text), 0);
+    EXPECT_STREQ("50.000Hz", text);
+}
+
 // The models that keep their values through a failed poll (11, 20, 21): after a good poll
 // the meter falls silent; the current row keeps the last reading with state 2 and the
 // summary names the lost link instead of the old readings.

@@ -306,15 +306,16 @@ const std::vector<Case>& Cases() {
          {{E::kAdy, 220}, {E::kAdl, 30}, {E::kAyggl, 100}, {E::kAglys, 950}, {E::kPl, 5000},
           {E::kYgzdn, 65538}}},
         // 376-377 is phase C's current and 377-378 the total active power: they share 377.
-        // Frequency and energy lie beyond the 50 registers asked for.
+        // The request reaches 418, the energy's low word.
         {"32", 32, 0, 0,
          {{3, 366, 3}, {3, 367, 23392}, {3, 373, 1500}, {3, 375, 1600}, {3, 377, 1700},
-          {3, 378, 5}, {3, 408, 900}, {3, 415, 1}},
-         {"1 3 366:50"},
+          {3, 378, 5}, {3, 408, 900}, {3, 416, 5000}, {3, 417, 18}, {3, 418, 54352}},
+         {"1 3 366:53"},
          {{E::kAdy, 220}, {E::kAdl, 15}, {E::kBdl, 16}, {E::kCdl, 17},
-          {E::kZyggl, 1700 * 65536 + 5}, {E::kCglys, 900}}},
+          {E::kZyggl, 1700 * 65536 + 5}, {E::kCglys, 900}, {E::kPl, 5000},
+          {E::kYgzdn, 1234000}}},
         {"32 kU 10 kI 5", 32, kUI, 0, {{3, 366, 3}, {3, 367, 23392}, {3, 373, 1500}},
-         {"1 3 366:50"},
+         {"1 3 366:53"},
          {{E::kAdy, 2200}, {E::kAdl, 75}}},
         {"34", 34, 0, 0,
          {{3, 50, 2200}, {3, 56, 155}, {3, 59, 0xFC18}, {3, 60, 0xFFFF}, {3, 61, 500},
