@@ -186,6 +186,31 @@ TEST_F(MeterModels, Model32FrequencyAndEnergy) {
     EXPECT_STREQ("50.000Hz", text);
 }
 
+// The float models keep power factors in thousandths as every other model does: the meter's
+// 0.95 is stored as 950 and shown as 0.950.
+TEST_F(MeterModels, FloatPowerFactorsInThousandths) {
+    if (!StartPty()) GTEST_SKIP() << "no pseudo-terminal available";
+    const MeterReading r = MeterReading::Typical();  // every power factor 0.950
+    for (int model : {16, 20, 22, 24, 25, 31}) {
+        slave.ClearMap();
+        qxsim::SetMeterModel(slave, model, r);
+        const int sid = 200 + model;
+        qxhost::PointItem* p = Point(sid, model, 1);
+        ASSERT_EQ(1, Poll(p)) << model;
+        for (TestDb* d : {&rig.db, &rig.hist})
+            EXPECT_EQ("950|950|950|950",
+                      d->Str("select Zglys||'|'||Aglys||'|'||Bglys||'|'||Cglys from tbElec "
+                             "where SID=" + std::to_string(sid)))
+                << model;
+        for (const char* key : {".zglys", ".aglys", ".bglys", ".cglys"}) {
+            char text[32];
+            snprintf(text, sizeof text, "%s", key);
+            EXPECT_GT(h->VarEval(text), 0) << model << key;
+            EXPECT_STREQ("0.950", text) << model << key;
+        }
+    }
+}
+
 // The models that keep their values through a failed poll (11, 20, 21): after a good poll
 // the meter falls silent; the current row keeps the last reading with state 2 and the
 // summary names the lost link instead of the old readings.
