@@ -21,8 +21,8 @@ enum Form : uint8_t {
 
 // Fields fld, fld + 1, ... (n of them) in registers reg, reg + step, ...: the register holds
 // value * num / den (plus off), as the meter keeps it. The handler undoes num / den, except
-// where `unscaled`: it stores the register's number as it stands (a power factor of 0.95
-// stored as 0).
+// where `unscaled`: it stores the register's number as it stands (an apparent power of 3.4
+// kVA stored as 3).
 struct Put {
     uint8_t fld, n, step, kind;  // kind 3 holding, 4 input, 0 the model's
     uint16_t reg;
@@ -208,11 +208,13 @@ const Put k30[] = {
 };
 
 // Phase C's current (376-377) and the total active power (377-378) share register 377; the
-// frequency and the energy (415, 417) lie beyond the 50 registers the handler asks for.
+// frequency and the energy follow at 415 and 417.
 const Put k32[] = {
     {R::kAdy, 3, 2, 0, 366, U32, 1000, 1},
     {R::kAdl, 3, 2, 0, 372, U32, 100, 1},
     {R::kZyggl, 16, 2, 0, 377, U32},  // Zyggl to Cglys
+    {R::kPl, 1, 1, 0, 415, U32},
+    {R::kYgzdn, 1, 1, 0, 417, U32},
 };
 
 const Put k34[] = {
@@ -257,20 +259,20 @@ const Put k16[] = {
     {R::kAdy, 3, 2, 0, 10, F32, 1, 10},  {R::kAdl, 3, 2, 0, 22, F32, 1, 100},
     {R::kAyggl, 3, 2, 0, 28, F32},       {R::kZyggl, 1, 1, 0, 34, F32},
     {R::kAwggl, 3, 2, 0, 36, F32},       {R::kZwggl, 1, 1, 0, 42, F32},
-    {R::kZszgl, 1, 1, 0, 44, F32},       {R::kZglys, 1, 1, 0, 46, F32, 1, 1000, 0, true},
+    {R::kZszgl, 1, 1, 0, 44, F32},       {R::kZglys, 1, 1, 0, 46, F32, 1, 1000},
     {R::kPl, 1, 1, 0, 48, F32, 1, 100},  {R::kYgzdn, 1, 1, 0, 50, F32},
-    {R::kAglys, 3, 2, 0, 58, F32, 1, 1000, 0, true},
+    {R::kAglys, 3, 2, 0, 58, F32, 1, 1000},
     {R::kAszgl, 3, 2, 0, 64, F32},
 };
 
 const Put k22[] = {
     {R::kAdy, 3, 2, 0, 9, F32, 1, 10},   {R::kAdl, 3, 2, 0, 15, F32, 1, 100},
     {R::kZyggl, 1, 1, 0, 23, F32},       {R::kZwggl, 1, 1, 0, 25, F32},
-    {R::kZglys, 1, 1, 0, 27, F32, 1, 1000, 0, true},
+    {R::kZglys, 1, 1, 0, 27, F32, 1, 1000},
     {R::kPl, 1, 1, 0, 29, F32, 1, 100},  {R::kYgzdn, 1, 1, 0, 31, F32, 10, 1},
     {R::kAyggl, 3, 2, 0, 45, F32},       {R::kAwggl, 3, 2, 0, 51, F32},
     {R::kAszgl, 3, 2, 0, 57, F32},       {R::kZszgl, 1, 1, 0, 63, F32},
-    {R::kAglys, 3, 2, 0, 65, F32, 1, 1000, 0, true},
+    {R::kAglys, 3, 2, 0, 65, F32, 1, 1000},
 };
 
 // Word-swapped: integers and singles low word first.
@@ -288,8 +290,8 @@ const Put k24[] = {
     {R::kAyggl, 3, 2, 0, 75, F32},       {R::kZyggl, 1, 1, 0, 81, F32},
     {R::kAwggl, 3, 2, 0, 83, F32},       {R::kZwggl, 1, 1, 0, 89, F32},
     {R::kAszgl, 3, 2, 0, 91, F32},       {R::kZszgl, 1, 1, 0, 97, F32},
-    {R::kAglys, 3, 2, 0, 99, F32, 1, 1000, 0, true},
-    {R::kZglys, 1, 1, 0, 105, F32, 1, 1000, 0, true},
+    {R::kAglys, 3, 2, 0, 99, F32, 1, 1000},
+    {R::kZglys, 1, 1, 0, 105, F32, 1, 1000},
     {R::kPl, 1, 1, 0, 107, F32, 1, 100}, {R::kYgzdn, 1, 1, 0, 109, F32, 10, 1},
 };
 
@@ -298,8 +300,8 @@ const Put k25[] = {
     {R::kAyggl, 3, 2, 0, 24, F32},       {R::kZyggl, 1, 1, 0, 30, F32},
     {R::kAwggl, 3, 2, 0, 32, F32},       {R::kZwggl, 1, 1, 0, 38, F32},
     {R::kAszgl, 3, 2, 0, 40, F32},       {R::kZszgl, 1, 1, 0, 46, F32},
-    {R::kAglys, 3, 2, 0, 48, F32, 1, 1000, 0, true},
-    {R::kZglys, 1, 1, 0, 54, F32, 1, 1000, 0, true},
+    {R::kAglys, 3, 2, 0, 48, F32, 1, 1000},
+    {R::kZglys, 1, 1, 0, 54, F32, 1, 1000},
     {R::kPl, 1, 1, 0, 64, F32, 1, 100},  {R::kYgzdn, 1, 1, 0, 66, F32, 10, 1},
 };
 
@@ -318,7 +320,7 @@ const Put k31[] = {
     {R::kAdy, 3, 2, 0, 23, F32, 1, 10},     {R::kAdl, 3, 2, 0, 35, F32, 1, 100},
     {R::kAyggl, 3, 2, 0, 41, F32, 1, 1000}, {R::kZyggl, 1, 1, 0, 47, F32, 1, 1000},
     {R::kAwggl, 3, 2, 0, 49, F32, 1, 1000}, {R::kZwggl, 1, 1, 0, 55, F32, 1, 1000},
-    {R::kAglys, 3, 2, 0, 57, F32, 1, 1000, 0, true},
+    {R::kAglys, 3, 2, 0, 57, F32, 1, 1000},
     {R::kZglys, 1, 1, 0, 63, F32, 1, 1000},
     {R::kAszgl, 3, 2, 0, 65, F32, 1, 1000, 0, true},
     {R::kZszgl, 1, 1, 0, 71, F32, 1, 1000, 0, true},

@@ -13,8 +13,8 @@
 // A field is "readable" when the meter holds it in a register the handler reads and in a
 // scale that the handler turns back into exactly the reading's value. Fields the model does
 // not have, values that its registers cannot hold (a 16-bit register of 1/10000 Hz cannot
-// hold 50 Hz) and values the handler takes unscaled (power factors of some float models,
-// which the meter keeps as 0.95) are laid as the meter would or left out, and their bit is
+// hold 50 Hz) and values the handler takes unscaled (apparent powers of models 29 and 31,
+// which the meter keeps in kVA) are laid as the meter would or left out, and their bit is
 // clear.
 #include <stdint.h>
 

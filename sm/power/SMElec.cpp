@@ -185,10 +185,9 @@ int CSMElec::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* h
         qx::sql::UpdState(db, u.state, u.sid, u.type);
         last = qx::sql::UpdCurrent(db, "tbElec", u.state, u.snap,
                                    onlyState ? qx::sql::Cols() : cols, u.sid);
-        if (onlyState) {
-            qx::skel::TouchBrief(db, u.sid);  // the last summary stays
-        } else if (!u.answered) {
-            // The values were cleared (or kept from an earlier poll), not read.
+        if (!u.answered) {
+            // The values were cleared (or kept from an earlier poll), not read: the summary
+            // says so, also for the models whose current row keeps its values.
             qx::sql::UpdBrief(db, u.sid, qx::sql::NoAnswerBrief().c_str());
         } else {
             const bool single = model == 30 || model == 26 || (model == 0 && m_pItem->Ext1 == 1);
@@ -842,11 +841,11 @@ const E::MeterStep kSteps30[] = {{3, 72, 10, 100}};
 const E::MeterModel kModel30 = {kSteps30, 1, E::kZeroFirst, Decode30, qx::MbFraming::Rtu,
                                 nullptr};
 
-// Model 32, F3 366:50 (wait 100), 32-bit values high word first: 366, 368, 370 U a-c in
+// Model 32, F3 366:53 (wait 100), 32-bit values high word first: 366, 368, 370 U a-c in
 // thousandths, times kU; 372, 374, 376 I a-c in hundredths, times kI (B and C were once
 // read from words overlapping A's; 374 and 376 follow A); 377, 379, ... 407 the fields
-// Zyggl to Cglys in field order; 415 frequency, 417 energy. The request ends at 415:
-// values not wholly within it are not read and stay 0.
+// Zyggl to Cglys in field order; 415 frequency, 417 energy. The request reaches 418, the
+// energy's low word (it once ended at 415, so that both stayed 0).
 void Decode32(const Rx& x, int32_t* v) {
     for (int i = 0; i < 3; i++) {
         F(v, E::kAdy + i) = Low32(KU(x) * (x.U32(366 + 2 * i) / 1000));
@@ -856,7 +855,7 @@ void Decode32(const Rx& x, int32_t* v) {
     F(v, E::kPl) = Low32(x.U32(415));
     F(v, E::kYgzdn) = Low32(x.U32(417));
 }
-const E::MeterStep kSteps32[] = {{3, 366, 50, 100}};
+const E::MeterStep kSteps32[] = {{3, 366, 53, 100}};
 const E::MeterModel kModel32 = {kSteps32, 1, E::kZeroFirst, Decode32, qx::MbFraming::Rtu,
                                 nullptr};
 
@@ -900,6 +899,8 @@ enum FloatForm : uint8_t {
 
 // Fields fld, fld + 1, ... (n of them) from the pairs at reg, reg + 2, ...: the value times
 // mul, divided by div (0: not divided); currents with `m` times the Ext1 multiplier after.
+// Power factors are stored in thousandths: a meter that keeps 0.95 has mul 1000 (formed in
+// single precision, so 0.95 stores 950).
 struct FloatPut {
     uint8_t fld, n;
     uint16_t reg;
@@ -981,15 +982,15 @@ const E::MeterStep kSteps11[] = {{3, 0, 96, 200}};
 const E::MeterModel kModel11 = {kSteps11, 1, 0, Decode11, qx::MbFraming::Rtu, nullptr};
 
 // Models 16 (F3) and 20 (F4), 10:18, 28:24, 58:12 (wait 200 each): 10-14 U a-c, 22-26 I a-c
-// times the Ext1 multiplier; 28-32 P a-c, 34 P, 36-40 Q a-c, 42 Q, 44 S, 46 PF (unscaled),
-// 48 frequency, 50 energy; 58-62 PF a-c (unscaled), 64-68 S a-c.
+// times the Ext1 multiplier; 28-32 P a-c, 34 P, 36-40 Q a-c, 42 Q, 44 S, 46 PF, 48
+// frequency, 50 energy; 58-62 PF a-c, 64-68 S a-c.
 const FloatPut kFloats16[] = {
     {E::kAdy, 3, 10, kF32, 10, 0, false},  {E::kAdl, 3, 22, kF32, 100, 0, true},
     {E::kAyggl, 3, 28, kF32, 1, 0, false}, {E::kZyggl, 1, 34, kF32, 1, 0, false},
     {E::kAwggl, 3, 36, kF32, 1, 0, false}, {E::kZwggl, 1, 42, kF32, 1, 0, false},
-    {E::kZszgl, 1, 44, kF32, 1, 0, false}, {E::kZglys, 1, 46, kF32, 1, 0, false},
+    {E::kZszgl, 1, 44, kF32, 1, 0, false}, {E::kZglys, 1, 46, kF32, 1000, 0, false},
     {E::kPl, 1, 48, kF32, 100, 0, false},  {E::kYgzdn, 1, 50, kF32, 1, 0, false},
-    {E::kAglys, 3, 58, kF32, 1, 0, false}, {E::kAszgl, 3, 64, kF32, 1, 0, false},
+    {E::kAglys, 3, 58, kF32, 1000, 0, false}, {E::kAszgl, 3, 64, kF32, 1, 0, false},
 };
 void Decode16(const Rx& x, int32_t* v) { FLOATS(kFloats16); }
 const E::MeterStep kSteps16[] = {{3, 10, 18, 200}, {3, 28, 24, 200}, {3, 58, 12, 200}};
@@ -997,16 +998,16 @@ const E::MeterStep kSteps20[] = {{4, 10, 18, 200}, {4, 28, 24, 200}, {4, 58, 12,
 const E::MeterModel kModel16 = {kSteps16, 3, 0, Decode16, qx::MbFraming::Rtu, nullptr};
 const E::MeterModel kModel20 = {kSteps20, 3, 0, Decode16, qx::MbFraming::Rtu, nullptr};
 
-// Model 22, F3 9:24 and F3 45:26 (wait 200 each): 9-13 U a-c, 15-19 I a-c, 23 P, 25 Q, 27 PF
-// (unscaled), 29 frequency, 31 energy in tens of Wh; 45-49 P a-c, 51-55 Q a-c, 57-61 S a-c,
-// 63 S, 65-69 PF a-c (unscaled).
+// Model 22, F3 9:24 and F3 45:26 (wait 200 each): 9-13 U a-c, 15-19 I a-c, 23 P, 25 Q, 27
+// PF, 29 frequency, 31 energy in tens of Wh; 45-49 P a-c, 51-55 Q a-c, 57-61 S a-c, 63 S,
+// 65-69 PF a-c.
 const FloatPut kFloats22[] = {
     {E::kAdy, 3, 9, kF32, 10, 0, false},   {E::kAdl, 3, 15, kF32, 100, 0, false},
     {E::kZyggl, 1, 23, kF32, 1, 0, false}, {E::kZwggl, 1, 25, kF32, 1, 0, false},
-    {E::kZglys, 1, 27, kF32, 1, 0, false}, {E::kPl, 1, 29, kF32, 100, 0, false},
+    {E::kZglys, 1, 27, kF32, 1000, 0, false}, {E::kPl, 1, 29, kF32, 100, 0, false},
     {E::kYgzdn, 1, 31, kF32, 1, 10, false}, {E::kAyggl, 3, 45, kF32, 1, 0, false},
     {E::kAwggl, 3, 51, kF32, 1, 0, false}, {E::kAszgl, 3, 57, kF32, 1, 0, false},
-    {E::kZszgl, 1, 63, kF32, 1, 0, false}, {E::kAglys, 3, 65, kF32, 1, 0, false},
+    {E::kZszgl, 1, 63, kF32, 1, 0, false}, {E::kAglys, 3, 65, kF32, 1000, 0, false},
 };
 void Decode22(const Rx& x, int32_t* v) { FLOATS(kFloats22); }
 const E::MeterStep kSteps22[] = {{3, 9, 24, 200}, {3, 45, 26, 200}};
@@ -1030,14 +1031,14 @@ const E::MeterStep kSteps23[] = {{3, 0, 18, 200},  {3, 32, 16, 200}, {3, 48, 8, 
 const E::MeterModel kModel23 = {kSteps23, 6, 0, Decode23, qx::MbFraming::Rtu, nullptr};
 
 // Model 24, F3 57:18, 75:34, 109:12 (wait 200 each): 57-61 U a-c, 69-73 I a-c; from 75
-// groups of four (phases A-C, total) of P, Q, S and PF (unscaled), 107 frequency; 109
-// energy in tens of Wh.
+// groups of four (phases A-C, total) of P, Q, S and PF, 107 frequency; 109 energy in tens
+// of Wh.
 const FloatPut kFloats24[] = {
     {E::kAdy, 3, 57, kF32, 10, 0, false},  {E::kAdl, 3, 69, kF32, 100, 0, false},
     {E::kAyggl, 3, 75, kF32, 1, 0, false}, {E::kZyggl, 1, 81, kF32, 1, 0, false},
     {E::kAwggl, 3, 83, kF32, 1, 0, false}, {E::kZwggl, 1, 89, kF32, 1, 0, false},
     {E::kAszgl, 3, 91, kF32, 1, 0, false}, {E::kZszgl, 1, 97, kF32, 1, 0, false},
-    {E::kAglys, 3, 99, kF32, 1, 0, false}, {E::kZglys, 1, 105, kF32, 1, 0, false},
+    {E::kAglys, 3, 99, kF32, 1000, 0, false}, {E::kZglys, 1, 105, kF32, 1000, 0, false},
     {E::kPl, 1, 107, kF32, 100, 0, false}, {E::kYgzdn, 1, 109, kF32, 1, 10, false},
 };
 void Decode24(const Rx& x, int32_t* v) { FLOATS(kFloats24); }
@@ -1045,13 +1046,13 @@ const E::MeterStep kSteps24[] = {{3, 57, 18, 200}, {3, 75, 34, 200}, {3, 109, 12
 const E::MeterModel kModel24 = {kSteps24, 3, 0, Decode24, qx::MbFraming::Rtu, nullptr};
 
 // Model 25, F3 0:16, 24:32, 64:32 (wait 200 each): 0-4 I a-c, 8-12 U a-c; from 24 groups of
-// four of P, Q, S and PF (unscaled); 64 frequency, 66 energy in tens of Wh.
+// four of P, Q, S and PF; 64 frequency, 66 energy in tens of Wh.
 const FloatPut kFloats25[] = {
     {E::kAdl, 3, 0, kF32, 100, 0, false},  {E::kAdy, 3, 8, kF32, 10, 0, false},
     {E::kAyggl, 3, 24, kF32, 1, 0, false}, {E::kZyggl, 1, 30, kF32, 1, 0, false},
     {E::kAwggl, 3, 32, kF32, 1, 0, false}, {E::kZwggl, 1, 38, kF32, 1, 0, false},
     {E::kAszgl, 3, 40, kF32, 1, 0, false}, {E::kZszgl, 1, 46, kF32, 1, 0, false},
-    {E::kAglys, 3, 48, kF32, 1, 0, false}, {E::kZglys, 1, 54, kF32, 1, 0, false},
+    {E::kAglys, 3, 48, kF32, 1000, 0, false}, {E::kZglys, 1, 54, kF32, 1000, 0, false},
     {E::kPl, 1, 64, kF32, 100, 0, false},  {E::kYgzdn, 1, 66, kF32, 1, 10, false},
 };
 void Decode25(const Rx& x, int32_t* v) { FLOATS(kFloats25); }
@@ -1074,16 +1075,16 @@ const E::MeterModel kModel29 = {kSteps29, 1, E::kZeroFirst, Decode29, qx::MbFram
                                 nullptr};
 
 // Model 31, F3 23:60 (wait 200): 23-27 U a-c, 35-39 I a-c times the Ext1 multiplier; from
-// 41 groups of four (phases A-C, total): P and Q in thousandths, PF (phases unscaled, the
-// total in thousandths), S (unscaled); 73 frequency, 75 energy in tens of Wh. The apparent
-// powers and the frequency were once read at reply offsets two bytes apart that overlap
-// each other and the total power factor; the group of four after the power factors (65-71)
-// and the pair after it (73) are read instead, so no byte is read twice.
+// 41 groups of four (phases A-C, total): P, Q and PF in thousandths, S (unscaled); 73
+// frequency, 75 energy in tens of Wh. The apparent powers and the frequency were once read
+// at reply offsets two bytes apart that overlap each other and the total power factor; the
+// group of four after the power factors (65-71) and the pair after it (73) are read
+// instead, so no byte is read twice.
 const FloatPut kFloats31[] = {
     {E::kAdy, 3, 23, kF32, 10, 0, false},     {E::kAdl, 3, 35, kF32, 100, 0, true},
     {E::kAyggl, 3, 41, kF32, 1000, 0, false}, {E::kZyggl, 1, 47, kF32, 1000, 0, false},
     {E::kAwggl, 3, 49, kF32, 1000, 0, false}, {E::kZwggl, 1, 55, kF32, 1000, 0, false},
-    {E::kAglys, 3, 57, kF32, 1, 0, false},    {E::kZglys, 1, 63, kF32, 1000, 0, false},
+    {E::kAglys, 3, 57, kF32, 1000, 0, false}, {E::kZglys, 1, 63, kF32, 1000, 0, false},
     {E::kAszgl, 3, 65, kF32, 1, 0, false},    {E::kZszgl, 1, 71, kF32, 1, 0, false},
     {E::kPl, 1, 73, kF32, 100, 0, false},     {E::kYgzdn, 1, 75, kF32, 10, 0, false},
 };

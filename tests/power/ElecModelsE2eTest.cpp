@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "E2eRig.h"
+#include "GbkText.h"
 #include "MeterModels.h"
 #include "ModbusSlave.h"
 #include "NetSim.h"
@@ -21,11 +22,12 @@ const char* const kColumns[MeterReading::kFields] = {
     "Cwggl", "Zszgl", "Aszgl", "Bszgl", "Cszgl", "Zglys", "Aglys", "Bglys",
     "Cglys", "Pl",    "Ady",   "Bdy",   "Cdy",   "Adl",   "Bdl",   "Cdl"};
 
-// The stored row of a point: the state, then every value column.
+// The stored row of a point: the state, then every value column (in the history database
+// the row stored last).
 std::string Row(TestDb& db, int sid) {
     std::string q = "select State";
     for (const char* c : kColumns) q += std::string("||'|'||") + c;
-    return db.Str(q + " from tbElec where SID=" + std::to_string(sid));
+    return db.Str(q + " from tbElec where SID=" + std::to_string(sid) + " order by DID desc");
 }
 
 // The row expected after a good poll: the reading where the model's meter holds it in a
@@ -162,6 +164,82 @@ TEST_F(MeterModels, FloatsThatAreNotNumbers) {
     ASSERT_EQ(1, Poll(swapped));
     EXPECT_EQ("0|-1250|3400|2200",
               rig.db.Str("select State||'|'||Ayggl||'|'||Byggl||'|'||Ady from tbElec where SID=72"));
+}
+
+// Model 32's frequency (415-416) and energy (417-418) follow the power factors: the meter
+// serves them and the handler asks that far, so both are stored.
+TEST_F(MeterModels, Model32FrequencyAndEnergy) {
+    if (!StartPty()) GTEST_SKIP() << "no pseudo-terminal available";
+    const MeterReading r = MeterReading::Typical();
+    const uint32_t readable = qxsim::SetMeterModel(slave, 32, r);
+    EXPECT_TRUE(readable >> (MeterReading::kPl - 1) & 1);
+    EXPECT_TRUE(readable >> (MeterReading::kYgzdn - 1) & 1);
+    EXPECT_EQ(1234000u, (uint32_t)slave.Holding(417) << 16 | slave.Holding(418));
+    qxhost::PointItem* p = Point(81, 32, 1);
+    ASSERT_EQ(1, Poll(p));
+    for (TestDb* d : {&rig.db, &rig.hist})
+        EXPECT_EQ("0|5000|1234000|2200|1500",
+                  d->Str("select State||'|'||Pl||'|'||Ygzdn||'|'||Ady||'|'||Adl from tbElec "
+                         "where SID=81"));
+    char text[32] = ".pl";
+    EXPECT_GT(h->VarEval(text), 0);
+    EXPECT_STREQ("50.000Hz", text);
+}
+
+// The float models keep power factors in thousandths as every other model does: the meter's
+// 0.95 is stored as 950 and shown as 0.950.
+TEST_F(MeterModels, FloatPowerFactorsInThousandths) {
+    if (!StartPty()) GTEST_SKIP() << "no pseudo-terminal available";
+    const MeterReading r = MeterReading::Typical();  // every power factor 0.950
+    for (int model : {16, 20, 22, 24, 25, 31}) {
+        slave.ClearMap();
+        qxsim::SetMeterModel(slave, model, r);
+        const int sid = 200 + model;
+        qxhost::PointItem* p = Point(sid, model, 1);
+        ASSERT_EQ(1, Poll(p)) << model;
+        for (TestDb* d : {&rig.db, &rig.hist})
+            EXPECT_EQ("950|950|950|950",
+                      d->Str("select Zglys||'|'||Aglys||'|'||Bglys||'|'||Cglys from tbElec "
+                             "where SID=" + std::to_string(sid)))
+                << model;
+        for (const char* key : {".zglys", ".aglys", ".bglys", ".cglys"}) {
+            char text[32];
+            snprintf(text, sizeof text, "%s", key);
+            EXPECT_GT(h->VarEval(text), 0) << model << key;
+            EXPECT_STREQ("0.950", text) << model << key;
+        }
+    }
+}
+
+// The models that keep their values through a failed poll (11, 20, 21): after a good poll
+// the meter falls silent; the current row keeps the last reading with state 2 and the
+// summary names the lost link instead of the old readings.
+TEST_F(MeterModels, SilentKeepingMeterSaysTheLinkIsLost) {
+    if (!StartPty()) GTEST_SKIP() << "no pseudo-terminal available";
+    ch->SetTimeout(10, 300);
+    const MeterReading r = MeterReading::Typical();
+    for (int model : {11, 20, 21}) {
+        slave.ClearFault();
+        slave.ClearMap();
+        qxsim::SetMeterModel(slave, model, r);
+        const int sid = 300 + model;
+        const std::string where = " where SID=" + std::to_string(sid);
+        qxhost::PointItem* p = Point(sid, model, 1);
+        ASSERT_EQ(1, Poll(p)) << model;
+        const std::string good = Row(rig.db, sid);
+        ASSERT_EQ('0', good[0]) << model;
+        EXPECT_EQ("A相: 220.0V 15.00A,B相: 221.0V 15.10A,C相: 222.0V 15.20A",
+                  qxtest::Utf8(rig.db.Str("select Brief from tbSMBrief" + where)))
+            << model;
+
+        slave.SetFault(qxsim::ModbusFault::Silence);
+        EXPECT_EQ(0, Poll(p)) << model;
+        EXPECT_EQ("2" + good.substr(1), Row(rig.db, sid)) << model;
+        EXPECT_EQ("通讯中断", qxtest::Utf8(rig.db.Str("select Brief from tbSMBrief" + where)))
+            << model;
+        EXPECT_EQ(2, rig.db.Int("select State from tbSubSysDetail" + where)) << model;
+        EXPECT_EQ("2" + good.substr(1), Row(rig.hist, sid)) << model;
+    }
 }
 
 // Two meters of different models on one line, an integer one answering and a float one

@@ -151,10 +151,10 @@ Regs Regs16(int kind) {
                     {58, 0.95f}, {64, 3400.0f}});
 }
 Fields Values16(int adl) {
-    // The power factors are taken unscaled: 0.95 stores 0.
+    // Power factors in thousandths: 0.95 times 1000 in single precision is 950.
     return {{E::kAdy, 2299}, {E::kAdl, adl}, {E::kAyggl, 3300}, {E::kZyggl, 10200},
-            {E::kAwggl, 500}, {E::kZwggl, 1800}, {E::kZszgl, 10500}, {E::kPl, 5000},
-            {E::kYgzdn, 1234000}, {E::kAszgl, 3400}};
+            {E::kAwggl, 500}, {E::kZwggl, 1800}, {E::kZszgl, 10500}, {E::kZglys, 950},
+            {E::kPl, 5000}, {E::kYgzdn, 1234000}, {E::kAglys, 950}, {E::kAszgl, 3400}};
 }
 
 struct Case {
@@ -306,15 +306,16 @@ const std::vector<Case>& Cases() {
          {{E::kAdy, 220}, {E::kAdl, 30}, {E::kAyggl, 100}, {E::kAglys, 950}, {E::kPl, 5000},
           {E::kYgzdn, 65538}}},
         // 376-377 is phase C's current and 377-378 the total active power: they share 377.
-        // Frequency and energy lie beyond the 50 registers asked for.
+        // The request reaches 418, the energy's low word.
         {"32", 32, 0, 0,
          {{3, 366, 3}, {3, 367, 23392}, {3, 373, 1500}, {3, 375, 1600}, {3, 377, 1700},
-          {3, 378, 5}, {3, 408, 900}, {3, 415, 1}},
-         {"1 3 366:50"},
+          {3, 378, 5}, {3, 408, 900}, {3, 416, 5000}, {3, 417, 18}, {3, 418, 54352}},
+         {"1 3 366:53"},
          {{E::kAdy, 220}, {E::kAdl, 15}, {E::kBdl, 16}, {E::kCdl, 17},
-          {E::kZyggl, 1700 * 65536 + 5}, {E::kCglys, 900}}},
+          {E::kZyggl, 1700 * 65536 + 5}, {E::kCglys, 900}, {E::kPl, 5000},
+          {E::kYgzdn, 1234000}}},
         {"32 kU 10 kI 5", 32, kUI, 0, {{3, 366, 3}, {3, 367, 23392}, {3, 373, 1500}},
-         {"1 3 366:50"},
+         {"1 3 366:53"},
          {{E::kAdy, 2200}, {E::kAdl, 75}}},
         {"34", 34, 0, 0,
          {{3, 50, 2200}, {3, 56, 155}, {3, 59, 0xFC18}, {3, 60, 0xFFFF}, {3, 61, 500},
@@ -366,8 +367,8 @@ const std::vector<Case>& Cases() {
                {63, 10500.0f}, {65, 0.95f}}),
          {"1 3 9:24", "1 3 45:26"},
          {{E::kAdy, 2200}, {E::kAdl, 1500}, {E::kZyggl, 10200}, {E::kZwggl, 1800},
-          {E::kZglys, 1}, {E::kPl, 5000}, {E::kYgzdn, 12340}, {E::kAyggl, 3300},
-          {E::kAwggl, 500}, {E::kAszgl, 3400}, {E::kZszgl, 10500}}},
+          {E::kZglys, 1000}, {E::kPl, 5000}, {E::kYgzdn, 12340}, {E::kAyggl, 3300},
+          {E::kAwggl, 500}, {E::kAszgl, 3400}, {E::kZszgl, 10500}, {E::kAglys, 950}}},
         // Word-swapped integers and singles.
         {"23", 23, 0, 0,
          W32({{0, 2200}, {12, 15000}, {48, 950}, {54, 960}, {64, 5000}, {80, 1234000}}) +
@@ -384,7 +385,13 @@ const std::vector<Case>& Cases() {
          {"1 3 57:18", "1 3 75:34", "1 3 109:12"},
          {{E::kAdy, 2200}, {E::kAdl, 1500}, {E::kAyggl, 3300}, {E::kZyggl, 10200},
           {E::kAwggl, 500}, {E::kZwggl, 1800}, {E::kAszgl, 3400}, {E::kZszgl, 10500},
-          {E::kPl, 5000}, {E::kYgzdn, 12340}}},
+          {E::kAglys, 950}, {E::kZglys, 960}, {E::kPl, 5000}, {E::kYgzdn, 12340}}},
+        // Power factors that are not numbers, or beyond 32 bits once in thousandths, store
+        // 0; a leading one keeps its sign.
+        {"24 power factors that do not convert", 24, 0, 0,
+         F(3, {{57, 220.0f}, {99, kNaN}, {101, -kInf}, {103, 3.0e6f}, {105, -0.5f}}),
+         {"1 3 57:18", "1 3 75:34", "1 3 109:12"},
+         {{E::kAdy, 2200}, {E::kZglys, -500}}},
         {"25", 25, 0, 0,
          F(3, {{0, 15.0f}, {8, 220.0f}, {24, 3300.0f}, {30, 10200.0f}, {32, 500.0f},
                {38, 1800.0f}, {40, 3400.0f}, {46, 10500.0f}, {48, 2.0f}, {54, 0.95f},
@@ -392,7 +399,7 @@ const std::vector<Case>& Cases() {
          {"1 3 0:16", "1 3 24:32", "1 3 64:32"},
          {{E::kAdl, 1500}, {E::kAdy, 2200}, {E::kAyggl, 3300}, {E::kZyggl, 10200},
           {E::kAwggl, 500}, {E::kZwggl, 1800}, {E::kAszgl, 3400}, {E::kZszgl, 10500},
-          {E::kAglys, 2}, {E::kPl, 5000}, {E::kYgzdn, 12340}}},
+          {E::kAglys, 2000}, {E::kZglys, 950}, {E::kPl, 5000}, {E::kYgzdn, 12340}}},
         {"29 Ext1 3", 29, 3, 0,
          F(3, {{6, 220.0f}, {18, 1.5f}, {24, 3.5f}, {30, 10.25f}, {32, 0.5f}, {38, 1.75f},
                {40, 10.5f}, {42, 0.875f}, {44, 50.0f}, {46, 1234.0f}}),
@@ -400,14 +407,16 @@ const std::vector<Case>& Cases() {
          {{E::kAdy, 2200}, {E::kAdl, 450}, {E::kAyggl, 3500}, {E::kZyggl, 10250},
           {E::kAwggl, 500}, {E::kZwggl, 1750}, {E::kZszgl, 10}, {E::kZglys, 875},
           {E::kPl, 5000}, {E::kYgzdn, 1234000}}},
-        // Apparent powers (unscaled) and the frequency after the power factors.
+        // Phase power factors in thousandths like the total; apparent powers (unscaled) and
+        // the frequency after the power factors.
         {"31", 31, 0, 0,
          F(3, {{23, 220.0f}, {35, 15.0f}, {41, 3.5f}, {47, 10.25f}, {49, 0.5f}, {55, 1.75f},
-               {57, 0.875f}, {63, 0.875f}, {65, 3.5f}, {71, 10.5f}, {73, 50.0f},
+               {57, 0.875f}, {59, 0.95f}, {63, 0.875f}, {65, 3.5f}, {71, 10.5f}, {73, 50.0f},
                {75, 123400.0f}}),
          {"1 3 23:60"},
          {{E::kAdy, 2200}, {E::kAdl, 1500}, {E::kAyggl, 3500}, {E::kZyggl, 10250},
-          {E::kAwggl, 500}, {E::kZwggl, 1750}, {E::kZglys, 875}, {E::kAszgl, 3},
+          {E::kAwggl, 500}, {E::kZwggl, 1750}, {E::kAglys, 875}, {E::kBglys, 950},
+          {E::kZglys, 875}, {E::kAszgl, 3},
           {E::kZszgl, 10}, {E::kPl, 5000}, {E::kYgzdn, 1234000}}},
         // Not a number, infinite, or beyond 32 bits once scaled: that field 0, the others
         // decoded; the largest single below 2^31 still converts.

@@ -287,7 +287,7 @@ TEST(Elec, UpdateRows) {
         bool bits;
         int word;
         const char* row;
-        const char* brief;  // null: the summary stays as it was
+        const char* brief;
         const char* histRow;
     } cases[] = {
         {"normal", 0, 0, 16, true, 0, "0|5|2485|-24|5000|220|222|60|68|-",
@@ -300,8 +300,14 @@ TEST(Elec, UpdateRows) {
          "A相: 22.0V 0.60A", "0|0|2485|-24|5000|220|222|60|68|-"},
         // No answer: the summary names the lost link, never the cleared or kept values.
         {"no answer", 0, 0, 16, false, 0, "2|5|0|0|0|0|0|0|0|-", "通讯中断", "2|5|0|0|0|0|0|0|0|-"},
-        {"no answer, model that keeps its values", 20, 0, 16, false, 0,
-         "2|5|1|1|1|1|1|1|1|-", nullptr, "2|5|2485|-24|5000|220|222|60|68|-"},
+        // The models that keep their values through a failed poll keep the current row's
+        // values too, but their summary says the link is lost.
+        {"no answer, model 20 that keeps its values", 20, 0, 16, false, 0,
+         "2|5|1|1|1|1|1|1|1|-", "通讯中断", "2|5|2485|-24|5000|220|222|60|68|-"},
+        {"no answer, model 11 that keeps its values", 11, 0, 0, false, 0,
+         "2|0|1|1|1|1|1|1|1|-", "通讯中断", "2|0|2485|-24|5000|220|222|60|68|-"},
+        {"no answer, model 21 that keeps its values", 21, 0, 0, false, 0,
+         "2|0|1|1|1|1|1|1|1|-", "通讯中断", "2|0|2485|-24|5000|220|222|60|68|-"},
         {"no answer forced to alarm, model that keeps", 21, 0, 1, false, 0,
          "1|0|2485|-24|5000|220|222|60|68|-", "通讯中断", "1|0|2485|-24|5000|220|222|60|68|-"},
         {"model 26 summary", 26, 0, 0, true, 0, "0|0|2485|-24|5000|220|222|60|68|-",
@@ -321,7 +327,7 @@ TEST(Elec, UpdateRows) {
         EXPECT_EQ(1, r.h.DataUpd(c.flags, c.bits ? bits : nullptr, &snap, -1, &r.hist)) << c.what;
         EXPECT_EQ(c.row, r.db.Str(std::string("select ") + kRowCols + " from tbElec where SID=7"))
             << c.what;
-        EXPECT_EQ(Hex(c.brief ? c.brief : "before"),
+        EXPECT_EQ(Hex(c.brief),
                   Hex(r.db.Str("select Brief from tbSMBrief where SID=7")))
             << c.what;
         EXPECT_EQ("<null>", r.db.Str("select St from tbSMBrief where SID=7")) << c.what;
