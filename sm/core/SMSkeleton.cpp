@@ -136,10 +136,6 @@ int Store(CSMBase& h, const Upd& u, const char* table, const qx::sql::Cols& cols
     return last == 0 ? 1 : 0;
 }
 
-int TouchBrief(IDbBase* db, int sid) {
-    return qx::sql::Exec(db, "update tbSMBrief set LastUpd=" QX_SQL_NOW " where sid=%d", sid);
-}
-
 const char* Mark(int flag) {
     switch (flag) {
     case 1: return "(告警)";

@@ -179,10 +179,6 @@ qx::sql::Cols PollCols(ISMBase& h, const Upd& u, const int* alarmBits, const Col
 int Store(CSMBase& h, const Upd& u, const char* table, const qx::sql::Cols& cols,
           const char* brief, bool briefSt, IDbBase* hist, const char* noAnswer = nullptr);
 
-// "update tbSMBrief set LastUpd=datetime(CURRENT_TIMESTAMP,'localtime') where sid=%d": the time
-// of a summary whose text stays. The database's result, -1 when not run.
-int TouchBrief(IDbBase* db, int sid);
-
 // The marks of a summary part by its flag: "(告警)" for 1, "(故障)" for 2, "(正常)" otherwise.
 const char* Mark(int flag);
 

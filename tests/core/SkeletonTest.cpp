@@ -236,13 +236,4 @@ TEST(Skeleton, VarEvalFormats) {
     EXPECT_EQ(-1, skel::VarEval(h, nullptr, keys, 1));
 }
 
-TEST(Skeleton, TouchBriefKeepsTheText) {
-    TestDb db;
-    db.Run("insert into tbSMBrief(SID,LastUpd,St,Brief) values(4,'2000-01-01',1,'kept')");
-    EXPECT_EQ(0, skel::TouchBrief(&db, 4));
-    EXPECT_EQ("kept|1", db.Str("select Brief||'|'||St from tbSMBrief where SID=4"));
-    EXPECT_NE("2000-01-01", db.Str("select LastUpd from tbSMBrief where SID=4"));
-    EXPECT_EQ(-1, skel::TouchBrief(nullptr, 4));
-}
-
 }  // namespace
