@@ -1,5 +1,6 @@
 #include "Site.h"
 
+#include <arpa/inet.h>
 #include <errno.h>
 #include <limits.h>
 #include <stdio.h>
@@ -20,36 +21,6 @@ std::string Trim(const std::string& s) {
     if (b == std::string::npos) return "";
     size_t e = s.find_last_not_of(" \t\r\n");
     return s.substr(b, e - b + 1);
-}
-
-// A decimal or 0x-hexadecimal integer of 32 bits, optionally signed; a leading zero does not
-// make it octal.
-bool ParseInt(const std::string& text, int& value) {
-    const char* p = text.c_str();
-    bool neg = false;
-    if (*p == '+' || *p == '-') neg = *p++ == '-';
-    int base = 10;
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-        base = 16;
-        p += 2;
-    }
-    if (!*p) return false;
-    long long v = 0;
-    for (; *p; p++) {
-        int d;
-        if (*p >= '0' && *p <= '9') d = *p - '0';
-        else if (base == 16 && *p >= 'a' && *p <= 'f') d = *p - 'a' + 10;
-        else if (base == 16 && *p >= 'A' && *p <= 'F') d = *p - 'A' + 10;
-        else return false;
-        v = v * base + d;
-        if (v > 0xFFFFFFFFLL) return false;
-    }
-    if (neg) v = -v;
-    // Hexadecimal codes may use all 32 bits (0xFFFFFFFF is -1); decimals must fit an int.
-    if (base == 16 && !neg && v > INT_MAX) v -= 0x100000000LL;
-    if (v < INT_MIN || v > INT_MAX) return false;
-    value = (int)v;
-    return true;
 }
 
 // ${NAME} from the environment.
@@ -127,6 +98,45 @@ bool SerialSettingsOk(const std::string& def, std::string& why) {
     return true;
 }
 
+// A network definition the network channel takes: the host, at most 15 characters, is a
+// dotted IPv4 address (TCP), 'u' or 'U' and one (UDP to that address), or starts with 'b' or
+// 'B' (broadcast); then optionally ':' and a port from 1 to 65535. The channel reads the host
+// by its first letter and the port with atoi, so "udp:127.0.0.1" would be UDP to a host "dp"
+// at port 127: such a definition is refused rather than polled.
+bool NetworkDefinitionOk(const std::string& def, std::string& why) {
+    const std::string quoted = "'" + (def.size() > 40 ? def.substr(0, 40) + "..." : def) + "'";
+    size_t colon = def.find(':');
+    std::string host = def.substr(0, colon);
+    bool ok = !host.empty() && host.size() <= 15;
+    if (ok) {
+        struct in_addr a;
+        char first = host[0];
+        if (first == 'b' || first == 'B') ok = true;
+        else if (first == 'u' || first == 'U') ok = inet_pton(AF_INET, host.c_str() + 1, &a) == 1;
+        else ok = inet_pton(AF_INET, host.c_str(), &a) == 1;
+    }
+    if (!ok) {
+        why = "network channel " + quoted + ": host '" + (host.size() > 20 ? host.substr(0, 20) + "..." : host) +
+              "' is not one the network channel takes (a dotted IPv4 address, u and one for UDP, "
+              "b for broadcast); a point whose handler reaches its device itself takes channel = none";
+        return false;
+    }
+    if (colon == std::string::npos) return true;
+    std::string port = def.substr(colon + 1);
+    long v = 0;
+    ok = !port.empty() && port.size() <= 5;
+    for (size_t i = 0; ok && i < port.size(); i++) {
+        ok = port[i] >= '0' && port[i] <= '9';
+        v = v * 10 + (port[i] - '0');
+    }
+    if (!ok || v < 1 || v > 65535) {
+        why = "network channel " + quoted + ": port '" + (port.size() > 20 ? port.substr(0, 20) + "..." : port) +
+              "' is not a number from 1 to 65535";
+        return false;
+    }
+    return true;
+}
+
 struct Parser {
     const std::string& source;
     std::string& error;
@@ -138,6 +148,36 @@ struct Parser {
 };
 
 }  // namespace
+
+// A decimal or 0x-hexadecimal integer of 32 bits, optionally signed; a leading zero does not
+// make it octal.
+bool ParseInt(const std::string& text, int& value) {
+    const char* p = text.c_str();
+    bool neg = false;
+    if (*p == '+' || *p == '-') neg = *p++ == '-';
+    int base = 10;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        base = 16;
+        p += 2;
+    }
+    if (!*p) return false;
+    long long v = 0;
+    for (; *p; p++) {
+        int d;
+        if (*p >= '0' && *p <= '9') d = *p - '0';
+        else if (base == 16 && *p >= 'a' && *p <= 'f') d = *p - 'a' + 10;
+        else if (base == 16 && *p >= 'A' && *p <= 'F') d = *p - 'A' + 10;
+        else return false;
+        v = v * base + d;
+        if (v > 0xFFFFFFFFLL) return false;
+    }
+    if (neg) v = -v;
+    // Hexadecimal codes may use all 32 bits (0xFFFFFFFF is -1); decimals must fit an int.
+    if (base == 16 && !neg && v > INT_MAX) v -= 0x100000000LL;
+    if (v < INT_MIN || v > INT_MAX) return false;
+    value = (int)v;
+    return true;
+}
 
 bool ParseSite(const std::string& text, const std::string& source, std::vector<SitePoint>& points,
                std::string& error) {
@@ -157,8 +197,10 @@ bool ParseSite(const std::string& text, const std::string& source, std::vector<S
         if (!p) return true;
         static const char* const required[] = {"sid", "type", "channel", "chtype"};
         for (const char* k : required)
-            if (!keys.count(k))
+            if (!keys.count(k) && !(p->noChannel && !strcmp(k, "chtype")))
                 return P.Fail(p->line, "point [" + p->label + "] lacks the key " + k);
+        if (p->noChannel && keys.count("chtype"))
+            return P.Fail(lineOf(p, "chtype"), "point [" + p->label + "]: channel none takes no chtype");
         if (!sids.insert(p->sid).second)
             return P.Fail(p->line, "point [" + p->label + "]: sid " + std::to_string(p->sid) +
                                        " is used by another point");
@@ -171,10 +213,16 @@ bool ParseSite(const std::string& text, const std::string& source, std::vector<S
                                                  std::to_string(p->nameGbk.size()) + " bytes in GBK, at most 31");
         if (p->host.size() > 35)
             return P.Fail(lineOf(p, "host"), "point [" + p->label + "]: host is longer than 35 characters");
-        if ((p->chtype & 0xF00000) == 0x200000 && p->channel.size() > 63)
+        if (p->addrText.size() > 63)
+            return P.Fail(lineOf(p, "addrtext"), "point [" + p->label + "]: addrtext holds at most 63 characters");
+        if (p->noChannel) return true;
+        const bool network = (p->chtype & 0xF00000) == 0x200000;
+        if (network && p->channel.size() > 63)
             return P.Fail(lineOf(p, "channel"),
                           "point [" + p->label + "]: a network definition holds at most 63 characters");
         std::string why;
+        if (network && !NetworkDefinitionOk(p->channel, why))
+            return P.Fail(lineOf(p, "channel"), "point [" + p->label + "]: " + why);
         if ((p->chtype & 0xF00000) == 0x100000 && !SerialSettingsOk(p->channel, why))
             return P.Fail(lineOf(p, "channel"), "point [" + p->label + "]: serial channel " + why);
         return true;
@@ -247,10 +295,13 @@ bool ParseSite(const std::string& text, const std::string& source, std::vector<S
             if (key == "channel") {
                 if (value.empty()) return P.Fail(lineNo, "channel: empty definition");
                 cur->channel = value;
+                cur->noChannel = value == "none";
             } else if (key == "name") {
                 cur->name = value;
             } else if (key == "host") {
                 cur->host = value;
+            } else if (key == "addrtext") {
+                cur->addrText = value;
             } else if (key == "timeout") {
                 size_t comma = value.find(',');
                 int a, b;

@@ -48,7 +48,7 @@ void SiteHost::Error(const char* format, ...) {
 int SiteHost::Usable() const {
     int n = 0;
     for (const auto& p : m_points)
-        if (p->channel->opened) n++;
+        if (!p->channel || p->channel->opened) n++;
     return n;
 }
 
@@ -115,6 +115,14 @@ int SiteHost::Start(const HostOptions& o, const std::vector<SitePoint>& site) {
                   s.type);
             continue;
         }
+        if (s.noChannel) {
+            std::unique_ptr<Point> p(new Point);
+            p->site = s;
+            p->handler = h;
+            m_points.push_back(std::move(p));
+            m_handlers[h];
+            continue;
+        }
         ISerBase* ser = m_channels->GetSer(s.channel.c_str(), s.chtype);
         if (!ser) {
             Error("[%s] sid %d: no channel for %s (channel type 0x%X); the point is left out", s.label.c_str(),
@@ -159,18 +167,25 @@ int SiteHost::Start(const HostOptions& o, const std::vector<SitePoint>& site) {
     for (auto& pp : m_points) {
         Point& p = *pp;
         const SitePoint& s = p.site;
-        Channel& c = *p.channel;
         p.item.reset(new PointItem(s.sid, s.type));
         // The host keeps a state row of its own for every point (EnsureDetailRow below): the
         // point says so, for the handlers that update that row only when told.
         p.item->Name(s.nameGbk.c_str()).HostText(s.host.c_str()).Addr(s.addr).Variant(s.variant)
-            .Ext(s.ext1, s.ext2).ItemDetail(1).Ser(c.ser).Port(c.ser->GetType() & 0xFFFF);
-        if (c.network) p.item->AddrText(s.channel.c_str());
+            .Ext(s.ext1, s.ext2).ItemDetail(1);
+        if (p.channel) p.item->Ser(p.channel->ser).Port(p.channel->ser->GetType() & 0xFFFF);
+        if (!s.addrText.empty()) p.item->AddrText(s.addrText.c_str());
+        else if (p.channel && p.channel->network) p.item->AddrText(s.channel.c_str());
         fflush(m_out);
         if (p.handler->ChkDb(*p.item) != 1)
             Error("[%s] sid %d: the handler's tables or rows could not be made", s.label.c_str(), s.sid);
         EnsureDetailRow(p);
 
+        if (!p.channel) {
+            fprintf(m_out, "[%s] sid %d: type 0x%X, handler 0x%X %s, no channel\n", s.label.c_str(), s.sid,
+                    s.type, p.handler->GetType(), GbkToUtf8(p.handler->GetNote()).c_str());
+            continue;
+        }
+        Channel& c = *p.channel;
         if (s.hasTimeout) c.ser->SetTimeout(s.timeoutPerByte, s.timeoutFixed);
         if (!c.opened && !c.reportedDown) {
             // Opened with the definition the manager already parsed: a network channel keeps
@@ -189,7 +204,7 @@ int SiteHost::Start(const HostOptions& o, const std::vector<SitePoint>& site) {
                     s.channel.c_str(), c.ser->GetType());
     }
     fflush(m_out);
-    if (Usable() == 0) {
+    if (o.needUsablePoint && Usable() == 0) {
         Error("no point of the site can be polled");
         return kExitNoPoint;
     }
@@ -210,15 +225,18 @@ bool SiteHost::Reopen(Channel& c, const Point& p) {
 
 int SiteHost::PollPoint(Point& p, int cycle, CycleStats& stats) {
     ISMBase* h = p.handler;
-    ISerBase* ser = p.channel->ser;
+    ISerBase* ser = p.channel ? p.channel->ser : nullptr;
     const SitePoint& s = p.site;
     fflush(m_out);
 
-    ser->Lock();
-    bool up = Reopen(*p.channel, p);
+    bool up = true;
+    if (ser) {
+        ser->Lock();
+        up = Reopen(*p.channel, p);
+    }
     h->DoItem(*p.item, 0);
     int got = h->DataGet(ser, s.addr, s.wait);
-    ser->Unlock();
+    if (ser) ser->Unlock();
 
     std::vector<int32_t> bits;
     int alarms = 0;
@@ -231,8 +249,13 @@ int SiteHost::PollPoint(Point& p, int cycle, CycleStats& stats) {
     int snap = 0;
     m_db.Exec("begin");
     m_hist.Exec("begin");
+    const int ranBefore = m_db.Statements() + m_hist.Statements();
+    const int failedMain = m_db.Failures(), failedHist = m_hist.Failures();
     int stored = h->DataUpd(alarms ? 1 : 0, bitsArg, &snap, s.sid, &m_hist);
-    std::string storeError = stored == 1 ? "" : (m_hist.Error().empty() ? m_db.Error() : m_hist.Error());
+    const bool ranNothing = m_db.Statements() + m_hist.Statements() == ranBefore;
+    std::string storeError;
+    if (m_hist.Failures() != failedHist) storeError = m_hist.Error();
+    else if (m_db.Failures() != failedMain) storeError = m_db.Error();
     bool committed = m_db.Exec("commit") == 0;
     committed = m_hist.Exec("commit") == 0 && committed;
     if (!committed) {
@@ -240,6 +263,12 @@ int SiteHost::PollPoint(Point& p, int cycle, CycleStats& stats) {
         m_db.Exec("rollback");
         m_hist.Exec("rollback");
     }
+    // A handler's failure counter holds back the first abnormal polls of a point in a row: it
+    // answers 0 and touches neither database.
+    const bool held = stored != 1 && committed && storeError.empty() && ranNothing && state != 0;
+    p.heldInARow = held ? p.heldInARow + 1 : 0;
+    if (stored != 1 && storeError.empty())
+        storeError = ranNothing ? "the handler wrote nothing" : "the handler reported a failure";
 
     std::string shown;
     for (const std::string& ref : s.show) {
@@ -257,12 +286,16 @@ int SiteHost::PollPoint(Point& p, int cycle, CycleStats& stats) {
     if (!up) fprintf(m_out, " (channel %s not open)", p.channel->definition.c_str());
     fprintf(m_out, " | %s", brief.c_str());
     if (!shown.empty()) fprintf(m_out, " |%s", shown.c_str());
-    if (stored != 1 || !committed) fprintf(m_out, " | NOT STORED: %s", storeError.c_str());
+    if (held)
+        fprintf(m_out, " | held back by the handler (failure %d in a row)", p.heldInARow);
+    else if (stored != 1 || !committed)
+        fprintf(m_out, " | NOT STORED: %s", storeError.c_str());
     fputc('\n', m_out);
     fflush(m_out);
 
     stats.polled++;
-    if (stored != 1 || !committed) stats.storeFailed++;
+    if (held) stats.heldBack++;
+    else if (stored != 1 || !committed) stats.storeFailed++;
     if (state == 0) stats.normal++;
     else if (state == 1) stats.alarm++;
     else stats.noAnswer++;
@@ -279,6 +312,48 @@ CycleStats SiteHost::Cycle(int number, const std::function<bool()>& stop) {
         PollPoint(*p, number, stats);
     }
     return stats;
+}
+
+int SiteHost::Do(const DoCommand& c) {
+    Point* p = nullptr;
+    for (auto& pp : m_points)
+        if (pp->site.sid == c.sid) p = pp.get();
+    std::string data;
+    if (c.hasData)
+        data = ", data " + c.dataText + " (" + std::to_string(c.data.size()) +
+               (c.data.size() == 1 ? " byte)" : " bytes)");
+    fflush(m_out);
+    if (!p) {
+        fprintf(m_out, "do sid %d: command %d (0x%X)%s not run: the point is left out\n", c.sid, c.command,
+                (unsigned)c.command, data.c_str());
+        fflush(m_out);
+        return 0;
+    }
+    const SitePoint& s = p->site;
+    fprintf(m_out, "do [%s] sid %d: command %d (0x%X)%s\n", s.label.c_str(), s.sid, c.command,
+            (unsigned)c.command, data.c_str());
+    fflush(m_out);
+
+    // The handler may read a whole word where fewer bytes were given, or write an answer
+    // into the buffer: it is never smaller than a few words, and zero past the data.
+    std::vector<uint8_t> buffer(c.data.size() + 64, 0);
+    if (!c.data.empty()) memcpy(buffer.data(), c.data.data(), c.data.size());
+    ISerBase* ser = p->channel ? p->channel->ser : nullptr;
+    bool up = true;
+    if (ser) {
+        ser->Lock();
+        up = Reopen(*p->channel, *p);
+    }
+    p->handler->DoItem(*p->item, 0);
+    int result = p->handler->DoFunc(ser, s.addr, c.command, c.hasData ? buffer.data() : nullptr,
+                                    (int)c.data.size());
+    if (ser) ser->Unlock();
+
+    fflush(m_out);
+    fprintf(m_out, "do [%s] sid %d: command %d result %d%s\n", s.label.c_str(), s.sid, c.command, result,
+            up ? "" : (" (channel " + p->channel->definition + " not open)").c_str());
+    fflush(m_out);
+    return result == 1 ? 1 : 0;
 }
 
 void SiteHost::Shutdown() {

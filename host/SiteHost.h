@@ -14,7 +14,17 @@
 // A point whose type has no handler, whose channel cannot be had, or whose channel is the
 // port of another point under a different definition is left out with an error line. A point
 // whose channel does not open stays in the poll: it is stored as "no answer" and its channel
-// is tried again every cycle. Only a site without a usable point is refused.
+// is tried again every cycle. Only a site without a usable point is refused. A point of
+// `channel = none` has no channel: its handler gets a null one in its record and its calls,
+// and it is polled like any other.
+//
+// A poll that a handler holds back (a failure counter that writes an abnormal state of a
+// point only after several in a row: DataUpd returns 0 and runs no statement) is said so,
+// with the count of such polls of the point in a row; a poll whose storing failed is "NOT
+// STORED" with the database's error.
+//
+// Control (Do): the point made current with DoItem, then the five-argument DoFunc once on its
+// channel and bus address, the channel locked as for a poll.
 #include <stdint.h>
 #include <stdio.h>
 
@@ -24,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "DoCommand.h"
 #include "Limits.h"
 #include "Plugins.h"
 #include "PointItem.h"
@@ -45,6 +56,7 @@ enum HostExit {
     kExitLibrary = 3,    // a plug-in is missing or lacks an export
     kExitDatabase = 4,   // a database cannot be opened or given the host tables
     kExitNoPoint = 5,    // no point of the site can be polled
+    kExitCommand = 6,    // a control command (--do) did not answer 1
 };
 
 struct HostOptions {
@@ -52,6 +64,7 @@ struct HostOptions {
     std::string serLib;
     std::string dbPath;
     std::string histPath;
+    bool needUsablePoint = true;  // Start refuses a site without a point that can be polled
 };
 
 struct CycleStats {
@@ -60,6 +73,7 @@ struct CycleStats {
     int alarm = 0;
     int noAnswer = 0;
     int storeFailed = 0;
+    int heldBack = 0;       // polls a handler's failure counter held back
     bool stopped = false;   // stop() said so before every point was polled
 };
 
@@ -75,6 +89,9 @@ public:
     int Start(const HostOptions& options, const std::vector<SitePoint>& site);
     // One poll of every point, `stop` asked before each. Cycles are numbered from 1.
     CycleStats Cycle(int number, const std::function<bool()>& stop);
+    // Runs one control command on the point of its SID: 1 when DoFunc answered 1, else 0
+    // (also for a point that was left out). Prints the command and the result.
+    int Do(const DoCommand& command);
     // Frees the managers, closes the channels and the databases; Start may not be called again.
     void Shutdown();
 
@@ -96,8 +113,9 @@ private:
     struct Point {
         SitePoint site;
         ISMBase* handler = nullptr;
-        Channel* channel = nullptr;
+        Channel* channel = nullptr;  // null: channel = none
         std::unique_ptr<PointItem> item;
+        int heldInARow = 0;          // polls held back by the handler since the last one stored
     };
 
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));

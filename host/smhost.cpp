@@ -3,23 +3,33 @@
 //
 //   smhost --site FILE [--db PATH] [--history PATH] [--cycles N] [--interval MS]
 //          [--lib PATH] [--ser PATH] [--root DIR]
+//   smhost --site FILE --do SID:CMD[:DATA] [--do ...] [--db PATH] [--history PATH] ...
 //
 // --cycles 0 (the default) polls until SIGINT, SIGTERM or SIGHUP. A stop request is taken
 // between points: the point being polled is finished and stored, then the managers are
 // freed, the channels closed and the databases closed.
 //
+// --do runs control commands instead of polling: only the points they name are set up, each
+// command runs once in the order given (DoItem, then DoFunc on the point's channel), and the
+// command, the bytes its channel sent and received and the result are printed. DATA is
+// int:N, hex:BYTES or text:TEXT (DoCommand.h).
+//
 // Exit codes: 0 done or stopped on request, 1 bad command line, 2 bad site file, 3 a plug-in
-// missing or incomplete, 4 a database that cannot be opened, 5 no point that can be polled.
+// missing or incomplete, 4 a database that cannot be opened, 5 no point that can be polled,
+// 6 a control command that did not answer 1.
 #include <errno.h>
 #include <signal.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
+#include "DoCommand.h"
 #include "Site.h"
 #include "SiteHost.h"
 
@@ -42,7 +52,10 @@ const char kUsage[] =
     "  --interval MS   from the start of one cycle to the next (default 5000)\n"
     "  --lib PATH      driver plug-in (default " QX_DEFAULT_SM_LIB ")\n"
     "  --ser PATH      channel plug-in (default " QX_DEFAULT_SER_LIB ")\n"
-    "  --root DIR      board root for the plug-ins' files (sets QX_ROOT)\n";
+    "  --root DIR      board root for the plug-ins' files (sets QX_ROOT)\n"
+    "  --do SID:CMD[:DATA]  run a control command on the point SID instead of polling\n"
+    "                  (repeatable); DATA is int:N (a 32-bit integer), hex:BYTES (hex:01FF)\n"
+    "                  or text:TEXT; exit 6 when a command did not answer 1\n";
 
 bool Number(const char* text, long min, long max, long& out) {
     char* end = nullptr;
@@ -95,7 +108,27 @@ bool WaitUntil(double until) {
     }
 }
 
+// The channel library's trace lines are shown while a control command runs.
+bool g_traceChannel = false;
+
 }  // namespace
+
+// The channel library's diagnostics sink: smhost exports it, so the library's calls come here.
+extern "C" __attribute__((visibility("default"))) int trace_log(const char* section, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+extern "C" int trace_log(const char*, const char* format, ...) {
+    if (!g_traceChannel || !format) return 1;
+    char line[1024];
+    va_list ap;
+    va_start(ap, format);
+    vsnprintf(line, sizeof line, format, ap);
+    va_end(ap);
+    size_t n = strlen(line);
+    while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = '\0';
+    printf("  channel: %s\n", line);
+    return 1;
+}
 
 int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -106,6 +139,8 @@ int main(int argc, char** argv) {
     opt.histPath = "smhost-hist.db";
     std::string sitePath;
     long cycles = 0, interval = 5000;
+    bool pollOptions = false;
+    std::vector<qxhost::DoCommand> commands;
 
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];
@@ -124,12 +159,22 @@ int main(int argc, char** argv) {
         else if (a == "--lib") opt.smLib = v;
         else if (a == "--ser") opt.serLib = v;
         else if (a == "--root") setenv("QX_ROOT", v, 1);
-        else if (a == "--cycles") {
+        else if (a == "--do") {
+            qxhost::DoCommand c;
+            std::string why;
+            if (!qxhost::ParseDoCommand(v, c, why)) {
+                fprintf(stderr, "smhost: --do %s: %s\n", v, why.c_str());
+                return qxhost::kExitUsage;
+            }
+            commands.push_back(c);
+        } else if (a == "--cycles") {
+            pollOptions = true;
             if (!Number(v, 0, 1000000000L, cycles)) {
                 fprintf(stderr, "smhost: --cycles takes a count, not '%s'\n", v);
                 return qxhost::kExitUsage;
             }
         } else if (a == "--interval") {
+            pollOptions = true;
             if (!Number(v, 0, 86400000L, interval)) {
                 fprintf(stderr, "smhost: --interval takes milliseconds, not '%s'\n", v);
                 return qxhost::kExitUsage;
@@ -143,12 +188,51 @@ int main(int argc, char** argv) {
         fprintf(stderr, "smhost: no site file (--site FILE)\n%s", kUsage);
         return qxhost::kExitUsage;
     }
+    if (!commands.empty() && pollOptions) {
+        fprintf(stderr, "smhost: --do runs commands and does not poll: --cycles and --interval do not go "
+                        "with it\n");
+        return qxhost::kExitUsage;
+    }
 
     std::vector<qxhost::SitePoint> site;
     std::string error;
     if (!qxhost::LoadSite(sitePath, site, error)) {
         fprintf(stderr, "smhost: bad site file: %s\n", error.c_str());
         return qxhost::kExitSite;
+    }
+
+    if (!commands.empty()) {
+        // Only the points the commands name are set up: the others' channels stay untouched.
+        std::set<int> named;
+        for (const qxhost::DoCommand& c : commands) {
+            bool found = false;
+            for (const qxhost::SitePoint& p : site) found = found || p.sid == c.sid;
+            if (!found) {
+                fprintf(stderr, "smhost: --do %s: the site has no point of sid %d\n", c.text.c_str(), c.sid);
+                return qxhost::kExitUsage;
+            }
+            named.insert(c.sid);
+        }
+        std::vector<qxhost::SitePoint> mine;
+        for (const qxhost::SitePoint& p : site)
+            if (named.count(p.sid)) mine.push_back(p);
+        // A point whose channel does not open is still given its commands: they answer 0.
+        opt.needUsablePoint = false;
+        qxhost::SiteHost host(stdout, stderr);
+        int rc = host.Start(opt, mine);
+        if (rc != qxhost::kExitOk) {
+            host.Shutdown();
+            return rc;
+        }
+        int done = 0;
+        for (const qxhost::DoCommand& c : commands) {
+            g_traceChannel = true;
+            done += host.Do(c);
+            g_traceChannel = false;
+        }
+        printf("smhost: %d of %d commands answered 1\n", done, (int)commands.size());
+        host.Shutdown();
+        return done == (int)commands.size() ? qxhost::kExitOk : qxhost::kExitCommand;
     }
 
     sigemptyset(&g_stopSignals);
@@ -173,10 +257,11 @@ int main(int argc, char** argv) {
         qxhost::CycleStats st = host.Cycle((int)(done + 1), StopRequested);
         if (st.stopped) break;
         done++;
+        std::string extra;
+        if (st.heldBack) extra += ", " + std::to_string(st.heldBack) + " held back";
+        if (st.storeFailed) extra += ", " + std::to_string(st.storeFailed) + " not stored";
         printf("cycle %ld: %d polled, %d normal, %d alarm, %d no answer%s (%.2f s)\n", done, st.polled,
-               st.normal, st.alarm, st.noAnswer,
-               st.storeFailed ? (", " + std::to_string(st.storeFailed) + " not stored").c_str() : "",
-               Seconds() - start);
+               st.normal, st.alarm, st.noAnswer, extra.c_str(), Seconds() - start);
         if (cycles != 0 && done >= cycles) break;
         stop = WaitUntil(start + interval / 1000.0);
     }

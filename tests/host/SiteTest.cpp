@@ -145,6 +145,75 @@ TEST(Site, SerialSettingsTheChannelDoesNotTakeAreRefused) {
     EXPECT_TRUE(Parse("[P]\nsid=1\nchannel=127.0.0.1:502\ntype=1\nchtype=0x2001F6\n", p, err)) << err;
 }
 
+// A point whose handler reaches its device itself has no channel: no chtype, and the address
+// text its handler reads.
+TEST(Site, PointWithoutChannel) {
+    std::vector<SitePoint> p;
+    std::string err;
+    ASSERT_TRUE(Parse("[SNMP]\nsid=1\ntype=0x31B\nchannel=none\naddrtext=udp:10.0.0.5:161:public\n"
+                      "[TCP]\nsid=2\ntype=0x1200\nchannel=127.0.0.1:502\nchtype=0x2001F6\n",
+                      p, err))
+        << err;
+    EXPECT_TRUE(p[0].noChannel);
+    EXPECT_EQ(0, p[0].chtype);
+    EXPECT_EQ("udp:10.0.0.5:161:public", p[0].addrText);
+    EXPECT_FALSE(p[1].noChannel);
+    EXPECT_EQ("", p[1].addrText);  // the host gives a network point its definition
+
+    const std::string none = "[P]\nsid=1\ntype=0x31B\nchannel=none\n";
+    struct Case {
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {none + "chtype=0x200001\n", "s.ini:5: point [P]: channel none takes no chtype"},
+        {none + "addrtext=udp:" + std::string(60, '1') + "\n",
+         "s.ini:5: point [P]: addrtext holds at most 63 characters"},
+        {"[P]\nsid=1\ntype=0x31B\nchannel=None\n", "s.ini:1: point [P] lacks the key chtype"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(Parse(c.text, p, err)) << c.text;
+        EXPECT_EQ(c.error, err) << c.text;
+    }
+}
+
+// The network channel reads its host by the first letter and its port with atoi: a definition
+// it would read as some other host or port is refused at its line.
+TEST(Site, NetworkDefinitionsTheChannelDoesNotTakeAreRefused) {
+    const std::string host =
+        "' is not one the network channel takes (a dotted IPv4 address, u and one for UDP, b for "
+        "broadcast); a point whose handler reaches its device itself takes channel = none";
+    struct Case {
+        std::string channel;
+        std::string error;  // after "s.ini:3: point [P]: network channel "; "" = accepted
+    } cases[] = {
+        {"udp:127.0.0.1", "'udp:127.0.0.1': host 'udp" + host},  // UDP to "dp", port 127
+        {"localhost:502", "'localhost:502': host 'localhost" + host},
+        {"1.2.3.4.5:502", "'1.2.3.4.5:502': host '1.2.3.4.5" + host},
+        {"u:161", "'u:161': host 'u" + host},
+        {":502", "':502': host '" + host},
+        {"192.168.100.200x:502", "'192.168.100.200x:502': host '192.168.100.200x" + host},  // 16
+        {"127.0.0.1:abc", "'127.0.0.1:abc': port 'abc' is not a number from 1 to 65535"},
+        {"127.0.0.1:", "'127.0.0.1:': port '' is not a number from 1 to 65535"},
+        {"127.0.0.1:0", "'127.0.0.1:0': port '0' is not a number from 1 to 65535"},
+        {"127.0.0.1:65536", "'127.0.0.1:65536': port '65536' is not a number from 1 to 65535"},
+        {"127.0.0.1:502:x", "'127.0.0.1:502:x': port '502:x' is not a number from 1 to 65535"},
+        {"127.0.0.1:502", ""},
+        {"10.0.0.5", ""},
+        {"u192.168.1.20:161", ""},
+        {"b:5000", ""},
+        {"127.0.0.1:65535", ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<SitePoint> p;
+        std::string err;
+        bool ok = Parse("[P]\nsid=1\nchannel=" + c.channel + "\ntype=0x1200\nchtype=0x2001F6\n", p, err);
+        EXPECT_EQ(c.error.empty(), ok) << c.channel << ": " << err;
+        if (!c.error.empty()) {
+            EXPECT_EQ("s.ini:3: point [P]: network channel " + c.error, err);
+        }
+    }
+}
+
 TEST(Site, ByteOrderMarkAtTheStartIsSkipped) {
     std::vector<SitePoint> p;
     std::string err;

@@ -2,19 +2,7 @@
 // polling a Q1-family UPS and a Modbus temperature/humidity sensor served on pseudo-terminals
 // by this test; every check reads the rows smhost left in its SQLite databases, its exit code
 // and its messages.
-#include <fcntl.h>
-#include <signal.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
-
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,106 +10,21 @@
 #include "NetSim.h"
 #include "PtySim.h"
 #include "Q1Ups.h"
-#include "TestDb.h"
+#include "SmHostRun.h"
 #include "gtest/gtest.h"
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream f(path, std::ios::binary);
-    f << text;
-}
-
-int CountOf(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) n++;
-    return n;
-}
-
-// A built program's command line: under a cross build the emulator goes first.
-std::vector<std::string> Program(const std::string& path) {
-    std::vector<std::string> argv;
-    std::string emu = QX_EMULATOR;
-    for (size_t at = 0; !emu.empty() && at <= emu.size();) {
-        size_t bar = emu.find('|', at);
-        if (bar == std::string::npos) bar = emu.size();
-        argv.push_back(emu.substr(at, bar - at));
-        at = bar + 1;
-    }
-    argv.push_back(path);
-    return argv;
-}
-
-// Starts a program with its output in files. The argument vector is built before the fork:
-// the child of a process with running threads calls nothing that may take a lock.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int e = errPath == outPath ? o : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(o, 1);
-        dup2(e, 2);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
+using namespace smhosttest;
 
 // The channel type code the serial channel gives a pts definition: the digit before ':'.
 int PtyCode(const qxsim::PtySim& p) { return 0x100000 + p.Number() % 10; }
 
-// A read-only view of a database smhost wrote.
-struct Rows {
-    sqlite3* db = nullptr;
-    explicit Rows(const std::string& path) {
-        EXPECT_EQ(SQLITE_OK, sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr)) << path;
-    }
-    ~Rows() { sqlite3_close(db); }
-    std::string Str(const std::string& sql) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
-            return std::string("<error: ") + sqlite3_errmsg(db) + ">";
-        std::string out = "<none>";
-        if (sqlite3_step(st) == SQLITE_ROW) {
-            const unsigned char* t = sqlite3_column_text(st, 0);
-            out = t ? (const char*)t : "<null>";
-        }
-        sqlite3_finalize(st);
-        return out;
-    }
-    long long Int(const std::string& sql) {
-        std::string s = Str(sql);
-        return s[0] == '<' ? -999999 : atoll(s.c_str());
-    }
-};
-
-class SmHost : public ::testing::Test {
+class SmHost : public SmHostFixture {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/qx-smhost-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(tmpl));
-        dir = tmpl;
-        // The board root holds the example definition file of the Modbus sensor.
-        mkdir((dir + "/root").c_str(), 0755);
-        mkdir((dir + "/root/NandFlash").c_str(), 0755);
-        mkdir((dir + "/root/NandFlash/SM").c_str(), 0755);
-        WriteFile(dir + "/root/NandFlash/SM/SM4608.def",
-                  ReadFile(std::string(QX_EXAMPLES) + "/NandFlash/SM/SM4608.def"));
-    }
     void TearDown() override {
         for (auto& p : ptys) p->Stop();
-        std::string cmd = "rm -rf '" + dir + "'";
-        if (system(cmd.c_str()) != 0) ADD_FAILURE() << "could not remove " << dir;
+        SmHostFixture::TearDown();
     }
 
     // Starts a simulator on a pseudo-terminal whose channel code no other one here has (the
@@ -162,51 +65,6 @@ protected:
         setenv("TH_CHTYPE", std::to_string(PtyCode(*thPty)).c_str(), 1);
     }
 
-    struct Run {
-        int rc = -1;
-        std::string out, err;
-    };
-    // Runs smhost with the test's databases and board root; `during` runs while it does.
-    Run Host(std::vector<std::string> args, int timeoutS = 60, const std::string& stopAfter = "") {
-        std::vector<std::string> all = Program(SMHOST_PATH);
-        std::vector<std::string> opts = {"--lib", QXSM_PATH, "--ser", QXSER_PATH, "--db", Db(),
-                                        "--history", Hist(), "--root", dir + "/root", "--interval", "0"};
-        all.insert(all.end(), opts.begin(), opts.end());
-        all.insert(all.end(), args.begin(), args.end());
-        std::string outPath = dir + "/out.txt", errPath = dir + "/err.txt";
-        pid_t pid = Spawn(all, outPath, errPath);
-        Run r;
-        int status = 0;
-        bool signalled = false;
-        for (int waited = 0;; waited += 20) {
-            pid_t w = waitpid(pid, &status, WNOHANG);
-            if (w == pid) break;
-            if (!stopAfter.empty() && !signalled && ReadFile(outPath).find(stopAfter) != std::string::npos) {
-                kill(pid, SIGTERM);
-                signalled = true;
-            }
-            if (waited > timeoutS * 1000) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                ADD_FAILURE() << "smhost did not end in " << timeoutS << " s";
-                break;
-            }
-            usleep(20000);
-        }
-        r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        r.out = ReadFile(outPath);
-        r.err = ReadFile(errPath);
-        return r;
-    }
-    std::string Site(const std::string& text) {
-        std::string path = dir + "/site.ini";
-        WriteFile(path, text);
-        return path;
-    }
-    std::string Db() const { return dir + "/main.db"; }
-    std::string Hist() const { return dir + "/hist.db"; }
-
-    std::string dir;
     std::vector<std::unique_ptr<qxsim::PtySim>> ptys, spare;
     std::unique_ptr<qxsim::Q1Ups> ups;
     qxsim::ModbusSlave th{1};
@@ -218,7 +76,7 @@ const char* const kExampleSite = QX_EXAMPLES "/site.ini";
 
 TEST_F(SmHost, ExampleSiteTwoCyclesStoreCurrentAndHistoryRows) {
     StartDevices();
-    Run r = Host({"--site", kExampleSite, "--cycles", "2"});
+    Run r = Poll({"--site", kExampleSite, "--cycles", "2"});
     ASSERT_EQ(0, r.rc) << r.out << r.err;
     EXPECT_EQ("", r.err);
     EXPECT_EQ(2, CountOf(r.out, "[UPS-1] sid 1: state 0 normal")) << r.out;
@@ -254,7 +112,7 @@ TEST_F(SmHost, ExampleSiteTwoCyclesStoreCurrentAndHistoryRows) {
 TEST_F(SmHost, SilentDeviceIsNoAnswerAndTheOtherPointGoesOn) {
     StartDevices();
     ups->SetSilent(true);
-    Run r = Host({"--site", kExampleSite, "--cycles", "2"});
+    Run r = Poll({"--site", kExampleSite, "--cycles", "2"});
     ASSERT_EQ(0, r.rc) << r.out << r.err;
     EXPECT_EQ(2, CountOf(r.out, "[UPS-1] sid 1: state 2 no answer")) << r.out;
     EXPECT_EQ(2, CountOf(r.out, "[TH-1] sid 2: state 0 normal")) << r.out;
@@ -270,7 +128,7 @@ TEST_F(SmHost, ValuesOutOfLimitsGiveAlarmState) {
     StartDevices();
     th.SetInput(0, 412);  // 41.2 C, above the 35.0 C of the definition file
     ups->SetReply("Q1", "(230.0 000.0 229.5 012 50.0 2.25 30.0 10001000\r");  // b7: mains failure
-    Run r = Host({"--site", kExampleSite, "--cycles", "1"});
+    Run r = Poll({"--site", kExampleSite, "--cycles", "1"});
     ASSERT_EQ(0, r.rc) << r.out << r.err;
     EXPECT_EQ(1, CountOf(r.out, "[TH-1] sid 2: state 1 alarm")) << r.out;
     EXPECT_EQ(1, CountOf(r.out, "[UPS-1] sid 1: state 1 alarm")) << r.out;
@@ -292,7 +150,7 @@ TEST_F(SmHost, PointWhoseChannelDoesNotOpenIsReportedAndStoredAsNoAnswer) {
     const std::string def = "ttyQXGONE" + std::to_string(digit) + ":2400,N,8,1";
     std::string site = ReadFile(kExampleSite) + "\n[Gone]\nsid=3\ntype=0x300\nchannel=" + def +
                        "\nchtype=" + std::to_string(0x100000 + digit) + "\n";
-    Run r = Host({"--site", Site(site), "--cycles", "2"});
+    Run r = Poll({"--site", Site(site), "--cycles", "2"});
     ASSERT_EQ(0, r.rc) << r.out << r.err;
     EXPECT_NE(std::string::npos, r.err.find("[Gone] sid 3: channel " + def + " does not open")) << r.err;
     EXPECT_EQ(2, CountOf(r.out, "[Gone] sid 3: state 2 no answer (channel " + def + " not open)")) << r.out;
@@ -324,9 +182,8 @@ TEST_F(SmHost, PointsLeftOutWithAReasonAndTheRestPolled) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        unlink(Db().c_str());
-        unlink(Hist().c_str());
-        Run r = Host({"--site", Site(ReadFile(kExampleSite) + "\n" + c.section), "--cycles", "1"});
+        ForgetDatabases();
+        Run r = Poll({"--site", Site(ReadFile(kExampleSite) + "\n" + c.section), "--cycles", "1"});
         EXPECT_EQ(0, r.rc) << r.out << r.err;
         EXPECT_NE(std::string::npos, r.err.find(c.message)) << r.err;
         EXPECT_NE(std::string::npos, r.out.find("cycle 1: 2 polled, 2 normal")) << r.out;
@@ -376,6 +233,10 @@ TEST_F(SmHost, FailuresBeforePollingGiveAClearMessageAndExitCode) {
         {"database in a missing folder", {"--db", "/nonexistent/dir/main.db"}, good, 4,
          "main database /nonexistent/dir/main.db: "},
         {"no point can be polled", {}, good, 5, "no point of the site can be polled"},
+        // Read by the network channel as UDP to a host "dp", port 127.
+        {"a network definition the channel reads as another host", {},
+         "[P]\nsid=1\ntype=0x31B\nchtype=0x2000A1\nchannel=udp:127.0.0.1\n", 2,
+         "site.ini:5: point [P]: network channel 'udp:127.0.0.1': host 'udp' is not one the network channel takes"},
     };
     unsetenv("QX_TEST_NOT_SET");
     for (const Case& c : cases) {
@@ -389,7 +250,7 @@ TEST_F(SmHost, FailuresBeforePollingGiveAClearMessageAndExitCode) {
             args.push_back("--cycles");
             args.push_back("1");
         }
-        Run r = Host(args);
+        Run r = Poll(args);
         EXPECT_EQ(c.rc, r.rc) << r.out << r.err;
         EXPECT_NE(std::string::npos, r.err.find(c.message)) << r.err;
         EXPECT_EQ(std::string::npos, r.out.find("cycle 1:")) << r.out;
@@ -398,7 +259,7 @@ TEST_F(SmHost, FailuresBeforePollingGiveAClearMessageAndExitCode) {
 
 TEST_F(SmHost, TerminationFinishesThePointAndLeavesWholeRows) {
     StartDevices();
-    Run r = Host({"--site", kExampleSite, "--cycles", "0"}, 60, "cycle 1:");
+    Run r = Poll({"--site", kExampleSite, "--cycles", "0"}, 60, "cycle 1:");
     ASSERT_EQ(0, r.rc) << r.out << r.err;
     EXPECT_NE(std::string::npos, r.out.find("Terminated received, stopping after")) << r.out;
     EXPECT_NE(std::string::npos, r.out.find("smhost: stopped, databases closed")) << r.out;
@@ -431,12 +292,11 @@ TEST_F(SmHost, ModbusTcpPointOnTheNetworkChannel) {
     } cases[] = {{"answers", false, 0}, {"silent", true, 2}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        unlink(Db().c_str());
-        unlink(Hist().c_str());
+        ForgetDatabases();
         if (c.silent) sim.InjectFault(qxsim::Fault::Silence, -1);
         std::string site = ReadFile(kExampleSite) + "\n[TCP-TH]\nsid=4\ntype=0x1200\nchannel=" + sim.Definition() +
                            "\nchtype=" + codeText + "\nshow=.Temp\n";
-        Run r = Host({"--site", Site(site), "--cycles", "2"});
+        Run r = Poll({"--site", Site(site), "--cycles", "2"});
         ASSERT_EQ(0, r.rc) << r.out << r.err;
         EXPECT_NE(std::string::npos, r.out.find("channel " + sim.Definition() + " (" + codeText + ")")) << r.out;
         EXPECT_EQ(2, CountOf(r.out, "[TH-1] sid 2: state 0 normal")) << r.out;
@@ -465,45 +325,180 @@ TEST_F(SmHost, DevsimServesTheExampleSite) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.sensor) + (c.faults.empty() ? "" : " " + c.faults[1]));
-        unlink(Db().c_str());
-        unlink(Hist().c_str());
-        std::string simOut = dir + "/devsim.txt";
-        std::vector<std::string> args = Program(DEVSIM_PATH);
-        args.insert(args.end(), c.faults.begin(), c.faults.end());
-        args.push_back("q1ups");
-        args.push_back(c.sensor);
-        pid_t sim = Spawn(args, simOut, simOut);
-        ASSERT_GT(sim, 0);
-        std::string text;
-        for (int i = 0; i < 500 && text.find("ready\n") == std::string::npos; i++) {
-            usleep(10000);
-            text = ReadFile(simOut);
-        }
-        ASSERT_NE(std::string::npos, text.find("ready\n")) << text;
-        // "NAME pts=... def=DEF chtype=CODE"
-        auto field = [&](const std::string& name, const std::string& key) {
-            size_t line = text.find(name + " ");
-            size_t at = text.find(" " + key + "=", line);
-            size_t end = text.find_first_of(" \n", at + key.size() + 2);
-            return text.substr(at + key.size() + 2, end - at - key.size() - 2);
-        };
-        setenv("UPS_CHANNEL", field("q1ups", "def").c_str(), 1);
-        setenv("UPS_CHTYPE", field("q1ups", "chtype").c_str(), 1);
-        setenv("TH_CHANNEL", field("modbus-th", "def").c_str(), 1);
-        setenv("TH_CHTYPE", field("modbus-th", "chtype").c_str(), 1);
-        Run r = Host({"--site", kExampleSite, "--cycles", "1"});
-        kill(sim, SIGTERM);
-        int status = 0;
-        waitpid(sim, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "devsim status " << status;
-        ASSERT_EQ(0, r.rc) << text << r.out << r.err;
+        ForgetDatabases();
+        std::vector<std::string> names = c.faults;
+        names.push_back("q1ups");
+        names.push_back(c.sensor);
+        Devsim sim;
+        ASSERT_TRUE(sim.Start(names, dir + "/devsim.txt")) << sim.Text();
+        setenv("UPS_CHANNEL", sim.Field("q1ups", "def").c_str(), 1);
+        setenv("UPS_CHTYPE", sim.Field("q1ups", "chtype").c_str(), 1);
+        setenv("TH_CHANNEL", sim.Field("modbus-th", "def").c_str(), 1);
+        setenv("TH_CHTYPE", sim.Field("modbus-th", "chtype").c_str(), 1);
+        Run r = Poll({"--site", kExampleSite, "--cycles", "1"});
+        EXPECT_TRUE(sim.Stop()) << "devsim did not end cleanly";
+        ASSERT_EQ(0, r.rc) << sim.Text() << r.out << r.err;
         EXPECT_NE(std::string::npos, r.out.find("[TH-1] sid 2: type 0x1200, handler 0x1200 TH-485, channel " +
-                                                 field("modbus-th", "def") + " (" + field("modbus-th", "chtype") + ")"))
+                                                 sim.Field("modbus-th", "def") + " (" +
+                                                 sim.Field("modbus-th", "chtype") + ")"))
             << r.out;
         Rows db(Db());
         EXPECT_EQ(c.upsState, db.Int("select State from tbSubSysDetail where SID=1")) << r.out;
         EXPECT_EQ(c.thState, db.Int("select State from tbSubSysDetail where SID=2")) << r.out;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A site section of a device devsim serves, as its line announces it.
+std::string Section(const Devsim& sim, const std::string& name, const std::string& label, int sid) {
+    std::string s = "[" + label + "]\nsid=" + std::to_string(sid) + "\ntype=" + sim.Field(name, "type") +
+                    "\nchannel=" + sim.Field(name, "def") + "\nchtype=" + sim.Field(name, "chtype") + "\n";
+    std::string variant = sim.Field(name, "variant");
+    if (!variant.empty()) s += "variant=" + variant + "\n";
+    return s;
+}
+
+// Control commands end to end: an air-conditioner's set point and a relay of an I/O module
+// switched on devsim's devices; what the channel sent and got is shown, and the next poll
+// reads what the commands set.
+TEST_F(SmHost, DoRunsControlCommandsOnTheDevices) {
+    Devsim sim;
+    ASSERT_TRUE(sim.Start({"airc-das", "w70xx"}, dir + "/devsim.txt")) << sim.Text();
+    const std::string site = Site(Section(sim, "airc-das", "AC-1", 3) + Section(sim, "w70xx", "RELAY-1", 4));
+    const char* const kTempSet = "select TempSet from tbAircDas where SID=3";
+    const char* const kRelays = "select D09||D10||D11||D12 from tbDio where SID=4";
+    {
+        Run r = Poll({"--site", site, "--cycles", "1"});
+        ASSERT_EQ(0, r.rc) << r.out << r.err;
+        Rows db(Db());
+        EXPECT_EQ(26, db.Int(kTempSet));
+        EXPECT_EQ("1010", db.Str(kRelays));
+    }
+
+    Run r = Host({"--site", site, "--do", "3:16:int:22", "--do", "4:0x50001:hex:01", "--do", "4:0x50000:int:0"});
+    ASSERT_EQ(0, r.rc) << r.out << r.err;
+    EXPECT_EQ("", r.err);
+    // The set point goes into the low byte of register 1, the fan speed just read beside it.
+    const std::string ac = "do [AC-1] sid 3: command 16 (0x10), data int:22 (4 bytes)\n";
+    size_t at = r.out.find(ac);
+    ASSERT_NE(std::string::npos, at) << r.out;
+    size_t end = r.out.find("do [AC-1] sid 3: command 16 result 1\n", at);
+    ASSERT_NE(std::string::npos, end) << r.out;
+    const std::string traced = r.out.substr(at, end - at);
+    EXPECT_NE(std::string::npos, traced.find("  channel: SEND: 01 06 00 01 03 16 59 34")) << traced;
+    EXPECT_NE(std::string::npos, traced.find("  channel: RECV: 01 06 00 01 03 16 59 34")) << traced;
+    EXPECT_NE(std::string::npos, r.out.find("do [RELAY-1] sid 4: command 327681 (0x50001), data hex:01 (1 byte)\n"
+                                            "  channel: SEND: 01 05 00 01 FF 00 DD FA \n"
+                                            "  channel: RECV: 01 05 00 01 FF 00 DD FA \n"
+                                            "do [RELAY-1] sid 4: command 327681 result 1\n"))
+        << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("do [RELAY-1] sid 4: command 327680 result 1\n")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("smhost: 3 of 3 commands answered 1\n")) << r.out;
+    EXPECT_EQ(std::string::npos, r.out.find("cycle ")) << r.out;  // commands only, no poll
+
+    Run after = Poll({"--site", site, "--cycles", "1"});
+    ASSERT_EQ(0, after.rc) << after.out << after.err;
+    Rows db(Db());
+    EXPECT_EQ(22, db.Int(kTempSet));
+    EXPECT_EQ("0110", db.Str(kRelays));
+    EXPECT_TRUE(sim.Stop());
+}
+
+// A command the handler refuses answers 0 and sends nothing; smhost then exits 6.
+TEST_F(SmHost, DoOfARefusedCommandAnswersZeroAndExitsSix) {
+    Devsim sim;
+    ASSERT_TRUE(sim.Start({"airc-das", "w70xx"}, dir + "/devsim.txt")) << sim.Text();
+    const std::string site = Site(Section(sim, "airc-das", "AC-1", 3) + Section(sim, "w70xx", "RELAY-1", 4));
+    Run r = Host({"--site", site, "--do", "3:77:int:1", "--do", "3:16", "--do", "4:0x50001:hex:01"});
+    EXPECT_EQ(6, r.rc) << r.out << r.err;
+    // 77 is no command of the module; 16 without its data has no value to send.
+    EXPECT_NE(std::string::npos, r.out.find("do [AC-1] sid 3: command 77 (0x4D), data int:1 (4 bytes)\n"
+                                            "do [AC-1] sid 3: command 77 result 0\n"))
+        << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("do [AC-1] sid 3: command 16 (0x10)\n"
+                                            "do [AC-1] sid 3: command 16 result 0\n"))
+        << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("do [RELAY-1] sid 4: command 327681 result 1\n")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("smhost: 1 of 3 commands answered 1\n")) << r.out;
+    EXPECT_TRUE(sim.Stop());
+}
+
+TEST_F(SmHost, DoMistakesGiveAClearMessageAndExitCode) {
+    const std::string def = "ttyQXGONE1:2400,N,8,1";
+    const std::string site = Site("[P]\nsid=1\ntype=0x300\nchannel=" + def + "\nchtype=0x100001\n");
+    struct Case {
+        std::vector<std::string> args;
+        int rc;
+        std::string message;  // in what smhost printed, out or err
+    } cases[] = {
+        {{"--do", "9:1"}, 1, "smhost: --do 9:1: the site has no point of sid 9"},
+        {{"--do", "1:1", "--cycles", "1"}, 1, "--do runs commands and does not poll"},
+        {{"--do", "1:1:5"}, 1, "smhost: --do 1:1:5: data '5' is not int:N, hex:BYTES or text:TEXT"},
+        {{"--do", "1"}, 1, "smhost: --do 1: expected SID:CMD[:DATA]"},
+        // The point's channel does not open: the command is given anyway and answers 0.
+        {{"--do", "1:8001:int:5"}, 6, "do [P] sid 1: command 8001 result 0 (channel " + def + " not open)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        std::vector<std::string> args = {"--site", site};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Run r = Host(args);
+        EXPECT_EQ(c.rc, r.rc) << r.out << r.err;
+        EXPECT_NE(std::string::npos, (r.out + r.err).find(c.message)) << r.out << r.err;
+    }
+}
+
+// A UPS handler with a failure counter holds back a point's first two failures in a row and
+// writes the third: smhost says so, and keeps "NOT STORED" for a store that failed.
+TEST_F(SmHost, PollHeldBackByTheHandlerIsSaidSo) {
+    Devsim sim;
+    ASSERT_TRUE(sim.Start({"symmetra+silence"}, dir + "/devsim.txt")) << sim.Text();
+    Run r = Poll({"--site", Site(Section(sim, "symmetra", "UPS-S", 1)), "--cycles", "4"});
+    ASSERT_EQ(0, r.rc) << r.out << r.err;
+    for (int cycle = 1; cycle <= 4; cycle++) {
+        SCOPED_TRACE(cycle);
+        std::string prefix = "cycle " + std::to_string(cycle) + " [UPS-S] sid 1: state 2 no answer";
+        size_t at = r.out.find(prefix);
+        ASSERT_NE(std::string::npos, at) << r.out;
+        std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+        int failure = cycle == 3 ? 0 : cycle == 4 ? 1 : cycle;  // the third is written
+        if (failure) {
+            EXPECT_NE(std::string::npos,
+                      line.find("| held back by the handler (failure " + std::to_string(failure) + " in a row)"))
+                << line;
+        } else {
+            EXPECT_EQ(std::string::npos, line.find("held back")) << line;
+        }
+        std::string summary = "cycle " + std::to_string(cycle) + ": 1 polled, 0 normal, 0 alarm, 1 no answer";
+        EXPECT_NE(std::string::npos, r.out.find(summary + (failure ? ", 1 held back (" : " ("))) << r.out;
+    }
+    EXPECT_EQ(std::string::npos, r.out.find("NOT STORED")) << r.out;
+    Rows hist(Hist()), db(Db());
+    EXPECT_EQ(1, hist.Int("select count(*) from tbUps where SID=1 and State=2"));
+    EXPECT_EQ(2, db.Int("select State from tbSubSysDetail where SID=1"));
+    EXPECT_TRUE(sim.Stop());
+}
+
+TEST_F(SmHost, StoreThatFailsIsNotStoredWithTheDatabaseError) {
+    StartDevices();
+    ASSERT_EQ(0, Poll({"--site", kExampleSite, "--cycles", "1"}).rc);
+    {
+        sqlite3* h = nullptr;
+        ASSERT_EQ(SQLITE_OK, sqlite3_open(Hist().c_str(), &h));
+        EXPECT_EQ(SQLITE_OK, sqlite3_exec(h, "create trigger refuse before insert on tbUps begin "
+                                             "select raise(abort, 'history refused'); end",
+                                          nullptr, nullptr, nullptr));
+        sqlite3_close(h);
+    }
+    Run r = Poll({"--site", kExampleSite, "--cycles", "1"});
+    ASSERT_EQ(0, r.rc) << r.out << r.err;
+    EXPECT_EQ(1, CountOf(r.out, "[UPS-1] sid 1: state 0 normal")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("| NOT STORED: history refused\n")) << r.out;
+    EXPECT_EQ(std::string::npos, r.out.find("held back")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("cycle 1: 2 polled, 2 normal, 0 alarm, 0 no answer, 1 not stored")) << r.out;
 }
 
 }  // namespace

@@ -1,0 +1,222 @@
+#pragma once
+// smhost (and devsim) run as processes by the end-to-end tests of the reference host: a
+// temporary folder with the board root, the databases and the site file, the program's exit
+// code and messages, and read-only views of the databases it wrote.
+#include <fcntl.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+
+namespace smhosttest {
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream f(path, std::ios::binary);
+    f << text;
+}
+
+inline int CountOf(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) n++;
+    return n;
+}
+
+// A built program's command line: under a cross build the emulator goes first.
+inline std::vector<std::string> Program(const std::string& path) {
+    std::vector<std::string> argv;
+    std::string emu = QX_EMULATOR;
+    for (size_t at = 0; !emu.empty() && at <= emu.size();) {
+        size_t bar = emu.find('|', at);
+        if (bar == std::string::npos) bar = emu.size();
+        argv.push_back(emu.substr(at, bar - at));
+        at = bar + 1;
+    }
+    argv.push_back(path);
+    return argv;
+}
+
+// Starts a program with its output in files. The argument vector is built before the fork:
+// the child of a process with running threads calls nothing that may take a lock.
+inline pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int e = errPath == outPath ? o : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(o, 1);
+        dup2(e, 2);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// A read-only view of a database smhost wrote.
+struct Rows {
+    sqlite3* db = nullptr;
+    explicit Rows(const std::string& path) {
+        EXPECT_EQ(SQLITE_OK, sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr)) << path;
+    }
+    ~Rows() { sqlite3_close(db); }
+    std::string Str(const std::string& sql) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+            return std::string("<error: ") + sqlite3_errmsg(db) + ">";
+        std::string out = "<none>";
+        if (sqlite3_step(st) == SQLITE_ROW) {
+            const unsigned char* t = sqlite3_column_text(st, 0);
+            out = t ? (const char*)t : "<null>";
+        }
+        sqlite3_finalize(st);
+        return out;
+    }
+    long long Int(const std::string& sql) {
+        std::string s = Str(sql);
+        return s[0] == '<' ? -999999 : atoll(s.c_str());
+    }
+};
+
+// devsim serving the named devices until Stop() (or the object goes).
+class Devsim {
+public:
+    ~Devsim() { Stop(); }
+    // False (with devsim's output in Text()) when it did not say "ready".
+    bool Start(const std::vector<std::string>& names, const std::string& outPath) {
+        std::vector<std::string> args = Program(DEVSIM_PATH);
+        args.insert(args.end(), names.begin(), names.end());
+        // Never read an earlier run's "ready" before the child has emptied the file.
+        unlink(outPath.c_str());
+        m_text.clear();
+        m_pid = Spawn(args, outPath, outPath);
+        for (int i = 0; i < 500 && m_text.find("ready\n") == std::string::npos; i++) {
+            usleep(10000);
+            m_text = ReadFile(outPath);
+        }
+        return m_pid > 0 && m_text.find("ready\n") != std::string::npos;
+    }
+    // A key of a device's line: "NAME pts=... def=DEF chtype=CODE type=TYPE".
+    std::string Field(const std::string& name, const std::string& key) const {
+        size_t line = m_text.find(name + " ");
+        if (line == std::string::npos) return "";
+        size_t end = m_text.find('\n', line);
+        size_t at = m_text.find(" " + key + "=", line);
+        if (at == std::string::npos || at > end) return "";
+        size_t stop = m_text.find_first_of(" \n", at + key.size() + 2);
+        return m_text.substr(at + key.size() + 2, stop - at - key.size() - 2);
+    }
+    // Stops devsim; true when it ended as it should (status 0).
+    bool Stop() {
+        if (m_pid <= 0) return true;
+        kill(m_pid, SIGTERM);
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    const std::string& Text() const { return m_text; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_text;
+};
+
+// A temporary folder with the board root of the example site's Modbus sensor, and smhost run
+// with the folder's databases.
+class SmHostFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qx-smhost-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(tmpl));
+        dir = tmpl;
+        mkdir((dir + "/root").c_str(), 0755);
+        mkdir((dir + "/root/NandFlash").c_str(), 0755);
+        mkdir((dir + "/root/NandFlash/SM").c_str(), 0755);
+        WriteFile(dir + "/root/NandFlash/SM/SM4608.def",
+                  ReadFile(std::string(QX_EXAMPLES) + "/NandFlash/SM/SM4608.def"));
+    }
+    void TearDown() override {
+        std::string cmd = "rm -rf '" + dir + "'";
+        if (system(cmd.c_str()) != 0) ADD_FAILURE() << "could not remove " << dir;
+    }
+
+    struct Run {
+        int rc = -1;
+        std::string out, err;
+    };
+    // Runs smhost with the test's databases and board root; SIGTERM once its output holds
+    // `stopAfter`.
+    Run Host(std::vector<std::string> args, int timeoutS = 60, const std::string& stopAfter = "") {
+        std::vector<std::string> all = Program(SMHOST_PATH);
+        std::vector<std::string> opts = {"--lib", QXSM_PATH, "--ser", QXSER_PATH, "--db", Db(),
+                                        "--history", Hist(), "--root", dir + "/root"};
+        all.insert(all.end(), opts.begin(), opts.end());
+        all.insert(all.end(), args.begin(), args.end());
+        std::string outPath = dir + "/out.txt", errPath = dir + "/err.txt";
+        unlink(outPath.c_str());  // an earlier run's output is never taken for this one's
+        unlink(errPath.c_str());
+        pid_t pid = Spawn(all, outPath, errPath);
+        Run r;
+        int status = 0;
+        bool signalled = false;
+        for (int waited = 0;; waited += 20) {
+            pid_t w = waitpid(pid, &status, WNOHANG);
+            if (w == pid) break;
+            if (!stopAfter.empty() && !signalled && ReadFile(outPath).find(stopAfter) != std::string::npos) {
+                kill(pid, SIGTERM);
+                signalled = true;
+            }
+            if (waited > timeoutS * 1000) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                ADD_FAILURE() << "smhost did not end in " << timeoutS << " s";
+                break;
+            }
+            usleep(20000);
+        }
+        r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.out = ReadFile(outPath);
+        r.err = ReadFile(errPath);
+        return r;
+    }
+    // Polls: --interval 0 with the given arguments.
+    Run Poll(std::vector<std::string> args, int timeoutS = 60, const std::string& stopAfter = "") {
+        args.push_back("--interval");
+        args.push_back("0");
+        return Host(args, timeoutS, stopAfter);
+    }
+    std::string Site(const std::string& text) {
+        std::string path = dir + "/site.ini";
+        WriteFile(path, text);
+        return path;
+    }
+    void ForgetDatabases() {
+        unlink(Db().c_str());
+        unlink(Hist().c_str());
+    }
+    std::string Db() const { return dir + "/main.db"; }
+    std::string Hist() const { return dir + "/hist.db"; }
+
+    std::string dir;
+};
+
+}  // namespace smhosttest
