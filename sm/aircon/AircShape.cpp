@@ -382,8 +382,9 @@ int CSMAircShape::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBa
     FixUp();
 
     qx::sql::Cols cols;
-    for (size_t i = 0; i < m_shape.columnCount; i++) {
-        const int f = m_shape.columns[i];
+    const size_t columns = m_shape.columns ? m_shape.columnCount : m_shape.fieldCount;
+    for (size_t i = 0; i < columns; i++) {
+        const int f = m_shape.columns ? m_shape.columns[i] : m_shape.fields[i].fld;
         const int at = Index(f);
         if (at < 0 || !m_shape.fields[at].column) continue;
         cols.Int(m_shape.fields[at].column, Val(f));

@@ -26,6 +26,10 @@
 //       void BriefText(char* out, size_t size, int state) override;
 //   };
 //
+// A driver that stores its whole block, every field a column in block order, names only what
+// is its own: airc::WholeBlock({2048, "精密空调", "485接口..."}, kDefs, {"tbX", ...}, kFields,
+// airc::kBriefAlarms, "精密空调").
+//
 // Values. The block holds each field at its width (8, 16 or 32 bits, signed or not), packed
 // in field order with natural alignment, so Data() shows the device's record. Set() stores
 // a value cut to the field's width; Val() and DataVal() widen it back with its signedness.
@@ -231,7 +235,8 @@ struct Shape {
     const Field* fields;             // the value block, field-number order
     size_t fieldCount;
     int dataSize;                    // DataSize()
-    const uint8_t* columns;          // field numbers stored, in statement order
+    const uint8_t* columns;          // field numbers stored, in statement order (null: every
+                                     // field of the block that has a column, in block order)
     size_t columnCount;
     int clearFields;                 // no answer: fields 1..clearFields are zeroed
     const Key* keys;                 // VarEval keys, compared in order
@@ -241,6 +246,20 @@ struct Shape {
     int fieldZero = -1;              // DataVal(0) (a table never holds field 0)
     int absent = -1;                 // DataVal of any other field number the table lacks
 };
+
+// The shape of a driver that stores its whole value block, its fields numbered 1..N: every
+// field is a column, written in block order; DataSize is N and a poll without answer zeroes
+// all N; no display keys.
+template <size_t D, size_t N>
+constexpr Shape WholeBlock(qx::sql::TypeRow type, const qx::sql::DefRow (&defs)[D],
+                           qx::sql::TableDef table, const Field (&fields)[N], uint8_t brief,
+                           const char* noAnswer, int fieldZero = -1, int absent = -1) {
+    return {type, defs, D, table, fields, N, (int)N,  // DataSize N
+            nullptr, 0,                               // columns: the block's
+            (int)N,                                   // no answer: fields 1..N zeroed
+            nullptr, 0,                               // no display keys
+            brief, noAnswer, fieldZero, absent};
+}
 
 // The state mark of the summaries that show it: "(正常)", "(报警)", "(故障)", else "(未知参数)".
 const char* StateMark(int state);
@@ -309,6 +328,18 @@ protected:
         const int got = poll();
         SavePoint();
         return got;
+    }
+    // The poll of a driver that speaks two protocols, on the current point's values
+    // (OnPoint): `variant1` for a point whose Variant is 1, `other` for any other. 0, nothing
+    // asked, without an open channel.
+    template <class Driver>
+    int PollByVariant(ISerBase* channel, int address, int wait,
+                      int (Driver::*variant1)(ISerBase*, int, int),
+                      int (Driver::*other)(ISerBase*, int, int)) {
+        if (!channel || !channel->IsOpened()) return 0;
+        Driver& driver = static_cast<Driver&>(*this);
+        int (Driver::*poll)(ISerBase*, int, int) = Variant() == 1 ? variant1 : other;
+        return OnPoint([&] { return (driver.*poll)(channel, address, wait); });
     }
 
     // A YD/T 1363 request built into m_cmd: '~', VER, ADR, CID1, CID2, LENGTH, the INFO bytes

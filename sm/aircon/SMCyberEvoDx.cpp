@@ -36,11 +36,6 @@ const Field kFields[kCount] = {
     F(61), F(62), F(63), F(64), F(65), F(66), F(67), F(68),
 };
 #undef F
-const uint8_t kColumns[kCount] = {
-    1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23,
-    24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46,
-    47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68,
-};
 
 #define TEM(n) {n, "TemInd" #n, 1, "室内温度" #n, 10, 10, 200, "最小值|允许最低温度,低于此值告警", \
                 350, "最大值|允许最高温度,超过此值告警", 0}
@@ -53,9 +48,8 @@ const qx::sql::DefRow kDefs[] = {
 #undef TEM
 #undef HUM
 
-const airc::Shape kShape = {
-    {2048, "CyberMate", "EVO-CyberMate-DX..."},
-    kDefs, sizeof kDefs / sizeof kDefs[0],
+const airc::Shape kShape = airc::WholeBlock(
+    {2048, "CyberMate", "EVO-CyberMate-DX..."}, kDefs,
     {"tbEvoCyberDx",
      AIRC_TABLE_HEAD
      "TemInd1 INTEGER, TemInd2 INTEGER, TemInd3 INTEGER, TemInd4 INTEGER, TemInd5 INTEGER, "
@@ -75,15 +69,8 @@ const airc::Shape kShape = {
      "AStPumpCom INTEGER, AStNewSysDP INTEGER, RStFanIn INTEGER, RStComp1 INTEGER, "
      "RStComp2 INTEGER, RStElbow1 INTEGER, RStElbow2 INTEGER, RStElHum INTEGER, "
      "RStRefPump INTEGER, RStHumSt INTEGER"},
-    kFields, kCount,
-    kCount,
-    kColumns, kCount,
-    kCount,
-    nullptr, 0,
-    airc::kBriefAlarms,
-    "精密空调",
-    0, 0,  // DataVal: 0 for field 0 and for any number beyond the table
-};
+    kFields, airc::kBriefAlarms, "精密空调",
+    0, 0);  // DataVal: 0 for field 0 and for any number beyond the table
 
 const uint8_t VER = 0x21, CID1 = 0x60;
 // `wait` when above 0, else 250 ms; replies fit 512 bytes.

@@ -71,8 +71,7 @@ const Field kFields[] = {
     F(29), F(30), F(31), F(32),
 };
 #undef F
-const uint8_t kColumns[] = {33, 34, 1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
-                            16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32};
+static_assert(sizeof kFields / sizeof kFields[0] == kCount, "fields 1..34");
 
 #define D(n) airc::FlagRow(n, kFlags[n - 3].name, kFlags[n - 3].caption, kFlags[n - 3].legend)
 const qx::sql::DefRow kDefs[] = {
@@ -86,27 +85,18 @@ const qx::sql::DefRow kDefs[] = {
 };
 #undef D
 
-const airc::Shape kShape = {
-    {2048, "精密空调", "485接口..."},
-    kDefs, sizeof kDefs / sizeof kDefs[0],
+const airc::Shape kShape = airc::WholeBlock(
+    {2048, "精密空调", "485接口..."}, kDefs,
     {"tbSunrise",
-     "DID INTEGER PRIMARY KEY,SID INTEGER,Type INTEGER,Port INTEGER,Addr INTEGER,"
-     "DateUpd DATETIME,State INTEGER,SnapID INTEGER,temset INTEGER,humset INTEGER,tem INTEGER,"
-     "hum INTEGER,fj INTEGER,cs INTEGER,js INTEGER,zl INTEGER,zr INTEGER,AComp1High INTEGER,"
-     "AComp1Low INTEGER,AAircLost INTEGER,AFanOv INTEGER,AHeatOv INTEGER,AFilter INTEGER,"
-     "ATemHigh INTEGER,ATemLow INTEGER,AHumHigh INTEGER,AHumLow INTEGER,ATSFaultRes INTEGER,"
-     "ATSFaultSup INTEGER,AHSFaultRes INTEGER,AHSFaultSup INTEGER,ATemSup INTEGER,"
-     "ACurHumHigh INTEGER,AHumLackH2O INTEGER,ACurHumZero INTEGER,ATemH2OHigh INTEGER,"
-     "AOverFlow INTEGER,AUser INTEGER,AFire INTEGER,AComp2High INTEGER,AComp2Low INTEGER,"
-     "AH2OOn INTEGER"},
-    kFields, sizeof kFields / sizeof kFields[0],
-    kCount,
-    kColumns, sizeof kColumns,
-    kCount,  // no answer: every value zeroed
-    nullptr, 0,
-    airc::kBriefState | airc::kBriefAlarms,
-    "精密空调",
-};
+     AIRC_TABLE_HEAD
+     "temset INTEGER,humset INTEGER,tem INTEGER,hum INTEGER,fj INTEGER,cs INTEGER,js INTEGER,"
+     "zl INTEGER,zr INTEGER,AComp1High INTEGER,AComp1Low INTEGER,AAircLost INTEGER,"
+     "AFanOv INTEGER,AHeatOv INTEGER,AFilter INTEGER,ATemHigh INTEGER,ATemLow INTEGER,"
+     "AHumHigh INTEGER,AHumLow INTEGER,ATSFaultRes INTEGER,ATSFaultSup INTEGER,"
+     "AHSFaultRes INTEGER,AHSFaultSup INTEGER,ATemSup INTEGER,ACurHumHigh INTEGER,"
+     "AHumLackH2O INTEGER,ACurHumZero INTEGER,ATemH2OHigh INTEGER,AOverFlow INTEGER,"
+     "AUser INTEGER,AFire INTEGER,AComp2High INTEGER,AComp2Low INTEGER,AH2OOn INTEGER"},
+    kFields, airc::kBriefState | airc::kBriefAlarms, "精密空调");
 
 const int kReplySize = 120;
 // GOS replies: the status up to its character 21, a set point up to character 9.
@@ -143,12 +133,8 @@ CSMCyberSunrise::CSMCyberSunrise() : CSMAircShape(0x810, "QX-Cyber-Sunrise", kSh
 CSMCyberSunrise::~CSMCyberSunrise() {}
 
 int CSMCyberSunrise::DataGet(ISerBase* channel, int address, int wait) {
-    if (!channel || !channel->IsOpened()) return 0;
-    // On the values this point's earlier polls left, in the unit's protocol.
-    return OnPoint([&] {
-        return Variant() == 1 ? DataGet_GOS(channel, address, wait)
-                              : DataGet_Modbus(channel, address, wait);
-    });
+    return PollByVariant(channel, address, wait, &CSMCyberSunrise::DataGet_GOS,
+                         &CSMCyberSunrise::DataGet_Modbus);
 }
 
 int CSMCyberSunrise::GosCmd(uint8_t* out, size_t size, char command, const char* arg, int address) {

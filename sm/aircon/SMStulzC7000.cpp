@@ -31,8 +31,7 @@ const Field kFields[] = {
     F(kHumIn, "HumIn"),   F(kHumInB, "HumInB"), F(kHumDe, "HumDe"),   F(kHumDeB, "HumDeB"),
 };
 #undef F
-const uint8_t kColumns[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
-                            17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32};
+static_assert(sizeof kFields / sizeof kFields[0] == kCount, "fields 1..32");
 
 const qx::sql::DefRow kDefs[] = {
     {kTem, "Tem", 1, "室内温度", 10, 10, 200, "最小值|允许最低室内温度,低于此值告警", 350,
@@ -43,25 +42,17 @@ const qx::sql::DefRow kDefs[] = {
      "最大值|允许最高水温,超过此值告警", 0},
 };
 
-const airc::Shape kShape = {
-    {2048, "世图兹精密空调", "485接口..."},
-    kDefs, sizeof kDefs / sizeof kDefs[0],
+const airc::Shape kShape = airc::WholeBlock(
+    {2048, "世图兹精密空调", "485接口..."}, kDefs,
     {"tbCybStulz",
-     "DID INTEGER PRIMARY KEY,SID INTEGER,Type INTEGER,Port INTEGER,Addr INTEGER,"
-     "DateUpd DATETIME,State INTEGER,SnapID INTEGER,RunSt INTEGER,Tem INTEGER,Hum INTEGER,"
-     "TemSet INTEGER,TemSetS INTEGER,HumSet INTEGER,HumSetS INTEGER,TemW INTEGER,TemR INTEGER,"
-     " TemS INTEGER, HumR INTEGER, HumS INTEGER, TemO INTEGER, HumO INTEGER,TemRH INTEGER,"
-     "TemSH INTEGER,TemRL INTEGER,TemSL INTEGER,TemWH INTEGER,TemWL INTEGER,HumRH INTEGER,"
-     "HumSH INTEGER,HumRL INTEGER,HumSL INTEGER,TemGC INTEGER,TemDCS INTEGER,TemDCE INTEGER,"
-     "TemPump INTEGER,HumIn INTEGER, HumInB INTEGER, HumDe INTEGER, HumDeB INTEGER"},
-    kFields, sizeof kFields / sizeof kFields[0],
-    kCount,
-    kColumns, sizeof kColumns,
-    kCount,  // no answer: every value zeroed
-    nullptr, 0,
-    airc::kBriefState | airc::kBriefAlarms,
-    "精密空调",
-};
+     AIRC_TABLE_HEAD
+     "RunSt INTEGER,Tem INTEGER,Hum INTEGER,TemSet INTEGER,TemSetS INTEGER,HumSet INTEGER,"
+     "HumSetS INTEGER,TemW INTEGER,TemR INTEGER, TemS INTEGER, HumR INTEGER, HumS INTEGER,"
+     " TemO INTEGER, HumO INTEGER,TemRH INTEGER,TemSH INTEGER,TemRL INTEGER,TemSL INTEGER,"
+     "TemWH INTEGER,TemWL INTEGER,HumRH INTEGER,HumSH INTEGER,HumRL INTEGER,HumSL INTEGER,"
+     "TemGC INTEGER,TemDCS INTEGER,TemDCE INTEGER,TemPump INTEGER,HumIn INTEGER,"
+     " HumInB INTEGER, HumDe INTEGER, HumDeB INTEGER"},
+    kFields, airc::kBriefState | airc::kBriefAlarms, "精密空调");
 
 // C7000: the reads of a poll. Value k of a read (a single in registers reg + 2k, reg + 2k + 1)
 // goes to fld[k]; 0 stores nothing. `zero`: a field the read refreshes as 0.
@@ -117,12 +108,8 @@ CSMStulzC7000::CSMStulzC7000() : CSMAircShape(0x802, "QX-STULZ-C7000", kShape) {
 CSMStulzC7000::~CSMStulzC7000() {}
 
 int CSMStulzC7000::DataGet(ISerBase* channel, int address, int wait) {
-    if (!channel || !channel->IsOpened()) return 0;
-    // On the values this point's earlier polls left, in the unit's protocol.
-    return OnPoint([&] {
-        return Variant() == 1 ? DataGet_C5000(channel, address, wait)
-                              : DataGet_C7000(channel, address, wait);
-    });
+    return PollByVariant(channel, address, wait, &CSMStulzC7000::DataGet_C5000,
+                         &CSMStulzC7000::DataGet_C7000);
 }
 
 int CSMStulzC7000::C5000Cmd(uint8_t* out, int address) {

@@ -18,10 +18,7 @@ const Field kFields[kCount] = {
     F(21, "almst3"), F(22, "almst4"),
 };
 #undef F
-const uint8_t kColumns[kCount] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,
-                                  12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22};
 
-#define ALM(n) {n, "almst" #n, 1, "告警状态" #n, 1, 1, 255, "255 无异常", 0, "", 0}
 const qx::sql::DefRow kDefs[] = {
     {1, "tem", 1, "温度值", 10, 6, 300, "最小值|允许最低温度,低于此值告警", 380,
      "最大值|允许最高温度,超过此值告警", 0},
@@ -32,11 +29,9 @@ const qx::sql::DefRow kDefs[] = {
     {21, "almst3", 1, "告警状态3", 1, 1, 255, "255 无异常", 0, "", 0},
     {22, "almst4", 1, "告警状态4", 1, 1, 255, "255 无异常", 0, "", 0},
 };
-#undef ALM
 
-const airc::Shape kShape = {
-    {768, "精密空调", "用于 T-MASTER 及 E-MASTER..."},
-    kDefs, sizeof kDefs / sizeof kDefs[0],
+const airc::Shape kShape = airc::WholeBlock(
+    {768, "精密空调", "用于 T-MASTER 及 E-MASTER..."}, kDefs,
     {"tbTEMaster",
      AIRC_TABLE_HEAD
      "tem INTEGER,hum INTEGER,temh INTEGER,"
@@ -44,15 +39,8 @@ const airc::Shape kShape = {
      "onoff INTEGER,stfj INTEGER,stys1 INTEGER,stys2 INTEGER,stjy1 INTEGER,stjy2 INTEGER,"
      "stcs INTEGER,stjs INTEGER,workmode INTEGER,almst1 INTEGER,almst2 INTEGER,"
      "almst3 INTEGER,almst4 INTEGER"},
-    kFields, kCount,
-    kCount,
-    kColumns, kCount,
-    kCount,
-    nullptr, 0,
-    airc::kBriefAlarms,
-    "精密空调",
-    0,  // DataVal(0) is 0
-};
+    kFields, airc::kBriefAlarms, "精密空调",
+    0);  // DataVal(0) is 0
 
 const int kCid1 = 0x60, kCid2 = 0xE0;
 // Answered at once; the reply fits 128 bytes.

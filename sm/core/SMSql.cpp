@@ -250,12 +250,6 @@ int UpdState(IDbBase* db, int state, int sid, int type) {
                 state, sid, type);
 }
 
-int UpdOwnState(IDbBase* db, int state, int sid, int type) {
-    return Exec(db,
-                "update tbSubSysDetail set LastUpd=" QX_SQL_NOW ",State=%d where SID=%d and Type=%d",
-                state, sid, type);
-}
-
 int UpdFieldState(IDbBase* db, const tagSMItem& item, int fld, int state) {
     const int type = item.Type;
     int rows, rc;

@@ -193,8 +193,6 @@ bool FieldAlarm(const int* alarmBits, int field);
 // "update tbSubSysDetail set LastUpd=...,State=%d where sid=%d and type=%d". type is the
 // current point's Type (the host's row carries it), not the handler's reported type.
 int UpdState(IDbBase* db, int state, int sid, int type);
-// The point's own row: "... where SID=%d and Type=%d".
-int UpdOwnState(IDbBase* db, int state, int sid, int type);
 // Per-field row of item, by its DetailMode (2: its SID, its Type and Fld; else SIDD and Fld),
 // updated only when the count finds it. The row carries the point's Type, never the handler's
 // reported type: a code served by its category's default handler has the point's own.

@@ -8,32 +8,21 @@ namespace {
 
 // Request 01 03 00 01 00 38: holding registers 1..56. Reply 01 03 70 <56 words> CRC; every
 // value is the register's word unchanged. The other fields stay 0.
-const int kStart = 1, kCount = 56;
 const TbUpsReg kRegs[] = {
     {13, kUpsVin1}, {14, kUpsVin2}, {15, kUpsVin3}, {19, kUpsFin},  {25, kUpsVout},
     {26, kUpsV2},   {27, kUpsV3},   {28, kUpsAout}, {29, kUpsAed},  {30, kUpsV4},
     {31, kUpsFout}, {49, kUpsTem},  {50, kUpsVbatt}, {55, kUpsMbatt}, {56, kUpsPbatt},
 };
+const TbUpsRegBlock kBlock = {3, 1, 56, kRegs, sizeof kRegs / sizeof kRegs[0]};
 
 // Request 01 04 00 51 00 01: input register 81, asked only to see that the UPS answers.
 const int kCheckReg = 81;
 
 // The default handler's rows of these fields.
-const DefRow kRows[] = {
-    CSMUpsTbUps::DefaultRow(kUpsVin1), CSMUpsTbUps::DefaultRow(kUpsFin),
-    CSMUpsTbUps::DefaultRow(kUpsVout), CSMUpsTbUps::DefaultRow(kUpsAout),
-    CSMUpsTbUps::DefaultRow(kUpsFout), CSMUpsTbUps::DefaultRow(kUpsB7),
-    CSMUpsTbUps::DefaultRow(kUpsB5),   CSMUpsTbUps::DefaultRow(kUpsB4),
-};
+const std::vector<DefRow> kRows = CSMUpsTbUps::DefaultRows(
+    {kUpsVin1, kUpsFin, kUpsVout, kUpsAout, kUpsFout, kUpsB7, kUpsB5, kUpsB4});
 
-const TbUpsShape kShape = {
-    "232接口...",
-    kRows, (int)(sizeof kRows / sizeof kRows[0]),
-    kTbUpsColumnsWide, (int)sizeof kTbUpsColumnsWide,
-    nullptr, 0,  // no display texts
-    3, false, false,
-    0, "GX UPS",
-};
+const TbUpsShape kShape = CSMUpsTbUps::WideShape(kRows, "GX UPS");
 
 }  // namespace
 
@@ -42,16 +31,12 @@ CSMUpsGX::CSMUpsGX() : CSMUpsTbUps(0x30C, "UPS-GX", kShape) {
 }
 
 int CSMUpsGX::DataGet(ISerBase* ch, int address, int wait) {
-    if (!ch || !ch->IsOpened()) return 0;
     uint8_t rx[256];
-    // This UPS answers at once: its reply is read without a wait, whatever the host gives.
-    qx::MbReply r = qx::MbRead(ch, qx::MbFraming::Rtu, 0, address, 3, kStart, kCount, rx,
-                               sizeof rx, 0);
-    if (!r.ok()) return 0;
-    ClearRecord();
-    TakeWords(r, kStart, kRegs, sizeof kRegs / sizeof kRegs[0]);
+    // This UPS answers at once: its replies are read without a wait, whatever the host gives.
+    if (!ReadBlock(ch, address, kBlock, 0, rx, sizeof rx).ok()) return 0;
     // A UPS that does not answer the check fails the poll, its values already taken.
-    r = qx::MbRead(ch, qx::MbFraming::Rtu, 0, address, 4, kCheckReg, 1, rx, sizeof rx, 0);
+    const qx::MbReply r =
+        qx::MbRead(ch, qx::MbFraming::Rtu, 0, address, 4, kCheckReg, 1, rx, sizeof rx, 0);
     return r.ok() ? 1 : 0;
 }
 

@@ -8,30 +8,20 @@ namespace {
 
 // Request 01 04 00 01 00 42: input registers 1..66. Reply 01 04 84 <66 words> CRC; every value
 // is the register's word unchanged.
-const int kStart = 1, kCount = 66;
 const TbUpsReg kRegs[] = {
     {1, kUpsFin},    {5, kUpsVin1},   {6, kUpsVin2},   {7, kUpsVin3},   {10, kUpsFout},
     {14, kUpsVout},  {15, kUpsV2},    {16, kUpsV3},    {17, kUpsAout},  {18, kUpsAed},
     {19, kUpsV4},    {35, kUpsVbatt}, {36, kUpsPbatt}, {40, kUpsTem},   {53, kUpsMbatt},
 };
+const TbUpsRegBlock kBlock = {4, 1, 66, kRegs, sizeof kRegs / sizeof kRegs[0]};
 // Fault words: any of them not 0 is a UPS fault (b4, bit 4 of status).
 const int kFaultFirst = 58, kFaultLast = 66;
 
 // The default handler's rows of these fields.
-const DefRow kRows[] = {
-    CSMUpsTbUps::DefaultRow(kUpsVin1), CSMUpsTbUps::DefaultRow(kUpsFin),
-    CSMUpsTbUps::DefaultRow(kUpsVout), CSMUpsTbUps::DefaultRow(kUpsAout),
-    CSMUpsTbUps::DefaultRow(kUpsFout), CSMUpsTbUps::DefaultRow(kUpsB4),
-};
+const std::vector<DefRow> kRows =
+    CSMUpsTbUps::DefaultRows({kUpsVin1, kUpsFin, kUpsVout, kUpsAout, kUpsFout, kUpsB4});
 
-const TbUpsShape kShape = {
-    "232接口...",
-    kRows, (int)(sizeof kRows / sizeof kRows[0]),
-    kTbUpsColumnsWide, (int)sizeof kTbUpsColumnsWide,
-    nullptr, 0,  // no display texts
-    3, false, false,
-    0, "SENTRY UPS",
-};
+const TbUpsShape kShape = CSMUpsTbUps::WideShape(kRows, "SENTRY UPS");
 
 }  // namespace
 
@@ -40,15 +30,12 @@ CSMUpsHR7000::CSMUpsHR7000() : CSMUpsTbUps(0x30B, "UPS-HR7000", kShape) {
 }
 
 int CSMUpsHR7000::DataGet(ISerBase* ch, int address, int wait) {
-    if (!ch || !ch->IsOpened()) return 0;
     uint8_t rx[256];
-    qx::MbReply r = qx::MbRead(ch, qx::MbFraming::Rtu, 0, address, 4, kStart, kCount, rx,
-                               sizeof rx, wait > 100 ? wait : 100);
+    const qx::MbReply r = ReadBlock(ch, address, kBlock, wait > 100 ? wait : 100, rx, sizeof rx);
     if (!r.ok()) return 0;
-    ClearRecord();
-    TakeWords(r, kStart, kRegs, sizeof kRegs / sizeof kRegs[0]);
     bool fault = false;
-    for (int reg = kFaultFirst; reg <= kFaultLast; reg++) fault = fault || r.Word(reg - kStart);
+    for (int reg = kFaultFirst; reg <= kFaultLast; reg++)
+        fault = fault || r.Word(reg - kBlock.start);
     m_rec.b4 = fault ? 1 : 0;
     m_rec.status = (uint8_t)(m_rec.b4 << 4);
     return 1;

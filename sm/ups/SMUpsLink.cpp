@@ -17,14 +17,8 @@
 
 namespace {
 
-// The default UPS handler's rows where they are the same, with flags of its own.
-const qx::sql::DefRow kRows[] = {
-    CSMUpsTbUps::DefaultRow(kUpsVin1),
-    CSMUpsTbUps::DefaultRow(kUpsFin),
-    CSMUpsTbUps::DefaultRow(kUpsVout),
-    CSMUpsTbUps::DefaultRow(kUpsAout),
-    CSMUpsTbUps::DefaultRow(kUpsFout),
-    CSMUpsTbUps::DefaultRow(kUpsPout),
+// The default UPS handler's measurement rows, with flags of its own.
+const std::vector<qx::sql::DefRow> kRows = CSMUpsTbUps::DefaultMeasuresWith({
     {11, "b7", 1, "b7旁路频率不稳定", 1, 1, 0, "1表示不稳定", 0, "", 0},
     {12, "b6", 1, "b6电池过充", 1, 1, 0, "1表示过充", 0, "", 0},
     {13, "b5", 1, "b5电池低电压", 1, 1, 0, "1表示低电压", 0, "", 0},
@@ -33,13 +27,11 @@ const qx::sql::DefRow kRows[] = {
     {16, "b2", 1, "b2 EPO激活", 1, 0, 0, "1表示激活", 0, "0", 0},
     {17, "b1", 1, "b1高温", 1, 0, 0, "1表示高温", 0, "", 0},
     {18, "b0", 1, "b0充电失败", 1, 1, 0, "1表示失败", 0, "0", 0},
-    CSMUpsTbUps::DefaultRow(kUpsVbatt),
-    CSMUpsTbUps::DefaultRow(kUpsPbatt),
-};
+});
 
 const TbUpsShape kShape = {
     "易事特 EA86系列及兼容...",
-    kRows, (int)(sizeof kRows / sizeof kRows[0]),
+    kRows.data(), (int)kRows.size(),
     kTbUpsColumns, (int)sizeof kTbUpsColumns,
     kTbUpsKeys, (int)(sizeof kTbUpsKeys / sizeof kTbUpsKeys[0]),
     3, false, false,

@@ -21,22 +21,14 @@
 
 namespace {
 
-// The default UPS handler's rows, with flags and a battery time of its own.
-const qx::sql::DefRow kRows[] = {
-    CSMUpsTbUps::DefaultRow(kUpsVin1),
-    CSMUpsTbUps::DefaultRow(kUpsFin),
-    CSMUpsTbUps::DefaultRow(kUpsVout),
-    CSMUpsTbUps::DefaultRow(kUpsAout),
-    CSMUpsTbUps::DefaultRow(kUpsFout),
-    CSMUpsTbUps::DefaultRow(kUpsPout),
+// The default UPS handler's measurement rows, with flags and a battery time of its own.
+const std::vector<qx::sql::DefRow> kRows = CSMUpsTbUps::DefaultMeasuresWith({
     {12, "B6", 1, "电池低电压", 1, 1, 0, "1表示电池低电压", 0, "", 0},
     {13, "B5", 1, "输出过载", 1, 1, 0, "1表示旁路模式", 0, "", 0},
     {14, "B4", 1, "电池逆变模式", 1, 1, 0, "1表示电池逆变输出", 0, "", 0},
     {15, "B3", 1, "在线模式", 1, 0, 0, "1表示在线模式,通常为1", 0, "", 0},
-    CSMUpsTbUps::DefaultRow(kUpsVbatt),
-    CSMUpsTbUps::DefaultRow(kUpsPbatt),
     {21, "Mbatt", 1, "电池时间", 1, 0, 5, "最小值|允许最低电池时间,低于此值告警", 0, "", 0},
-};
+});
 
 // Fed and v4 are not written.
 const uint8_t kColumns[] = {
@@ -48,7 +40,7 @@ const uint8_t kColumns[] = {
 
 const TbUpsShape kShape = {
     "APC UPS Smart...",
-    kRows, (int)(sizeof kRows / sizeof kRows[0]),
+    kRows.data(), (int)kRows.size(),
     kColumns, (int)sizeof kColumns,
     kTbUpsKeys, (int)(sizeof kTbUpsKeys / sizeof kTbUpsKeys[0]),
     3, false, false,

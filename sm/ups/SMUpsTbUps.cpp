@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "BufHelper.h"
 #include "QxPlatform.h"
 
@@ -172,6 +174,32 @@ DefRow CSMUpsTbUps::DefaultRow(int field) {
     return DefRow{field, "", 1, "", 1, 0, 0, "", 0, "", 0};
 }
 
+std::vector<DefRow> CSMUpsTbUps::DefaultRows(std::initializer_list<uint8_t> fields) {
+    std::vector<DefRow> rows;
+    for (uint8_t f : fields) rows.push_back(DefaultRow(f));
+    return rows;
+}
+
+std::vector<DefRow> CSMUpsTbUps::DefaultMeasuresWith(std::initializer_list<DefRow> own) {
+    std::vector<DefRow> rows(own);
+    for (const DefRow& r : kTbUpsDefRows)
+        if (r.fld < kUpsB7 || r.fld > kUpsB0) rows.push_back(r);
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const DefRow& a, const DefRow& b) { return a.fld < b.fld; });
+    return rows;
+}
+
+TbUpsShape CSMUpsTbUps::WideShape(const std::vector<DefRow>& rows, const char* family) {
+    return {
+        "232接口...",
+        rows.data(), (int)rows.size(),
+        kTbUpsColumnsWide, (int)sizeof kTbUpsColumnsWide,
+        nullptr, 0,  // no display keys
+        3, false, false,
+        0, family,
+    };
+}
+
 void CSMUpsTbUps::SetField(int field, int32_t v) {
     TbUpsRecord& r = m_rec;
     int32_t* const words[] = {
@@ -216,6 +244,17 @@ int CSMUpsTbUps::DataVal(int field) {
 
 void CSMUpsTbUps::TakeWords(const qx::MbReply& reply, int start, const TbUpsReg* map, size_t n) {
     for (size_t i = 0; i < n; i++) SetField(map[i].fld, reply.Word(map[i].reg - start));
+}
+
+qx::MbReply CSMUpsTbUps::ReadBlock(ISerBase* ch, int address, const TbUpsRegBlock& block,
+                                   int waitMs, uint8_t* rx, int rxSize) {
+    if (!ch || !ch->IsOpened()) return qx::MbReply();
+    qx::MbReply r = qx::MbRead(ch, qx::MbFraming::Rtu, 0, address, block.function, block.start,
+                               block.count, rx, rxSize, waitMs);
+    if (!r.ok()) return r;
+    ClearRecord();
+    TakeWords(r, block.start, block.regs, block.regCount);
+    return r;
 }
 
 int CSMUpsTbUps::DoItem(tagSMItem* item, int n) {

@@ -2,7 +2,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <initializer_list>
 #include <map>
+#include <vector>
 
 #include "ReplyCheck.h"
 #include "SMBase.h"
@@ -106,6 +108,15 @@ struct TbUpsReg {
     uint8_t fld;
 };
 
+// One Modbus read of a block of registers and the fields its registers fill.
+struct TbUpsRegBlock {
+    uint8_t function;  // 3 holding registers, 4 input registers
+    uint16_t start;    // first register
+    uint16_t count;    // registers
+    const TbUpsReg* regs;
+    size_t regCount;
+};
+
 // The default UPS handler's tables, reused by the drivers whose Parts say "as the default".
 extern const qx::sql::DefRow kTbUpsDefRows[16];
 extern const uint8_t kTbUpsColumns[27];
@@ -158,6 +169,19 @@ public:
     // The default UPS handler's definition row of a field (an empty row of that field when
     // the default has none), for drivers whose rows are partly the default's.
     static qx::sql::DefRow DefaultRow(int field);
+    // The default handler's rows (DefaultRow) of the given fields, in that order.
+    static std::vector<qx::sql::DefRow> DefaultRows(std::initializer_list<uint8_t> fields);
+    // The definition rows of a driver with flags of its own: the default handler's rows of its
+    // measurements (all but its eight flag rows, fields 11..18) and the driver's own rows (of
+    // other fields), in field order.
+    static std::vector<qx::sql::DefRow> DefaultMeasuresWith(
+        std::initializer_list<qx::sql::DefRow> own);
+
+    // The shape of the serial UPS drivers that keep the wide columns and show no display keys:
+    // "232接口...", at most three alarm captions, a summary without St, no failure counter; the
+    // definition rows and the family name before the model text are the driver's.
+    // The rows are the driver's own lasting table, which the shape points into.
+    static TbUpsShape WideShape(const std::vector<qx::sql::DefRow>& rows, const char* family);
 
     // The bytes a binary reply must have for every field of the table to lie within it.
     static int BinFieldsEnd(const TbUpsBinField* fields, int count);
@@ -193,6 +217,13 @@ protected:
     // whose first register is `start`, into its field. A register beyond the reply's data is
     // stored as 0.
     void TakeWords(const qx::MbReply& reply, int start, const TbUpsReg* map, size_t n);
+
+    // The read of a register block over Modbus RTU, its reply read waitMs after the request
+    // into rx (the result's data points there); nothing is sent without an open channel. When
+    // the reply checks, the record is cleared (ClearRecord) and the block's registers taken
+    // into their fields (TakeWords). The reply.
+    qx::MbReply ReadBlock(ISerBase* ch, int address, const TbUpsRegBlock& block, int waitMs,
+                          uint8_t* rx, int rxSize);
 
     // Takes an identification reply: at least 39 bytes, '#' first, CR last. Maker, model and
     // version come from bytes 1..15, 17..26 and 28..37; an empty maker becomes the current

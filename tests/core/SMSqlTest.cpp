@@ -426,8 +426,6 @@ TEST(SqlPoll, FieldStateRowsByDetailMode) {
         }
     }
     EXPECT_EQ(2, db.Int("select count(*) from tbSubSysDetail where State=1"));
-    EXPECT_EQ(0, sql::UpdOwnState(&db, 2, 8, 2304));
-    EXPECT_EQ(2, db.Int("select count(*) from tbSubSysDetail where SID=8 and State=2"));
 }
 
 TEST(SqlPoll, ErrGateWritesOnlyTheThirdAbnormalPoll) {
