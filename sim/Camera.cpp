@@ -10,7 +10,7 @@ Bytes SamplePicture(size_t n, uint32_t seed) {
     uint32_t x = seed * 2654435761u + 1;
     for (size_t i = 0; i < n; i++) {
         x = x * 1103515245u + 12345u;
-        p[i] = (uint8_t)(1 + (x >> 16) % 255);
+        p[i] = (uint8_t)(x >> 16);
     }
     p[0] = 0xFF;
     p[1] = 0xD8;
@@ -57,6 +57,10 @@ void JpegCamera::SetInitEnd(bool initEnd) {
 void JpegCamera::SetCut(size_t bytes) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_cut = bytes;
+}
+void JpegCamera::SetTurnRoundZero(bool on) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_turnRoundZero = on;
 }
 void JpegCamera::Override(Step step, const Bytes& reply, int count) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -126,7 +130,10 @@ Bytes JpegCamera::Answer(const Bytes& r) {
 Responder JpegCamera::AsResponder() {
     return [this](const Bytes& request, Fault, Reply& reply) {
         reply.data = Answer(request);
-        return !reply.data.empty();
+        if (reply.data.empty()) return false;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_turnRoundZero) reply.data.insert(reply.data.begin(), 0x00);
+        return true;
     };
 }
 
@@ -172,7 +179,7 @@ Bytes Camera3ge::Answer(const Bytes& request) {
     Bytes up = m_second;
     if (up.empty()) up = {'U', 'P', (uint8_t)n, (uint8_t)(n >> 8)};
     a.insert(a.end(), up.begin(), up.end());
-    a.push_back(0x01);  // the byte after the header, which the handler drops
+    a.push_back(0x00);  // the byte after the header, which the handler passes over
     a.insert(a.end(), m_picture.begin(), m_picture.end());
     return a;
 }

@@ -17,8 +17,8 @@
 
 namespace qxsim {
 
-// A made-up JPEG picture of n bytes (at least 4): FF D8, bytes of a seeded sequence, FF D9.
-// No byte of it is 0, so that it crosses a serial line whose reads drop a leading 0 byte.
+// A made-up JPEG picture of n bytes (at least 4): FF D8, bytes of a seeded sequence (zero
+// bytes among them, as in any real picture), FF D9.
 Bytes SamplePicture(size_t n, uint32_t seed);
 
 class JpegCamera {
@@ -37,6 +37,9 @@ public:
     void SetInitEnd(bool initEnd);
     // The picture reply is cut after this many bytes (header included; 0: whole).
     void SetCut(size_t bytes);
+    // Every answer sent on a device (AsResponder) starts with one 0x00, the noise of an RS-485
+    // driver turning round, which the serial channel drops.
+    void SetTurnRoundZero(bool on);
     // The next `count` answers to `step` are `reply` (empty: no answer; count < 0: all).
     void Override(Step step, const Bytes& reply, int count = 1);
     void ClearOverrides();
@@ -54,6 +57,7 @@ private:
     long m_announced = -1;
     bool m_initEnd = false;
     size_t m_cut = 0;
+    bool m_turnRoundZero = false;
     Bytes m_override[kSteps];
     int m_overrideCount[kSteps] = {};
     int m_count[kSteps] = {};

@@ -169,4 +169,45 @@ TEST_F(Cameras, Camera3geStreamsThePicture) {
     EXPECT_EQ("0|K20140305080910.jpeg", Row(63));
 }
 
+TEST_F(Cameras, JpegCameraKeepsZeroBytesWhereItsReadsStart) {
+    // The burst is read 1024 bytes at a time from its 5-byte header on: every read after the
+    // first starts at picture offset 1019 + 1024 k, each a zero byte here.
+    qxsim::JpegCamera cam;
+    Bytes pic = qxsim::SamplePicture(20000, 13);
+    for (size_t at = 1019; at < pic.size(); at += 1024) pic[at] = 0x00;
+    cam.SetPicture(pic);
+    qxsim::ServeCamera(pty, cam);
+    if (!Start(65, 0xC00)) return;
+
+    ASSERT_EQ(1, Poll(*item, ch));
+    EXPECT_EQ(pic, File("20140305080910.JPEG"));
+    EXPECT_EQ(20000, h->DataVal(1));
+    EXPECT_EQ("0|20140305080910.JPEG", Row(65));
+
+    // A zero that opens each answer (the line turning round) is noise, dropped by the channel;
+    // the zeros inside the picture stay.
+    cam.SetTurnRoundZero(true);
+    ASSERT_EQ(1, Poll(*item, ch));
+    EXPECT_EQ(pic, File("20140305080910.JPEG"));
+    EXPECT_EQ(20000, h->DataVal(1));
+}
+
+TEST_F(Cameras, Camera3geKeepsZeroBytesWhereItsReadsStart) {
+    // The byte after the header that the handler passes over is 0x00 (the simulator sends it
+    // so), and the picture is read 512 bytes at a time: each read starts on a zero byte.
+    qxsim::Camera3ge cam;
+    Bytes pic = qxsim::SamplePicture(5000, 14);
+    for (size_t at = 0; at < pic.size(); at += 512) pic[at] = 0x00;
+    cam.SetPicture(pic);
+    qxsim::ServeCamera3ge(pty, cam);
+    if (!Start(67, 0xC01)) return;
+
+    for (int poll = 1; poll <= 2; poll++) {
+        ASSERT_EQ(1, Poll(*item, ch)) << poll;
+        EXPECT_EQ(pic, File("K20140305080910.jpeg")) << poll;
+        EXPECT_EQ(5000, h->DataVal(1)) << poll;
+        EXPECT_EQ("0|K20140305080910.jpeg", Row(67)) << poll;
+    }
+}
+
 }  // namespace
