@@ -7,6 +7,7 @@ const uint8_t kSync = 0x16, kAck = 0x06;
 const size_t kFrameLen = 11;
 // An endless answer still stops somewhere: a handler that never gives up is caught by its test.
 const size_t kEndlessBlocks = 1000;
+const size_t kReceivedKept = 1 << 16;
 
 void PutWord(Bytes& d, size_t at, uint16_t v) {
     if (d.size() < at + 2) d.resize(at + 2, 0);
@@ -69,6 +70,11 @@ int Ups9EBlock::Acks() const {
     return m_acks;
 }
 
+std::vector<Bytes> Ups9EBlock::Received() const {
+    std::lock_guard<std::mutex> g(m_mutex);
+    return m_received;
+}
+
 Bytes Ups9EBlock::Block(size_t index) const {
     const size_t size = (size_t)m_blockSize;
     const size_t total = m_current.size();
@@ -88,6 +94,10 @@ Bytes Ups9EBlock::Block(size_t index) const {
 
 Bytes Ups9EBlock::Answer(const Bytes& request) {
     std::lock_guard<std::mutex> g(m_mutex);
+    // A simulator left running keeps the latest requests only.
+    if (m_received.size() >= kReceivedKept)
+        m_received.erase(m_received.begin(), m_received.begin() + (long)(kReceivedKept / 2));
+    m_received.push_back(request);
     if (request.size() == 1 && request[0] == kSync) {
         m_next = -1;
         return m_fault == Fault::SilentSync ? Bytes() : Bytes{kAck};

@@ -53,6 +53,9 @@ public:
     // The identifiers of the frames received, in order; the acknowledgements received.
     std::vector<uint8_t> Identifiers() const;
     int Acks() const;
+    // Every request received, in order: synchronisation bytes, frames, acknowledgements (the
+    // latest 65536 of a simulator left running).
+    std::vector<Bytes> Received() const;
 
     Responder AsResponder();
     // A frame is 11 bytes from its 0x81; any other byte is a request of its own.
@@ -70,6 +73,7 @@ private:
     Fault m_fault = Fault::None;
     std::vector<uint8_t> m_ids;
     int m_acks = 0;
+    std::vector<Bytes> m_received;
     // The transaction under way: its data and the next block to send (-1: none).
     Bytes m_current;
     long m_next = -1;

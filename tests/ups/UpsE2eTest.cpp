@@ -144,6 +144,28 @@ TEST_F(UpsE2e, CommandsReachTheDevice) {
     EXPECT_EQ((std::vector<std::string>{"T05", "CT"}), dev->Commands());
 }
 
+TEST_F(UpsE2e, ACommandRightBeforeAPollStillGoesOut) {
+    // The poll clears the line of stale input first: a command written just before it must
+    // reach the UPS all the same, ahead of the poll's requests, round after round.
+    Start(qxsim::Q1Ups::kDefault, 0x300);
+    int bits[2] = {0, 0};
+    ASSERT_EQ(1, Poll(bits));  // the first poll also reads the ratings and the identity
+    const size_t first = dev->Requests().size();
+    ASSERT_EQ(1, Poll(bits));
+    std::vector<std::string> want = dev->Requests();
+    const std::vector<std::string> poll(want.begin() + (long)first, want.end());
+    ASSERT_FALSE(poll.empty());
+    for (int round = 1; round <= 10; round++) {
+        h->DoItem(*item, 0);
+        ASSERT_EQ(1, h->DoFunc(8000, nullptr, 0)) << round;
+        ASSERT_EQ(1, Poll(bits)) << round;
+        want.push_back("T");
+        want.insert(want.end(), poll.begin(), poll.end());
+    }
+    EXPECT_EQ(want, dev->Requests());
+    EXPECT_EQ(std::vector<std::string>(10, "T"), dev->Commands());
+}
+
 TEST_F(UpsE2e, EastPollStoresG1AndG3Figures) {
     Start(qxsim::Q1Ups::kEast, 0x306);
     EXPECT_EQ(0x306, h->GetType());

@@ -222,3 +222,56 @@ TEST(UpsModbusE2eCommand, IpGuardBeeperReachesTheUps) {
     rig.Close();
     u.pty.Stop();
 }
+
+// The block protocol acknowledges every block with 0x06, the last one too, and the next
+// transaction starts at once by clearing the line of stale input: each acknowledgement must
+// still reach the UPS, in its place between the frames, poll after poll.
+TEST(Ups9EBlockE2e, EveryAcknowledgementReachesTheUpsInOrder) {
+    qxtest::E2eRig rig;
+    ASSERT_NO_FATAL_FAILURE(rig.Load());
+    ISMBase* h = rig.Handler(0x312);
+    ASSERT_NE(nullptr, h);
+    Unit u(76, 0x312, 1);
+    if (!u.pty.Start()) GTEST_SKIP() << "no pseudo-terminal available";
+    u.ch = rig.Channel(u.pty.Definition(), qxtest::E2eRig::kSerial | (u.pty.Number() % 10));
+    ASSERT_NE(nullptr, u.ch);
+    u.item.Port(u.ch->GetType() & 0xFFFF).Ser(u.ch);
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, u.item));
+
+    // Fifteen data bytes a block: the input (17 bytes) and the output (23) come in two
+    // blocks each, the other seven in one.
+    const struct {
+        uint8_t id;
+        int blocks;
+    } kTransactions[] = {{0x31, 2}, {0x78, 2}, {0x0D, 1}, {0x42, 1}, {0x30, 1},
+                         {0x01, 1}, {0x2D, 1}, {0x27, 1}, {0x02, 1}};
+    std::vector<qxsim::Bytes> poll;
+    for (const auto& t : kTransactions) {
+        poll.push_back({0x16});
+        qxsim::Bytes frame = {0x81, 0x88, 0xA1, 0x01, t.id, 0x03, 0x00, 0x00, 0x40, 0x00};
+        uint8_t x = 0;
+        for (size_t i = 2; i < frame.size(); i++) x ^= frame[i];
+        frame.push_back(x);
+        poll.push_back(frame);
+        for (int b = 0; b < t.blocks; b++) poll.push_back({0x06});
+    }
+
+    const int kPolls = 10;
+    std::vector<qxsim::Bytes> want;
+    int bits[2] = {0, 0};
+    for (int p = 1; p <= kPolls; p++) {
+        ASSERT_EQ(1, rig.Poll(h, u.item, u.ch, bits)) << "poll " << p;
+        want.insert(want.end(), poll.begin(), poll.end());
+    }
+    // The last acknowledgement of the last poll is on its way when DataGet returns.
+    u.pty.WaitRequests(want.size(), 2000);
+    const std::vector<qxsim::Bytes> got = u.block.Received();
+    ASSERT_EQ(want.size(), got.size()) << "every 0x06 of " << kPolls << " polls";
+    for (size_t i = 0; i < want.size(); i++)
+        ASSERT_EQ(qxsim::ToHex(want[i]), qxsim::ToHex(got[i])) << "request " << i;
+    EXPECT_EQ(kPolls * 11, u.block.Acks());
+    EXPECT_EQ("2301", rig.db.Str("select Vin1 from tbUps where SID=76"));
+    EXPECT_EQ(kPolls, rig.hist.Int("select count(*) from tbUps where SID=76 and State=0"));
+    rig.Close();
+    u.pty.Stop();
+}
