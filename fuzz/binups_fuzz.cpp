@@ -89,11 +89,8 @@ void Checks(qxfuzz::Input& in) {
     CSMUpsIII h;
     if (CSMUpsIII::FrameChk(buf.data(), n, CSMUpsIII::MeasureNeed())) h.TakeMeasures(buf.data(), n);
     if (CSMUpsIII::FrameChk(buf.data(), n, CSMUpsIII::BatteryNeed())) h.TakeBattery(buf.data(), n);
-    // The length functions of the exchanges read only the bytes they are given.
-    for (int have = 0; have <= n; have++) {
-        CSMUpsEdxRt6::EdxLen(buf.data(), have);
-        CSMUpsIII::FrameLen(buf.data(), have);
-    }
+    // The length function of the III exchange reads only the bytes it is given.
+    for (int have = 0; have <= n; have++) CSMUpsIII::FrameLen(buf.data(), have);
 }
 
 }  // namespace

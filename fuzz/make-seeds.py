@@ -524,6 +524,14 @@ def binups():
           script(blocks[0], edx(0x07, [100]), *blocks[2:]))
     write("binups", "edx_too_short", bytes([0]) + point() + b"\x00" +
           script(*blocks[:3], edx(0x31, [0x32, 0xE6])))
+    # A block is judged by everything that arrives: a byte after it fails it, in the same read
+    # or in a read of its own; a block whose second piece opens with a zero byte is joined.
+    write("binups", "edx_byte_more", bytes([0]) + point() + b"\x00" +
+          script(*blocks[:3], blocks[3] + b"\x00", *blocks[4:]))
+    write("binups", "edx_byte_more_later", bytes([0]) + point() + b"\x00" +
+          script(*blocks[:2], ("split", len(blocks[2]), blocks[2] + b"\x99"), *blocks[3:]))
+    write("binups", "edx_split_zero", bytes([0]) + point() + b"\x00" +
+          script(*[("split", 4, b) for b in blocks]))
 
     def iii(cmd, length, values, addr=1):
         f = bytearray(length + 6)
@@ -926,7 +934,7 @@ def camera():
     write("camera", "setup", bytes([1]) + point() + script(bytes.fromhex("76002600"), frame, ok, ok))
     write("camera", "setup_retries", bytes([1]) + point() +
           script(None, bytes.fromhex("76002600"), b"Init end\r\n", bytes.fromhex("7600310001"), ok))
-    head = b"UG#UP" + struct.pack("<H", len(pic)) + b"\x01"
+    head = b"UG#UP" + struct.pack("<H", len(pic)) + b"\x00"
     write("camera", "ge", bytes([2]) + point() + script(head + pic, head + pic))
     write("camera", "ge_more", bytes([2]) + point() + script(b"UG#UP\x05\x00\x01" + pic))
     write("camera", "ge_fewer", bytes([2]) + point() + script(b"UG#UP\xff\xff\x01" + pic))

@@ -92,6 +92,7 @@ Bytes EdxUps::Answer(const Bytes& req, Fault fault) {
     default: break;
     }
     if (f == EdxFault::Ack) b.insert(b.begin(), 0x06);
+    if (f == EdxFault::Trailing) b.push_back(0x00);
     return b;
 }
 

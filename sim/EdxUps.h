@@ -21,6 +21,7 @@
 //   BadXor       the xor byte is wrong
 //   Longer       the block is a byte longer than its n says (n one less)
 //   Shorter      the block is a byte shorter than its n says (n one more)
+//   Trailing     a valid block, then one byte more (0x00) in the same answer
 //   TooShort     a valid block without its last data byte (n one less, xor right): too short
 //                for what the identifier's data are read for
 // Served through Serve, the transport's Fault::BadCheck becomes BadXor; Silence, Short,
@@ -36,7 +37,7 @@
 
 namespace qxsim {
 
-enum class EdxFault { None, Silence, Ack, WrongId, BadXor, Longer, Shorter, TooShort };
+enum class EdxFault { None, Silence, Ack, WrongId, BadXor, Longer, Shorter, TooShort, Trailing };
 
 class EdxUps {
 public:

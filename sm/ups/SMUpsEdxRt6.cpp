@@ -101,6 +101,12 @@ const uint16_t kRequestLength = 0x12;
 const int kReplyMax = 16;
 const uint8_t kAck = 0x06;
 
+// A block is judged by everything that arrives for its request: the gathering takes what
+// comes, joining the pieces of a block split across reads, until a read brings nothing or
+// the reply buffer is full. A byte after the block is then counted against it, never left
+// on the line.
+int UntilSilent(const uint8_t*, int) { return kReplyMax; }
+
 }  // namespace
 
 CSMUpsEdxRt6::CSMUpsEdxRt6() : CSMUpsTbUps(0x308, "QX-UPSEDXRT6", kShape) {}
@@ -113,13 +119,6 @@ int CSMUpsEdxRt6::EdxId(int i) {
 
 int CSMUpsEdxRt6::EdxCmd(int id) {
     return qx::Frame8188(m_cmd, sizeof m_cmd, (uint8_t)id, 0, kRequestLength);
-}
-
-int CSMUpsEdxRt6::EdxLen(const uint8_t* d, int have) {
-    const int k = have > 0 && d[0] == kAck ? 1 : 0;
-    if (have < k + 2) return k + 2;
-    if (d[k] != 0x04 && d[k] != 0x84) return have;  // no block
-    return k + (d[k + 1] & 0x0F) + 3;
 }
 
 const uint8_t* CSMUpsEdxRt6::EdxChk(const uint8_t* buf, int length, int id) {
@@ -155,7 +154,7 @@ int CSMUpsEdxRt6::DataGet(ISerBase* ch, int address, int wait) {
     for (int i = 0; i < kIds; i++) {
         const int id = kItems[i].id;
         const int len = EdxCmd(id);
-        const int n = qx::FrameExchange(ch, m_cmd, len, reply, sizeof reply, delay, EdxLen);
+        const int n = qx::FrameExchange(ch, m_cmd, len, reply, sizeof reply, delay, UntilSilent);
         const uint8_t* block = EdxChk(reply, n, id);
         if (!block) return 0;
         EdxTake(id, block);
@@ -169,6 +168,7 @@ int CSMUpsEdxRt6::DataGet(ISerBase* ch, int address, int wait) {
 }
 
 void CSMUpsEdxRt6::BriefText(char* out, size_t size) {
+    // The load is kept in tenths of a percent (its divisor 10); the summary shows whole ones.
     snprintf(out, size, "输入电压:%1.1fV, 输出电压:%1.1fV, 输出负载:%d%%", m_rec.Vin1 * 0.1,
-             m_rec.Vout * 0.1, m_rec.Pout);
+             m_rec.Vout * 0.1, m_rec.Pout / 10);
 }

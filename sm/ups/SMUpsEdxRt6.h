@@ -5,8 +5,9 @@
 #include "ups/SMUpsTbUps.h"
 
 // EDX RT6 UPS on a serial line (type 0x308), kept in tbUps. Eight 11-byte requests, one per
-// data identifier, each answered by one block checked by its XOR; the frame carries no bus
-// address.
+// data identifier, each answered by one block checked by its XOR and by its length: every
+// byte that arrives for a request counts, so a byte more or less than the block announces
+// fails it. The frame carries no bus address.
 class CSMUpsEdxRt6 : public CSMUpsTbUps {
 public:
     CSMUpsEdxRt6();
@@ -21,8 +22,6 @@ public:
     // bytes in all (k = 1 with the 0x06); and the n bytes reach every byte that the decoding
     // of the identifier reads.
     static const uint8_t* EdxChk(const uint8_t* buffer, int length, int id);
-    // Length of the block at the front of `have` bytes (FrameLength of qx::FrameExchange).
-    static int EdxLen(const uint8_t* data, int have);
 
     // Decodes a block checked by EdxChk (block: its flag byte).
     void EdxTake(int id, const uint8_t* block);

@@ -89,7 +89,8 @@ TEST_F(BinUpsE2e, EdxPollsStoreValuesAndTheIdentityEveryTime) {
         EXPECT_EQ("EATON", CurText(71, "company")) << "poll " << poll;
         EXPECT_EQ("EDXRT", CurText(71, "mode")) << "poll " << poll;
         EXPECT_EQ("1000XL", CurText(71, "version")) << "poll " << poll;
-        EXPECT_EQ(Hex("输入电压:230.0V, 输出电压:230.0V, 输出负载:350%"), Hex(Brief(71)));
+        // The load byte 35 is kept as 350 tenths and summarised as 35 %.
+        EXPECT_EQ(Hex("输入电压:230.0V, 输出电压:230.0V, 输出负载:35%"), Hex(Brief(71)));
     }
     EXPECT_EQ(2, hist.Int("select count(*) from tbUps where SID=71 and company='EATON'"));
     EXPECT_EQ(2, hist.Int("select count(*) from tbUps where SID=71 and Pout=350 and v2=2300"));
@@ -101,9 +102,7 @@ TEST_F(BinUpsE2e, EdxPollsStoreValuesAndTheIdentityEveryTime) {
     EXPECT_EQ(0, h->DoFunc(1, nullptr, 0));
     EXPECT_FALSE(p1.WaitRequests(before + 1, 300));
 
-    // Blocks split across reads and blocks that start with 0x06 are taken over the line too.
-    p1.InjectFault(qxsim::Fault::Split, 8);
-    EXPECT_EQ(std::make_pair(1, 1), Poll(h, item, ch));
+    // Blocks that start with 0x06 are taken over the line too.
     ups.SetFault(qxsim::EdxFault::Ack);
     EXPECT_EQ(std::make_pair(1, 1), Poll(h, item, ch));
     EXPECT_EQ(2300, Cur(71, "Vout"));
@@ -116,6 +115,89 @@ TEST_F(BinUpsE2e, EdxPollsStoreValuesAndTheIdentityEveryTime) {
     EXPECT_EQ(0, Cur(71, "Vin1"));
     EXPECT_EQ(0, db.Failures()) << db.Error();
     EXPECT_EQ(0, hist.Failures()) << hist.Error();
+}
+
+TEST_F(BinUpsE2e, EdxBlocksSplitAcrossReadsKeepTheirZeroBytes) {
+    // Every block in two writes 300 ms apart, the first one after the handler has begun to
+    // read, so that the second half comes in a read of its own. The defaults put a zero byte
+    // first in that half for four of the eight blocks (0x01, 0x38, 0x3A, 0x41): it belongs to
+    // the block and is kept.
+    qxsim::EdxUps ups;
+    ups.Serve(p1);
+    p1.SetDelay(150);
+    p1.SetSplitGap(300);
+    p1.InjectFault(qxsim::Fault::Split, -1);
+    ISerBase* ch = Open(p1);
+    ASSERT_NE(nullptr, ch);
+    ISMBase* h = rig.Handler(0x308);
+    ASSERT_NE(nullptr, h);
+    qxhost::PointItem item(73, 0x308);
+    item.Name("EDX-3").Port(1).Addr(1).Ser(ch);
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, item));
+
+    ups.SetData(0x01, {1, 0, 1, 0, 1});
+    ups.SetData(0x3A, {0, 0xE7, 0x00});
+    ASSERT_EQ(std::make_pair(1, 1), Poll(h, item, ch));
+    EXPECT_EQ(0, Detail(73));
+    ExpectRow(73, {{"b7", 1}, {"b6", 0}, {"b5", 1}, {"b4", 1}, {"b3", 0}, {"b0", 0},
+                   {"v1", 0}, {"v2", 2310}, {"status", 1}, {"Vin1", 2300}, {"Vout", 2300},
+                   {"Pout", 350}, {"v3", 10000}});
+    EXPECT_EQ("EATON", CurText(73, "company"));
+    EXPECT_EQ(0, db.Failures()) << db.Error();
+}
+
+TEST_F(BinUpsE2e, EdxBlockOfAByteMoreOrLessEndsThePollWithNothingFromIt) {
+    qxsim::EdxUps ups;
+    ups.Serve(p1);
+    ISerBase* ch = Open(p1);
+    ASSERT_NE(nullptr, ch);
+    ISMBase* h = rig.Handler(0x308);
+    ASSERT_NE(nullptr, h);
+    qxhost::PointItem item(74, 0x308);
+    item.Name("EDX-4").Port(1).Addr(1).Ser(ch);
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, item));
+
+    // The fourth block (0x31, the input) is spoilt: a byte after it, or its last byte missing.
+    for (qxsim::EdxFault f : {qxsim::EdxFault::Trailing, qxsim::EdxFault::Shorter}) {
+        ASSERT_EQ(std::make_pair(1, 1), Poll(h, item, ch));
+        ASSERT_EQ(2300, Cur(74, "Vin1"));
+        const size_t asked = ups.Asked().size();
+        for (int i = 0; i < 3; i++) ups.FaultOnce(qxsim::EdxFault::None);
+        ups.FaultOnce(f);
+        EXPECT_EQ(std::make_pair(0, 1), Poll(h, item, ch)) << (int)f;
+        EXPECT_EQ(asked + 4, ups.Asked().size()) << "no request after the spoilt block";
+        EXPECT_EQ(2, Detail(74)) << (int)f;
+        ExpectRow(74, {{"State", 2}, {"Vin1", 0}, {"Fin", 0}, {"Vout", 0}}, "after the spoilt block");
+        EXPECT_EQ(1, hist.Int("select count(*) from tbUps where SID=74 and State=2 and Vin1=0 "
+                              "and Fin=0 and DID=(select max(DID) from tbUps where SID=74)"));
+        EXPECT_EQ(Hex("通讯中断"), Hex(Brief(74))) << (int)f;
+    }
+    EXPECT_EQ(0, db.Failures()) << db.Error();
+    EXPECT_EQ(0, hist.Failures()) << hist.Error();
+}
+
+TEST_F(BinUpsE2e, IIIAtAddressZeroKeepsTheZeroThatOpensTheRestOfItsFrame) {
+    // The exchange reads the head EA L L first and the rest in a read of its own; the rest
+    // opens with the address byte, 0 here.
+    qxsim::IIIUps ups(0);
+    ups.Serve(p1);
+    ISerBase* ch = Open(p1);
+    ASSERT_NE(nullptr, ch);
+    ISMBase* h = rig.Handler(0x309);
+    ASSERT_NE(nullptr, h);
+    qxhost::PointItem item(83, 0x309);
+    item.Name("III-0").Port(1).Addr(0).Ser(ch);
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, item));
+    ups.SetWord(0x81, 6, 2310);
+    ups.SetByte(0x86, 22, 97);
+    for (int poll = 1; poll <= 2; poll++) {
+        ASSERT_EQ(std::make_pair(1, 1), Poll(h, item, ch)) << poll;
+        ExpectRow(83, {{"State", 0}, {"Vin1", 2310}, {"Vin2", 2200}, {"v2", 2210}, {"Vdc", 3800},
+                       {"Fout", 500}, {"Pbatt", 97}},
+                  "poll " + std::to_string(poll));
+    }
+    EXPECT_EQ((std::vector<uint8_t>{0x81, 0x86, 0x81, 0x86}), ups.Asked());
+    EXPECT_EQ(0, db.Failures()) << db.Error();
 }
 
 TEST_F(BinUpsE2e, TwoIIIPointsOneSilent) {

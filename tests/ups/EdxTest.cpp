@@ -216,6 +216,8 @@ TEST(EdxPoll, AFailedBlockEndsThePollKeepingTheBlocksBeforeIt) {
         {F::BadXor, nullptr, "wrong XOR"},
         {F::Longer, nullptr, "a byte longer than n says"},
         {F::Shorter, nullptr, "a byte shorter than n says"},
+        {F::Trailing, nullptr, "a valid block and one byte more"},
+        {F::None, [](const Bytes& b) { return Bytes(b.begin(), b.end() - 1); }, "one byte less"},
         {F::TooShort, nullptr, "valid but too short for its decoding"},
         {F::None, [](const Bytes&) { return HexBytes("5A A5 13 37 00 FF 42"); }, "garbage"},
         {F::None, [](const Bytes& b) { return Bytes(b.begin(), b.begin() + 4); }, "cut short"},
@@ -276,15 +278,36 @@ TEST(EdxPoll, LeadingAcknowledgementAndSplitBlocksAreTaken) {
     }
     ASSERT_EQ(1, r.Poll());
     ExpectFields(r.h, kAtRest, "split");
-    // Bytes after a block are not taken for it, and the next exchange starts clean.
-    Rig t;
-    for (int id : kIdOrder) {
-        Bytes b = model.Answer(qxsim::EdxUps::Request((uint8_t)id));
-        b.push_back(0x99);
-        t.ch.Reply(b);
+}
+
+TEST(EdxPoll, EveryByteThatArrivesCountsAgainstTheBlock) {
+    // What comes in later reads is gathered too, until a read brings nothing or 16 bytes
+    // are in: a block judged by all of it, so a byte more in a piece of its own fails it.
+    qxsim::EdxUps model;
+    const Bytes b = model.Answer(qxsim::EdxUps::Request(0x01));
+    struct Case {
+        std::vector<Bytes> pieces;
+        int result;
+        const char* what;
+    } cases[] = {
+        {{b}, 1, "the block alone"},
+        {{b, {0x99}}, 0, "a byte more in a later read"},
+        {{Bytes(b.begin(), b.begin() + 3), Bytes(b.begin() + 3, b.end()), {0x00}}, 0,
+         "a byte more after a split block"},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        r.ch.ReplyChunks(c.pieces);
+        for (int i = 1; i < 8; i++)
+            r.ch.Reply(model.Answer(qxsim::EdxUps::Request((uint8_t)kIdOrder[i])));
+        EXPECT_EQ(c.result, r.Poll()) << c.what;
+        EXPECT_EQ(c.result ? 8u : 1u, r.ch.Written().size()) << c.what;
     }
-    ASSERT_EQ(1, t.Poll());
-    ExpectFields(t.h, kAtRest, "trailing byte");
+    // A full buffer ends the gathering: what follows it is not read for this block.
+    Rig r;
+    r.ch.ReplyChunks({Bytes(10, 0x84), Bytes(6, 0x84), {0x84}});
+    EXPECT_EQ(0, r.Poll());
+    EXPECT_EQ((std::vector<int>{16, 6}), r.ch.ReadLengths());
 }
 
 TEST(EdxPoll, NoChannelOrAClosedOneSendsNothing) {
@@ -356,5 +379,32 @@ TEST(EdxTexts, DisplayKeysAreTheDefaultUpsOnes) {
             continue;
         }
         EXPECT_STREQ(c.text, text) << c.key;
+    }
+}
+
+TEST(EdxDb, SummaryShowsTheLoadInWholePercent) {
+    // The load is stored in tenths (divisor 10) and summarised in whole percent.
+    struct Case {
+        uint8_t load;
+        const char* brief;
+    } cases[] = {
+        {35, "输入电压:230.0V, 输出电压:230.0V, 输出负载:35%"},
+        {0, "输入电压:230.0V, 输出电压:230.0V, 输出负载:0%"},
+        {255, "输入电压:230.0V, 输出电压:230.0V, 输出负载:255%"},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        TestDb db, hist;
+        r.h.SetDb(&db, 0);
+        r.h.SetDb(&hist, 1);
+        r.h.RegDb(&db, 0);
+        ASSERT_EQ(1, r.h.ChkDb(r.item));
+        db.Run("insert into tbSubSysDetail(SID,Type,State) values(51,776,-1)");
+        r.dev.SetData(0x07, {c.load, 220, 0});
+        ASSERT_EQ(1, r.Poll()) << (int)c.load;
+        int bits[2] = {0, 0};
+        ASSERT_EQ(1, r.h.DataUpd(0, bits, nullptr, -1, &hist)) << (int)c.load;
+        EXPECT_EQ(Hex(c.brief), Hex(db.Str("select Brief from tbSMBrief where SID=51")));
+        EXPECT_EQ(c.load * 10, db.Int("select Pout from tbUps where SID=51")) << (int)c.load;
     }
 }
