@@ -40,6 +40,16 @@ struct PtyFixture : ::testing::Test {
         for (int i = 0; i < 200 && Pending() < n; ++i) usleep(10000);
         return Pending() >= n;
     }
+    // Purges, asks "R\r" of a device that answers `answer`, and waits until the whole answer
+    // is in the channel's input queue.
+    void Ask(const char* answer) {
+        sim.SetTable(qxsim::Table().Add(qxsim::Text("R\r"), Hex(answer)));
+        ASSERT_EQ(1, ch->Purge());
+        sim.ClearLog();
+        ASSERT_EQ(2, ch->Write((const unsigned char*)"R\r"));
+        ASSERT_TRUE(sim.WaitAnswers(1, 5000));
+        ASSERT_TRUE(WaitPending((int)Hex(answer).size()));
+    }
     Bytes ReadBytes(int length, int timeout) {
         unsigned char buf[256] = {};
         int n = ch->Read(buf, length, timeout);
@@ -130,12 +140,7 @@ TEST_F(PtyFixture, ReadsTheAnswerAndDropsOneLeadingZeroByte) {
     sim.SetFramer(qxsim::FrameByTerminator('\r'));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
-        sim.SetTable(qxsim::Table().Add(qxsim::Text("R\r"), Hex(c.answer)));
-        ASSERT_EQ(1, ch->Purge());
-        sim.ClearLog();
-        ASSERT_EQ(2, ch->Write((const unsigned char*)"R\r"));
-        ASSERT_TRUE(sim.WaitAnswers(1, 5000));
-        ASSERT_TRUE(WaitPending((int)Hex(c.answer).size()));
+        ASSERT_NO_FATAL_FAILURE(Ask(c.answer));
         EXPECT_EQ(c.got, qxsim::ToHex(ReadBytes(c.length, 0)));
         if (strcmp(c.answer, "41 42 43 44 45 46") == 0) {
             EXPECT_EQ("45 46", qxsim::ToHex(ReadBytes(8, 0)));
@@ -160,12 +165,7 @@ TEST_F(PtyFixture, ZeroBytesAfterTheFirstByteOfAReplyAreKeptWhateverTheReadSize)
     sim.SetFramer(qxsim::FrameByTerminator('\r'));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
-        sim.SetTable(qxsim::Table().Add(qxsim::Text("R\r"), Hex(c.answer)));
-        ASSERT_EQ(1, ch->Purge());
-        sim.ClearLog();
-        ASSERT_EQ(2, ch->Write((const unsigned char*)"R\r"));
-        ASSERT_TRUE(sim.WaitAnswers(1, 5000));
-        ASSERT_TRUE(WaitPending((int)Hex(c.answer).size()));
+        ASSERT_NO_FATAL_FAILURE(Ask(c.answer));
         Bytes got;
         for (int i = 0; i < 16; ++i) {
             Bytes piece = ReadBytes(c.piece, 0);
