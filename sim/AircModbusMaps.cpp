@@ -16,6 +16,11 @@ void Coils(ModbusSlave& s, const uint16_t (&at)[N], const bool (&on)[N]) {
 }  // namespace
 
 void SetLineGi(ModbusSlave& s, const LineGi& m) {
+    s.ServeHolding(4, 3);
+    s.ServeHolding(15);
+    s.ServeHolding(27);
+    s.ServeHolding(133);
+    s.ServeCoils(23, 44);  // 23-66, read in blocks around the fault coils
     s.SetHolding(4, m.sfwd);
     s.SetHolding(5, m.hfwd);
     s.SetHolding(6, m.hfsd);
@@ -26,6 +31,9 @@ void SetLineGi(ModbusSlave& s, const LineGi& m) {
 }
 
 void SetLineGt(ModbusSlave& s, const LineGt& m) {
+    s.ServeHolding(1, 7);
+    s.ServeHolding(129);
+    s.ServeCoils(2, 36);  // 2-37
     const uint16_t regs[7] = {m.hfwd, m.hfsd, m.sfwd, m.wdset, m.wdset2, m.sdset, m.sdset2};
     for (int k = 0; k < 7; k++) s.SetHolding((uint16_t)(1 + k), regs[k]);
     s.SetHolding(129, m.state);
@@ -34,6 +42,7 @@ void SetLineGt(ModbusSlave& s, const LineGt& m) {
 
 void SetPex(ModbusSlave& s, const Pex& m, int variant) {
     if (variant == 1) {
+        s.ServeHolding(0, 64);
         s.SetHolding(3, (uint16_t)m.rTem);
         s.SetHolding(4, (uint16_t)m.rHum);
         s.SetHolding(60, (uint16_t)m.temset);
@@ -42,6 +51,10 @@ void SetPex(ModbusSlave& s, const Pex& m, int variant) {
         s.SetHolding(63, m.csj);
         return;
     }
+    s.ServeDiscrete(10, 21);
+    s.ServeInput(15);
+    s.ServeInput(109, 4);
+    s.ServeInput(129, 2);
     s.SetDiscrete(10, m.unit);
     s.SetDiscrete(24, m.fj);
     s.SetDiscrete(25, m.zl);
@@ -58,6 +71,9 @@ void SetPex(ModbusSlave& s, const Pex& m, int variant) {
 }
 
 void SetHiross(ModbusSlave& s, const Hiross& m) {
+    s.ServeHolding(16, 19);
+    s.ServeHolding(48, 6);
+    s.ServeHolding(112, 10);
     for (int k = 0; k < 19; k++) s.SetHolding((uint16_t)(16 + k), m.r[k]);
     for (int k = 0; k < 6; k++) s.SetHolding((uint16_t)(48 + k), m.st[k]);
     for (int k = 0; k < 10; k++) s.SetHolding((uint16_t)(112 + k), m.v[k]);
@@ -72,6 +88,8 @@ void ServeHiross(Device& device, ModbusSlave& slave, bool firstBlockOnly) {
 }
 
 void SetMatrix(ModbusSlave& s, const Matrix& m) {
+    s.ServeHolding(1, 15);
+    s.ServeCoils(14, 52);
     s.SetHolding(1, m.hum);
     s.SetHolding(4, m.tem);
     s.SetHolding(10, m.settem);
@@ -81,6 +99,10 @@ void SetMatrix(ModbusSlave& s, const Matrix& m) {
 
 void SetStation(ModbusSlave& s, const Station& m, int variant) {
     if (variant == 1) {
+        s.ServeCoils(0, 19);
+        s.ServeCoils(128, 10);
+        s.ServeHolding(2, 2);
+        s.ServeHolding(703, 2);
         s.SetCoil(128, m.states[0]);
         s.SetCoil(129, m.states[3]);
         s.SetCoil(130, m.states[1]);
@@ -91,6 +113,10 @@ void SetStation(ModbusSlave& s, const Station& m, int variant) {
         s.SetHolding(704, m.tem);
         return;
     }
+    s.ServeCoils(8, 19);
+    s.ServeCoils(127, 10);
+    s.ServeHolding(652, 2);
+    s.ServeHolding(704, 2);
     const uint16_t alarms[6] = {8, 9, 10, 11, 18, 26};
     for (int k = 0; k < 6; k++) s.SetCoil(alarms[k], m.alarms[k]);
     for (int k = 0; k < 9; k++) s.SetCoil((uint16_t)(127 + k), m.states[k]);

@@ -106,6 +106,8 @@ void SetDme3000(YdtDevice& dev, const Dme3000Unit& u) {
 }
 
 void SetDme3000Modbus(ModbusSlave& s, const Dme3000Regs& r) {
+    s.ServeInput(0, 124);
+    s.ServeDiscrete(14, 73);  // 14-86
     s.SetInput(0, (uint16_t)r.temset);
     s.SetInput(1, 0);
     s.SetInput(2, (uint16_t)r.humset);

@@ -15,6 +15,7 @@ Bytes WithCrc(Bytes b) {
 }  // namespace
 
 void SetBatt100(ModbusSlave& slave, const Batt100& m) {
+    slave.ServeInput(0x100, 0x404);  // the four cell arrays and the group block 0x500-0x503
     slave.SetInput(0x500, (uint16_t)m.curr1);
     slave.SetInput(0x501, (uint16_t)m.curr2);
     slave.SetInput(0x502, m.volt);
@@ -90,6 +91,7 @@ std::string Adu1000Info(const Adu1000& m) {
 void SetAdu1000(YdtDevice& device, const Adu1000& m) { device.SetInfo(0x41, Adu1000Info(m)); }
 
 void SetDb100(ModbusSlave& slave, const Db100& m) {
+    slave.ServeHolding(0x200, 30);
     slave.SetHolding(0x200, (uint16_t)m.volt);
     slave.SetHolding(0x201, (uint16_t)m.curr);
     slave.SetHolding(0x202, (uint16_t)m.temp);

@@ -27,6 +27,8 @@ void LeakDetector::Set(int model, const Leak& l) {
     ModbusSlave& s = m_slave;
     switch (model) {
     case 0:
+        s.ServeInput(1, 5);
+        s.ServeHolding(1);
         // A dry cable reports its length as the position.
         s.SetInput(1, l.water ? l.position : l.cable);
         s.SetInput(2, l.water ? 500 : 2000);
@@ -36,6 +38,8 @@ void LeakDetector::Set(int model, const Leak& l) {
         s.SetHolding(1, l.lmd);
         break;
     case 1:
+        s.ServeHolding(0, 2);
+        s.ServeHolding(8, 4);
         s.SetHolding(0, (uint16_t)((l.water ? 1 : 0) | (l.wire ? 2 : 0)));
         s.SetHolding(1, l.position);
         s.SetHolding(8, l.cable);
@@ -43,10 +47,15 @@ void LeakDetector::Set(int model, const Leak& l) {
         s.SetHolding(11, l.extra);
         break;
     case 2:
+        s.ServeInput(0);
+        s.ServeHolding(0x1000);
         s.SetInput(0, l.state);
         s.SetHolding(0x1000, l.lmd);
         break;
     case 3:
+        s.ServeInput(2);
+        s.ServeInput(4);
+        s.ServeInput(38);
         s.SetInput(2, (uint16_t)(((l.water ? 2 : 0) | (l.wire ? 1 : 0)) << 8));
         s.SetInput(4, l.position);
         s.SetInput(38, l.cable);
@@ -89,6 +98,12 @@ void LeakDetector::Serve(Device& device) {
 std::vector<uint16_t> LeakDetector::LengthWrites() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_writes;
+}
+
+IoModule::IoModule(uint8_t unit) : m_slave(unit) {
+    m_slave.ServeDiscrete(0, 16);
+    m_slave.ServeCoils(0, 4);
+    m_slave.ServeHolding(0, 8);
 }
 
 void IoModule::SetInputs(uint16_t bits) {

@@ -39,6 +39,7 @@ struct Leak {
 //      8-byte echo of its first six bytes;
 //   2: input register 0 the state byte, holding 0x1000 the further register;
 //   3: input register 2 high byte bit 1 water, bit 0 wire; 4 position; 38 length.
+// Set serves the registers of the model (any other address is answered with exception 02).
 class LeakDetector {
 public:
     explicit LeakDetector(uint8_t unit = 1) : m_slave(unit) {}
@@ -54,12 +55,13 @@ private:
     std::vector<uint16_t> m_writes;
 };
 
-// A Modbus I/O module: discrete inputs 0-15, coils 0-3, holding registers 0-7, and the
+// A Modbus I/O module: discrete inputs 0-15, coils 0-3, holding registers 0-7 (no other
+// address: exception 02), and the
 // vendor function 0x46 (9-byte request: address, 0x46, 0x04, value, three zeros, CRC),
 // answered by a settable reply or, unset, by the request echoed.
 class IoModule {
 public:
-    explicit IoModule(uint8_t unit = 1) : m_slave(unit) {}
+    explicit IoModule(uint8_t unit = 1);
     ModbusSlave& Slave() { return m_slave; }
     void SetInputs(uint16_t bits);
     void SetCoils(uint8_t bits);

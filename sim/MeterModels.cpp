@@ -444,6 +444,26 @@ struct Laid {
     uint16_t w[4];
 };
 
+// The registers each model's meter has: the blocks its handler reads (models 10 and 13 one
+// block of 110 for each Ext1 setting, from 100, 210 and 320) and the register its command
+// writes (model 1 register 1, model 2 register 256).
+struct Served {
+    uint8_t model, kind;
+    uint16_t first, count;
+};
+const Served kServed[] = {
+    {1, 3, 33, 32}, {1, 3, 1, 1}, {2, 3, 0, 57}, {2, 3, 256, 1}, {3, 3, 256, 28}, {3, 3, 512, 28},
+    {4, 3, 7, 19}, {4, 3, 29, 6}, {5, 3, 0, 2}, {5, 3, 97, 23}, {5, 3, 141, 2}, {6, 4, 0, 57},
+    {7, 3, 6, 55}, {8, 3, 256, 2}, {8, 4, 0, 39}, {9, 3, 0, 64}, {10, 3, 100, 330}, {11, 3, 0, 96},
+    {12, 3, 0, 18}, {13, 3, 100, 330}, {14, 3, 0, 50}, {15, 3, 0, 32}, {15, 3, 40, 1},
+    {16, 3, 10, 42}, {16, 3, 58, 12}, {17, 3, 70, 30}, {18, 3, 70, 30}, {18, 3, 8192, 2},
+    {19, 3, 0, 41}, {20, 4, 10, 42}, {20, 4, 58, 12}, {21, 4, 70, 30}, {22, 3, 9, 24},
+    {22, 3, 45, 26}, {23, 3, 0, 18}, {23, 3, 32, 34}, {23, 3, 80, 4}, {24, 3, 57, 64},
+    {25, 3, 0, 16}, {25, 3, 24, 32}, {25, 3, 64, 32}, {26, 3, 16, 2}, {27, 3, 0, 70},
+    {28, 3, 2, 2}, {28, 3, 16, 2}, {28, 3, 64, 2}, {28, 4, 0, 29}, {29, 3, 6, 42}, {30, 3, 72, 10},
+    {31, 3, 23, 60}, {32, 3, 366, 53}, {33, 3, 0, 41}, {34, 3, 50, 41},
+};
+
 }  // namespace
 
 MeterReading MeterReading::Typical() {
@@ -474,6 +494,11 @@ uint32_t SetMeterModel(ModbusSlave& slave, int model, const MeterReading& readin
     for (const Map& m : kMaps)
         if (m.model == model) map = &m;
     if (!map) return 0;
+    for (const Served& b : kServed)
+        if (b.model == model) {
+            if (b.kind == 4) slave.ServeInput(b.first, b.count);
+            else slave.ServeHolding(b.first, b.count);
+        }
     for (int k = 0; k < map->nFix; k++) SetReg(slave, map->fix[k].kind, map->fix[k].reg, map->fix[k].value);
 
     // Lay every field, then keep the bits of those whose registers still hold what was laid

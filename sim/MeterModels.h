@@ -49,7 +49,8 @@ struct MeterReading {
 };
 
 // Lays the reading on the registers of the model (0 to 34) and answers the readable fields
-// (bit f - 1 for field f). Registers the model reads that carry no value of the reading are
+// (bit f - 1 for field f); from then on the slave serves only the registers that model's
+// meter has. Registers the model reads that carry no value of the reading are
 // set as the model's meter keeps them (ratios of 1, range registers, current codes). Models
 // with Ext1/Ext2 scales are laid for Ext1 0; model 1's energy for Ext2 10 and model 4's for
 // Ext2 1, the settings that take the count as it stands. Model 0: SetHcMeter. Other numbers

@@ -8,6 +8,8 @@ void SetThSensor(ModbusSlave& slave, int variant, uint16_t tem, uint16_t hum) {
     const bool input = variant == 1 || variant == 3;
     const bool temFirst = variant == 1 || variant == 2;
     const uint16_t first = temFirst ? tem : hum, second = temFirst ? hum : tem;
+    if (input) slave.ServeInput(0, 2);
+    else slave.ServeHolding(0, 2);
     if (input) {
         slave.SetInput(0, first);
         slave.SetInput(1, second);
@@ -18,21 +20,31 @@ void SetThSensor(ModbusSlave& slave, int variant, uint16_t tem, uint16_t hum) {
 }
 
 void SetOnOff(ModbusSlave& slave, const uint8_t in[6]) {
+    slave.ServeInput(0, 6);  // read as six, the inputs packed in the first three
     for (int r = 0; r < 3; r++) slave.SetInput((uint16_t)r, (uint16_t)(in[2 * r] << 8 | in[2 * r + 1]));
 }
 
 void SetPd2206(ModbusSlave& slave, const uint8_t points[12]) {
+    slave.ServeInput(0, 12);
+    slave.ServeHolding(0x40, 2);
     for (int i = 0; i < 12; i++) slave.SetInput((uint16_t)i, points[i]);
     slave.SetFault(ModbusFault::BytePerRegister);
 }
 
-void SetFd220(ModbusSlave& slave, bool on) { slave.SetCoil(0, on); }
+void SetFd220(ModbusSlave& slave, bool on) {
+    slave.ServeCoils(0);
+    slave.ServeCoils(500);
+    slave.SetCoil(0, on);
+}
 
 void SetRd230(ModbusSlave& slave, uint8_t inputs) {
+    slave.ServeDiscrete(0, 8);
     for (int i = 0; i < 8; i++) slave.SetDiscrete((uint16_t)i, (inputs >> i) & 1);
 }
 
 void SetAd5Da5(ModbusSlave& slave, const uint16_t inputs[5], const uint16_t outputs[5]) {
+    slave.ServeInput(0, 5);
+    slave.ServeHolding(0, 5);
     for (int i = 0; i < 5; i++) {
         slave.SetInput((uint16_t)i, inputs[i]);
         slave.SetHolding((uint16_t)i, outputs[i]);
@@ -40,12 +52,20 @@ void SetAd5Da5(ModbusSlave& slave, const uint16_t inputs[5], const uint16_t outp
 }
 
 void SetMlanBoard(ModbusSlave& slave, const uint8_t breakers[72]) {
+    slave.ServeHolding(1964, 72);
     for (int i = 0; i < 72; i++) slave.SetHolding((uint16_t)(1964 + i), breakers[i]);
 }
 
-void SetDustSensor(ModbusSlave& slave, uint16_t pm) { slave.SetHolding(3, pm); }
+void SetDustSensor(ModbusSlave& slave, uint16_t pm) {
+    slave.ServeHolding(0, 4);
+    slave.SetHolding(3, pm);
+}
 
 void SetHcMeter(ModbusSlave& slave, const HcMeter& m) {
+    slave.ServeHolding(0, 20);  // the ratios at 2 and 3 (read as a block of 20), the address at 11
+    slave.ServeHolding(64, 2);
+    slave.ServeHolding(192, 15);
+    slave.ServeInput(0, 7);
     slave.SetHolding(2, m.pt);
     slave.SetHolding(3, m.ct);
     slave.SetHolding(64, (uint16_t)(m.energy >> 16));
@@ -59,6 +79,7 @@ void SetHcMeter(ModbusSlave& slave, const HcMeter& m) {
 }
 
 void SetAhpUps(ModbusSlave& slave, const AhpUpsRegs& m) {
+    slave.ServeHolding(100, 41);
     const struct {
         uint16_t reg, value;
     } regs[] = {
@@ -71,6 +92,8 @@ void SetAhpUps(ModbusSlave& slave, const AhpUpsRegs& m) {
 }
 
 void SetLinkUps(ModbusSlave& slave, const LinkUps& u) {
+    slave.ServeHolding(0);
+    slave.ServeHolding(170, 11);
     const uint16_t regs[11] = {u.vin, u.fin, u.vout, u.fout, u.aout, u.pout, 0, 0, u.vbatt, 0, u.tem};
     for (int k = 0; k < 11; k++) slave.SetHolding((uint16_t)(170 + k), regs[k]);
     slave.SetHolding(0, u.alarms);
@@ -81,6 +104,8 @@ void SetLinkUps(ModbusSlave& slave, const LinkUps& u) {
 namespace qxsim {
 
 void SetSymmetraUps(ModbusSlave& slave, const SymmetraUps& u) {
+    slave.ServeHolding(0, 5);
+    slave.ServeHolding(7, 45);
     slave.SetHolding(0, u.reg0);
     slave.SetHolding(1, u.reg1);
     slave.SetHolding(3, u.reg3);
@@ -95,6 +120,8 @@ void SetSymmetraUps(ModbusSlave& slave, const SymmetraUps& u) {
 }
 
 void SetGalaxyUps(ModbusSlave& slave, const GalaxyUps& u) {
+    slave.ServeHolding(64, 16);
+    slave.ServeHolding(256, 76);
     for (int p = 0; p < 3; p++) {
         slave.SetHolding((uint16_t)(256 + p), u.iin[p]);
         slave.SetHolding((uint16_t)(262 + p), u.ib[p]);
@@ -118,6 +145,7 @@ void SetGalaxyUps(ModbusSlave& slave, const GalaxyUps& u) {
 namespace qxsim {
 
 void SetAircDas(ModbusSlave& slave, const AircDas& m) {
+    slave.ServeHolding(0, 9);
     auto pack = [](uint8_t high, uint8_t low) { return (uint16_t)(high << 8 | low); };
     auto lowFirst = [](uint16_t v) { return (uint16_t)((v & 0xFF) << 8 | v >> 8); };
     const uint16_t regs[9] = {
@@ -131,6 +159,9 @@ void SetAircDas(ModbusSlave& slave, const AircDas& m) {
 }
 
 void SetLcpDx(ModbusSlave& slave, const LcpDx& m) {
+    slave.ServeInput(21, 28);
+    slave.ServeHolding(2, 2);
+    slave.ServeCoils(29);  // 00030
     slave.SetInput(21, m.outlet);
     slave.SetInput(22, m.inlet);
     slave.SetInput(45, m.tempSet);
@@ -140,6 +171,11 @@ void SetLcpDx(ModbusSlave& slave, const LcpDx& m) {
 }
 
 void SetPlcQsm50(ModbusSlave& slave, const PlcQsm50& m) {
+    slave.ServeHolding(0, 2);
+    slave.ServeHolding(60);
+    slave.ServeHolding(67);
+    slave.ServeHolding(200);
+    slave.ServeHolding(203);
     slave.SetHolding(200, m.started);
     slave.SetHolding(203, m.fault);
     slave.SetHolding(0, m.tem);
@@ -149,6 +185,7 @@ void SetPlcQsm50(ModbusSlave& slave, const PlcQsm50& m) {
 }
 
 void SetK200(ModbusSlave& slave, const K200& m) {
+    slave.ServeHolding(0, 8);
     const uint16_t regs[8] = {m.status, m.setTemp, m.setHum, m.running,
                               m.retTemp, m.retHum, m.probes, m.reg7};
     for (int r = 0; r < 8; r++) slave.SetHolding((uint16_t)r, regs[r]);
@@ -168,6 +205,12 @@ void SetFloatBE(ModbusSlave& slave, uint16_t reg, float value) {
 }
 
 void SetStulzC7000(ModbusSlave& slave, const StulzC7000& s) {
+    const struct {
+        uint16_t first, count;
+    } blocks[] = {{2340, 4}, {2348, 6}, {2356, 2}, {2382, 14}, {4478, 20}, {10416, 2},
+                  {10816, 4}, {11618, 2}, {12834, 2}, {12840, 2}, {13618, 6}};
+    for (const auto& b : blocks) slave.ServeHolding(b.first, b.count);
+    slave.ServeCoils(1013, 8);
     auto floats = [&slave](uint16_t reg, const float* v, int n) {
         for (int k = 0; k < n; k++) SetFloatBE(slave, (uint16_t)(reg + 2 * k), v[k]);
     };
@@ -189,6 +232,7 @@ void SetStulzC7000(ModbusSlave& slave, const StulzC7000& s) {
 }
 
 void SetScaAirc(ModbusSlave& s, const ScaAirc& a) {
+    s.ServeHolding(1, 36);
     const uint16_t regs[] = {a.temRetSet, a.humRetSet, a.status, a.temRet, a.humRet};
     for (int i = 0; i < 5; i++) s.SetHolding((uint16_t)(1 + i), regs[i]);
     for (int i = 0; i < 6; i++) s.SetHolding((uint16_t)(6 + i), a.alarms[i]);
@@ -198,6 +242,7 @@ void SetScaAirc(ModbusSlave& s, const ScaAirc& a) {
 }
 
 void SetHstAirc(ModbusSlave& s, const HstAirc& a, int variant) {
+    s.ServeHolding(0, variant == 1 ? 24 : 16);
     if (variant == 1) {
         SetFloatBE(s, 0, a.temIn);
         SetFloatBE(s, 2, a.humIn);
@@ -223,6 +268,10 @@ void SetHstAirc(ModbusSlave& s, const HstAirc& a, int variant) {
 }
 
 void SetHaiRuiFuAirc(ModbusSlave& s, const HaiRuiFuAirc& a) {
+    s.ServeInput(1, 2);
+    s.ServeInput(30, 13);
+    s.ServeDiscrete(0, 7);
+    s.ServeDiscrete(20, 3);
     s.SetInput(1, a.tem);
     s.SetInput(2, a.hum);
     for (int i = 0; i < 13; i++) s.SetInput((uint16_t)(30 + i), a.alarms[i]);
@@ -231,6 +280,9 @@ void SetHaiRuiFuAirc(ModbusSlave& s, const HaiRuiFuAirc& a) {
 }
 
 void SetRdaAirc(ModbusSlave& s, const RdaAirc& a) {
+    s.ServeHolding(0, 4);
+    s.ServeInput(9, 4);
+    s.ServeDiscrete(14, 52);
     s.SetHolding(0, a.hum);
     s.SetHolding(3, a.tem);
     s.SetInput(9, a.temset);
@@ -245,6 +297,11 @@ void SetRdaAirc(ModbusSlave& s, const RdaAirc& a) {
 }
 
 void SetCanatalAirc(ModbusSlave& s, const CanatalAirc& a) {
+    s.ServeCoils(1);
+    s.ServeDiscrete(10001, 7);
+    s.ServeDiscrete(10021, 4);
+    s.ServeInput(30002, 2);
+    s.ServeHolding(40015, 8);
     s.SetCoil(1, a.on);
     for (int b = 0; b < 7; b++) s.SetDiscrete((uint16_t)(10001 + b), (a.s >> b) & 1);
     for (int b = 0; b < 4; b++) s.SetDiscrete((uint16_t)(10021 + b), (a.r >> b) & 1);

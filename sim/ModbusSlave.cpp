@@ -35,6 +35,36 @@ void ModbusSlave::ClearMap() {
     std::fill(m_input.begin(), m_input.end(), 0);
     std::fill(m_coil.begin(), m_coil.end(), 0);
     std::fill(m_discrete.begin(), m_discrete.end(), 0);
+    m_limited = false;
+    for (auto& t : m_served) t.clear();
+}
+
+void ModbusSlave::Serve(Table table, uint16_t first, uint16_t count) {
+    std::lock_guard<std::mutex> g(m_mutex);
+    m_limited = true;
+    const std::pair<uint32_t, uint32_t> range(first, (uint32_t)first + count);
+    auto& ranges = m_served[table];
+    // A model that lays its map again (every second) names the same ranges again.
+    if (count && std::find(ranges.begin(), ranges.end(), range) == ranges.end()) ranges.push_back(range);
+}
+void ModbusSlave::ServeHolding(uint16_t first, uint16_t count) { Serve(kHolding, first, count); }
+void ModbusSlave::ServeInput(uint16_t first, uint16_t count) { Serve(kInput, first, count); }
+void ModbusSlave::ServeCoils(uint16_t first, uint16_t count) { Serve(kCoil, first, count); }
+void ModbusSlave::ServeDiscrete(uint16_t first, uint16_t count) { Serve(kDiscrete, first, count); }
+
+bool ModbusSlave::Has(Table table, uint32_t first, uint32_t count) const {
+    const uint32_t end = first + count;
+    if (end > 65536) return false;
+    if (!m_limited) return true;
+    // Walk from the first address through the ranges that hold it, in any order.
+    for (uint32_t at = first; at < end;) {
+        uint32_t next = at;
+        for (const auto& r : m_served[table])
+            if (r.first <= at && at < r.second && r.second > next) next = r.second;
+        if (next == at) return false;
+        at = next;
+    }
+    return true;
 }
 bool ModbusSlave::Coil(uint16_t a) const { std::lock_guard<std::mutex> g(m_mutex); return m_coil[a] != 0; }
 
@@ -109,7 +139,7 @@ std::vector<uint8_t> ModbusSlave::Execute(const uint8_t* pdu, size_t n, bool bro
         if (n < 5) return ExceptionPdu(f, kIllegalValue);
         uint16_t start = Be16(pdu + 1), count = Be16(pdu + 3);
         if (count < 1 || count > 2000) return ExceptionPdu(f, kIllegalValue);
-        if (start + count > 65536) return ExceptionPdu(f, kIllegalAddress);
+        if (!Has(f == 1 ? kCoil : kDiscrete, start, count)) return ExceptionPdu(f, kIllegalAddress);
         const std::vector<uint8_t>& bits = f == 1 ? m_coil : m_discrete;
         out.push_back(f);
         if (bytePerInput) {
@@ -131,7 +161,7 @@ std::vector<uint8_t> ModbusSlave::Execute(const uint8_t* pdu, size_t n, bool bro
         if (n < 5) return ExceptionPdu(f, kIllegalValue);
         uint16_t start = Be16(pdu + 1), count = Be16(pdu + 3);
         if (count < 1 || count > 125) return ExceptionPdu(f, kIllegalValue);
-        if (start + count > 65536) return ExceptionPdu(f, kIllegalAddress);
+        if (!Has(f == 3 ? kHolding : kInput, start, count)) return ExceptionPdu(f, kIllegalAddress);
         const std::vector<uint16_t>& regs = f == 3 ? m_holding : m_input;
         out.push_back(f);
         if (shape == ModbusFault::BytePerRegister && f == 4) {
@@ -150,7 +180,7 @@ std::vector<uint8_t> ModbusSlave::Execute(const uint8_t* pdu, size_t n, bool bro
         if (n < 5) return ExceptionPdu(f, kIllegalValue);
         uint16_t start = Be16(pdu + 1), count = Be16(pdu + 3);
         if (count < 1 || count > 123 || n < 5u + 2u * count) return ExceptionPdu(f, kIllegalValue);
-        if (start + count > 65536) return ExceptionPdu(f, kIllegalAddress);
+        if (!Has(kHolding, start, count)) return ExceptionPdu(f, kIllegalAddress);
         for (int i = 0; i < count; ++i) m_holding[start + i] = Be16(pdu + 5 + 2 * i);
         out.assign(pdu, pdu + 5 + 2 * count);
         break;
@@ -160,12 +190,14 @@ std::vector<uint8_t> ModbusSlave::Execute(const uint8_t* pdu, size_t n, bool bro
         uint16_t v = Be16(pdu + 3);
         const bool one = m_coilValueOne && v == 0x0001;
         if (v != 0xFF00 && v != 0x0000 && !one) return ExceptionPdu(f, kIllegalValue);
+        if (!Has(kCoil, Be16(pdu + 1), 1)) return ExceptionPdu(f, kIllegalAddress);
         m_coil[Be16(pdu + 1)] = v == 0xFF00 || one;
         out.assign(pdu, pdu + 5);
         break;
     }
     case 6:
         if (n < 5) return ExceptionPdu(f, kIllegalValue);
+        if (!Has(kHolding, Be16(pdu + 1), 1)) return ExceptionPdu(f, kIllegalAddress);
         m_holding[Be16(pdu + 1)] = Be16(pdu + 3);
         out.assign(pdu, pdu + 5);
         break;
@@ -174,7 +206,7 @@ std::vector<uint8_t> ModbusSlave::Execute(const uint8_t* pdu, size_t n, bool bro
         uint16_t start = Be16(pdu + 1), count = Be16(pdu + 3);
         if (count < 1 || count > 1968 || pdu[5] != (count + 7) / 8 || n < 6u + pdu[5])
             return ExceptionPdu(f, kIllegalValue);
-        if (start + count > 65536) return ExceptionPdu(f, kIllegalAddress);
+        if (!Has(kCoil, start, count)) return ExceptionPdu(f, kIllegalAddress);
         for (int i = 0; i < count; ++i) m_coil[start + i] = (pdu[6 + i / 8] >> (i % 8)) & 1;
         out.assign(pdu, pdu + 5);
         break;
@@ -184,7 +216,7 @@ std::vector<uint8_t> ModbusSlave::Execute(const uint8_t* pdu, size_t n, bool bro
         uint16_t start = Be16(pdu + 1), count = Be16(pdu + 3);
         if (count < 1 || count > 123 || pdu[5] != count * 2 || n < 6u + pdu[5])
             return ExceptionPdu(f, kIllegalValue);
-        if (start + count > 65536) return ExceptionPdu(f, kIllegalAddress);
+        if (!Has(kHolding, start, count)) return ExceptionPdu(f, kIllegalAddress);
         for (int i = 0; i < count; ++i) m_holding[start + i] = Be16(pdu + 6 + 2 * i);
         out.assign(pdu, pdu + 5);
         break;

@@ -13,12 +13,17 @@
 //   qxsim::ModbusSlave slave(1);                 // unit address 1
 //   slave.SetHolding(0, 250);                    // 40001
 //   slave.SetCoil(10, true);                     // 00011
+//   slave.ServeHolding(0, 8);                    // it has 40001-40008 and coils 00001-00016,
+//   slave.ServeCoils(0, 16);                     //   nothing else (unnamed: every address)
 //   slave.SetFault(qxsim::ModbusFault::BadCrc);  // every later reply until ClearFault()
 //   slave.FaultOnce(qxsim::ModbusFault::Silence);// only the next request
 //
 // Supported functions: 1, 2, 3, 4 (reads), 5, 6, 15, 16 (writes) and 8 as small I/O modules
 // use it (a register write without byte count, echoed whole). Others get exception 01,
-// addresses outside the map exception 02, counts outside the Modbus limits exception 03.
+// counts outside the Modbus limits exception 03, and a request that touches an address the
+// device does not have exception 02 (illegal data address): a slave has every address of
+// every table until the addresses it serves are named (ServeHolding... below), and from then
+// on only those.
 // A request for another unit (RTU address or TCP unit id) gets no reply, like a bus slave;
 // unit 0 (broadcast) is carried out for writes without a reply.
 #include <stdint.h>
@@ -28,6 +33,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "FaultPlan.h"
@@ -73,9 +79,19 @@ public:
     void SetDiscrete(uint16_t address, bool on);
     uint16_t Holding(uint16_t address) const;
     uint16_t Input(uint16_t address) const;
-    // Every register, coil and input back to 0 (one slave serving one device after another).
+    // Every register, coil and input back to 0 and every address served again (one slave
+    // serving one device after another).
     void ClearMap();
+
     bool Coil(uint16_t address) const;
+
+    // The addresses the device has: once one range is named, a read or write that touches an
+    // address outside the named ranges of its table is answered with exception 02; a table
+    // with no range named then has no address at all. Ranges may overlap and be named again.
+    void ServeHolding(uint16_t first, uint16_t count = 1);
+    void ServeInput(uint16_t first, uint16_t count = 1);
+    void ServeCoils(uint16_t first, uint16_t count = 1);
+    void ServeDiscrete(uint16_t first, uint16_t count = 1);
 
     // Coil writes (function 5) with the value field 0x0001, which some units take for "on":
     // accepted and echoed when set; a strict slave (the default) answers exception 03.
@@ -105,6 +121,10 @@ public:
 
 private:
     using Fault = FaultPlan<ModbusFault>::Planned;
+    enum Table { kCoil, kDiscrete, kInput, kHolding, kTables };
+    void Serve(Table table, uint16_t first, uint16_t count);
+    // Whether every address of [first, first + count) is one the device has.
+    bool Has(Table table, uint32_t first, uint32_t count) const;
     // The PDU answer (function, data...) of a request PDU; empty for none (broadcast).
     std::vector<uint8_t> Execute(const uint8_t* pdu, size_t length, bool broadcast,
                                  ModbusFault shape);
@@ -114,6 +134,8 @@ private:
     bool m_coilValueOne = false;
     std::vector<uint16_t> m_holding, m_input;
     std::vector<uint8_t> m_coil, m_discrete;
+    bool m_limited = false;                                    // some range was named
+    std::vector<std::pair<uint32_t, uint32_t>> m_served[kTables];  // [first, end) of each table
     FaultPlan<ModbusFault> m_faults;
     std::vector<std::vector<uint8_t>> m_requests;
 };

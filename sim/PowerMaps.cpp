@@ -12,6 +12,8 @@ uint16_t PfCode(int pf) { return (uint16_t)(((pf / 1000 + 1) & 3) << 14); }
 }  // namespace
 
 void SetTransformer(ModbusSlave& slave, const Transformer& t) {
+    slave.ServeCoils(0, 4);
+    slave.ServeInput(0, 4);
     const bool bits[4] = {t.sensor, t.fan, t.alarm, t.trip};
     for (int k = 0; k < 4; k++) {
         slave.SetCoil((uint16_t)k, bits[k]);
@@ -20,6 +22,10 @@ void SetTransformer(ModbusSlave& slave, const Transformer& t) {
 }
 
 void SetPowScada(ModbusSlave& slave, const PowScada& s) {
+    slave.ServeHolding(101, 16);
+    slave.ServeHolding(128, 14);
+    slave.ServeHolding(199, 3);
+    slave.ServeHolding(300);
     slave.SetHolding(101, (uint16_t)(s.plTenths * 128 / 10));
     slave.SetHolding(102, PfCode(s.pf));
     SetPair(slave, 105, Offset(s.p));
@@ -37,6 +43,10 @@ void SetPowScada(ModbusSlave& slave, const PowScada& s) {
 }
 
 void SetFbjk(ModbusSlave& slave, const Fbjk& f) {
+    slave.ServeInput(256, 20);
+    for (int g = 0; g < 4; g++) slave.ServeInput((uint16_t)(408 + 30 * g), 4);
+    slave.ServeDiscrete(256, 5);
+    slave.ServeDiscrete(304, 4);
     for (int k = 0; k < 3; k++) {
         slave.SetInput((uint16_t)(256 + k), f.ac1[k]);
         slave.SetInput((uint16_t)(259 + k), f.ac2[k]);
@@ -54,11 +64,17 @@ void SetFbjk(ModbusSlave& slave, const Fbjk& f) {
 }
 
 void SetHgm(ModbusSlave& slave, const Hgm& h) {
+    slave.ServeCoils(0, 88);
+    slave.ServeHolding(0, 35);
     for (int c = 0; c < 88; c++) slave.SetCoil((uint16_t)c, (h.coils[c / 8] >> (c % 8)) & 1);
     for (int r = 0; r < 35; r++) slave.SetHolding((uint16_t)r, h.regs[r]);
 }
 
 void SetHc311a(ModbusSlave& slave, const Hc311a& m) {
+    slave.ServeHolding(0, 18);
+    slave.ServeHolding(64, 16);
+    slave.ServeInput(0, 8);
+    slave.ServeCoils(0);
     slave.SetHolding(2, m.ku1);
     slave.SetHolding(3, m.ki1);
     slave.SetHolding(16, m.ku2);

@@ -54,16 +54,21 @@ const Reg k9E[] = {
 }  // namespace
 
 void SetUpsGx(ModbusSlave& slave, const UpsReadings& r) {
+    slave.ServeHolding(1, 56);
+    slave.ServeInput(81);
     Put(slave, kHolding, r, kGx);
     slave.SetInput(81, 1);
 }
 
 void SetUpsHr7000(ModbusSlave& slave, const UpsReadings& r, uint16_t fault) {
+    slave.ServeInput(1, 66);
     Put(slave, kInput, r, kHr7000);
     slave.SetInput(58, fault);
 }
 
 void SetUpsIpGuard(ModbusSlave& slave, const UpsReadings& r, const bool inputs[21]) {
+    slave.ServeInput(25, 51);
+    slave.ServeDiscrete(17, 21);
     Put(slave, kInput, r, kIpGuard);
     for (int k = 0; k < 21; k++) slave.SetDiscrete((uint16_t)(17 + k), inputs[k]);
     slave.SetFault(ModbusFault::BytePerInput);
@@ -82,6 +87,8 @@ void ServeUpsIpGuard(Device& device, ModbusSlave& slave) {
 }
 
 void SetUps9E(ModbusSlave& slave, const UpsReadings& r, uint8_t bits) {
+    slave.ServeInput(257, 82);
+    slave.ServeDiscrete(1128, 98);  // 1128-1225
     Put(slave, kInput, r, k9E);
     const struct {
         uint16_t input;
@@ -91,6 +98,8 @@ void SetUps9E(ModbusSlave& slave, const UpsReadings& r, uint8_t bits) {
 }
 
 void SetUpsHtxx(ModbusSlave& slave, const UpsExReadings& r) {
+    slave.ServeHolding(13, 57);
+    slave.ServeInput(83, 57);
     for (int p = 0; p < 3; p++) {
         slave.SetHolding((uint16_t)(13 + p), r.vin[p]);
         slave.SetHolding((uint16_t)(16 + p), r.iin[p]);

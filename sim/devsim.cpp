@@ -151,6 +151,7 @@ void SetupMeter(qxsim::Device& dev, Running& r) {
 // (5.1 to 34.9 degrees).
 std::shared_ptr<qxsim::ModbusSlave> ThSensor(Running& r) {
     auto th = std::make_shared<qxsim::ModbusSlave>(1);
+    th->ServeInput(0, 2);
     r.model = th;
     int temp = r.mark < 0 ? -1 : MarkValue(r.mark, 51, 349);
     if (temp >= 0) r.marked = "Temp=" + std::to_string(temp);
@@ -517,6 +518,9 @@ void SetupJadc(qxsim::Device& dev, Running& r) {
 // The Delta unit over Modbus ASCII, unit 1: 23.5 C, 45.0 %, running, no fault.
 void SetupDeltaAscii(qxsim::Device& dev, Running& r) {
     auto slave = std::make_shared<qxsim::ModbusSlave>(1);
+    const uint16_t regs[] = {2168, 2199, 2208, 2209, 2210, 2216, 2217, 2223, 4312, 4322, 4509, 4513};
+    for (uint16_t reg : regs) slave->ServeHolding(reg);
+    slave->ServeHolding(2848, 7);  // the running states, read as one block
     slave->SetHolding(4312, 235);
     slave->SetHolding(4322, 450);
     slave->SetHolding(4509, 220);
@@ -539,6 +543,7 @@ void SetupSunriseGos(qxsim::Device& dev, Running& r) {
 // The Sunrise unit over Modbus RTU, unit 1, holding registers 1-8.
 void SetupSunriseModbus(qxsim::Device& dev, Running& r) {
     auto slave = std::make_shared<qxsim::ModbusSlave>(1);
+    slave->ServeHolding(1, 8);
     const uint16_t regs[8] = {220, 50, 0x000A, 250, 50, 0, 0, 0};
     for (int k = 0; k < 8; k++) slave->SetHolding((uint16_t)(1 + k), regs[k]);
     qxsim::ServeModbusRtu(dev, *slave);
@@ -771,8 +776,8 @@ const Kind kKinds[] = {
     {"rda-airc", "RDA air-conditioner, Modbus unit 1, discrete inputs 14-65, holding 0-3, "
      "input registers 9-12", "9600,N,8,1", SetupModbusAirc<qxsim::RdaAirc, qxsim::SetRdaAirc>,
      nullptr, 0x80F},
-    {"canatal-airc", "Canatal air-conditioner, Modbus unit 1, coil 1, inputs 10001, 10021, "
-     "registers 30002, 40015", "9600,N,8,1",
+    {"canatal-airc", "Canatal air-conditioner, Modbus unit 1, coil 1, inputs 10001-10007, 10021-10024, "
+     "input registers 30002-30003, holding 40015-40022", "9600,N,8,1",
      SetupModbusAirc<qxsim::CanatalAirc, qxsim::SetCanatalAirc>, nullptr, 0x807},
     {"smart-ups", "Smart UPS (one-letter queries Y C Q g B f L M N O F P j, command W)",
      "2400,N,8,1", SetupSmartUps, nullptr, 0x303},
@@ -784,10 +789,10 @@ const Kind kKinds[] = {
      nullptr,
 #endif
      0x1200, "tbModbusDat.Val/Fld/V30001"},
-    {"onoff", "six-input switch module, Modbus unit 1, input registers 30001-30003 one byte per input",
+    {"onoff", "six-input switch module, Modbus unit 1, input registers 30001-30006 (one byte per input in the first three)",
      "9600,N,8,1", SetupOnOff, nullptr, 0x200},
     {"dio-pd2206", "PD220-6 DIO module, Modbus unit 1, input registers 30001-30012 one byte each, "
-     "outputs by function 8", "9600,N,8,1", SetupPd2206, nullptr, 0x903},
+     "outputs 40065-40066 by function 8", "9600,N,8,1", SetupPd2206, nullptr, 0x903},
     {"dio-fd220", "FD220 discharge switch module, Modbus unit 1, coil 1 (written at 501)",
      "9600,N,8,1", SetupFd220, nullptr, 0x902},
     {"dio-rd230", "RD230 eight-input module, Modbus unit 1, inputs 10001-10008", "9600,N,8,1",
@@ -806,9 +811,10 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupModbusAirc<qxsim::Transformer, qxsim::SetTransformer>, nullptr, 0x103},
     {"scada", "generator SCADA interface, Modbus unit 1, holding registers 40102-40117, 40129-40142, 40200-40202, 40301",
      "9600,N,8,1", SetupModbusAirc<qxsim::PowScada, qxsim::SetPowScada>, nullptr, 0x104},
-    {"fbjk", "DC power system monitor, Modbus unit 1, input registers 30257-30276, 30409-30500, inputs 10257-10261, 10305-10308",
+    {"fbjk", "DC power system monitor, Modbus unit 1, input registers 30257-30276, 30409-30412, 30439-30442, "
+     "30469-30472, 30499-30502, inputs 10257-10261, 10305-10308",
      "9600,N,8,1", SetupModbusAirc<qxsim::Fbjk, qxsim::SetFbjk>, nullptr, 0x105},
-    {"hc311a", "single-phase meter HC-311A, Modbus unit 1, holding 40003-40018, 40065-40080, input 30001-30008, relay coil 1",
+    {"hc311a", "single-phase meter HC-311A, Modbus unit 1, holding 40001-40018, 40065-40080, input 30001-30008, relay coil 1",
      "9600,N,8,1", SetupModbusAirc<qxsim::Hc311a, qxsim::SetHc311a>, nullptr, 0x106},
     {"hgm", "generator-set controller, Modbus unit 1, coils 1-88, holding registers 40001-40035",
      "9600,N,8,1", SetupModbusAirc<qxsim::Hgm, qxsim::SetHgm>, nullptr, 0x107},
@@ -820,11 +826,11 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupLeak<2>, nullptr, 0x600, nullptr, 2},
     {"leak-3", "locating leak detector (model 3), Modbus unit 1, input registers 2, 4, 38",
      "9600,N,8,1", SetupLeak<3>, nullptr, 0x600, nullptr, 3},
-    {"w70xx", "W70XX I/O module with 6 inputs and 4 relays, Modbus unit 1, inputs 10001-10008, "
-     "coils 1-4, function 0x46", "9600,N,8,1", SetupW70xx<6>, nullptr, 0x904, nullptr, 2},
-    {"w70xx-16", "W70XX I/O module with 16 inputs, Modbus unit 1, inputs 10001-10016",
+    {"w70xx", "W70XX I/O module with 6 inputs and 4 relays, Modbus unit 1, inputs 10001-10016, "
+     "coils 1-4, holding 40001-40008, function 0x46", "9600,N,8,1", SetupW70xx<6>, nullptr, 0x904, nullptr, 2},
+    {"w70xx-16", "W70XX I/O module with 16 inputs, Modbus unit 1, inputs 10001-10016, coils 1-4, holding 40001-40008",
      "9600,N,8,1", SetupW70xx<16>, nullptr, 0x904, nullptr, 1},
-    {"w7017", "W7017 analog module, Modbus unit 1, holding registers 40001-40008",
+    {"w7017", "W7017 analog module, Modbus unit 1, holding registers 40001-40008 (inputs 10001-10016, coils 1-4)",
      "9600,N,8,1", SetupW7017, nullptr, 0x90B},
     {"kw7", "KW7 ASCII I/O module, address 01, '$AA6' with 10 inputs and 6 relays",
      "9600,N,8,1", SetupKw7, nullptr, 0x907, nullptr, 1},
@@ -850,12 +856,12 @@ const Kind kKinds[] = {
      SetupAhpModbus, nullptr, 0x313},
     {"ahp-ydt", "AHP UPS, YD/T 1363 VER 21 CID1 40 and 42, address 1", "9600,N,8,1",
      SetupAhpYdt, nullptr, 0x313, nullptr, 2},
-    {"ups-gx", "GX UPS, Modbus unit 1, holding registers 13-56", "9600,N,8,1", SetupUpsGx, nullptr, 0x30C},
+    {"ups-gx", "GX UPS, Modbus unit 1, holding registers 1-56, input register 81", "9600,N,8,1", SetupUpsGx, nullptr, 0x30C},
     {"ups-hr7000", "HR7000 UPS, Modbus unit 1, input registers 1-66", "9600,N,8,1", SetupUpsHr7000,
      nullptr, 0x30B},
     {"ups-ipguard", "IPGuard UPS, Modbus unit 1, input registers 25-75, inputs 17-37 one byte each",
      "9600,N,8,1", SetupUpsIpGuard, nullptr, 0x305},
-    {"ups-htxx", "HTxx three-phase UPS, Modbus unit 1, holding 13-56 and input 83-113 registers",
+    {"ups-htxx", "HTxx three-phase UPS, Modbus unit 1, holding 13-69 and input 83-139 registers",
      "9600,N,8,1", SetupUpsHtxx, nullptr, 0x315},
     {"ups-9e", "9E UPS, Modbus unit 1, input registers 257-338, inputs 1128-1225", "9600,N,8,1",
      SetupUps9E, nullptr, 0x312},
@@ -863,7 +869,7 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupUps9EBlock, nullptr, 0x312, nullptr, 1},
     {"airc-das", "air-conditioner control module, Modbus RTU unit 1, holding registers 40001-40009",
      "9600,N,8,1", SetupModbusAirc<qxsim::AircDas, qxsim::SetAircDas>, nullptr, 0x701},
-    {"lcp-dx", "in-row air-conditioner, Modbus RTU unit 1, input 30022-30046, holding 40003-40004, coil 30",
+    {"lcp-dx", "in-row air-conditioner, Modbus RTU unit 1, input 30022-30049, holding 40003-40004, coil 30",
      "9600,N,8,1", SetupModbusAirc<qxsim::LcpDx, qxsim::SetLcpDx>, nullptr, 0x702},
     {"airc-mitsubishi", "Mitsubishi air-conditioner adapter, address 1, 55 00 addr .. AA queries",
      "9600,N,8,1", SetupAircMitsubishi, nullptr, 0x705},
@@ -873,9 +879,9 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupModbusAirc<qxsim::K200, qxsim::SetK200>, nullptr, 0x812},
     {"line-gi", "GI in-row air-conditioner, Modbus unit 1, holding 4-6, 15, 27, 133, coils 23-66",
      "9600,N,8,1", SetupModbusAirc<qxsim::LineGi, qxsim::SetLineGi>, nullptr, 0x806},
-    {"line-gt", "GT in-row air-conditioner, Modbus unit 1, holding 1-7, 129, coils 2-14, 37",
+    {"line-gt", "GT in-row air-conditioner, Modbus unit 1, holding 1-7, 129, coils 2-37",
      "9600,N,8,1", SetupModbusAirc<qxsim::LineGt, qxsim::SetLineGt>, nullptr, 0x805},
-    {"pex", "PeX precision air-conditioner (variants but 1), Modbus unit 1, inputs 10-30 one byte each, input registers 15, 109-111, 129-130",
+    {"pex", "PeX precision air-conditioner (variants but 1), Modbus unit 1, inputs 10-30 one byte each, input registers 15, 109-112, 129-130",
      "9600,N,8,1", SetupAircVariant<qxsim::Pex, qxsim::SetPex, 0>, nullptr, 0x808},
     {"pex-1", "PeX precision air-conditioner (variant 1), Modbus unit 1, holding registers 0-63",
      "9600,N,8,1", SetupAircVariant<qxsim::Pex, qxsim::SetPex, 1>, nullptr, 0x808, nullptr, 1},
@@ -891,7 +897,8 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupAircVariant<qxsim::Station, qxsim::SetStation, 1>, nullptr, 0x80B, nullptr, 1},
     {"jadc0110", "JADC0110 air-conditioner, STX/ENQ/ACK link, address 1 ('S', 'U', 'B' blocks)",
      "9600,N,8,1", SetupJadc, nullptr, 0x81C},
-    {"delta-airc", "Delta air-conditioner, Modbus ASCII unit 1, registers 2168-4513",
+    {"delta-airc", "Delta air-conditioner, Modbus ASCII unit 1, holding registers 2168, 2199, 2208-2210, 2216-2217, "
+     "2223, 2848-2854, 4312, 4322, 4509, 4513",
      "9600,N,8,1", SetupDeltaAscii, nullptr, 0x81E},
     {"sunrise-gos", "Sunrise air-conditioner on GOS, address 1 (L status, R03, R04)",
      "9600,N,8,1", SetupSunriseGos, nullptr, 0x810, nullptr, 1},

@@ -77,6 +77,69 @@ TEST(ModbusSlave, Answers) {
     EXPECT_EQ(Tcp(s, "12 34 00 00 00 07 01 03 00 01 00 01"), "");  // length field wrong
 }
 
+// Once the addresses a device has are named, a request that touches any other, read or
+// write, is answered with exception 02 and does nothing; counts and values are checked
+// first (exception 03). A table with no address named then has none.
+TEST(ModbusSlave, AddressesTheDeviceLacksGetExceptionTwo) {
+    ModbusSlave s(1);
+    s.ServeHolding(10, 4);  // 10-13
+    s.ServeHolding(14, 2);  // 14-15: adjoining ranges read as one block
+    s.ServeInput(0, 2);
+    s.ServeCoils(5);
+    s.ServeDiscrete(0, 8);
+    s.SetHolding(10, 0x1234);
+    s.SetHolding(15, 0x5678);
+    struct Case {
+        const char* request;  // RTU without CRC
+        const char* reply;
+    } cases[] = {
+        {"01 03 00 0A 00 06", "01 03 0C 12 34 00 00 00 00 00 00 00 00 56 78"},
+        {"01 03 00 09 00 02", "01 83 02"},  // starts before the range
+        {"01 03 00 0F 00 02", "01 83 02"},  // ends after it
+        {"01 03 00 20 00 01", "01 83 02"},
+        {"01 03 00 0A 00 7E", "01 83 03"},  // a count beyond the limit first
+        {"01 04 00 00 00 02", "01 04 04 00 00 00 00"},
+        {"01 04 00 01 00 02", "01 84 02"},
+        {"01 04 00 0A 00 01", "01 84 02"},  // a holding register is not an input register
+        {"01 01 00 05 00 01", "01 01 01 00"},
+        {"01 01 00 04 00 02", "01 81 02"},
+        {"01 02 00 00 00 08", "01 02 01 00"},
+        {"01 02 00 00 00 09", "01 82 02"},
+        {"01 06 00 0B 00 07", "01 06 00 0B 00 07"},
+        {"01 06 00 10 00 07", "01 86 02"},
+        {"01 05 00 05 FF 00", "01 05 00 05 FF 00"},
+        {"01 05 00 06 FF 00", "01 85 02"},
+        {"01 05 00 06 12 34", "01 85 03"},  // not a coil value: 03 before the address
+        {"01 0F 00 05 00 02 01 03", "01 8F 02"},
+        {"01 10 00 0E 00 02 04 00 01 00 02", "01 10 00 0E 00 02"},
+        {"01 10 00 0F 00 02 04 00 03 00 04", "01 90 02"},
+        {"01 08 00 0C 00 01 00 09", "01 08 00 0C 00 01 00 09"},
+        {"01 08 00 20 00 01 00 09", "01 88 02"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Rtu(s, c.request), ToHex(Crc(Hex(c.reply)))) << c.request;
+    EXPECT_EQ(Tcp(s, "00 09 00 00 00 06 01 03 00 10 00 01"), "00 09 00 00 00 03 01 83 02");
+    // The refused writes left the map as it was; the others took effect.
+    EXPECT_EQ(s.Holding(0x10), 0);
+    EXPECT_EQ(s.Holding(0x0F), 2);
+    EXPECT_EQ(s.Holding(0x0B), 7);
+    EXPECT_EQ(s.Holding(0x0C), 9);
+    EXPECT_FALSE(s.Coil(6));
+    EXPECT_TRUE(s.Coil(5));
+
+    ModbusSlave h(1);
+    h.ServeHolding(0);
+    h.ServeHolding(0);  // named again: still the one register
+    EXPECT_EQ(Rtu(h, "01 03 00 00 00 01"), ToHex(Crc(Hex("01 03 02 00 00"))));
+    EXPECT_EQ(Rtu(h, "01 03 00 00 00 02"), ToHex(Crc(Hex("01 83 02"))));
+    EXPECT_EQ(Rtu(h, "01 01 00 00 00 01"), ToHex(Crc(Hex("01 81 02")))) << "no coil named: none";
+    EXPECT_EQ(Rtu(h, "01 04 00 00 00 01"), ToHex(Crc(Hex("01 84 02"))));
+
+    // A slave serving one device after another: ClearMap serves every address again.
+    s.ClearMap();
+    EXPECT_EQ(Rtu(s, "01 03 00 20 00 01"), ToHex(Crc(Hex("01 03 02 00 00"))));
+    EXPECT_EQ(Rtu(s, "01 01 00 06 00 01"), ToHex(Crc(Hex("01 01 01 00"))));
+}
+
 TEST(ModbusSlave, Faults) {
     struct Case {
         ModbusFault fault;
