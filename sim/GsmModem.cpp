@@ -122,14 +122,18 @@ GsmModem::GsmModem() {
     m_info["AT+COPS?"] = "+COPS: 0,0,\"China Mobile\"";
     m_info["CSCA"] = "+CSCA: \"+8613800100500\",145";
     m_info["AT+ESIMS?"] = "+ESIMS: 1";
+    Serve(m_pty);
+}
+
+void GsmModem::Serve(Device& dev) {
     // A request ends with CR (commands) or Ctrl-Z (a PDU); the LF some commands send after
     // their CR is a request of its own, which gets no answer.
-    m_pty.SetFramer([](const uint8_t* data, size_t size) -> size_t {
+    dev.SetFramer([](const uint8_t* data, size_t size) -> size_t {
         for (size_t i = 0; i < size; i++)
             if (data[i] == '\r' || data[i] == 0x1A || data[i] == '\n') return i + 1;
         return 0;
     });
-    m_pty.SetResponder(
+    dev.SetResponder(
         [this](const Bytes& request, Fault fault, Reply& reply) { return Answer(request, fault, reply); });
 }
 
@@ -206,12 +210,19 @@ std::string GsmModem::Respond(const std::string& bytes) {
     return out;
 }
 
-bool GsmModem::Answer(const Bytes& request, Fault, Reply& reply) {
+bool GsmModem::Answer(const Bytes& request, Fault fault, Reply& reply) {
     std::string line(request.begin(), request.end());
     std::string text;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        text = Handle(line);
+        if (fault == Fault::Exception && line != "\n") {
+            // Refused: the command does nothing, a PDU is not sent.
+            m_pduMode = false;
+            text = "\r\nERROR\r\n";
+            reply.faultDone = true;
+        } else {
+            text = Handle(line);
+        }
     }
     if (text.empty()) return false;
     reply.data.assign(text.begin(), text.end());

@@ -12,9 +12,14 @@
 //   auto pdus = modem.Pdus();            // hex texts, in order
 //   qxsim::SubmitPdu p = qxsim::ParseSubmit(pdus[0]);
 //
+// The modem answers on its own pseudo-terminal (Start, Definition) or, through Serve, on any
+// other transport (the simulator program's).
+//
 // Faults: SetReply(prefix, text) replaces the answer to every command that begins with prefix
 // ("AT+CMGS" → "\r\nERROR\r\n"; "PDU" stands for the PDU itself → "\r\n+CMS ERROR: 500\r\n"),
-// and the Device faults (silence, short, garbage...) apply to every answer.
+// and the Device faults apply to every answer: silence, short, garbage, split and a bad
+// check (the last byte spoilt) as on any device, and an exception as the modem's refusal:
+// "\r\nERROR\r\n" answers the command or PDU, which does nothing.
 #include <stdint.h>
 
 #include <map>
@@ -55,6 +60,9 @@ public:
     void Stop();
     std::string Definition() const { return m_pty.Definition(); }
     Device& Dev() { return m_pty; }
+    // Answers on another transport too (framer and responder); the modem must outlive its
+    // service there.
+    void Serve(Device& dev);
 
     // Answers of the queries (the text between "\r\n" and "\r\n\r\nOK\r\n").
     void SetCsq(const std::string& s);        // "+CSQ: 23,99"

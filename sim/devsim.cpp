@@ -1,7 +1,7 @@
 // devsim: serves simulated devices by name until it is stopped, and says where each listens.
 //
 //   devsim [--fault NAME=KIND]... [--mark N] NAME[:tcp][+KIND]...
-//   devsim --list                (one line per device: name, about, forms, type code)
+//   devsim --list                (one line per device: name, about, forms, its point)
 //
 // Each device is served on a pseudo-terminal (or, with ":tcp", on a loopback TCP port where
 // the device has a network form) and announced on one line of standard output:
@@ -10,9 +10,13 @@
 //   modbus-th tcp=127.0.0.1:40231 def=127.0.0.1:40231 chtype=0x209D27
 //
 // `def` and `chtype` are what a site file names as the point's channel and channel type code;
-// `type`, where the line has it, is the device type code a point of that device takes, and
-// `variant` its Variant where that is not 0. A new device names both in its row of kKinds,
-// so that scripts/soak polls it.
+// `type` is the device type code a point of that device takes, and `variant`, `ext1`, `ext2`
+// and `wait`, where they are not 0, the point's parameters that the simulated device
+// matches (a cell string's length, a model). Every device names them in its row of kKinds,
+// so that scripts/soak polls it as a site would. `kept` names where the point's handler
+// keeps a poll's state when that is not tbSubSysDetail (a host table, or "none"), and
+// "answers=unread" marks a device whose poll does not depend on its answers (the alarm
+// outputs), so that a fault planned for it does not show in the poll.
 // Serial channels are told apart by the port digit in front of the ':', so the devices get
 // pseudo-terminals with distinct last digits. After the last device a line "ready" follows.
 //
@@ -46,6 +50,7 @@
 #include "BattRtvs.h"
 #include "BodEb90.h"
 #include "EdxUps.h"
+#include "GsmModem.h"
 #include "IIIUps.h"
 #include "IoModules.h"
 #include "MeterModels.h"
@@ -597,11 +602,11 @@ void SetupDme3000Modbus(qxsim::Device& dev, Running& r) {
     ServeUps(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetDme3000Modbus(s, qxsim::Dme3000Regs()); });
 }
 
-// The alarm output units: the remote alarm module (signal 23, GSM and line ready), the CDMA
-// modem (signal 20) and the text-command unit (signal 18, buzzer off). They carry no type
-// code: their handlers keep no current row of their own (the host's tbAlmGsm holds their
-// state, or nothing is written), so the soak, which checks the host's rows of every point,
-// leaves them out; a site names them with 0xA00, 0xA09 and 0xA08.
+// The alarm output units: the remote alarm module (signal 23, GSM and line ready), the GSM
+// modem (signal 23, SIM ready, message centre +8613800100500), the CDMA modem (signal 20) and
+// the text-command unit (signal 18, buzzer off). Their handlers keep no current row of their
+// own: the host's tbAlmGsm holds the state of a poll (types 0xA01, 0xA08, 0xA09), or nothing
+// is written (0xA00).
 template <class M>
 void SetupAlarmUnit(qxsim::Device& dev, Running& r) {
     auto m = std::make_shared<M>();
@@ -699,15 +704,25 @@ void SetupRs485Reader(qxsim::Device& dev, Running& r) {
 }
 
 
+// A kind of device and the point that matches it: the type code, Variant, Ext1, Ext2 and
+// wait (DataGet's third argument) a site gives a point of that device.
 struct Kind {
     const char* name;
     const char* about;
     const char* line;  // serial line settings announced in the definition
     void (*serial)(qxsim::Device&, Running&);
     void (*tcp)(qxsim::Device&, Running&);
-    int type = 0;                  // device type code a site polls it as (0: none given)
+    int type = 0;                  // device type code a site polls it as
     const char* stored = nullptr;  // where a poll stores the marked field: "TABLE.COLUMN[/KEY/VALUE]"
     int variant = 0;               // the Variant its points take
+    int ext1 = 0, ext2 = 0;        // their Ext1 and Ext2
+    int wait = 0;                  // their wait (0: the handler's own)
+    // The alarm outputs: their handlers keep a poll's state in the host's table tbAlmGsm, or
+    // nowhere ("none"), not in tbSubSysDetail ...
+    const char* kept = nullptr;
+    // ... and a poll of theirs does not depend on what the device answers (no traffic, or
+    // answers not looked at), so a device fault never shows in it.
+    bool unread = false;
 };
 
 const Kind kKinds[] = {
@@ -747,15 +762,15 @@ const Kind kKinds[] = {
     {"meter33", "electricity meter of model 33, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<33>, nullptr, 0x100, nullptr, 33},
     {"meter34", "electricity meter of model 34, Modbus RTU unit 1", "9600,N,8,1", SetupMeter<34>, nullptr, 0x100, nullptr, 34},
     {"emerson-airc", "Emerson precision air-conditioner, YD/T 1363 VER 21 CID1 60, address 1 (CID2 42, 47, 82, 85)",
-     "9600,N,8,1", SetupEmerson, nullptr},
+     "9600,N,8,1", SetupEmerson, nullptr, 0x801},
     {"evo-dx", "EVO CyberMate DX air-conditioner, YD/T 1363 VER 21 CID1 60, address 1 (CID2 42, 43, 44)",
-     "9600,N,8,1", SetupEvoDx, nullptr},
+     "9600,N,8,1", SetupEvoDx, nullptr, 0x80E},
     {"dme3000", "DME3000 air-conditioner, YD/T 1363 VER 21 CID1 60, address 1 (CID2 82, 42, 47, 83; 45, 49)",
-     "9600,N,8,1", SetupDme3000, nullptr},
+     "9600,N,8,1", SetupDme3000, nullptr, 0x809},
     {"dme3000-modbus", "DME3000 air-conditioner over Modbus RTU, unit 1, input registers 0-123, inputs 14-86",
-     "9600,N,8,1", SetupDme3000Modbus, nullptr},
+     "9600,N,8,1", SetupDme3000Modbus, nullptr, 0x809, nullptr, 1},
     {"tmaster", "T-MASTER/E-MASTER air-conditioner, YD/T 1363 VER 20 CID1 60, address 1 (CID2 E0)",
-     "9600,N,8,1", SetupTeMaster, nullptr},
+     "9600,N,8,1", SetupTeMaster, nullptr, 0x80C},
     {"q1ups", "Q1-family UPS (Q1/Q6/QGS status, Q2, F, I; test and beeper commands)", "2400,N,8,1",
      SetupQ1Ups, nullptr, 0x300, "tbUps.Tem"},
     {"nmyg-ups", "NMYG UPS (RS flags, RD readings, RN)", "9600,N,8,1", SetupNmygUps, nullptr, 0x30E},
@@ -909,11 +924,18 @@ const Kind kKinds[] = {
     {"stulz-c7000", "Stulz C7000, Modbus unit 1, float registers 2340-13623, coil 1013",
      "9600,N,8,1", SetupStulzC7000, nullptr, 0x802},
     {"alarm-module", "remote alarm module, AA-framed commands 01-33 (SMS, TTS, dialling, relays)",
-     "115200,N,8,1", SetupAlarmUnit<qxsim::AlarmModule>, nullptr},
+     "115200,N,8,1", SetupAlarmUnit<qxsim::AlarmModule>, nullptr, 0xA00, nullptr, 0, 0, 0, 0, "none",
+     true},
+    {"gsm-modem", "GSM modem, AT commands ended by CR (ATZ, ATE0, +CSQ, +CPIN?, +COPS?, +CSCA?), "
+     "AT+CMGS with its '> ' prompt, the PDU ended by Ctrl-Z answered +CMGS",
+     "115200,N,8,1", SetupAlarmUnit<qxsim::GsmModem>, nullptr, 0xA01, nullptr, 0, 0, 0, 0, "tbAlmGsm",
+     true},
     {"cdma-modem", "CDMA modem, AT commands on CR LF lines, AT+CMGS with the message as hex text",
-     "115200,N,8,1", SetupAlarmUnit<qxsim::CdmaModem>, nullptr},
+     "115200,N,8,1", SetupAlarmUnit<qxsim::CdmaModem>, nullptr, 0xA09, nullptr, 0, 0, 0, 0, "tbAlmGsm",
+     true},
     {"text-alarm", "text-command alarm unit, csq() get_buzzer() send_sms(...) ... answered OK",
-     "115200,N,8,1", SetupAlarmUnit<qxsim::TextUnit>, nullptr},
+     "115200,N,8,1", SetupAlarmUnit<qxsim::TextUnit>, nullptr, 0xA08, nullptr, 0, 0, 0, 0, "tbAlmGsm",
+     true},
     {"batt100", "BAT100 battery monitor, Modbus unit 1, input registers 0x500-0x503 and 256 cells "
      "at 0x100, 0x200, 0x300, 0x400", "9600,N,8,1", SetupBatt100, nullptr, 0x402},
     {"bod800", "BOD-800 cell monitor, unit 1, function 4 register 128 + cell, 24 cells",
@@ -928,7 +950,8 @@ const Kind kKinds[] = {
      "voltages 91-94, cell records E1-E4 (four cells per channel)", "9600,N,8,1", SetupBattRtvs,
      nullptr, 0x403},
     {"eb90", "EB90 cell sensor string, addresses 1-4, EB 90 requests: voltage 60, temperature 61, "
-     "resistance 62", "9600,N,8,1", SetupBodEb90, nullptr, 0x405},
+     "resistance 62 (points sweep 4 cells: Ext1 and wait 4)", "9600,N,8,1", SetupBodEb90, nullptr,
+     0x405, nullptr, 0, 4, 0, 4},
     {"card-k", "card reader K, 0x7F ASCII-hex frames, ADR 01 CID1 80 (CID2 4A)", "9600,N,8,1",
      SetupCardK, nullptr, 0xD01},
     {"card-t", "door controller T, address 1, A6 frames with an 8-bit sum (poll 01, event 42)",
@@ -940,6 +963,23 @@ const Kind kKinds[] = {
     {"rs485-reader", "RS-485 card reader, address 1, serial 00012345, 09 'A' ASCII frames with XOR text",
      "9600,N,8,1", SetupRs485Reader, nullptr, 0xD05},
 };
+
+// The point of a kind as "type=0x... [variant=N] [ext1=N] [ext2=N] [wait=N] [kept=TABLE]
+// [answers=unread]", with a blank in front; parameters that are 0 are left out.
+std::string PointText(const Kind& k) {
+    char text[160];
+    snprintf(text, sizeof text, " type=0x%X", k.type);
+    std::string s = text;
+    const struct {
+        const char* key;
+        int value;
+    } params[] = {{"variant", k.variant}, {"ext1", k.ext1}, {"ext2", k.ext2}, {"wait", k.wait}};
+    for (const auto& p : params)
+        if (p.value) s += std::string(" ") + p.key + "=" + std::to_string(p.value);
+    if (k.kept) s += std::string(" kept=") + k.kept;
+    if (k.unread) s += " answers=unread";
+    return s;
+}
 
 const Kind* FindKind(const std::string& name) {
     for (const Kind& k : kKinds)
@@ -992,12 +1032,9 @@ int main(int argc, char** argv) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") return Usage(stdout);
         if (a == "--list") {
-            for (const Kind& k : kKinds) {
-                char type[24] = "";
-                if (k.type) snprintf(type, sizeof type, " type=0x%X", k.type);
+            for (const Kind& k : kKinds)
                 printf("%-10s %s%s%s\n", k.name, k.about,
-                       !k.serial ? " (only :tcp)" : k.tcp ? " (also :tcp)" : "", type);
-            }
+                       !k.serial ? " (only :tcp)" : k.tcp ? " (also :tcp)" : "", PointText(k).c_str());
             return 0;
         }
         if (a == "--fault") {
@@ -1121,13 +1158,7 @@ int main(int argc, char** argv) {
             r->transport = std::move(p);
         }
         for (qxsim::Fault f : w.faults) r->transport->InjectFault(f, -1);
-        std::string about;
-        if (w.kind->type) {
-            char type[48];
-            snprintf(type, sizeof type, " type=0x%X", w.kind->type);
-            about = type;
-            if (w.kind->variant) about += " variant=" + std::to_string(w.kind->variant);
-        }
+        std::string about = PointText(*w.kind);
         if (!r->marked.empty()) {
             about += " mark=" + r->marked;
             if (w.kind->stored) about += std::string(" stored=") + w.kind->stored;
