@@ -85,6 +85,17 @@ void SiteHost::EnsureDetailRow(const Point& p) {
               m_db.Error().c_str());
 }
 
+void SiteHost::EnsureAlarmOutputRow(const Point& p) {
+    // The alarm outputs (category 0x0A) and the display panel 0xB00 update their state row in
+    // the host's tbAlmGsm; a row that is not there is not updated.
+    const int type = p.site.type;
+    if (((type >> 8) & 0xFF) != 0x0A && type != 0xB00) return;
+    char sql[128];
+    snprintf(sql, sizeof sql, "insert or ignore into tbAlmGsm(SID,State) values(%d,-1)", p.site.sid);
+    if (m_db.Exec(sql) != 0)
+        Error("[%s] its tbAlmGsm row could not be made: %s", p.site.label.c_str(), m_db.Error().c_str());
+}
+
 int SiteHost::Start(const HostOptions& o, const std::vector<SitePoint>& site) {
     if (!m_sm.Load(o.smLib)) {
         Error("driver library %s: %s", o.smLib.c_str(), m_sm.Error().c_str());
@@ -179,6 +190,7 @@ int SiteHost::Start(const HostOptions& o, const std::vector<SitePoint>& site) {
         if (p.handler->ChkDb(*p.item) != 1)
             Error("[%s] sid %d: the handler's tables or rows could not be made", s.label.c_str(), s.sid);
         EnsureDetailRow(p);
+        EnsureAlarmOutputRow(p);
 
         if (!p.channel) {
             fprintf(m_out, "[%s] sid %d: type 0x%X, handler 0x%X %s, no channel\n", s.label.c_str(), s.sid,

@@ -121,6 +121,7 @@ private:
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
     bool OpenDatabases(const HostOptions& options);
     void EnsureDetailRow(const Point& p);
+    void EnsureAlarmOutputRow(const Point& p);
     bool Reopen(Channel& c, const Point& p);
     int PollPoint(Point& p, int cycle, CycleStats& stats);
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "GsmModem.h"
 #include "ModbusSlave.h"
 #include "NetSim.h"
 #include "PtySim.h"
@@ -499,6 +500,24 @@ TEST_F(SmHost, StoreThatFailsIsNotStoredWithTheDatabaseError) {
     EXPECT_NE(std::string::npos, r.out.find("| NOT STORED: history refused\n")) << r.out;
     EXPECT_EQ(std::string::npos, r.out.find("held back")) << r.out;
     EXPECT_NE(std::string::npos, r.out.find("cycle 1: 2 polled, 2 normal, 0 alarm, 0 no answer, 1 not stored")) << r.out;
+}
+
+// The GSM alarm unit keeps its state in the host's tbAlmGsm, which smhost makes with a row
+// per alarm output, as it makes the state rows of tbSubSysDetail.
+TEST_F(SmHost, AlarmOutputStateGoesToTheHostsAlarmTable) {
+    qxsim::GsmModem modem;
+    qxsim::PtySim* pty = NewPty();
+    ASSERT_NE(nullptr, pty) << "no pseudo-terminal";
+    modem.Serve(*pty);
+    const std::string site = "[GSM-1]\nsid=7\ntype=0xA01\nchannel=" + pty->Definition("115200,N,8,1") +
+                             "\nchtype=" + std::to_string(PtyCode(*pty)) + "\n";
+    Run r = Poll({"--site", Site(site), "--cycles", "2"});
+    ASSERT_EQ(0, r.rc) << r.out << r.err;
+    EXPECT_EQ(2, CountOf(r.out, "[GSM-1] sid 7: state 0 normal")) << r.out;
+    EXPECT_EQ(std::string::npos, r.out.find("NOT STORED")) << r.out;
+    Rows db(Db());
+    EXPECT_EQ("1|0", db.Str("select count(*)||'|'||State from tbAlmGsm"));
+    pty->Stop();
 }
 
 }  // namespace
