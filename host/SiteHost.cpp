@@ -87,12 +87,14 @@ void SiteHost::EnsureDetailRow(const Point& p) {
 
 void SiteHost::EnsureAlarmOutputRow(const Point& p) {
     // The alarm outputs (category 0x0A) and the display panel 0xB00 update their state row in
-    // the host's tbAlmGsm; a row that is not there is not updated.
+    // the host's tbAlmGsm of the main database; a row that is not there is not updated.
     const int type = p.site.type;
     if (((type >> 8) & 0xFF) != 0x0A && type != 0xB00) return;
     char sql[128];
     snprintf(sql, sizeof sql, "insert or ignore into tbAlmGsm(SID,State) values(%d,-1)", p.site.sid);
-    if (m_db.Exec(sql) != 0)
+    if (m_db.Exec("create table if not exists tbAlmGsm(SID INTEGER PRIMARY KEY,DateUpd DATETIME,"
+                  "State INTEGER,SnapID INTEGER,Signal INTEGER,iSignal INTEGER)") != 0 ||
+        m_db.Exec(sql) != 0)
         Error("[%s] its tbAlmGsm row could not be made: %s", p.site.label.c_str(), m_db.Error().c_str());
 }
 

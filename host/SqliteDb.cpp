@@ -16,10 +16,6 @@ const char* const kHostSchema[] = {
     "SIDD INTEGER,LastUpd DATETIME,State INTEGER)",
     "create table if not exists tbSMBrief(SID INTEGER PRIMARY KEY,LastUpd DATETIME,St INTEGER,"
     "Brief TEXT)",
-    // The state of the alarm outputs (GSM, CDMA, text and alarm modules) and of the panel,
-    // which their handlers update and never create.
-    "create table if not exists tbAlmGsm(SID INTEGER PRIMARY KEY,DateUpd DATETIME,State INTEGER,"
-    "SnapID INTEGER,Signal INTEGER,iSignal INTEGER)",
     nullptr,
 };
 

@@ -19,7 +19,7 @@ struct DbFixture : ::testing::Test {
 };
 
 TEST_F(DbFixture, HostTablesExistAndCreatingThemAgainIsHarmless) {
-    for (const char* t : {"tbSMType", "tbSMDef", "tbSMDefVal", "tbSubSysDetail", "tbSMBrief", "tbAlmGsm"})
+    for (const char* t : {"tbSMType", "tbSMDef", "tbSMDefVal", "tbSubSysDetail", "tbSMBrief"})
         EXPECT_TRUE(db.TableExists(t)) << t;
     EXPECT_FALSE(db.TableExists("tbNothing"));
     EXPECT_FALSE(db.TableExists("tbSMType' or '1'='1"));
