@@ -253,10 +253,12 @@ int SiteHost::PollPoint(Point& p, int cycle, CycleStats& stats) {
     if (ser) ser->Unlock();
 
     std::vector<int32_t> bits;
+    std::vector<LimitRow> outRows;
     int alarms = 0;
     int* bitsArg = nullptr;
     if (got == 1) {
-        alarms = CheckLimits(m_handlers[h].limits, h->DataSize(), [h](int f) { return h->DataVal(f); }, bits);
+        alarms = CheckLimits(m_handlers[h].limits, h->DataSize(), [h](int f) { return h->DataVal(f); }, bits,
+                             &outRows);
         bitsArg = bits.data();
     }
     int state = got == 1 ? (alarms ? 1 : 0) : 2;
@@ -294,12 +296,27 @@ int SiteHost::PollPoint(Point& p, int cycle, CycleStats& stats) {
     char sql[96];
     snprintf(sql, sizeof sql, "select Brief from tbSMBrief where SID=%d", s.sid);
     std::string brief = GbkToUtf8(m_db.QueryStr(sql));
+    // The state an operator sees is the one the handler stored from the alarm bits: a handler
+    // may pass over the bits of fields its model does not have (the phases B and C of a
+    // single-phase meter). The host's own verdict stands where the handler keeps no state row.
+    if (got == 1 && stored == 1 && committed && !ranNothing) {
+        // 1 + the stored state, 0 without a row.
+        snprintf(sql, sizeof sql, "select 1+State from tbSubSysDetail where SID=%d", s.sid);
+        const int kept = m_db.QueryInt(sql) - 1;
+        if (kept == 0 || kept == 1) state = kept;
+    }
 
     fflush(m_out);
     fprintf(m_out, "cycle %d [%s] sid %d: state %d %s", cycle, s.label.c_str(), s.sid, state, StateText(state));
     if (!up) fprintf(m_out, " (channel %s not open)", p.channel->definition.c_str());
     fprintf(m_out, " | %s", brief.c_str());
     if (!shown.empty()) fprintf(m_out, " |%s", shown.c_str());
+    // The fields out of their limits, as NAME(FIELD), whether or not the handler's state
+    // follows each of them.
+    if (!outRows.empty()) {
+        fprintf(m_out, " | out of limits:");
+        for (const LimitRow& r : outRows) fprintf(m_out, " %s(%d)", r.name.c_str(), r.fld);
+    }
     if (held)
         fprintf(m_out, " | held back by the handler (failure %d in a row)", p.heldInARow);
     else if (stored != 1 || !committed)

@@ -20,6 +20,15 @@ TEST(Limits, OneValueAgainstItsRow) {
         {{1, 1, 0, 0}, 0, false},         // a state field at rest
         {{1, 1, 0, 0}, 1, true},          // a state field raised
         {{1, 1, 0, 0}, -1, true},
+        {{1, 1, 1, 0}, 1, false},         // "1有输入,0断开,一般0报警": a powered input
+        {{1, 1, 1, 0}, 0, true},          // the input gone
+        {{1, 1, 1, 0}, 2, true},
+        {{1, 1, 255, 0}, 255, false},     // an alarm byte with "255 无异常"
+        {{1, 1, 255, 0}, 254, true},
+        {{1, 1, 255, 0}, 0, true},
+        {{1, 1, 1, 3}, 3, false},         // a code with a range of normal values
+        {{1, 1, 1, 3}, 4, true},
+        {{1, 1, 1, 3}, 0, true},
         {{1, 10, 2000, 2350}, 2000, false},  // limits themselves are inside
         {{1, 10, 2000, 2350}, 2350, false},
         {{1, 10, 2000, 2350}, 1999, true},
@@ -62,17 +71,25 @@ TEST(Limits, RowsOfTheTypesDefaultValueDefinitions) {
     db.Run("insert into tbSMDef values(768,0,1,'Vin1',1,'v',0,10,6,2000,'',2350,'',0,NULL)");
     db.Run("insert into tbSMDef values(768,0,4,'Fin',1,'f',0,10,0,490,'',510,'',0,NULL)");  // not checked
     db.Run("insert into tbSMDef values(768,0,11,'b7',1,'b',0,1,1,0,'',0,'',0,NULL)");
-    db.Run("insert into tbSMDef values(768,0,12,'',2,'group',0,1,1,0,'',0,'',0,NULL)");     // group row
+    db.Run("insert into tbSMDef values(768,0,0,'',2,'group',0,1,1,0,'',0,'',0,NULL)");      // group row
+    db.Run("insert into tbSMDef values(768,0,13,'D1',2,'contact',0,1,1,0,'',0,'',0,NULL)");  // row kind 2
+    db.Run("insert into tbSMDef values(768,0,14,'K1',3,'output',0,1,1,1,'',0,'',0,NULL)");   // row kind 3
     db.Run("insert into tbSMDef values(768,5,1,'Vin1',1,'v',0,10,6,0,'',9,'',0,NULL)");     // not SID 0
     db.Run("insert into tbSMDef values(769,0,1,'Vin1',1,'v',0,10,6,0,'',9,'',0,NULL)");     // other type
     std::vector<LimitRow> rows = qxhost::LoadLimits(db, 768);
-    ASSERT_EQ(2u, rows.size());
+    // Rows of every row kind take part; the group row (field 0) does not.
+    ASSERT_EQ(4u, rows.size());
     EXPECT_EQ(1, rows[0].fld);
     EXPECT_EQ(6, rows[0].almKind);
     EXPECT_EQ(2000, rows[0].low);
     EXPECT_EQ(2350, rows[0].high);
+    EXPECT_EQ("Vin1", rows[0].name);
     EXPECT_EQ(11, rows[1].fld);
     EXPECT_EQ(1, rows[1].almKind);
+    EXPECT_EQ(13, rows[2].fld);
+    EXPECT_EQ("D1", rows[2].name);
+    EXPECT_EQ(14, rows[3].fld);
+    EXPECT_EQ(1, rows[3].low);
 }
 
 }  // namespace
