@@ -6,12 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "AircYdtMaps.h"
 #include "GsmModem.h"
+#include "ModbusMaps.h"
 #include "ModbusSlave.h"
 #include "NetSim.h"
 #include "PtySim.h"
 #include "Q1Ups.h"
 #include "SmHostRun.h"
+#include "YdtDevice.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -141,6 +144,75 @@ TEST_F(SmHost, ValuesOutOfLimitsGiveAlarmState) {
     EXPECT_EQ(1, db.Int("select St from tbSMBrief where SID=2"));
     // The UPS handler quotes the caption of the field out of limits (GBK, shown as UTF-8).
     EXPECT_NE(std::string::npos, r.out.find("输出负载:12%告警:b7市电异常")) << r.out;
+}
+
+// State rows judged by their own legends: a PD220-6 220 V input is normal while powered
+// ("1有输入,0断开,一般0报警": low limit 1), a T-MASTER alarm byte while it reads 255 ("255
+// 无异常"), a DAS module's work state while it runs (low limit 1, "0关机"). Each alarms on the
+// value its legend calls the fault, and the host names the field.
+TEST_F(SmHost, StateRowsAlarmOnTheValueTheirLegendCallsTheFault) {
+    qxsim::ModbusSlave dio(1), das(1);
+    qxsim::YdtDevice tm(1, 0x60, 0x20);
+    qxsim::PtySim* dioPty = NewPty();
+    qxsim::PtySim* dasPty = NewPty();
+    qxsim::PtySim* tmPty = NewPty();
+    ASSERT_TRUE(dioPty && dasPty && tmPty) << "no pseudo-terminal";
+    for (auto& p : spare) p->Stop();
+    qxsim::ServeModbusRtu(*dioPty, dio);
+    qxsim::ServeModbusRtu(*dasPty, das);
+    qxsim::ServeYdt(*tmPty, tm);
+    auto section = [](const char* label, int sid, int type, qxsim::PtySim* p) {
+        return "[" + std::string(label) + "]\nsid=" + std::to_string(sid) + "\ntype=" + std::to_string(type) +
+               "\nchannel=" + p->Definition("9600,N,8,1") + "\nchtype=" + std::to_string(PtyCode(*p)) +
+               "\naddr=1\n";
+    };
+    const std::string site = Site(section("DIO-1", 1, 0x903, dioPty) + section("AC-1", 2, 0x701, dasPty) +
+                                  section("TM-1", 3, 0x80C, tmPty));
+
+    struct Case {
+        const char* what;
+        uint8_t input3;    // PD220-6 220 V input 3
+        uint8_t working;   // DAS work state
+        uint8_t alarms2;   // T-MASTER alarm byte 2
+        uint8_t dryAndOutput;  // PD220-6 dry contact 7 and output 11: states, never alarms
+        int dioState, dasState, tmState;
+        const char* named;  // the fields the host names, one per point in alarm
+    } cases[] = {
+        {"powered, running, no fault", 1, 1, 0xFF, 0, 0, 0, 0, ""},
+        {"input lost, unit off, an alarm bit", 0, 0, 0xFE, 0, 1, 1, 1, "D03(3)|WorkStatus(1)|almst2(20)"},
+        {"a relay output and a dry contact set", 1, 1, 0xFF, 1, 0, 0, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const uint8_t points[12] = {1, 1, c.input3, 1, 1, 1, c.dryAndOutput, 0, 0, 0, c.dryAndOutput, 0};
+        qxsim::SetPd2206(dio, points);
+        qxsim::AircDas m;
+        m.workStatus = c.working;
+        qxsim::SetAircDas(das, m);
+        qxsim::TeMasterUnit u;
+        u.tem = 320;  // inside the unit's default 30.0 to 38.0 degrees
+        u.alarms[1] = c.alarms2;
+        qxsim::SetTeMaster(tm, u);
+
+        Run r = Poll({"--site", site, "--cycles", "1"});
+        ASSERT_EQ(0, r.rc) << r.out << r.err;
+        Rows db(Db());
+        EXPECT_EQ(c.dioState, db.Int("select State from tbSubSysDetail where SID=1")) << r.out;
+        EXPECT_EQ(c.dasState, db.Int("select State from tbSubSysDetail where SID=2")) << r.out;
+        EXPECT_EQ(c.tmState, db.Int("select State from tbSubSysDetail where SID=3")) << r.out;
+        const std::string named = c.named;
+        if (named.empty()) {
+            EXPECT_EQ(std::string::npos, r.out.find("out of limits")) << r.out;
+        } else {
+            for (size_t at = 0; at < named.size();) {
+                size_t bar = named.find('|', at);
+                if (bar == std::string::npos) bar = named.size();
+                const std::string field = named.substr(at, bar - at);
+                EXPECT_EQ(1, CountOf(r.out, "out of limits: " + field + "\n")) << field << "\n" << r.out;
+                at = bar + 1;
+            }
+        }
+    }
 }
 
 TEST_F(SmHost, PointWhoseChannelDoesNotOpenIsReportedAndStoredAsNoAnswer) {

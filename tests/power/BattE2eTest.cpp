@@ -207,14 +207,8 @@ TEST_F(BattHost, Db100EveryCellIsChecked) {
         return;
     }
     qxhost::PointItem& p = Point(83, 0x400, 1, 0);
-    std::vector<qxhost::LimitRow> rows;
-    void* r = rig.db.Query("select Fld,AlmKind,vref,HiLmt from tbSMDef where Type=1024 and SID=0 "
-                           "and AlmKind<>0 order by Fld", -1);
-    ASSERT_NE(nullptr, r);
-    for (; !rig.db.Eof(r); rig.db.Next(r))
-        rows.push_back({rig.db.GetInt(r, "Fld"), rig.db.GetInt(r, "AlmKind"),
-                        rig.db.GetInt(r, "vref"), rig.db.GetInt(r, "HiLmt")});
-    rig.db.FreeResult(r);
+    // The host's own rows: the cells are rows of row kind 2, which its check takes as well.
+    const std::vector<qxhost::LimitRow> rows = qxhost::LoadLimits(rig.db, 0x400);
     auto poll = [&] {
         h->DoItem(p, 0);
         int got = h->DataGet(ch, 1, 0);
