@@ -185,6 +185,14 @@ constexpr qx::sql::DefRow FlagRow(int fld, const char* name, const char* caption
     return {fld, name, 1, caption, 1, alarmKind, 0, lowText, 0, "", 0};
 }
 
+// The definition row of a running state, a mode or an output (on/off, fan, compressor,
+// heating, cooling): as FlagRow, with alarm kind 0, since its normal value while the unit runs
+// is not 0 and no limit is checked on it.
+constexpr qx::sql::DefRow StateRow(int fld, const char* name, const char* caption,
+                                   const char* lowText) {
+    return FlagRow(fld, name, caption, lowText, 0);
+}
+
 // The definition row of a measured point with limits: kind 1, alarm kind 10, the divisor,
 // each limit with its note.
 constexpr qx::sql::DefRow LimitRow(int fld, const char* name, const char* caption, int divisor,

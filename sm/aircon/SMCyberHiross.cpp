@@ -31,9 +31,10 @@ const qx::sql::DefRow kDefs[] = {
      "最大值|允许最高温度,超过此值告警", 0},
     {kR12, "r12", 1, "当前湿度", 10, 6, 350, "最小值|允许最低湿度,低于此值告警", 780,
      "最大值|允许最高湿度,超过此值告警", 0},
-    FLAG(36, "s00", "运行标志"),    FLAG(37, "s01", "蜂鸣标志"),    FLAG(38, "s02", "故障标志"),
-    FLAG(39, "s03", "全停标志"),    FLAG(40, "s04", "CRC校验错误"), FLAG(41, "s05", "参数超界错误"),
-    FLAG(42, "s06", "故障标志2"),
+    // The running flag is 1 while the unit runs: a state, no limit is checked on it.
+    airc::StateRow(36, "s00", "运行标志", "0正常"),
+    FLAG(37, "s01", "蜂鸣标志"),    FLAG(38, "s02", "故障标志"),    FLAG(39, "s03", "全停标志"),
+    FLAG(40, "s04", "CRC校验错误"), FLAG(41, "s05", "参数超界错误"), FLAG(42, "s06", "故障标志2"),
 };
 #undef FLAG
 

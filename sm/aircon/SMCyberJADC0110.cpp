@@ -40,7 +40,8 @@ const uint8_t kColumns[] = {kTem,      kHum,     kTemExt,   kTemSup,  kTemSet,  
 
 #define T(n, name, caption) \
     {n, name, 1, caption, 10, 10, 0, "最小值,低于此值告警", 0, "最大值,超过此值告警", 0}
-#define S(n, caption, legend) airc::FlagRow(n, "StOn", caption, legend)
+// On/off, compressor, heating and fan are states of the running unit: no limit is checked.
+#define S(n, caption, legend) airc::StateRow(n, "StOn", caption, legend)
 const qx::sql::DefRow kDefs[] = {
     T(1, "TemIn", "室内温度"),
     T(2, "TemExt", "室外温度"),

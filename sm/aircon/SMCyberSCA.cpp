@@ -95,13 +95,15 @@ constexpr qx::sql::DefRow Meas(int fld, const char* caption, int divisor, int lo
 
 // No rows for the set points (fields 1, 2, 61, 62).
 const qx::sql::DefRow kDefs[] = {
-    airc::FlagRow(3, "StOnOff", "开关机状态", "0:关机状态 1:开机状态"),
-    airc::FlagRow(4, "StFan", "风机", "0:关闭状态 1:开启状态"),
-    airc::FlagRow(5, "StHeater", "制热", "0:非制热状态 1:制热状态"),
-    airc::FlagRow(6, "StRefriger", "制冷", "0:非制冷状态 1:制冷状态"),
-    airc::FlagRow(7, "StHumidifier", "加湿", "0:非加湿状态 1:加湿状态"),
-    airc::FlagRow(8, "StDeHumidifier", "除湿", "0:非除湿状态 1:除湿状态"),
-    airc::FlagRow(9, "StRunMode", "单机/群控模式", "0:单机状态 1:群控状态"),
+    // The unit's on/off, fan, heating, cooling, humidifying and dehumidifying states and its
+    // stand-alone/group mode are states: no limit is checked on them.
+    airc::StateRow(3, "StOnOff", "开关机状态", "0:关机状态 1:开机状态"),
+    airc::StateRow(4, "StFan", "风机", "0:关闭状态 1:开启状态"),
+    airc::StateRow(5, "StHeater", "制热", "0:非制热状态 1:制热状态"),
+    airc::StateRow(6, "StRefriger", "制冷", "0:非制冷状态 1:制冷状态"),
+    airc::StateRow(7, "StHumidifier", "加湿", "0:非加湿状态 1:加湿状态"),
+    airc::StateRow(8, "StDeHumidifier", "除湿", "0:非除湿状态 1:除湿状态"),
+    airc::StateRow(9, "StRunMode", "单机/群控模式", "0:单机状态 1:群控状态"),
     Alm(10, "告警状态"),
     Meas(11, "回风温度值", 10, 250, 350),
     Meas(12, "回风湿度值", 10, 250, 350),

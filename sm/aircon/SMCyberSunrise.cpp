@@ -74,16 +74,20 @@ const Field kFields[] = {
 static_assert(sizeof kFields / sizeof kFields[0] == kCount, "fields 1..34");
 
 #define D(n) airc::FlagRow(n, kFlags[n - 3].name, kFlags[n - 3].caption, kFlags[n - 3].legend)
+// Fields 3 to 7 (fan, dehumidifying, humidifying, cooling, heating) are states of the running
+// unit: no limit is checked on them.
+#define S(n) airc::StateRow(n, kFlags[n - 3].name, kFlags[n - 3].caption, kFlags[n - 3].legend)
 const qx::sql::DefRow kDefs[] = {
     {kTem, "tem", 1, "回风温度", 10, 10, 300, "最小值|允许最低温度,低于此值告警", 380,
      "最大值|允许最高温度,超过此值告警", 0},
     {kHum, "hum", 1, "回风湿度", 10, 10, 350, "最小值|允许最低湿度,低于此值告警", 780,
      "最大值|允许最高湿度,超过此值告警", 0},
-    D(3),  D(4),  D(5),  D(6),  D(7),  D(8),  D(9),  D(10), D(11), D(12), D(13), D(14), D(15),
+    S(3),  S(4),  S(5),  S(6),  S(7),  D(8),  D(9),  D(10), D(11), D(12), D(13), D(14), D(15),
     D(16), D(17), D(18), D(19), D(20), D(21), D(22), D(23), D(24), D(25), D(26), D(27), D(28),
     D(29), D(30), D(31), D(32),
 };
 #undef D
+#undef S
 
 const airc::Shape kShape = airc::WholeBlock(
     {2048, "精密空调", "485接口..."}, kDefs,

@@ -35,7 +35,9 @@ int CSMDioKW7::ChkDef(IDbBase* db, int force) {
         snprintf(name, sizeof(name), "D%02d", n);
         if (n <= 10) snprintf(note, sizeof(note), "开关量输入%d", n);
         else snprintf(note, sizeof(note), "继电器输出%d", n - 10);
-        const qx::sql::DefRow row = {n, name, 1, note, 1, 1, 0, "1闭合,0断开", 0, "", 0};
+        // A relay output is switched on by command: its state is no alarm, no limit is checked.
+        const int alarmKind = n <= 10 ? 1 : 0;
+        const qx::sql::DefRow row = {n, name, 1, note, 1, alarmKind, 0, "1闭合,0断开", 0, "", 0};
         rows += qx::sql::InsDef(db, m_iType, row) == 0;
     }
     return rows;

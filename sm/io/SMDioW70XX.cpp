@@ -23,7 +23,7 @@ Counts CountsOf(int variant) {
 
 }  // namespace
 
-CSMDioW70XX::CSMDioW70XX() : CSMDioW70XX(0x904, "W70XX") {}
+CSMDioW70XX::CSMDioW70XX() : CSMDioW70XX(0x904, "W70XX") { m_relayRows = true; }
 
 CSMDioW70XX::CSMDioW70XX(int type, const char* note) : CSMDioBase(type) {
     m_iDataCnt = 17;
@@ -36,7 +36,10 @@ int CSMDioW70XX::ChkDef(IDbBase* db, int force) {
     for (int n = 1; n <= 16; n++) {
         char name[8];
         snprintf(name, sizeof(name), "D%02d", n);
-        const qx::sql::DefRow row = {n, name, 1, "断开标志", 1, 1, 0, "0正常", 0, "", 0};
+        // A relay output is on when switched on: its state is no alarm. The rows are the
+        // type's, so the inputs D09..D12 of the 16- and 14-input modules go unchecked too.
+        const int alarmKind = m_relayRows && n >= 9 && n <= 12 ? 0 : 1;
+        const qx::sql::DefRow row = {n, name, 1, "断开标志", 1, alarmKind, 0, "0正常", 0, "", 0};
         rows += qx::sql::InsDef(db, m_iType, row) == 0;
     }
     return rows;

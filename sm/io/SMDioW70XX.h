@@ -18,4 +18,9 @@ public:
 protected:
     // The W7017 module shares the definition rows and the update.
     CSMDioW70XX(int type, const char* note);
+
+private:
+    // D09..D12 are the relay module's outputs (Variant 2): their rows check no limit. The
+    // W7017 module has no outputs there.
+    bool m_relayRows = false;
 };

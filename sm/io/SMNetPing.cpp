@@ -11,7 +11,8 @@ namespace {
 
 const qx::sql::TypeRow kType = {3329, "Ping Net", "网络接口..."};
 const qx::sql::DefRow kDefs[] = {
-    {1, "iPingState", 1, "是否在线", 1, 1, 0, "1: 在线 0: 离线", 0, "", 0},
+    // Online (1) is normal: low limit 1, so an offline target alarms.
+    {1, "iPingState", 1, "是否在线", 1, 1, 1, "1: 在线 0: 离线", 0, "", 0},
 };
 const char kColumns[] =
     "DID INTEGER PRIMARY KEY,SID INTEGER,Type INTEGER,Port INTEGER,Addr INTEGER,DateUpd "

@@ -28,7 +28,8 @@ const DefRow kDefs[] = {
     QX_TRANSF_ST(T::kStSenC, "StSenC", "C相传感器状态", "0-正常 1-故障"),
     QX_TRANSF_ST(T::kStSenI, "StSenI", "铁心传感器状态", "0-正常 1-故障"),
     QX_TRANSF_ST(T::kStSen, "StSen", "传感器状态", "0-正常 1-故障"),
-    QX_TRANSF_ST(T::kStWind, "StWind", "风机状态", "0-关机 1-开机"),
+    // The controller switches its cooling fan on and off: a state, no limit is checked on it.
+    {T::kStWind, "StWind", 1, "风机状态", 1, 0, 0, "0-关机 1-开机", 0, "", 0},
     QX_TRANSF_ST(T::kStAlm, "StAlm", "报警状态", "0-正常 1-报警"),
     QX_TRANSF_ST(T::kStTrip, "StTrip", "跳闸状态", "0-正常 1-跳闸"),
 };

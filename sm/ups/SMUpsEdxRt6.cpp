@@ -35,10 +35,12 @@ const qx::sql::DefRow kRows[] = {
     CSMUpsTbUps::DefaultRow(kUpsVout), CSMUpsTbUps::DefaultRow(kUpsAout),
     CSMUpsTbUps::DefaultRow(kUpsFout), CSMUpsTbUps::DefaultRow(kUpsPout),
     {10, "status", 1, "状态", 10, 0, 0, "", 0, "", 0},
-    {11, "B7", 1, "市电状态", 1, 1, 0, "1表示市电正常", 0, "", 0},
+    // Mains present and output on are 1 on a sound UPS: low limit 1, so mains lost (on battery)
+    // and output off alarm. Charging is a state, no limit is checked on it.
+    {11, "B7", 1, "市电状态", 1, 1, 1, "1表示市电正常", 0, "", 0},
     {12, "B6", 1, "电池低电压", 1, 1, 0, "1表示电池低电压", 0, "", 0},
-    {13, "B5", 1, "电池充电", 1, 1, 0, "1表示正在充电", 0, "", 0},
-    {14, "B4", 1, "UPS输状态", 1, 1, 0, "1表示有输出", 0, "", 0},
+    {13, "B5", 1, "电池充电", 1, 0, 0, "1表示正在充电", 0, "", 0},
+    {14, "B4", 1, "UPS输状态", 1, 1, 1, "1表示有输出", 0, "", 0},
     {15, "B3", 1, "旁路频率", 1, 0, 0, "1表示旁路频率异常", 0, "", 0},
     {16, "B2", 1, "旁路异常", 1, 0, 0, "1表示旁路异常", 0, "", 0},
     {17, "B1", 1, "旁路过载", 1, 0, 0, "1表示旁路过载", 0, "", 0},

@@ -20,6 +20,7 @@
 #include "FactoryCases.h"
 #include "ISMBase.h"
 #include "ISMManager.h"
+#include "Limits.h"
 #include "Plugins.h"
 #include "PointItem.h"
 #include "TestDb.h"
@@ -109,6 +110,77 @@ TEST_F(AlarmRows, EveryAlarmRowLiesWithinDataSize) {
                                  << "): alarm rows beyond it";
     }
     EXPECT_GT(handlers, 90);
+}
+
+// The host's limit check over a unit's running states: on/off, fan, compressor, heating,
+// cooling, humidifying, a mode, a relay output and charging are states, not alarms, whatever
+// their value. A state whose one value is the fault (mains present, output on, a target
+// online) alarms on that value alone. Beside them, a fault flag of the same unit still alarms.
+TEST_F(AlarmRows, RunningStatesAlarmOnlyOnTheirFaultValue) {
+    struct Case {
+        int type, variant;
+        int first, last;  // fields
+        int value;
+        bool alarm;
+        const char* what;
+    };
+    const Case cases[] = {
+        {0x801, 0, 20, 20, 1, false, "Emerson: unit on"},
+        {0x801, 0, 21, 21, 1, true, "Emerson: alarm flag"},
+        {0x81B, 0, 3, 9, 1, false, "SCA: on, fan, heating, cooling, humidifying, dehumidifying, group mode"},
+        {0x81B, 0, 10, 10, 1, true, "SCA: alarm state"},
+        {0x103, 0, 10, 10, 1, false, "transformer controller: fan running"},
+        {0x103, 0, 11, 12, 1, true, "transformer controller: alarm, trip"},
+        {0x80D, 0, 36, 36, 1, false, "Hiross: running flag"},
+        {0x80D, 0, 38, 38, 1, true, "Hiross: fault flag"},
+        {0x80A, 0, 5, 11, 1, false, "Matrix: fan, compressors, heaters, dehumidifying, humidifying"},
+        {0x80A, 0, 12, 12, 1, true, "Matrix: fan overload"},
+        {0x81C, 0, 20, 21, 1, false, "JADC0110: on, compressor"},
+        {0x81C, 0, 23, 23, 1, false, "JADC0110: heating"},
+        {0x81C, 0, 25, 25, 1, false, "JADC0110: fan"},
+        {0x810, 0, 3, 7, 1, false, "Sunrise: fan, dehumidifying, humidifying, cooling, heating"},
+        {0x810, 1, 3, 7, 1, false, "Sunrise on GOS: the same states"},
+        {0x810, 0, 8, 8, 1, true, "Sunrise: compressor high pressure"},
+        {0x819, 0, 5, 13, 1, false, "HST12: compressor, fan, heater, humidifier and valve outputs"},
+        {0x819, 1, 5, 13, 1, false, "HST26JF: the same outputs"},
+        {0x819, 0, 4, 4, 1, true, "HST12: low-pressure protection"},
+        {0x904, 2, 9, 12, 1, false, "W70XX relay module: relays on"},
+        {0x904, 2, 6, 6, 1, true, "W70XX relay module: input open"},
+        {0x904, 1, 13, 13, 1, true, "W70XX 16 inputs: input 13 open"},
+        {0x907, 1, 11, 16, 1, false, "KW7: relays closed"},
+        {0x907, 1, 10, 10, 1, true, "KW7: input 10 closed"},
+        {0x308, 0, 11, 11, 1, false, "EDX: mains present"},
+        {0x308, 0, 11, 11, 0, true, "EDX: mains lost"},
+        {0x308, 0, 12, 12, 1, true, "EDX: battery low"},
+        {0x308, 0, 13, 13, 1, false, "EDX: charging"},
+        {0x308, 0, 14, 14, 1, false, "EDX: output on"},
+        {0x308, 0, 14, 14, 0, true, "EDX: output off"},
+        {0xD07, 0, 1, 1, 1, false, "network probe: target online"},
+        {0xD07, 0, 1, 1, 0, true, "network probe: target offline"},
+        {0x831, 0, 15, 16, 1, false, "PeX over SNMP: humidifying, dehumidifying"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ISMBase* h = m_sm->GetSM(c.type);
+        ASSERT_NE(nullptr, h) << std::hex << c.type;
+        TestDb db;
+        h->SetDb(&db, 0);
+        h->SetDb(&m_hist, 1);
+        h->RegDb(&db, 1);
+        qxhost::PointItem item(70, c.type);
+        item.Name("P").Addr(1).Variant(c.variant);
+        h->DoItem(item, 0);
+        const std::vector<qxhost::LimitRow> limits = qxhost::LoadLimits(db, h->GetType());
+        for (int fld = c.first; fld <= c.last; fld++) {
+            // The field at the case's value, every other one at 0.
+            std::vector<int32_t> bits;
+            qxhost::CheckLimits(limits, h->DataSize(), [&](int f) { return f == fld ? c.value : 0; }, bits);
+            const size_t word = (size_t)(fld - 1) / 32;
+            const bool alarm = word < bits.size() && ((bits[word] >> ((fld - 1) % 32)) & 1);
+            EXPECT_EQ(c.alarm, alarm) << "field " << fld << " at " << c.value;
+        }
+        h->DoItem(nullptr, 0);
+    }
 }
 
 }  // namespace

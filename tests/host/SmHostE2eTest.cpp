@@ -2,6 +2,7 @@
 // polling a Q1-family UPS and a Modbus temperature/humidity sensor served on pseudo-terminals
 // by this test; every check reads the rows smhost left in its SQLite databases, its exit code
 // and its messages.
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -590,6 +591,75 @@ TEST_F(SmHost, AlarmOutputStateGoesToTheHostsAlarmTable) {
     Rows db(Db());
     EXPECT_EQ("1|0", db.Str("select count(*)||'|'||State from tbAlmGsm"));
     pty->Stop();
+}
+
+// Running units polled from devsim: their on/off, fan, compressor, heating, cooling, relay and
+// charging states hold their running value and none of them is out of limits; a UPS on mains
+// with its output on, whose mains and output states are 1, is normal as a whole, as are the
+// transformer controller with its fan running and the Hiross unit with its running flag set.
+TEST_F(SmHost, RunningStatesOfDevsimUnitsAreNoAlarm) {
+    struct State {
+        const char* device;
+        const char* table;
+        const char* column;
+        const char* name;  // the field's name in smhost's list of fields out of limits
+        int fld;
+        int value;  // as the running unit stores it
+    };
+    const State states[] = {
+        {"sca-airc", "tbCyberSCA", "StOnOff", "StOnOff", 3, 1},
+        {"transf", "tbTransf", "StWind", "StWind", 10, 1},
+        {"matrix", "tbMatrix", "fj", "fj", 5, 1},
+        {"matrix", "tbMatrix", "ys1", "ys1", 6, 1},
+        {"hiross", "tbCyberHiross", "s00", "s00", 36, 1},
+        {"sunrise-modbus", "tbSunrise", "fj", "StFj", 3, 1},
+        {"sunrise-modbus", "tbSunrise", "zl", "StZl", 6, 1},
+        {"sunrise-gos", "tbSunrise", "zl", "StZl", 6, 1},
+        {"sunrise-gos", "tbSunrise", "zr", "StZr", 7, -1},  // the protocol sends no heating state
+        {"emerson-airc", "tbEmerson", "status", "status", 20, 1},
+        {"w70xx", "tbDio", "D09", "D09", 9, 1},
+        {"w70xx", "tbDio", "D11", "D11", 11, 1},
+        {"kw7", "tbDio", "D11", "D11", 11, 1},
+        {"edxups", "tbUps", "b7", "B7", 11, 1},
+        {"edxups", "tbUps", "b5", "B5", 13, 1},
+        {"edxups", "tbUps", "b4", "B4", 14, 1},
+    };
+    const char* const devices[] = {"sca-airc",    "transf",       "matrix", "hiross", "sunrise-modbus",
+                                   "sunrise-gos", "emerson-airc", "w70xx",  "kw7",    "edxups"};
+    const char* const normal[] = {"transf", "hiross", "edxups"};
+    Devsim sim;
+    ASSERT_TRUE(sim.Start(std::vector<std::string>(std::begin(devices), std::end(devices)), dir + "/devsim.txt"))
+        << sim.Text();
+    std::string site;
+    auto sidOf = [&](const std::string& device) {
+        for (size_t i = 0; i < sizeof devices / sizeof devices[0]; i++)
+            if (device == devices[i]) return (int)i + 1;
+        return 0;
+    };
+    for (const char* d : devices) site += Section(sim, d, d, sidOf(d));
+    Run r = Poll({"--site", Site(site), "--cycles", "1"});
+    EXPECT_TRUE(sim.Stop());
+    ASSERT_EQ(0, r.rc) << r.out << r.err;
+    // The point's line of the cycle.
+    auto line = [&](const std::string& device) {
+        size_t at = r.out.find("cycle 1 [" + device + "] sid ");
+        if (at == std::string::npos) return std::string();
+        return r.out.substr(at, r.out.find('\n', at) - at);
+    };
+    Rows db(Db());
+    for (const State& s : states) {
+        SCOPED_TRACE(std::string(s.device) + " " + s.column);
+        const int sid = sidOf(s.device);
+        const std::string polled = line(s.device);
+        ASSERT_NE("", polled) << r.out;
+        EXPECT_EQ(s.value, db.Int(std::string("select ") + s.column + " from " + s.table + " where SID=" + std::to_string(sid)));
+        EXPECT_EQ(std::string::npos, polled.find(" " + std::string(s.name) + "(" + std::to_string(s.fld) + ")"))
+            << polled;
+    }
+    for (const char* d : normal) {
+        SCOPED_TRACE(d);
+        EXPECT_EQ(0, db.Int("select State from tbSubSysDetail where SID=" + std::to_string(sidOf(d)))) << line(d);
+    }
 }
 
 }  // namespace
