@@ -56,11 +56,12 @@ struct ITrust5kFigures {
 void SetITrust5k(YdtDevice& d, const ITrust5kFigures& f);
 
 // The GXE unit (VER 21, CID1 2A): CID2 42 with raw 16-bit (and three 8-bit) values, 43 with
-// nine state bytes.
+// nine state bytes. Voltages and frequencies are in tenths, output currents and the load in
+// hundredths.
 struct GxeFigures {
     uint16_t vin[3] = {2300, 2301, 2302}, vout[3] = {2200, 2201, 2202};
     uint16_t iout[3] = {1050, 1051, 1052};
-    uint16_t avin = 11, fout = 5000, fin = 4990, bv = 2720, bi = 15, rpout = 300;
+    uint16_t avin = 11, fout = 500, fin = 499, bv = 2720, bi = 15, rpout = 300;
     uint16_t apout = 4000, load = 4567, bp = 98, mbatt = 120, tem = 255;
     uint8_t ibatt = 3, userDefNum = 4;
     uint8_t state[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};

@@ -1,13 +1,14 @@
 #include "ups/SMUpsGX.h"
 
-#include <stdio.h>
+#include "ups/SMUpsHR7000.h"
 
 using qx::sql::DefRow;
 
 namespace {
 
 // Request 01 03 00 01 00 38: holding registers 1..56. Reply 01 03 70 <56 words> CRC; every
-// value is the register's word unchanged. The other fields stay 0.
+// value is the register's word unchanged (voltages, currents and frequencies in tenths). The
+// other fields stay 0.
 const TbUpsReg kRegs[] = {
     {13, kUpsVin1}, {14, kUpsVin2}, {15, kUpsVin3}, {19, kUpsFin},  {25, kUpsVout},
     {26, kUpsV2},   {27, kUpsV3},   {28, kUpsAout}, {29, kUpsAed},  {30, kUpsV4},
@@ -41,7 +42,7 @@ int CSMUpsGX::DataGet(ISerBase* ch, int address, int wait) {
 }
 
 void CSMUpsGX::BriefText(char* out, size_t size) {
-    // The unit after the frequency is the one every installed unit shows.
-    snprintf(out, size, "输入频率:%.2fV,输入电压1:%.1fV,输入电压2:%.1fV,输入电压3:%.1fV",
-             m_rec.Fin * 0.01, m_rec.Vin1 * 0.1, m_rec.Vin2 * 0.1, m_rec.Vin3 * 0.1);
+    // The input frequency is in tenths of a hertz, as its row shows it (register 19 of a unit
+    // on 50 Hz holds 500).
+    CSMUpsHR7000::FrequencyBrief(m_rec, out, size);
 }

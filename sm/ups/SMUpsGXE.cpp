@@ -56,20 +56,22 @@ int NeedOf(int first, int last) {
 
 const qx::sql::TypeRow kType = {768, "UPS", "UPS GXE..."};
 
-#define GXE_ROW(fld, name, cap, kind, lo, hi, q) \
-    {fld, name, 1, cap, 100, kind, lo, TBUPS_LOW(q), hi, TBUPS_HIGH(q), 0}
+// Voltages and frequencies come in tenths (08FC = 230.0 V, 01F4 = 50.0 Hz), the output
+// currents and the load in hundredths (041A = 10.50 A, 11D7 = 45.67 %).
+#define GXE_ROW(fld, name, cap, div, kind, lo, hi, q) \
+    {fld, name, 1, cap, div, kind, lo, TBUPS_LOW(q), hi, TBUPS_HIGH(q), 0}
 const DefRow kRows[11] = {
-    GXE_ROW(1, "VinA", "输入电压A", 6, 2000, 2350, "输入电压"),
-    GXE_ROW(2, "VinB", "输入电压B", 6, 2000, 2350, "输入电压"),
-    GXE_ROW(3, "VinC", "输入电压C", 6, 2000, 2350, "输入电压"),
-    GXE_ROW(14, "Pin", "输入频率", 0, 490, 510, "输入频率"),
-    GXE_ROW(4, "VoutA", "输出电压A", 0, 0, 2350, "输出电压"),
-    GXE_ROW(5, "VoutB", "输出电压B", 0, 0, 2350, "输出电压"),
-    GXE_ROW(6, "VoutC", "输出电压C", 0, 0, 2350, "输出电压"),
-    GXE_ROW(8, "IoutA", "输出电流A", 0, 0, 1500, "输出电流"),
-    GXE_ROW(9, "IoutB", "输出电流B", 0, 0, 1500, "输出电流"),
-    GXE_ROW(10, "IoutC", "输出电流C", 0, 0, 1500, "输出电流"),
-    GXE_ROW(13, "Pout", "输出频率", 0, 490, 2350, "输出频率"),
+    GXE_ROW(1, "VinA", "输入电压A", 10, 6, 2000, 2350, "输入电压"),
+    GXE_ROW(2, "VinB", "输入电压B", 10, 6, 2000, 2350, "输入电压"),
+    GXE_ROW(3, "VinC", "输入电压C", 10, 6, 2000, 2350, "输入电压"),
+    GXE_ROW(14, "Pin", "输入频率", 10, 0, 490, 510, "输入频率"),
+    GXE_ROW(4, "VoutA", "输出电压A", 10, 0, 0, 2350, "输出电压"),
+    GXE_ROW(5, "VoutB", "输出电压B", 10, 0, 0, 2350, "输出电压"),
+    GXE_ROW(6, "VoutC", "输出电压C", 10, 0, 0, 2350, "输出电压"),
+    GXE_ROW(8, "IoutA", "输出电流A", 100, 0, 0, 1500, "输出电流"),
+    GXE_ROW(9, "IoutB", "输出电流B", 100, 0, 0, 1500, "输出电流"),
+    GXE_ROW(10, "IoutC", "输出电流C", 100, 0, 0, 1500, "输出电流"),
+    GXE_ROW(13, "Pout", "输出频率", 10, 0, 490, 2350, "输出频率"),
 };
 #undef GXE_ROW
 
@@ -146,8 +148,8 @@ int CSMUpsGXE::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase*
 
     // The summary of an answered poll; the store words one without answer itself.
     char brief[128];
-    snprintf(brief, sizeof brief, "输入电压:%.2fV, 输出电压:%.2fV, 输出负载:%d%%",
-             Field(kVinA) * 0.01, Field(kVoutA) * 0.01, Field(kLodaout) / 100);
+    snprintf(brief, sizeof brief, "输入电压:%.1fV, 输出电压:%.1fV, 输出负载:%d%%",
+             Field(kVinA) * 0.1, Field(kVoutA) * 0.1, Field(kLodaout) / 100);
     qx::sql::PollRow row = {"tbUpsGXE", &cols, brief, false, true};
     return qx::sql::StorePoll(*this, row, flags, alarmBits, snapId, sid, history);
 }

@@ -7,7 +7,7 @@ using qx::sql::DefRow;
 namespace {
 
 // Request 01 04 00 01 00 42: input registers 1..66. Reply 01 04 84 <66 words> CRC; every value
-// is the register's word unchanged.
+// is the register's word unchanged (voltages, currents and frequencies in tenths).
 const TbUpsReg kRegs[] = {
     {1, kUpsFin},    {5, kUpsVin1},   {6, kUpsVin2},   {7, kUpsVin3},   {10, kUpsFout},
     {14, kUpsVout},  {15, kUpsV2},    {16, kUpsV3},    {17, kUpsAout},  {18, kUpsAed},
@@ -41,7 +41,9 @@ int CSMUpsHR7000::DataGet(ISerBase* ch, int address, int wait) {
     return 1;
 }
 
-void CSMUpsHR7000::BriefText(char* out, size_t size) {
-    snprintf(out, size, "输入频率:%.1fV,输入电压1:%.1fV,输入电压2:%.1fV,输入电压3:%.1fV",
-             m_rec.Fin * 0.1, m_rec.Vin1 * 0.1, m_rec.Vin2 * 0.1, m_rec.Vin3 * 0.1);
+void CSMUpsHR7000::FrequencyBrief(const TbUpsRecord& r, char* out, size_t size) {
+    snprintf(out, size, "输入频率:%.1fHz,输入电压1:%.1fV,输入电压2:%.1fV,输入电压3:%.1fV",
+             r.Fin * 0.1, r.Vin1 * 0.1, r.Vin2 * 0.1, r.Vin3 * 0.1);
 }
+
+void CSMUpsHR7000::BriefText(char* out, size_t size) { FrequencyBrief(m_rec, out, size); }

@@ -11,6 +11,10 @@ public:
 
     int DataGet(ISerBase* channel, int address, int wait) override;
 
+    // The summary of the input frequency and the three input voltages, all kept in tenths, as
+    // the HR7000 and GX UPS write it.
+    static void FrequencyBrief(const TbUpsRecord& r, char* out, size_t size);
+
 protected:
     void BriefText(char* out, size_t size) override;
 };

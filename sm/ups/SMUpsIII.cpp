@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "ReplyCheck.h"
+#include "ups/SMUpsSANTAK.h"
 
 // Requests (address 1):
 //
@@ -13,7 +14,8 @@
 //
 // A reply repeats the frame's head: EA L L, then address, command and data, the check byte
 // at L + 4 and 0x16 at L + 5; only the head and the end are examined. Values are
-// little-endian words at fixed offsets from the EA, all before the check byte:
+// little-endian words at fixed offsets from the EA, all before the check byte (voltages in
+// tenths of a volt, the frequency in tenths of a hertz):
 //
 //   measurements  6 Vin1   8 Vin2  10 Vin3  12 Vout  14 v2  16 v3  24 Aout  26 Aed  28 v4
 //                 36 Vbatt  38 Vdc  44 Fout;  50: mains fault when any of its low 6 bits is set
@@ -127,6 +129,6 @@ int CSMUpsIII::DataGet(ISerBase* ch, int address, int wait) {
 }
 
 void CSMUpsIII::BriefText(char* out, size_t size) {
-    snprintf(out, size, "输入电压1:%dV,输入电压2:%dV,输入电压3:%dV", m_rec.Vin1, m_rec.Vin2,
-             m_rec.Vin3);
+    // The input voltages come in tenths of a volt, as their row shows them.
+    CSMUpsSANTAK::VinBrief(m_rec, out, size);
 }

@@ -44,7 +44,7 @@ const TbUpsShape kShape = {
 };
 
 // TV_5K_10K, CID2 42 (VER 21): DATAFLAG, then unsigned 16-bit values (4 characters) stored
-// as they come.
+// as they come: voltages, currents and frequencies in tenths (0899 = 220.1 V).
 //   ~21012A009052 00 | 0899 089A 089B 08A3 ... | CHKSUM CR
 //   0        9     13   15   19   23   27
 struct WordCol {
@@ -112,9 +112,10 @@ int CSMUpsITrustAdapt::DataGet_Test(ISerBase*, int, int) {
 }
 
 void CSMUpsITrustAdapt::BriefText(char* out, size_t size) {
+    // The 5K-10K unit sends tenths as the others do; its bypass voltage is Pout.
     if (m_pItem && m_pItem->Variant == 4)
-        snprintf(out, size, "输入电压:%.01fV,输出电压:%.01fV,旁路电压:%.01fV", m_rec.Vin1 * 0.01,
-                 m_rec.Vout * 0.01, m_rec.v2 * 0.01);
+        snprintf(out, size, "输入电压:%.1fV,输出电压:%.1fV,旁路电压:%.1fV", m_rec.Vin1 * 0.1,
+                 m_rec.Vout * 0.1, m_rec.Pout * 0.1);
     else
         snprintf(out, size, "输入电压1:%.01fV,输入电压2:%.01fV,输入电压3:%.01fV",
                  m_rec.Vin1 * 0.1, m_rec.Vin2 * 0.1, m_rec.Vin3 * 0.1);

@@ -3,12 +3,15 @@
 #include <stdio.h>
 
 // Request: the byte C0. Reply: at least 70 bytes, 'g' second; the rest are read at fixed
-// offsets, as received (no scaling):
+// offsets:
 //
 //   offset  0    1    ... 41 42 43 44 ... 48  ... 59   60   61  ... 68 69
 //           ?    'g'      Fin   Vbatt     Tem     Vout v2   v3      Fout
 //                         LE    BE        byte    output A, B, C  LE
 //
+// The frequencies come in tenths of a hertz and are kept so. The output voltages come in whole
+// volts, one byte each (220 for 220 V), and are kept in tenths, as the output voltage's row
+// (divisor 10) shows them.
 // An input frequency of 0 is a mains failure: b7, and status bit 7.
 
 namespace {
@@ -33,7 +36,7 @@ const int kMark = 1;  // 'g'
 
 const TbUpsBinField kFields[] = {
     {kUpsFin, 41, 2, 1},         {kUpsVbatt, 43, 2, 1, true}, {kUpsTem, 48, 1, 1},
-    {kUpsVout, 59, 1, 1},        {kUpsV2, 60, 1, 1},          {kUpsV3, 61, 1, 1},
+    {kUpsVout, 59, 1, 10},       {kUpsV2, 60, 1, 10},         {kUpsV3, 61, 1, 10},
     {kUpsFout, 68, 2, 1},
 };
 const int kFieldCount = (int)(sizeof kFields / sizeof kFields[0]);
@@ -65,6 +68,6 @@ int CSMUpsSentry::DataGet(ISerBase* ch, int address, int wait) {
 }
 
 void CSMUpsSentry::BriefText(char* out, size_t size) {
-    snprintf(out, size, "输入频率:%.1fV,输出电压1:%dV,输出电压2:%dV,输出电压3:%dV", m_rec.Fin * 0.1,
-             m_rec.Vout, m_rec.v2, m_rec.v3);
+    snprintf(out, size, "输入频率:%.1fHz,输出电压1:%.1fV,输出电压2:%.1fV,输出电压3:%.1fV",
+             m_rec.Fin * 0.1, m_rec.Vout * 0.1, m_rec.v2 * 0.1, m_rec.v3 * 0.1);
 }

@@ -167,7 +167,7 @@ TEST_F(ApmE2e, ITrustEveryPath) {
         {71, "2205|2305|495|2195|500|75", "输入电压1:220.5V,输入电压2:221.5V,输入电压3:222.5V"},
         {72, "2205|2305|495|0|0|75", "输入电压1:220.5V,输入电压2:221.5V,输入电压3:222.5V"},
         {73, "2235|2341|498|0|0|0", "输入电压1:223.5V,输入电压2:221.0V,输入电压3:232.4V"},
-        {74, "2201|2211|499|2190|501|0", "输入电压:22.0V,输出电压:22.1V,旁路电压:22.1V"},
+        {74, "2201|2211|499|2190|501|0", "输入电压:220.1V,输出电压:221.1V,旁路电压:219.0V"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.row, Cur("tbUps", c.sid, cols)) << c.sid;
@@ -185,14 +185,16 @@ TEST_F(ApmE2e, GxeInItsOwnTable) {
     if (!ch) GTEST_SKIP() << "no pseudo-terminal available";
     ISMBase* h = Handler(0x314, "UPS GXE...", 11);
     ASSERT_NE(nullptr, h);
-    EXPECT_EQ(11, db.Int("select count(*) from tbSMDef where Type=788 and Ratio=100"));
+    // Voltages and frequencies in tenths, the output currents in hundredths.
+    EXPECT_EQ("10,10,10,10,10,10,10,100,100,100,10",
+              db.Str("select group_concat(Ratio) from (select Ratio from tbSMDef where Type=788 order by rowid)"));
     qxhost::PointItem& p = Point(h, 81, 0x314, 1, 0, ch);
     ASSERT_EQ(1, Poll(h, p));
     const std::string cols = "State||'|'||VinA||'|'||VoutA||'|'||Pin||'|'||Lodaout||'|'||ibatt||'|'||"
                              "iTem||'|'||powerType||'|'||powerStatus";
-    EXPECT_EQ("0|2300|2200|4990|4567|3|255|1|9", Cur("tbUpsGXE", 81, cols));
-    EXPECT_EQ("0|2300|2200|4990|4567|3|255|1|9", Hist("tbUpsGXE", 81, cols));
-    EXPECT_EQ(Gbk("输入电压:23.00V, 输出电压:22.00V, 输出负载:45%"), Brief(81));
+    EXPECT_EQ("0|2300|2200|499|4567|3|255|1|9", Cur("tbUpsGXE", 81, cols));
+    EXPECT_EQ("0|2300|2200|499|4567|3|255|1|9", Hist("tbUpsGXE", 81, cols));
+    EXPECT_EQ(Gbk("输入电压:230.0V, 输出电压:220.0V, 输出负载:45%"), Brief(81));
     EXPECT_EQ(0, State(81));
     char text[32] = ".Lodaout";
     h->DoItem(p, 0);

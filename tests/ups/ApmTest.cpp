@@ -694,7 +694,7 @@ TEST(ApmFamilyDb, SummaryByVariant) {
         ASSERT_EQ(1, r.Poll());
         ASSERT_EQ(1, r.Upd(true));
         // Hundredths of the raw values, the third one named the bypass.
-        EXPECT_EQ(H("输入电压:22.0V,输出电压:22.1V,旁路电压:22.1V"), H(r.Brief()));
+        EXPECT_EQ(H("输入电压:220.1V,输出电压:221.1V,旁路电压:219.0V"), H(r.Brief()));
     }
     for (int variant : {0, -1}) {
         Stored<Ahp> r(variant);

@@ -233,7 +233,7 @@ TEST_F(BinUpsE2e, TwoIIIPointsOneSilent) {
     EXPECT_EQ(2, Detail(82));
     ExpectRow(81, {{"Vin1", 2200}, {"Vin2", 2210}, {"Vin3", 2190}, {"v2", 2210}, {"v4", 50},
                    {"Vdc", 3800}, {"Fout", 500}, {"Pbatt", 100}, {"status", 0}});
-    EXPECT_EQ(Hex("输入电压1:2200V,输入电压2:2210V,输入电压3:2190V"), Hex(Brief(81)));
+    EXPECT_EQ(Hex("输入电压1:220.0V,输入电压2:221.0V,输入电压3:219.0V"), Hex(Brief(81)));
     EXPECT_EQ(2, Cur(82, "State"));
     EXPECT_EQ(0, Cur(82, "Vin1"));
     EXPECT_EQ(3, hist.Int("select count(*) from tbUps where SID=81 and Vin1=2200"));

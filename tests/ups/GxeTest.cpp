@@ -58,7 +58,7 @@ const char kCreate[] =
     "VbattAlam INTEGER,battMaintain INTEGER,powerStatus INTEGER)";
 // The simulator's default figures, field by field.
 const int kDefault[31] = {2300, 2301, 2302, 2200, 2201, 2202, 2720, 1050, 1051, 1052, 15,
-                          11,   5000, 4990, 4000, 300,  4567, 98,   3,    120,  255,  4,
+                          11,   500,  499,  4000, 300,  4567, 98,   3,    120,  255,  4,
                           1,    2,    3,    4,    5,    6,    7,    8,    9};
 
 }  // namespace
@@ -203,7 +203,7 @@ std::string Concat(const char* table) {
 
 }  // namespace
 
-TEST(GxeDb, TypeRowAndElevenRowsInHundredths) {
+TEST(GxeDb, TypeRowAndElevenRowsVoltsAndHertzInTenths) {
     TestDb db;
     CSMUpsGXE h;
     h.RegDb(&db, 0);
@@ -211,16 +211,19 @@ TEST(GxeDb, TypeRowAndElevenRowsInHundredths) {
               Hex(db.Str("select Name||'|'||Kind||'|'||Note from tbSMType where Type=788")));
     EXPECT_EQ("1,2,3,14,4,5,6,8,9,10,13",
               db.Str("select group_concat(Fld) from (select Fld from tbSMDef order by rowid)"));
-    EXPECT_EQ(11, db.Int("select count(*) from tbSMDef where Ratio=100"));
+    // Voltages and frequencies in tenths (the limits 2000 and 2350 are 200.0 V and 235.0 V), the
+    // output currents in hundredths.
+    EXPECT_EQ("10,10,10,10,10,10,10,100,100,100,10",
+              db.Str("select group_concat(Ratio) from (select Ratio from tbSMDef order by rowid)"));
     const struct {
         int fld;
         const char* row;
     } rows[] = {
-        {14, "Pin|输入频率|100|0|490|最小值|允许最低输入频率,低于此值告警|510|"
+        {14, "Pin|输入频率|10|0|490|最小值|允许最低输入频率,低于此值告警|510|"
              "最大值|允许最高输入频率,超过此值告警"},
-        {13, "Pout|输出频率|100|0|490|最小值|允许最低输出频率,低于此值告警|2350|"
+        {13, "Pout|输出频率|10|0|490|最小值|允许最低输出频率,低于此值告警|2350|"
              "最大值|允许最高输出频率,超过此值告警"},
-        {1, "VinA|输入电压A|100|6|2000|最小值|允许最低输入电压,低于此值告警|2350|"
+        {1, "VinA|输入电压A|10|6|2000|最小值|允许最低输入电压,低于此值告警|2350|"
             "最大值|允许最高输入电压,超过此值告警"},
     };
     for (const auto& r : rows)
@@ -250,11 +253,11 @@ TEST(GxeDb, TableInBothDatabasesAndItsRows) {
     EXPECT_EQ(1, r.hist.Int("select count(*) from tbUpsGXE"));
     EXPECT_EQ(0, r.db.Int("select State from tbUpsGXE where SID=41"));
     EXPECT_EQ(0, r.db.Int("select State from tbSubSysDetail where SID=41"));
-    // Hundredths of a volt, the load in whole percent.
-    EXPECT_EQ(Hex("输入电压:23.00V, 输出电压:22.00V, 输出负载:45%"), Hex(r.Brief()));
+    // Tenths of a volt, the load in whole percent.
+    EXPECT_EQ(Hex("输入电压:230.0V, 输出电压:220.0V, 输出负载:45%"), Hex(r.Brief()));
     int bits[2] = {1 << 0, 0};
     ASSERT_EQ(1, r.Upd(true, bits));
-    EXPECT_EQ(Hex("输入电压:23.00V, 输出电压:22.00V, 输出负载:45%告警:输入电压A"), Hex(r.Brief()));
+    EXPECT_EQ(Hex("输入电压:230.0V, 输出电压:220.0V, 输出负载:45%告警:输入电压A"), Hex(r.Brief()));
 
     // No answer: state 2, zeros, and a summary that says so with no value read as a reading.
     ASSERT_EQ(1, r.Upd(false));
@@ -265,7 +268,7 @@ TEST(GxeDb, TableInBothDatabasesAndItsRows) {
     const std::string brief = r.Brief();
     EXPECT_EQ(Hex("通讯中断"), Hex(brief));
     EXPECT_EQ(std::string::npos, brief.find("正常"));
-    EXPECT_EQ(std::string::npos, brief.find("0.00V"));
+    EXPECT_EQ(std::string::npos, brief.find("0.0V"));
     EXPECT_EQ(3, r.hist.Int("select count(*) from tbUpsGXE"));
     EXPECT_EQ(0, r.db.Failures()) << r.db.Error();
     EXPECT_EQ(0, r.hist.Failures()) << r.hist.Error();

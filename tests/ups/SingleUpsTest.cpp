@@ -363,8 +363,9 @@ TEST(SentryPoll, FixedOffsets) {
          {{kUpsFin, 500}, {kUpsVbatt, 270}, {kUpsFout, 500}, {kUpsB7, 0}, {kUpsStatus, 0}}},
         {"mains failure", {{41, 0}, {42, 0}, {68, 0xF4}, {69, 0x01}},
          {{kUpsFin, 0}, {kUpsB7, 1}, {kUpsStatus, 128}, {kUpsFout, 500}}},
+        // The output voltages come in whole volts and are kept in tenths.
         {"bytes", {{41, 1}, {42, 0}, {48, 31}, {59, 220}, {60, 0xFF}, {61, 0}},
-         {{kUpsFin, 1}, {kUpsTem, 31}, {kUpsVout, 220}, {kUpsV2, 255}, {kUpsV3, 0},
+         {{kUpsFin, 1}, {kUpsTem, 31}, {kUpsVout, 2200}, {kUpsV2, 2550}, {kUpsV3, 0},
           {kUpsVin1, 0}, {kUpsPbatt, 0}, {kUpsMbatt, 0}}},
     };
     for (const Case& c : cases) {
@@ -418,7 +419,7 @@ TEST(SentryPoll, AReplyInPiecesIsGathered) {
     r.ch.ReplyChunks({Bytes(f.begin(), f.begin() + 30), Bytes(f.begin() + 30, f.begin() + 69),
                       Bytes(f.begin() + 69, f.end())});
     ASSERT_EQ(1, r.Poll());
-    ExpectFields(r.h, {{kUpsFin, 500}, {kUpsVbatt, 270}, {kUpsVout, 220}, {kUpsFout, 500}},
+    ExpectFields(r.h, {{kUpsFin, 500}, {kUpsVbatt, 270}, {kUpsVout, 2200}, {kUpsFout, 500}},
                  "pieces");
     EXPECT_EQ(1, r.ch.Purges());
 }
@@ -926,10 +927,10 @@ TEST(SingleUpsDb, EachDriversColumnsAndSummary) {
         Stored<Sentry> s;
         ASSERT_EQ(1, s.r.Poll());
         ASSERT_EQ(1, s.Store(true));
-        const char* want = "0|0|0|500|220|0|500|-|31|0|0|0|0|270|0|0|0|0|-|0|0|0|221|219|0|||";
+        const char* want = "0|0|0|500|2200|0|500|-|31|0|0|0|0|270|0|0|0|0|-|0|0|0|2210|2190|0|||";
         EXPECT_EQ(want, s.Row(cols, s.db));
         EXPECT_EQ(want, s.Row(cols, s.hist));
-        EXPECT_EQ(H("输入频率:50.0V,输出电压1:220V,输出电压2:221V,输出电压3:219V"),
+        EXPECT_EQ(H("输入频率:50.0Hz,输出电压1:220.0V,输出电压2:221.0V,输出电压3:219.0V"),
                   H(s.db.Str("select Brief from tbSMBrief where SID=41")));
     }
     {

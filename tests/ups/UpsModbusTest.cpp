@@ -546,9 +546,9 @@ TEST_F(Stored, PollRowsInBothDatabasesAndSummaries) {
         const char* brief;                 // with no field out of limits
     } const cases[] = {
         {kGX, "tbUps", {"Vin1", "Fin", "Mbatt", "v2", "v3", "v4", "Aed"},
-         "输入频率:5.01V,输入电压1:230.1V,输入电压2:230.2V,输入电压3:230.3V"},
+         "输入频率:50.1Hz,输入电压1:230.1V,输入电压2:230.2V,输入电压3:230.3V"},
         {kHR7000, "tbUps", {"Vin1", "Fin", "Mbatt", "v2", "v4"},
-         "输入频率:50.1V,输入电压1:230.1V,输入电压2:230.2V,输入电压3:230.3V"},
+         "输入频率:50.1Hz,输入电压1:230.1V,输入电压2:230.2V,输入电压3:230.3V"},
         {kIPGuard, "tbUps", {"Vin1", "Pout", "Mbatt", "Vdc", "Fed"}, ""},
         {k9E, "tbUps", {"Vin1", "Vout", "v2", "v3", "v4", "Aed", "Mbatt"},
          "输入电压:230.1V, 输出电压:231.1V, 输出负载:12.1A"},

@@ -1,0 +1,194 @@
+// A sound UPS on mains, as the operator sees it: the simulated unit's realistic reply polled
+// by its handler, the host's limit check over the type's rows, and the stored row. Each
+// stored integer divided by its row's divisor is the reading in the row's unit, the summary
+// shows that reading in that unit (volts, hertz), and nothing is out of limits.
+#include <ctype.h>
+#include <math.h>
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "GbkText.h"
+#include "IIIUps.h"
+#include "Limits.h"
+#include "ModbusSlave.h"
+#include "PointItem.h"
+#include "ScriptChannel.h"
+#include "SingleUps.h"
+#include "SleepLog.h"
+#include "TestDb.h"
+#include "UpsModbusMaps.h"
+#include "YdtDevice.h"
+#include "YdtUps.h"
+#include "gtest/gtest.h"
+#include "ups/SMUpsGX.h"
+#include "ups/SMUpsGXE.h"
+#include "ups/SMUpsHR7000.h"
+#include "ups/SMUpsIII.h"
+#include "ups/SMUpsITrustAdapt.h"
+#include "ups/SMUpsSentry.h"
+
+using qxtest::Bytes;
+using qxtest::Gbk;
+
+namespace {
+
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new qxtest::RecordSleeps);
+
+// The unit behind the channel; what is returned keeps the device model alive.
+using Serve = std::function<std::shared_ptr<void>(qxtest::ScriptChannel&)>;
+
+// A single-phase Modbus UPS at 220 V, 50 Hz, its registers laid by `lay`.
+Serve ModbusUnit(void (*lay)(qxsim::ModbusSlave&, const qxsim::UpsReadings&)) {
+    return [lay](qxtest::ScriptChannel& ch) {
+        qxsim::UpsReadings u;
+        u.vin1 = 2200, u.vin2 = 2210, u.vin3 = 2190, u.fin = 500;
+        u.vout = u.v2 = u.v3 = 2200, u.fout = 500;
+        u.aout = u.aed = u.v4 = 120;
+        u.vbatt = 2720, u.pbatt = 1000, u.mbatt = 300, u.tem = 250;
+        auto slave = std::make_shared<qxsim::ModbusSlave>(1);
+        lay(*slave, u);
+        ch.SetResponder([slave](const Bytes& req) { return slave->HandleRtu(req.data(), req.size()).bytes; });
+        return slave;
+    };
+}
+void LayGx(qxsim::ModbusSlave& s, const qxsim::UpsReadings& u) { qxsim::SetUpsGx(s, u); }
+void LayHr7000(qxsim::ModbusSlave& s, const qxsim::UpsReadings& u) { qxsim::SetUpsHr7000(s, u); }
+
+// A YD/T 1363 unit of CID1 2A with the simulator's figures of its model.
+template <class Figures, void (*Set)(qxsim::YdtDevice&, const Figures&)>
+std::shared_ptr<void> YdtUnit(qxtest::ScriptChannel& ch) {
+    auto dev = std::make_shared<qxsim::YdtDevice>(1, 0x2A, 0x21);
+    Set(*dev, Figures());
+    ch.SetResponder([dev](const Bytes& req) { return dev->Handle(req); });
+    return dev;
+}
+
+std::shared_ptr<void> IIIUnit(qxtest::ScriptChannel& ch) {
+    auto ups = std::make_shared<qxsim::IIIUps>(1);
+    ch.SetResponder([ups](const Bytes& req) { return ups->Answer(req); });
+    return ups;
+}
+
+std::shared_ptr<void> SentryUnit(qxtest::ScriptChannel& ch) {
+    auto ups = std::make_shared<qxsim::SentryUps>();
+    qxsim::Responder answer = ups->AsResponder();
+    ch.SetResponder([answer](const Bytes& req) {
+        qxsim::Reply reply;
+        return answer(req, qxsim::Fault::None, reply) ? reply.data : Bytes();
+    });
+    return ups;
+}
+
+// One stored value: its column (field `fld`), the integer stored, and the reading it is in
+// the unit of its row (NAN for a field without a row).
+struct Stored {
+    const char* column;
+    int fld;
+    int value;
+    double reading;
+};
+
+struct Case {
+    const char* name;
+    int type;
+    int variant;
+    const char* table;
+    std::function<std::unique_ptr<CSMBase>()> make;
+    Serve serve;
+    std::vector<Stored> stored;
+    const char* brief;  // UTF-8
+};
+
+template <class H>
+std::function<std::unique_ptr<CSMBase>()> Make() {
+    return [] { return std::unique_ptr<CSMBase>(new H); };
+}
+
+const Case kCases[] = {
+    {"III", 0x309, 0, "tbUps", Make<CSMUpsIII>(), IIIUnit,
+     {{"Vin1", 1, 2200, 220.0}, {"Vin2", 2, 2200, NAN}, {"Vout", 5, 2200, 220.0},
+      {"Fout", 7, 500, 50.0}},
+     "输入电压1:220.0V,输入电压2:220.0V,输入电压3:220.0V"},
+    {"GX", 0x30C, 0, "tbUps", Make<CSMUpsGX>(), ModbusUnit(LayGx),
+     {{"Vin1", 1, 2200, 220.0}, {"Fin", 4, 500, 50.0}, {"Fout", 7, 500, 50.0}},
+     "输入频率:50.0Hz,输入电压1:220.0V,输入电压2:221.0V,输入电压3:219.0V"},
+    {"HR7000", 0x30B, 0, "tbUps", Make<CSMUpsHR7000>(), ModbusUnit(LayHr7000),
+     {{"Vin1", 1, 2200, 220.0}, {"Fin", 4, 500, 50.0}, {"Fout", 7, 500, 50.0}},
+     "输入频率:50.0Hz,输入电压1:220.0V,输入电压2:221.0V,输入电压3:219.0V"},
+    // The output voltages arrive in whole volts.
+    {"Sentry", 0x30A, 0, "tbUps", Make<CSMUpsSentry>(), SentryUnit,
+     {{"Vout", 5, 2200, 220.0}, {"v2", 28, 2210, NAN}, {"v3", 29, 2190, NAN},
+      {"Fout", 7, 500, 50.0}, {"Fin", 4, 500, NAN}},
+     "输入频率:50.0Hz,输出电压1:220.0V,输出电压2:221.0V,输出电压3:219.0V"},
+    // The bypass voltage is Pout; v2 is the second output phase.
+    {"iTrust 5K-10K", 0x311, 4, "tbUps", Make<CSMUpsITrustAdapt>(),
+     YdtUnit<qxsim::ITrust5kFigures, qxsim::SetITrust5k>,
+     {{"Vin1", 1, 2201, 220.1}, {"Vout", 5, 2211, 221.1}, {"v2", 28, 2212, 221.2},
+      {"Pout", 8, 2190, 219.0}, {"Fin", 4, 499, 49.9}, {"Fed", 26, 501, 50.1}},
+     "输入电压:220.1V,输出电压:221.1V,旁路电压:219.0V"},
+    {"GXE", 0x314, 0, "tbUpsGXE", Make<CSMUpsGXE>(), YdtUnit<qxsim::GxeFigures, qxsim::SetGxe>,
+     {{"VinA", 1, 2300, 230.0}, {"VoutA", 4, 2200, 220.0}, {"Pin", 14, 499, 49.9},
+      {"Pout", 13, 500, 50.0}, {"IoutA", 8, 1050, 10.5}, {"Lodaout", 17, 4567, NAN}},
+     "输入电压:230.0V, 输出电压:220.0V, 输出负载:45%"},
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+class SoundUps : public ::testing::TestWithParam<Case> {};
+
+TEST_P(SoundUps, StoresAndShowsTheReadingOfItsRowsWithoutAlarm) {
+    const Case& c = GetParam();
+    TestDb db, hist;
+    std::unique_ptr<CSMBase> h = c.make();
+    h->SetDb(&db, 0);
+    h->SetDb(&hist, 1);
+    h->RegDb(&db, 0);
+    qxtest::ScriptChannel ch;
+    const std::shared_ptr<void> unit = c.serve(ch);
+    qxhost::PointItem item(61, c.type);
+    item.Name("UPS").Port(1).Addr(1).Variant(c.variant).Ser(&ch);
+    ASSERT_EQ(1, h->ChkDb(item));
+    db.Run("insert into tbSubSysDetail(SID,Type,State) values(61," + std::to_string(c.type) + ",-1)");
+
+    // The poll and the host's limit check of its values.
+    h->DoItem(item, 0);
+    ASSERT_EQ(1, h->DataGet(&ch, 1, 0));
+    std::vector<int32_t> bits;
+    EXPECT_EQ(0, qxhost::CheckLimits(qxhost::LoadLimits(db, c.type), h->DataSize(),
+                                     [&](int f) { return h->DataVal(f); }, bits))
+        << "a sound unit is in alarm";
+    ASSERT_EQ(1, h->DataUpd(0, bits.data(), nullptr, -1, &hist));
+
+    const std::string row = std::string(" from ") + c.table + " where SID=61";
+    for (const Stored& s : c.stored) {
+        EXPECT_EQ(s.value, h->DataVal(s.fld)) << s.column;
+        EXPECT_EQ(s.value, db.Int(std::string("select ") + s.column + row)) << s.column;
+        EXPECT_EQ(s.value, hist.Int(std::string("select ") + s.column + row)) << s.column;
+        const std::string def = " from tbSMDef where Type=" + std::to_string(c.type) +
+                                " and Fld=" + std::to_string(s.fld);
+        if (isnan(s.reading)) continue;
+        const long long ratio = db.Int("select Ratio" + def);
+        ASSERT_GT(ratio, 0) << s.column << ": no row";
+        EXPECT_DOUBLE_EQ(s.reading, (double)s.value / (double)ratio) << s.column << " / " << ratio;
+    }
+    EXPECT_EQ(Hex(Gbk(c.brief)), Hex(db.Str("select Brief from tbSMBrief where SID=61")))
+        << qxtest::Utf8(db.Str("select Brief from tbSMBrief where SID=61"));
+    EXPECT_EQ(0, db.Int("select State" + row));
+    EXPECT_EQ(0, db.Int("select State from tbSubSysDetail where SID=61"));
+    EXPECT_EQ(0, db.Failures()) << db.Error();
+    EXPECT_EQ(0, hist.Failures()) << hist.Error();
+}
+
+INSTANTIATE_TEST_SUITE_P(Handlers, SoundUps, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& i) {
+                             std::string n;
+                             for (const char* p = i.param.name; *p; p++)
+                                 if (isalnum((unsigned char)*p)) n += *p;
+                             return n;
+                         });
+
+}  // namespace
