@@ -272,6 +272,16 @@ constexpr Shape WholeBlock(qx::sql::TypeRow type, const qx::sql::DefRow (&defs)[
 // The state mark of the summaries that show it: "(正常)", "(报警)", "(故障)", else "(未知参数)".
 const char* StateMark(int state);
 
+// The names a driver's value block and display keys are written with, for the drivers that
+// have both (using namespace airc::tables).
+namespace tables {
+using airc::Field;
+using airc::Key;
+using airc::KeyFmt;
+using airc::W;
+using airc::Words;
+}  // namespace tables
+
 }  // namespace airc
 
 class CSMAircShape : public CSMBase {

@@ -5,11 +5,7 @@
 
 #include "BufHelper.h"
 
-using airc::Field;
-using airc::Key;
-using airc::KeyFmt;
-using airc::W;
-using airc::Words;
+using namespace airc::tables;
 
 namespace {
 

@@ -2,11 +2,7 @@
 
 #include <stdio.h>
 
-using airc::Field;
-using airc::Key;
-using airc::KeyFmt;
-using airc::W;
-using airc::Words;
+using namespace airc::tables;
 
 namespace {
 

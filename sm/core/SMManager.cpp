@@ -5,7 +5,6 @@
 #include <new>
 
 #include "SMBase.h"
-#include "SMFactory.h"
 
 CSMManager* CSMManager::m_pInstance = nullptr;
 
@@ -69,7 +68,7 @@ ISMBase* CSMManager::GetSM(int code) {
     }
     ISMBase* created = nullptr;
     try {
-        created = SMFactoryNew(code);
+        created = m_pFactory(code);
     } catch (...) {
         created = nullptr;  // no exception leaves the library
     }

@@ -24,6 +24,11 @@ public:
 
     QX_EXPORT static CSMManager* m_pInstance;
 
+    // The factory GetSM creates a handler with: a new handler object for a device type code,
+    // or null. It names every handler class and is defined with the factory table, above the
+    // handler families, which the manager does not know.
+    static ISMBase* (*const m_pFactory)(int code);
+
 private:
     CSMManager();
     ~CSMManager();

@@ -136,6 +136,18 @@ int Store(CSMBase& h, const Upd& u, const char* table, const qx::sql::Cols& cols
     return last == 0 ? 1 : 0;
 }
 
+int UpdAlarmText(CSMBase& h, int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist,
+                 const char* table, const Column* cols, size_t n, void* values, size_t size) {
+    Upd u;
+    if (!Begin(h, u, flags, alarmBits, snapId, sid, kSnapFromFlags)) return 0;
+    if (!u.answered) memset(values, 0, size);
+    qx::sql::Cols c = PollCols(h, u, alarmBits, cols, n, 0);
+    Brief b;
+    b.AlarmText(h, alarmBits, 3);
+    const std::string none = qx::sql::NoAnswerBrief("(故障)");
+    return Store(h, u, table, c, b.Text(), true, hist, none.c_str());
+}
+
 const char* Mark(int flag) {
     switch (flag) {
     case 1: return "(告警)";

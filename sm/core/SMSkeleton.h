@@ -179,6 +179,13 @@ qx::sql::Cols PollCols(ISMBase& h, const Upd& u, const int* alarmBits, const Col
 int Store(CSMBase& h, const Upd& u, const char* table, const qx::sql::Cols& cols,
           const char* brief, bool briefSt, IDbBase* hist, const char* noAnswer = nullptr);
 
+// The whole DataUpd of a handler whose own table holds its values without flag columns and
+// whose summary is the alarm text alone (at most three captions, with St): Begin with SnapID
+// from the flags, the value block (size bytes at values) zeroed after a poll without answer,
+// the columns' values, and Store with "(故障)" after the shared no-answer words.
+int UpdAlarmText(CSMBase& h, int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist,
+                 const char* table, const Column* cols, size_t n, void* values, size_t size);
+
 // The marks of a summary part by its flag: "(告警)" for 1, "(故障)" for 2, "(正常)" otherwise.
 const char* Mark(int flag);
 

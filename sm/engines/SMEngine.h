@@ -122,3 +122,11 @@ ISMBase* NewEngine(int type) {
     handler->LoadDef(path);    // loaded or not, the handler serves the type
     return handler;
 }
+
+// The factories of the engines, each serving its category ranges from the code's definition
+// file: SNMP 0x1000..0x11FF, Modbus 0x1200..0x13FF, YD/T 1363 0x1400..0x15FF, the template
+// engine 0x1600..0x17FF.
+ISMBase* NewSnmpHandler(int code);
+ISMBase* NewModbusHandler(int code);
+ISMBase* NewYdt1363Handler(int code);
+ISMBase* NewNormalHandler(int code);

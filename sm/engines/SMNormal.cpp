@@ -8,7 +8,6 @@
 #include "BufHelper.h"
 #include "QxPlatform.h"
 #include "ReplyCheck.h"
-#include "SMFactory.h"
 
 namespace {
 

@@ -5,7 +5,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "SMFactory.h"
 #include "SMSql.h"
 #include "engines/SnmpFuncs.h"
 #include "engines/SnmpWalk.h"

@@ -6,7 +6,6 @@
 
 #include "BufHelper.h"
 #include "ReplyCheck.h"
-#include "SMFactory.h"
 #include "TeFrame.h"
 
 namespace {

@@ -126,16 +126,6 @@ int CSMFBJK002G3S::DataVal(int fld) {
 
 // Every column, the battery groups included, in the current row and the history row.
 int CSMFBJK002G3S::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist) {
-    qx::skel::Upd u;
-    if (!qx::skel::Begin(*this, u, flags, alarmBits, snapId, sid, qx::skel::kSnapFromFlags))
-        return 0;
-    if (!u.answered) memset(m_val, 0, sizeof(m_val));
-    qx::sql::Cols cols = qx::skel::PollCols(*this, u, alarmBits, kCols, kN, 0);
-    qx::skel::Brief b;
-    b.AlarmText(*this, alarmBits, 3);
-    const std::string none = qx::sql::NoAnswerBrief("(故障)");
-    return qx::skel::Store(*this, u, "tbFBJK002G3S", cols, b.Text(), true, hist, none.c_str());
+    return qx::skel::UpdAlarmText(*this, flags, alarmBits, snapId, sid, hist, "tbFBJK002G3S",
+                                  kCols, kN, m_val, sizeof(m_val));
 }
-
-// The unit takes no commands: nothing is sent.
-int CSMFBJK002G3S::DoFunc(ISerBase*, int, int, void*, int) { return 0; }

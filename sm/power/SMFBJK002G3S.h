@@ -30,8 +30,6 @@ public:
     int DataGet(ISerBase* ser, int addr, int wait) override;
     int DataVal(int fld) override;
     int DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist) override;
-    int DoFunc(ISerBase* ser, int addr, int cmd, void* buf, int len) override;
-    using CSMBase::DoFunc;
 
     int32_t m_val[kFields] = {};
 };

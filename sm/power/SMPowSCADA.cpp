@@ -127,16 +127,6 @@ int CSMPowSCADA::DataVal(int fld) {
 }
 
 int CSMPowSCADA::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist) {
-    qx::skel::Upd u;
-    if (!qx::skel::Begin(*this, u, flags, alarmBits, snapId, sid, qx::skel::kSnapFromFlags))
-        return 0;
-    if (!u.answered) memset(m_val, 0, sizeof(m_val));
-    qx::sql::Cols cols = qx::skel::PollCols(*this, u, alarmBits, kCols, kN, 0);
-    qx::skel::Brief b;
-    b.AlarmText(*this, alarmBits, 3);
-    const std::string none = qx::sql::NoAnswerBrief("(故障)");
-    return qx::skel::Store(*this, u, "tbPowSCADA", cols, b.Text(), true, hist, none.c_str());
+    return qx::skel::UpdAlarmText(*this, flags, alarmBits, snapId, sid, hist, "tbPowSCADA",
+                                  kCols, kN, m_val, sizeof(m_val));
 }
-
-// The interface takes no commands: nothing is sent.
-int CSMPowSCADA::DoFunc(ISerBase*, int, int, void*, int) { return 0; }

@@ -12,27 +12,9 @@ using qx::sql::DefRow;
 #define ANALOG UPSEX_ANALOG
 #define STATE UPSEX_STATE
 
-// The rows name the state codes DataGet stores: the bytes of the CID2 0x43 reply (E0H and
-// up), or those Variant 3 derives from its state word.
-const DefRow kEmersonRows[43] = {
-    ANALOG(1, "Vin1", "输入电压A", 2000, 2350, "输入电压"),
-    ANALOG(2, "Vin2", "输入电压B", 2000, 2350, "输入电压"),
-    ANALOG(3, "Vin3", "输入电压C", 2000, 2350, "输入电压"),
-    ANALOG(4, "Vout1", "输出电压A", 2000, 2350, "输出电压"),
-    ANALOG(5, "Vout2", "输出电压B", 2000, 2350, "输出电压"),
-    ANALOG(6, "Vout3", "输出电压C", 2000, 2350, "输出电压"),
-    ANALOG(7, "Iin1", "输入电流A", 0, 150, "输入电流"),
-    ANALOG(8, "Iin2", "输入电流B", 0, 150, "输入电流"),
-    ANALOG(9, "Iin3", "输入电流C", 0, 150, "输入电流"),
-    ANALOG(10, "Iout1", "输出电流A", 0, 150, "输出电流"),
-    ANALOG(11, "Iout2", "输出电流B", 0, 150, "输出电流"),
-    ANALOG(12, "Iout3", "输出电流C", 0, 150, "输出电流"),
-    ANALOG(13, "Fin1", "输入频率A", 490, 510, "输入频率"),
-    ANALOG(14, "Fin2", "输入频率B", 490, 510, "输入频率"),
-    ANALOG(15, "Fin3", "输入频率C", 490, 510, "输入频率"),
-    ANALOG(16, "Fout1", "输出频率A", 490, 510, "输出频率"),
-    ANALOG(17, "Fout2", "输出频率B", 490, 510, "输出频率"),
-    ANALOG(18, "Fout3", "输出频率C", 490, 510, "输出频率"),
+// The rows after the base's first 18: the state rows name the codes DataGet stores, the bytes
+// of the CID2 0x43 reply (E0H and up) or those Variant 3 derives from its state word.
+const DefRow kEmersonRows[25] = {
     ANALOG(22, "Tem", "电池温度", 200, 650, "温度"),
     STATE(24, "b15", "供电方式", "01H：UPS供电 02H：旁路供电 E9H：均不供电", ""),
     STATE(25, "b14", "电池自检中", "E0H：自检中 E1H：没在自检", ""),
@@ -129,7 +111,8 @@ CSMUpsEmerson::CSMUpsEmerson() : CSMUpsBase(0x301) {
 CSMUpsEmerson::~CSMUpsEmerson() {}
 
 int CSMUpsEmerson::ChkDef(IDbBase* db, int force) {
-    return DefRows(db, force, kEmersonRows, 43);
+    // The base's rows 1-18 (Vin1 .. Fout3), then the family's own.
+    return DefRows(db, force, {{kUpsExDefRows, 18}, {kEmersonRows, 25}});
 }
 
 CSMUpsEmerson::Profile CSMUpsEmerson::ProfileOf(int variant) {

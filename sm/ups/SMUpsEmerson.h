@@ -20,9 +20,10 @@
 // request, and a reply is taken only when it checks (SOI, LCHKSUM, CHKSUM, EOI), its RTN is
 // 0 and its INFO holds every character read from it. A failing first exchange leaves the
 // previous record; a later one leaves what this poll decoded so far and fails the poll.
-// The definition rows of the YD/T 1363 units of this family (Emerson, Hipulse U): analog
-// values in tenths and the state codes of the CID2 0x43 reply.
-extern const qx::sql::DefRow kEmersonRows[43];
+// The definition rows of the YD/T 1363 units of this family (Emerson, Hipulse U) after the
+// base's first 18 (input and output voltage, current and frequency per phase, which they
+// share): analog values in tenths and the state codes of the CID2 0x43 reply.
+extern const qx::sql::DefRow kEmersonRows[25];
 
 class CSMUpsEmerson : public CSMUpsBase {
 public:

@@ -69,7 +69,7 @@ CSMUpsHipulseUSeries::CSMUpsHipulseUSeries() : CSMUpsBase(0x31A) {
 CSMUpsHipulseUSeries::~CSMUpsHipulseUSeries() {}
 
 int CSMUpsHipulseUSeries::ChkDef(IDbBase* db, int force) {
-    return DefRows(db, force, kEmersonRows, 43);
+    return DefRows(db, force, {{kUpsExDefRows, 18}, {kEmersonRows, 25}});
 }
 
 int CSMUpsHipulseUSeries::DataGet(ISerBase* ch, int address, int wait) {

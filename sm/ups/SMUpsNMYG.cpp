@@ -53,28 +53,13 @@ const uint8_t kColumns[] = {
 };
 
 // Every reading in tenths, the temperature and battery included.
-const TbUpsKey kKeys[] = {
-    {".Vin", kUpsVin1, kKeyTenths},   {".Fin", kUpsFin, kKeyTenths},
-    {".Vout", kUpsVout, kKeyTenths},  {".Aout", kUpsAout, kKeyTenths},
-    {".Fout", kUpsFout, kKeyTenths},  {".Pout", kUpsPout, kKeyTenths},
-    {".B7", kUpsB7, kKeyInt},         {".B6", kUpsB6, kKeyInt},
-    {".B5", kUpsB5, kKeyInt},         {".B4", kUpsB4, kKeyInt},
-    {".B3", kUpsB3, kKeyInt},         {".B2", kUpsB2, kKeyInt},
-    {".B1", kUpsB1, kKeyInt},         {".B0", kUpsB0, kKeyInt},
-    {".status", kUpsStatus, kKeyInt}, {".Tem", kUpsTem, kKeyTenths},
-    {".Vbatt", kUpsVbatt, kKeyTenths}, {".Pbatt", kUpsPbatt, kKeyTenths},
-    {".Ved", kUpsVed, kKeyTenths},    {".Aed", kUpsAed, kKeyTenths},
-    {".VAed", kUpsVAed, kKeyTenths},  {".Vdc", kUpsVdc, kKeyTenths},
-    {".Fed", kUpsFed, kKeyTenths},    {".company", kUpsCompany, kKeyText},
-    {".mode", kUpsMode, kKeyText},    {".version", kUpsVersion, kKeyText},
-    {".Vfault", kUpsV1, kKeyTenths},
-};
+const std::vector<TbUpsKey> kKeys = CSMUpsTbUps::DefaultKeysIn(kKeyTenths);
 
 const TbUpsShape kShape = {
     "UPS山特兼容KR APC...",
     kRows, (int)(sizeof kRows / sizeof kRows[0]),
     kColumns, (int)sizeof kColumns,
-    kKeys, (int)(sizeof kKeys / sizeof kKeys[0]),
+    kKeys.data(), (int)kKeys.size(),
     3, false, false,
 };
 

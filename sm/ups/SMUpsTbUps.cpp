@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "BufHelper.h"
 #include "QxPlatform.h"
@@ -187,6 +188,13 @@ std::vector<DefRow> CSMUpsTbUps::DefaultMeasuresWith(std::initializer_list<DefRo
     std::stable_sort(rows.begin(), rows.end(),
                      [](const DefRow& a, const DefRow& b) { return a.fld < b.fld; });
     return rows;
+}
+
+std::vector<TbUpsKey> CSMUpsTbUps::DefaultKeysIn(TbUpsKeyFmt readings) {
+    std::vector<TbUpsKey> keys(std::begin(kTbUpsKeys), std::end(kTbUpsKeys));
+    for (TbUpsKey& k : keys)
+        if (k.fmt != kKeyText && (k.fld < kUpsStatus || k.fld > kUpsB0)) k.fmt = readings;
+    return keys;
 }
 
 TbUpsShape CSMUpsTbUps::WideShape(const std::vector<DefRow>& rows, const char* family) {

@@ -177,6 +177,10 @@ public:
     static std::vector<qx::sql::DefRow> DefaultMeasuresWith(
         std::initializer_list<qx::sql::DefRow> own);
 
+    // The default handler's display keys with every reading shown in `readings`: the state
+    // byte and the flags b7..b0 stay whole numbers, the texts texts.
+    static std::vector<TbUpsKey> DefaultKeysIn(TbUpsKeyFmt readings);
+
     // The shape of the serial UPS drivers that keep the wide columns and show no display keys:
     // "232接口...", at most three alarm captions, a summary without St, no failure counter; the
     // definition rows and the family name before the model text are the driver's.

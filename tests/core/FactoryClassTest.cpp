@@ -8,8 +8,8 @@
 
 #include "FactoryCases.h"
 #include "ISMBase.h"
-#include "SMFactory.h"
 #include "SMManager.h"
+#include "factory/SMFactory.h"
 #include "gtest/gtest.h"
 
 namespace {

@@ -8,7 +8,6 @@
 #include "EngineFixture.h"
 #include "ModbusSlave.h"
 #include "PointItem.h"
-#include "SMFactory.h"
 #include "engines/SMModbus.h"
 #include "ScriptChannel.h"
 #include "TestDb.h"

@@ -8,7 +8,6 @@
 
 #include "EngineFixture.h"
 #include "ModbusSlave.h"
-#include "SMFactory.h"
 #include "ScriptChannel.h"
 #include "TemplateDev.h"
 #include "engines/SMNormal.h"

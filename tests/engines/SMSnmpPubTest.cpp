@@ -14,7 +14,6 @@
 
 #include "EngineFixture.h"
 #include "PointItem.h"
-#include "SMFactory.h"
 #include "ScriptChannel.h"
 #include "TestDb.h"
 #include "engines/SMSnmpPub.h"

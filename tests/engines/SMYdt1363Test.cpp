@@ -9,7 +9,6 @@
 
 #include "EngineFixture.h"
 #include "PointItem.h"
-#include "SMFactory.h"
 #include "ScriptChannel.h"
 #include "TestDb.h"
 #include "YdtDevice.h"

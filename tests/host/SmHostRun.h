@@ -2,7 +2,6 @@
 // smhost (and devsim) run as processes by the end-to-end tests of the reference host: a
 // temporary folder with the board root, the databases and the site file, the program's exit
 // code and messages, and read-only views of the databases it wrote.
-#include <fcntl.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <stdio.h>
@@ -13,20 +12,17 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "support/ProgramRun.h"
 
 namespace smhosttest {
 
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
+using progrun::Program;
+using progrun::ReadFile;
+using progrun::Spawn;
 
 inline void WriteFile(const std::string& path, const std::string& text) {
     std::ofstream f(path, std::ios::binary);
@@ -37,38 +33,6 @@ inline int CountOf(const std::string& text, const std::string& what) {
     int n = 0;
     for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) n++;
     return n;
-}
-
-// A built program's command line: under a cross build the emulator goes first.
-inline std::vector<std::string> Program(const std::string& path) {
-    std::vector<std::string> argv;
-    std::string emu = QX_EMULATOR;
-    for (size_t at = 0; !emu.empty() && at <= emu.size();) {
-        size_t bar = emu.find('|', at);
-        if (bar == std::string::npos) bar = emu.size();
-        argv.push_back(emu.substr(at, bar - at));
-        at = bar + 1;
-    }
-    argv.push_back(path);
-    return argv;
-}
-
-// Starts a program with its output in files. The argument vector is built before the fork:
-// the child of a process with running threads calls nothing that may take a lock.
-inline pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int e = errPath == outPath ? o : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(o, 1);
-        dup2(e, 2);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
 }
 
 // A read-only view of a database smhost wrote.
@@ -108,10 +72,7 @@ public:
         unlink(outPath.c_str());
         m_text.clear();
         m_pid = Spawn(args, outPath, outPath);
-        for (int i = 0; i < 500 && m_text.find("ready\n") == std::string::npos; i++) {
-            usleep(10000);
-            m_text = ReadFile(outPath);
-        }
+        m_text = progrun::WaitForText(outPath, "ready\n", 500);
         return m_pid > 0 && m_text.find("ready\n") != std::string::npos;
     }
     // A key of a device's line: "NAME pts=... def=DEF chtype=CODE type=TYPE".

@@ -1,41 +1,23 @@
 #pragma once
 // The simulator program run by a test: devsim started as a process (under the emulator of a
 // cross build) with its device lines read, and shell commands with their output.
-#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/ProgramRun.h"
+
 namespace devsimrun {
 
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-// A built program's command line: under a cross build the emulator goes first.
-inline std::vector<std::string> Program(const std::string& path) {
-    std::vector<std::string> argv;
-    std::string emu = QX_EMULATOR;
-    for (size_t at = 0; !emu.empty() && at <= emu.size();) {
-        size_t bar = emu.find('|', at);
-        if (bar == std::string::npos) bar = emu.size();
-        argv.push_back(emu.substr(at, bar - at));
-        at = bar + 1;
-    }
-    argv.push_back(path);
-    return argv;
-}
+using progrun::Program;
+using progrun::ReadFile;
 
 // Runs a command line through the shell; its standard output and error together, and its
 // exit code.
@@ -72,21 +54,8 @@ public:
         m_log = tmpl;
         std::vector<std::string> args = Program(DEVSIM_PATH);
         args.insert(args.end(), devices.begin(), devices.end());
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        m_pid = fork();
-        if (m_pid == 0) {
-            int o = open(m_log.c_str(), O_WRONLY | O_TRUNC);
-            dup2(o, 1);
-            dup2(o, 2);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        for (int i = 0; i < 1000 && m_text.find("ready\n") == std::string::npos; i++) {
-            usleep(10000);
-            m_text = ReadFile(m_log);
-        }
+        m_pid = progrun::Spawn(args, m_log, m_log);
+        m_text = progrun::WaitForText(m_log, "ready\n", 1000);
         std::istringstream lines(m_text);
         for (std::string line; std::getline(lines, line) && line != "ready";) {
             std::map<std::string, std::string> fields;

@@ -5,10 +5,11 @@
 // every other code. A default class reports one fixed code of its category, so all the codes
 // it serves share one registered handler. The generic engines serve whole categories through
 // their own factories, which build a handler from the code's definition file.
-#include "core/SMFactory.h"
+#include "factory/SMFactory.h"
 
 #include <stdint.h>
 
+#include "SMManager.h"
 #include "aircon/SMAirc.h"
 #include "aircon/SMAircDAS.h"
 #include "aircon/SMAircLcpDx.h"
@@ -35,6 +36,7 @@
 #include "aircon/SMSnmpCyberPex.h"
 #include "aircon/SMStulzC7000.h"
 #include "aircon/SMTEMaster.h"
+#include "engines/SMEngine.h"
 #include "engines/SMSnmpDemo.h"
 #include "engines/SMSnmpSvr.h"
 #include "io/SMAlm3000.h"
@@ -301,3 +303,5 @@ ISMBase* SMFactoryNew(int code)
     }
     return other ? other->create(code) : nullptr;
 }
+
+ISMBase* (*const CSMManager::m_pFactory)(int code) = SMFactoryNew;
