@@ -8,6 +8,7 @@
 #include "E2eRig.h"
 #include "EdxUps.h"
 #include "IIIUps.h"
+#include "NetSim.h"
 #include "PtySim.h"
 #include "gtest/gtest.h"
 
@@ -174,6 +175,31 @@ TEST_F(BinUpsE2e, EdxBlockOfAByteMoreOrLessEndsThePollWithNothingFromIt) {
     }
     EXPECT_EQ(0, db.Failures()) << db.Error();
     EXPECT_EQ(0, hist.Failures()) << hist.Error();
+}
+
+TEST_F(BinUpsE2e, EdxBehindASerialServerKeepsItsConnectionPollAfterPoll) {
+    // The UPS reached over TCP: the network channel drops its link on a read that finds
+    // nothing, so every block is read to its length and no further.
+    qxsim::EdxUps ups;
+    qxsim::TcpSim tcp;
+    ups.Serve(tcp);
+    ASSERT_TRUE(tcp.Start());
+    ISerBase* ch = rig.Channel(tcp.Definition(), 0x200000 | 75);
+    ASSERT_NE(nullptr, ch);
+    ISMBase* h = rig.Handler(0x308);
+    ASSERT_NE(nullptr, h);
+    qxhost::PointItem item(75, 0x308);
+    item.Name("EDX-5").Port(1).Addr(1).Ser(ch);
+    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, item));
+    for (int poll = 1; poll <= 2; poll++) {
+        ASSERT_EQ(std::make_pair(1, 1), Poll(h, item, ch)) << poll;
+        ExpectRow(75, {{"State", 0}, {"Vin1", 2300}, {"Vout", 2300}, {"Pout", 350}},
+                  "poll " + std::to_string(poll));
+    }
+    EXPECT_EQ(16u, tcp.RequestCount());
+    EXPECT_EQ(1u, tcp.Connections());
+    rig.Close();
+    tcp.Stop();
 }
 
 TEST_F(BinUpsE2e, IIIAtAddressZeroKeepsTheZeroThatOpensTheRestOfItsFrame) {
