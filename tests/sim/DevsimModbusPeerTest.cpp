@@ -1,7 +1,8 @@
 // The simulator's Modbus devices read by independent masters, Debian's mbpoll and pymodbus's
 // clients: a block the device has reads, and any request that touches an address it does not
-// have gets exception 02 (illegal data address), over RTU on a pseudo-terminal and over TCP.
-// A master that is not installed skips its test.
+// have gets exception 02 (illegal data address), over RTU on a pseudo-terminal and over TCP;
+// the BOD-800 cell monitor, which reads with function 4 only, answers any other function with
+// exception 01 (illegal function). A master that is not installed skips its test.
 #include <string.h>
 #include <unistd.h>
 
@@ -42,6 +43,22 @@ const struct {
     {{"write", 0, 1}, "exception 2", "exception 2"},
 };
 
+// The BOD-800 cell monitor devsim serves on a pseudo-terminal: 24 healthy cells, cell 0 with
+// status 0 and 12.0 V in its first register and 25.0 C in its second; three registers from
+// 128 + the cell, read with function 4.
+const struct {
+    Request request;
+    const char* rtu;
+} kCellMonitorCases[] = {
+    {{"input", 128, 3}, "read 3, first 120"},
+    {{"input", 129, 3}, "read 3, first 121"},
+    {{"holding", 128, 3}, "exception 1"},
+    {{"coil", 0, 1}, "exception 1"},
+    {{"write", 128, 1}, "exception 1"},
+    {{"input", 300, 3}, "exception 2"},
+    {{"input", 128, 2}, "exception 2"},
+};
+
 class DevsimModbus : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -58,6 +75,22 @@ protected:
     std::string pts, port;
 };
 
+class DevsimCellMonitor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim.reset(new Devsim({"bod800"}));
+        ASSERT_TRUE(sim->Ready()) << sim->Text();
+        pts = sim->Field(0, "pts");
+        ASSERT_FALSE(pts.empty()) << sim->Text();
+    }
+    void TearDown() override { sim.reset(); }
+
+    std::unique_ptr<Devsim> sim;
+    std::string pts;
+};
+
+const char kRtuLink[] = "-m rtu -b 9600 -P none -d 8 -s 1";
+
 // mbpoll: one run per request (the options of the link, the device last, then any value to
 // write); the values it prints ("[0]: 51") or its message for the exception.
 std::string Mbpoll(const std::string& link, const std::string& device, const Request& q) {
@@ -66,7 +99,9 @@ std::string Mbpoll(const std::string& link, const std::string& device, const Req
     std::string cmd = "timeout 20 mbpoll -q " + link + " -a 1 -0 -t " + table + " -r " + std::to_string(q.first);
     cmd += write ? " " + device + " 5" : " -c " + std::to_string(q.count) + " -1 " + device;
     Ran r = Shell(cmd);
-    if (r.out.find("Illegal data address") != std::string::npos) return "exception 2";
+    const char* exceptions[] = {"Illegal function", "Illegal data address", "Illegal data value"};
+    for (int code = 1; code <= 3; code++)
+        if (r.out.find(exceptions[code - 1]) != std::string::npos) return "exception " + std::to_string(code);
     if (r.rc != 0) return "mbpoll exit " + std::to_string(r.rc) + ": " + r.out;
     if (write) return "written";
     const std::regex value("\\[\\d+\\]:\\s+(-?\\d+)");
@@ -82,7 +117,7 @@ TEST_F(DevsimModbus, MbpollGetsExceptionTwoForAnAddressTheDeviceLacks) {
     for (const auto& c : kSensorCases) {
         SCOPED_TRACE(std::string(c.request.what) + " " + std::to_string(c.request.first) + ":" +
                      std::to_string(c.request.count));
-        EXPECT_EQ(c.rtu, Mbpoll("-m rtu -b 9600 -P none -d 8 -s 1", pts, c.request)) << "RTU on " << pts;
+        EXPECT_EQ(c.rtu, Mbpoll(kRtuLink, pts, c.request)) << "RTU on " << pts;
         EXPECT_EQ(c.tcp, Mbpoll("-m tcp -p " + port, "127.0.0.1", c.request)) << "TCP on port " << port;
     }
 }
@@ -117,11 +152,11 @@ for q in sys.argv[3:]:
 client.close()
 )";
 
-std::vector<std::string> Pymodbus(const std::string& kind, const std::string& where) {
+std::vector<std::string> Pymodbus(const std::string& kind, const std::string& where,
+                                  const std::vector<Request>& requests) {
     std::string args;
-    for (const auto& c : kSensorCases)
-        args += std::string(" ") + c.request.what + ":" + std::to_string(c.request.first) + ":" +
-                std::to_string(c.request.count);
+    for (const Request& q : requests)
+        args += std::string(" ") + q.what + ":" + std::to_string(q.first) + ":" + std::to_string(q.count);
     char tmpl[] = "/tmp/qx-pymodbus-XXXXXX";
     int fd = mkstemp(tmpl);
     if (fd < 0 || write(fd, kPymodbus, sizeof kPymodbus - 1) != (ssize_t)(sizeof kPymodbus - 1)) return {"no script"};
@@ -135,17 +170,43 @@ std::vector<std::string> Pymodbus(const std::string& kind, const std::string& wh
     return lines;
 }
 
+bool HavePymodbus() {
+    return Shell("/usr/bin/python3 -c 'import pymodbus.client'").rc == 0;
+}
+const char kNoPymodbus[] = "python3-pymodbus (with python3-serial-asyncio) is not installed";
+
 TEST_F(DevsimModbus, PymodbusGetsExceptionTwoForAnAddressTheDeviceLacks) {
-    if (Shell("/usr/bin/python3 -c 'import pymodbus.client'").rc != 0)
-        GTEST_SKIP() << "python3-pymodbus (with python3-serial-asyncio) is not installed";
-    std::vector<std::string> rtu = Pymodbus("rtu", pts), tcp = Pymodbus("tcp", port);
+    if (!HavePymodbus()) GTEST_SKIP() << kNoPymodbus;
+    std::vector<Request> requests;
     std::vector<std::string> wantRtu, wantTcp;
     for (const auto& c : kSensorCases) {
+        requests.push_back(c.request);
         wantRtu.push_back(c.rtu);
         wantTcp.push_back(c.tcp);
     }
+    std::vector<std::string> rtu = Pymodbus("rtu", pts, requests), tcp = Pymodbus("tcp", port, requests);
     EXPECT_EQ(wantRtu, rtu) << "RTU on " << pts;
     EXPECT_EQ(wantTcp, tcp) << "TCP on port " << port;
+}
+
+TEST_F(DevsimCellMonitor, MbpollGetsExceptionOneForAFunctionTheMonitorLacks) {
+    if (Shell("command -v mbpoll").rc != 0) GTEST_SKIP() << "mbpoll is not installed";
+    for (const auto& c : kCellMonitorCases) {
+        SCOPED_TRACE(std::string(c.request.what) + " " + std::to_string(c.request.first) + ":" +
+                     std::to_string(c.request.count));
+        EXPECT_EQ(c.rtu, Mbpoll(kRtuLink, pts, c.request)) << "RTU on " << pts;
+    }
+}
+
+TEST_F(DevsimCellMonitor, PymodbusGetsExceptionOneForAFunctionTheMonitorLacks) {
+    if (!HavePymodbus()) GTEST_SKIP() << kNoPymodbus;
+    std::vector<Request> requests;
+    std::vector<std::string> want;
+    for (const auto& c : kCellMonitorCases) {
+        requests.push_back(c.request);
+        want.push_back(c.rtu);
+    }
+    EXPECT_EQ(want, Pymodbus("rtu", pts, requests)) << "RTU on " << pts;
 }
 
 }  // namespace
