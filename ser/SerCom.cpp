@@ -449,6 +449,21 @@ ssize_t ReadOnce(int fd, unsigned char* buffer, size_t length) {
     } while (r < 0 && errno == EINTR);
     return r;
 }
+
+// A read of a short read: at most `ms` milliseconds for a byte, then what is there (0: none).
+ssize_t ReadWithin(int fd, unsigned char* buffer, size_t length, int ms) {
+    if (ms <= 0) return ReadOnce(fd, buffer, length);
+    struct pollfd p = {fd, POLLIN, 0};
+    int r;
+    do {
+        r = poll(&p, 1, ms);
+    } while (r < 0 && errno == EINTR);
+    if (r == 0) return 0;
+    return ReadOnce(fd, buffer, length);
+}
+
+// Time-outs below this are short reads.
+const int kShortReadBelowMs = 1000;
 }  // namespace
 
 int CSerCom::Read(unsigned char* buffer, int length, int timeout) {
@@ -456,11 +471,16 @@ int CSerCom::Read(unsigned char* buffer, int length, int timeout) {
     if (!buffer || length < 0) return -1;
     if (length == 0) return 0;
 
+    // A time-out of 1 to 999 ms is a short read: each wait for a byte lasts at most that
+    // long in place of the port's 0.2 s, so that a look for a byte that may follow a reply
+    // costs a few character times, not a whole silent read.
+    const int within = timeout > 0 && timeout < kShortReadBelowMs ? timeout : 0;
+
     // A zero byte that opens a reply (line noise as an RS-485 driver turns round) is dropped:
     // it is overwritten by the next read. A reply gathered in several reads keeps every byte
     // of its later pieces.
     int count = 0;
-    ssize_t r = ReadOnce(m_fd, buffer, 1);
+    ssize_t r = ReadWithin(m_fd, buffer, 1, within);
     if (r == 1) {
         if (!m_bReplyStart || buffer[0] != 0) count = 1;
         m_bReplyStart = false;
@@ -468,14 +488,15 @@ int CSerCom::Read(unsigned char* buffer, int length, int timeout) {
     if (r <= 0 && DropIfGone(r < 0 ? errno : 0, r == 0)) return -1;
 
     // Each read waits at most 0.2 s (VTIME) for a byte; every full second of the time-out
-    // buys one more read after an empty one.
+    // buys one more read after an empty one. A short read that found nothing is over: its
+    // one wait was all of it.
     int retries = timeout / 1000;
-    while (count < length) {
+    while (count < length && !(within && r == 0)) {
         if (retries > 0) {
             --retries;
             qxser::SleepMs(1);
         }
-        r = ReadOnce(m_fd, buffer + count, (size_t)(length - count));
+        r = ReadWithin(m_fd, buffer + count, (size_t)(length - count), within);
         if (r <= 0 && DropIfGone(r < 0 ? errno : 0, r == 0)) break;
         if (r < 0) break;
         count += (int)r;

@@ -6,6 +6,9 @@
 namespace qxsim {
 
 namespace {
+// Modbus exception codes.
+const uint8_t kIllegalFunction = 1, kIllegalValue = 3, kIllegalAddress = 2, kDeviceFailure = 4;
+
 Bytes WithCrc(Bytes b) {
     uint16_t crc = ModbusSlave::Crc16(b.data(), b.size());
     b.push_back((uint8_t)crc);
@@ -53,13 +56,25 @@ size_t Bod800::RequestCount() const {
 
 Bytes Bod800::Answer(const Bytes& req, Fault fault) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (req.size() != 8 || req[0] != m_unit) return {};
-    if (ModbusSlave::Crc16(req.data(), 6) != (uint16_t)(req[6] | req[7] << 8)) return {};
+    if (req.size() < 4 || req[0] != m_unit) return {};
+    const size_t n = req.size() - 2;
+    if (ModbusSlave::Crc16(req.data(), n) != (uint16_t)(req[n] | req[n + 1] << 8)) return {};
     m_requests++;
-    if (fault == Fault::Exception) return WithCrc({m_unit, 0x84, 4});
-    const int cell = (req[2] << 8 | req[3]) - 128;
-    if (req[1] != 4 || cell < 0 || cell >= kCells || (req[4] << 8 | req[5]) != 3)
-        return WithCrc({m_unit, (uint8_t)(req[1] | 0x80), 2});
+    if (fault == Fault::Exception) return WithCrc({m_unit, 0x84, kDeviceFailure});
+    // The monitor reads with function 4 only, three registers from 128 + the cell: another
+    // function is illegal, a count Modbus does not allow an illegal value, any other read
+    // one of addresses it does not have.
+    const bool read = req.size() == 8;
+    const int cell = read ? (req[2] << 8 | req[3]) - 128 : -1;
+    const int count = read ? req[4] << 8 | req[5] : 0;
+    uint8_t refused = 0;
+    if (req[1] != 4)
+        refused = kIllegalFunction;
+    else if (count < 1 || count > 125)
+        refused = kIllegalValue;
+    else if (cell < 0 || cell >= kCells || count != 3)
+        refused = kIllegalAddress;
+    if (refused) return WithCrc({m_unit, (uint8_t)(req[1] | 0x80), refused});
     const Cell& c = m_cells[cell];
     if (c.silent) return {};
     Bytes b = WithCrc({m_unit, 4, 6, c.status, c.volt, (uint8_t)(c.temp >> 8), (uint8_t)c.temp, 0, 0});
@@ -68,7 +83,7 @@ Bytes Bod800::Answer(const Bytes& req, Fault fault) {
 }
 
 void Bod800::Serve(Device& device) {
-    device.SetFramer(FrameByLength(8));
+    device.SetFramer(ModbusRtuFramer());
     device.SetResponder([this](const Bytes& request, Fault fault, Reply& reply) {
         reply.data = Answer(request, fault);
         reply.faultDone = fault == Fault::Exception || fault == Fault::BadCheck;

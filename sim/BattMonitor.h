@@ -4,7 +4,9 @@
 //     0x100 voltage, 0x400 resistance, 0x200 temperature, 0x300 T2, 256 cells each);
 //   - BOD-800: one request per cell (register 128 + cell, count 3) answered with the cell's
 //     status byte, voltage byte and temperature word; its reply overlaps the next cell's
-//     registers, so it is a responder of its own, not a register map.
+//     registers, so it is a responder of its own, not a register map. Another function is
+//     answered with exception 01 (illegal function), a count outside 1-125 with 03, any
+//     other read with 02 (illegal data address).
 //
 //   qxsim::ModbusSlave slave(1);
 //   qxsim::Batt100 b; b.volt = 5350; b.cells = {{136, 310, 251, 0}, ...};

@@ -51,7 +51,7 @@ void EdxUps::ClearFault() {
 
 std::vector<uint8_t> EdxUps::Asked() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_asked;
+    return m_asked.Items();
 }
 
 Bytes EdxUps::Request(uint8_t id) {
@@ -75,7 +75,7 @@ Bytes EdxUps::Answer(const Bytes& req, Fault fault) {
     if (req.size() != 11 || req[0] != 0x81 || req[1] != 0x88 || Xor(req.data() + 2, 8) != req[10])
         return {};
     const uint8_t id = req[4];
-    m_asked.push_back(id);
+    m_asked.Add(id);
     EdxFault f = m_faults.Next().kind;
     if (fault == Fault::BadCheck) f = EdxFault::BadXor;
     auto it = m_data.find(id);

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "FaultPlan.h"
+#include "RecentLog.h"
 #include "SimDevice.h"
 
 namespace qxsim {
@@ -50,7 +51,7 @@ public:
     void FaultOnce(EdxFault fault);
     void ClearFault();
 
-    // The identifiers asked, in order.
+    // The identifiers asked, in order (the latest RecentLog::kKept).
     std::vector<uint8_t> Asked() const;
 
     // The request of an identifier as the handler sends it.
@@ -68,7 +69,7 @@ private:
     std::map<uint8_t, Bytes> m_data;
     bool m_silent = false;
     FaultPlan<EdxFault> m_faults;
-    std::vector<uint8_t> m_asked;
+    RecentLog<uint8_t> m_asked;
 };
 
 }  // namespace qxsim

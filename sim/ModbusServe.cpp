@@ -93,11 +93,15 @@ void ServeModbusAscii(Device& device, ModbusSlave& slave, const std::atomic<bool
     });
 }
 
-void ServeModbusRtu(Device& device, ModbusSlave& slave, ModbusFilter answered) {
-    device.SetFramer([](const uint8_t* d, size_t n) {
+Framer ModbusRtuFramer() {
+    return [](const uint8_t* d, size_t n) -> size_t {
         size_t want = ModbusSlave::RtuRequestLength(d, n);
         return want && want <= n ? want : 0;
-    });
+    };
+}
+
+void ServeModbusRtu(Device& device, ModbusSlave& slave, ModbusFilter answered) {
+    device.SetFramer(ModbusRtuFramer());
     device.SetResponder(MakeResponder(slave, false, answered));
 }
 

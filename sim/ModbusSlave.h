@@ -150,6 +150,8 @@ class Device;
 // unanswered, as with a unit that lacks those registers and stays silent.
 using ModbusFilter = std::function<bool(const uint8_t* request, size_t length)>;
 void ServeModbusRtu(Device& device, ModbusSlave& slave, ModbusFilter answered = nullptr);
+// The framer ServeModbusRtu sets: one RTU request frame at a time, by its function.
+Framer ModbusRtuFramer();
 // The RTU responder ServeModbusRtu sets, for a device that answers some frames of its own
 // and hands the rest to the slave.
 Responder ModbusRtuResponder(ModbusSlave& slave, ModbusFilter answered = nullptr);

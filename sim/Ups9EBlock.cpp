@@ -7,7 +7,6 @@ const uint8_t kSync = 0x16, kAck = 0x06;
 const size_t kFrameLen = 11;
 // An endless answer still stops somewhere: a handler that never gives up is caught by its test.
 const size_t kEndlessBlocks = 1000;
-const size_t kReceivedKept = 1 << 16;
 
 void PutWord(Bytes& d, size_t at, uint16_t v) {
     if (d.size() < at + 2) d.resize(at + 2, 0);
@@ -62,7 +61,7 @@ void Ups9EBlock::SetFault(Fault fault) {
 
 std::vector<uint8_t> Ups9EBlock::Identifiers() const {
     std::lock_guard<std::mutex> g(m_mutex);
-    return m_ids;
+    return m_ids.Items();
 }
 
 int Ups9EBlock::Acks() const {
@@ -72,7 +71,7 @@ int Ups9EBlock::Acks() const {
 
 std::vector<Bytes> Ups9EBlock::Received() const {
     std::lock_guard<std::mutex> g(m_mutex);
-    return m_received;
+    return m_received.Items();
 }
 
 Bytes Ups9EBlock::Block(size_t index) const {
@@ -94,10 +93,7 @@ Bytes Ups9EBlock::Block(size_t index) const {
 
 Bytes Ups9EBlock::Answer(const Bytes& request) {
     std::lock_guard<std::mutex> g(m_mutex);
-    // A simulator left running keeps the latest requests only.
-    if (m_received.size() >= kReceivedKept)
-        m_received.erase(m_received.begin(), m_received.begin() + (long)(kReceivedKept / 2));
-    m_received.push_back(request);
+    m_received.Add(request);
     if (request.size() == 1 && request[0] == kSync) {
         m_next = -1;
         return m_fault == Fault::SilentSync ? Bytes() : Bytes{kAck};
@@ -120,7 +116,7 @@ Bytes Ups9EBlock::Answer(const Bytes& request) {
         for (size_t i = 2; i < 10; i++) x ^= request[i];
         if (x != request[10]) return {};
         const uint8_t id = request[4];
-        m_ids.push_back(id);
+        m_ids.Add(id);
         auto it = m_data.find(id);
         if (it == m_data.end() || m_fault == Fault::SilentFrame) return {};
         m_current = it->second;

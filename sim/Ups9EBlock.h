@@ -29,6 +29,7 @@
 #include <mutex>
 #include <vector>
 
+#include "RecentLog.h"
 #include "SimDevice.h"
 #include "UpsModbusMaps.h"
 
@@ -51,10 +52,11 @@ public:
     void SetFault(Fault fault);
 
     // The identifiers of the frames received, in order; the acknowledgements received.
+    // Identifiers and requests are those of the latest RecentLog::kKept of each, so that a
+    // simulator left running does not grow.
     std::vector<uint8_t> Identifiers() const;
     int Acks() const;
-    // Every request received, in order: synchronisation bytes, frames, acknowledgements (the
-    // latest 65536 of a simulator left running).
+    // The requests received, in order: synchronisation bytes, frames, acknowledgements.
     std::vector<Bytes> Received() const;
 
     Responder AsResponder();
@@ -71,9 +73,9 @@ private:
     std::map<uint8_t, Bytes> m_data;
     int m_blockSize = 15;
     Fault m_fault = Fault::None;
-    std::vector<uint8_t> m_ids;
+    RecentLog<uint8_t> m_ids;
     int m_acks = 0;
-    std::vector<Bytes> m_received;
+    RecentLog<Bytes> m_received;
     // The transaction under way: its data and the next block to send (-1: none).
     Bytes m_current;
     long m_next = -1;

@@ -1,5 +1,6 @@
 #include "ReplyCheck.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "BufHelper.h"
@@ -14,6 +15,21 @@ namespace {
 // Reads after the first that may complete a reply split by the line or the network.
 const int kMaxReads = 8;
 const int kYdMaxInfoBytes = 255;
+
+// The look for a byte after a frame (FrameEnd::Alone): this many characters of the line.
+const int kLookChars = 5;
+// LineCharsMs: a character of eight data bits with start, parity and stop bit; the speed of
+// a channel that names none (the serial channel's default); the shortest wait the scheduler
+// keeps, and the longest a short read of the serial channel takes (one second or more buys
+// it reads of the port's own 0.2 s instead).
+const int kBitsPerChar = 11;
+const long kDefaultBaud = 9600;
+const int kLeastWaitMs = 2;
+const int kMostShortMs = 999;
+// The kind of a channel, from its type code: a read of a network link that times out drops
+// the link.
+const int kChannelKindMask = 0xF00000;
+const int kNetworkChannel = 0x200000;
 
 bool IsReadFunction(int fn)
 {
@@ -529,8 +545,22 @@ YdReply YdRequest(ISerBase* channel, int ver, int adr, int cid1, int cid2, const
     return YdExchange(channel, req, len, reply, replySize, delayMs, needChars);
 }
 
+int LineCharsMs(ISerBase* channel, int chars)
+{
+    long baud = 0;
+    const char* note = channel ? channel->GetNote() : nullptr;
+    const char* colon = note ? strchr(note, ':') : nullptr;
+    if (colon)
+        baud = strtol(colon + 1, nullptr, 10);
+    if (baud <= 0)
+        baud = kDefaultBaud;
+    const long long bits = (long long)(chars > 0 ? chars : 1) * kBitsPerChar;
+    const long long ms = (bits * 1000 + baud - 1) / baud;
+    return ms < kLeastWaitMs ? kLeastWaitMs : ms > kMostShortMs ? kMostShortMs : (int)ms;
+}
+
 int FrameExchange(ISerBase* channel, const uint8_t* request, int requestLen, uint8_t* reply,
-                  int replySize, int delayMs, FrameLength frameLength)
+                  int replySize, int delayMs, FrameLength frameLength, FrameEnd end)
 {
     if (!channel || !request || requestLen <= 0 || !reply || replySize < 1 || !frameLength)
         return -1;
@@ -549,6 +579,13 @@ int FrameExchange(ISerBase* channel, const uint8_t* request, int requestLen, uin
         if (r <= 0)
             break;
         got += r > want ? want : r;
+    }
+    // A frame that stayed short has been read until the line fell silent: nothing to look for.
+    const bool whole = got > 0 && frameLength(reply, got) <= got;
+    if (end == FrameEnd::Alone && whole && got < replySize &&
+        (channel->GetType() & kChannelKindMask) != kNetworkChannel) {
+        if (channel->Read(reply + got, 1, LineCharsMs(channel, kLookChars)) > 0)
+            got++;
     }
     return got;
 }

@@ -203,13 +203,32 @@ YdReply YdRequest(ISerBase* channel, int ver, int adr, int cid1, int cid2, const
 // start no frame of the protocol.
 using FrameLength = int (*)(const uint8_t* data, int have);
 
+// How FrameExchange ends once the frame is whole.
+enum class FrameEnd {
+    // At once: bytes after the frame are left unread.
+    Whole,
+    // The frame must come alone: one short look, a few character times of the line
+    // (LineCharsMs), for a byte more, which is then counted in the result, so that the
+    // caller's length check fails the frame. No look when the frame fills the reply buffer,
+    // nor on a network link, whose read without data drops the link: there a byte more stays
+    // for the next exchange's purge.
+    Alone,
+};
+
 // One exchange of a vendor byte protocol: Purge, Write the request, sleep delayMs through
 // qx::SleepMs when above 0, then Read the reply, asking each time for no more than the frame
 // needs, so that a frame split across reads is gathered to its announced length and bytes
-// after it are left unread. Stops when the frame is whole, replySize bytes arrived, a read
-// brings nothing or a few reads are spent. Returns the bytes gathered (0: none), -1 when the
-// request was not written whole or an argument is null.
+// after it are left unread (FrameEnd::Alone: but one, see there). Stops when the frame is
+// whole, replySize bytes arrived, a read brings nothing or a few reads are spent. Returns the
+// bytes gathered (0: none), -1 when the request was not written whole or an argument is null.
 int FrameExchange(ISerBase* channel, const uint8_t* request, int requestLen, uint8_t* reply,
-                  int replySize, int delayMs, FrameLength frameLength);
+                  int replySize, int delayMs, FrameLength frameLength,
+                  FrameEnd end = FrameEnd::Whole);
+
+// Milliseconds that `chars` characters take on the channel's line, rounded up and at least
+// 2 (the scheduler's grain): eleven bits a character (start, eight data bits, parity, stop)
+// at the speed a serial channel's description names (ttyS1:2400,N,8,1), 9600 where it names
+// none. The time-out of a short read, which the serial channel takes below one second.
+int LineCharsMs(ISerBase* channel, int chars);
 
 }  // namespace qx

@@ -34,7 +34,8 @@ const uint8_t kSetting1[] = {0x56, 0x00, 0x31, 0x05, 0x01, 0x01, 0x12, 0x04, 0x8
 const uint8_t kSetting2[] = {0x56, 0x00, 0x31, 0x05, 0x04, 0x01, 0x00, 0x19, 0x11};
 const uint8_t kSettingOk[] = {0x76, 0x00, 0x31, 0x00, 0x00};
 const char kInitEnd[] = "Init end";
-const int kHeader = 5;  // bytes of the picture reply before the picture
+const int kHeader = 5;   // bytes of the picture reply before the picture
+const int kTrailer = 5;  // and after it
 
 template <size_t N>
 bool Starts(const uint8_t* rx, int got, const uint8_t (&want)[N]) {
@@ -100,16 +101,19 @@ int CSMCamera::DataGet(ISerBase* ser, int, int) {
     qx::SleepMs(100);
     m_data.pic.len = (uint16_t)length;
 
-    // The picture in one burst, until the line falls silent or the buffer is full.
+    // The picture in one burst: its header, the length announced and the trailer, or less
+    // where the line falls silent first or the buffer is full.
     printf("SMCamera DataGet 32\r");
     ser->Purge();
     const uint8_t ask[] = {0x56, 0x00, 0x32, 0x0C, 0x00, 0x0A, 0x00, 0x00,
                             0x00, 0x00, 0x00, 0x00, rx[7], rx[8], 0x00, 0x1A};
     if (Send(ser, ask) != (int)sizeof(ask)) return 0;
     uint8_t* pic = m_buffer.get();
+    const int whole = kHeader + length + kTrailer;
+    const int burst = whole < kBufSize ? whole : kBufSize;
     int total = 0;
-    while (total < kBufSize) {
-        int piece = kBufSize - total < 1024 ? kBufSize - total : 1024;
+    while (total < burst) {
+        int piece = burst - total < 1024 ? burst - total : 1024;
         int r = ser->Read(pic + total, piece, 0);
         if (r <= 0) break;
         total += r > piece ? piece : r;

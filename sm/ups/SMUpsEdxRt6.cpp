@@ -103,11 +103,15 @@ const uint16_t kRequestLength = 0x12;
 const int kReplyMax = 16;
 const uint8_t kAck = 0x06;
 
-// A block is judged by everything that arrives for its request: the gathering takes what
-// comes, joining the pieces of a block split across reads, until a read brings nothing or
-// the reply buffer is full. A byte after the block is then counted against it, never left
-// on the line.
-int UntilSilent(const uint8_t*, int) { return kReplyMax; }
+// Length of the block at the front of `have` bytes, from its flag and length byte after the
+// optional 0x06 (FrameLength of qx::FrameExchange). Bytes that start no block end the
+// gathering: they are judged as they came.
+int BlockLength(const uint8_t* d, int have) {
+    const int k = have > 0 && d[0] == kAck ? 1 : 0;
+    if (have < k + 2) return k + 2;
+    if (d[k] != 0x04 && d[k] != 0x84) return have;
+    return k + (d[k + 1] & 0x0F) + 3;
+}
 
 }  // namespace
 
@@ -156,7 +160,10 @@ int CSMUpsEdxRt6::DataGet(ISerBase* ch, int address, int wait) {
     for (int i = 0; i < kIds; i++) {
         const int id = kItems[i].id;
         const int len = EdxCmd(id);
-        const int n = qx::FrameExchange(ch, m_cmd, len, reply, sizeof reply, delay, UntilSilent);
+        // The block is gathered to the length it announces and must come alone: a byte after
+        // it is counted against it, one missing leaves it short.
+        const int n = qx::FrameExchange(ch, m_cmd, len, reply, sizeof reply, delay, BlockLength,
+                                        qx::FrameEnd::Alone);
         const uint8_t* block = EdxChk(reply, n, id);
         if (!block) return 0;
         EdxTake(id, block);

@@ -5,9 +5,9 @@
 #include "ups/SMUpsTbUps.h"
 
 // EDX RT6 UPS on a serial line (type 0x308), kept in tbUps. Eight 11-byte requests, one per
-// data identifier, each answered by one block checked by its XOR and by its length: every
-// byte that arrives for a request counts, so a byte more or less than the block announces
-// fails it. The frame carries no bus address.
+// data identifier, each answered by one block checked by its XOR and by its length: the
+// block is read to the length it announces and a byte right after it counts too, so a byte
+// more or less than the block announces fails it. The frame carries no bus address.
 class CSMUpsEdxRt6 : public CSMUpsTbUps {
 public:
     CSMUpsEdxRt6();

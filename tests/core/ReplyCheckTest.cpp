@@ -542,3 +542,83 @@ TEST(AddressFit, YdRequestRefusesAnAdrBeyondOneByte)
     EXPECT_TRUE(qx::AddrFits(65535, 16));
     EXPECT_FALSE(qx::AddrFits(65536, 16));
 }
+
+// ------------------------------------------------------------------ vendor byte frames
+namespace {
+// A frame whose second byte gives its whole length.
+int LengthInSecond(const uint8_t* d, int have)
+{
+    return have < 2 ? 2 : d[1];
+}
+}  // namespace
+
+TEST_F(Exchange, FrameGatheredToItsLengthAndThenAloneWhereAsked)
+{
+    const int serial = 0x100001, network = 0x200001;
+    const qx::FrameEnd whole = qx::FrameEnd::Whole, alone = qx::FrameEnd::Alone;
+    struct Case {
+        const char* name;
+        int type;
+        std::vector<const char*> chunks;
+        qx::FrameEnd end;
+        int replySize;
+        int got;
+        std::vector<int> reads;  // the lengths asked; a look is the last, of one byte
+        bool look;
+    } cases[] = {
+        {"whole", serial, {"AA 04 01 02"}, whole, 16, 4, {2, 2}, false},
+        {"whole leaves the byte after unread", serial, {"AA 04 01 02 99"}, whole, 16, 4, {2, 2}, false},
+        {"alone, nothing after", serial, {"AA 04 01 02"}, alone, 16, 4, {2, 2, 1}, true},
+        {"alone counts the byte after", serial, {"AA 04 01 02 99"}, alone, 16, 5, {2, 2, 1}, true},
+        {"alone, the byte after in a read of its own", serial, {"AA 04 01 02", "99"}, alone, 16, 5,
+         {2, 2, 1}, true},
+        {"alone, split", serial, {"AA", "04 01", "02"}, alone, 16, 4, {2, 1, 2, 1, 1}, true},
+        {"a frame that stays short is read until silent", serial, {"AA 05 01"}, alone, 16, 3,
+         {2, 3, 2}, false},
+        {"a frame that fills the buffer", serial, {"AA 04 01 02 99"}, alone, 4, 4, {2, 2}, false},
+        {"a network link", network, {"AA 04 01 02 99"}, alone, 16, 4, {2, 2}, false},
+    };
+    const Bytes request = HexBytes("55 01");
+    for (const Case& c : cases) {
+        ScriptChannel ch;
+        ch.SetType(c.type);
+        std::vector<Bytes> chunks;
+        for (const char* h : c.chunks)
+            chunks.push_back(HexBytes(h));
+        ch.ReplyChunks(chunks);
+        uint8_t rx[16] = {};
+        EXPECT_EQ(c.got, qx::FrameExchange(&ch, request.data(), 2, rx, c.replySize, 0, LengthInSecond, c.end))
+            << c.name;
+        EXPECT_EQ(c.reads, ch.ReadLengths()) << c.name;
+        std::vector<int> timeouts(c.reads.size(), 0);
+        if (c.look)
+            timeouts.back() = qx::LineCharsMs(&ch, 5);
+        EXPECT_EQ(timeouts, ch.ReadTimeouts()) << c.name;
+    }
+}
+
+TEST(LineCharsMs, CharactersOfElevenBitsAtTheSpeedTheChannelNames)
+{
+    struct Case {
+        const char* note;
+        int chars;
+        int ms;
+    } cases[] = {
+        {"ttyS1:9600,N,8,1", 5, 6},     // 55 bits: 5.7 ms
+        {"ttyS1:9600,N,8,1", 1, 2},     // 1.1 ms: the least wait
+        {"ttyS2:2400,E,8,1", 5, 23},    // 22.9 ms
+        {"pts/3:1200,N,8,1", 10, 92},   // 91.7 ms
+        {"ttyUSB0:115200,N,8,1", 5, 2}, // 0.5 ms
+        {"ttyS1:50,N,8,1", 10, 999},    // 2.2 s: a short read stays below one second
+        {"script", 5, 6},               // no speed: the serial channel's 9600
+        {"ttyS1:,N,8,1", 5, 6},
+        {"ttyS1:0,N,8,1", 5, 6},
+        {"pts/3:1200,N,8,1", 0, 10},    // at least one character: 9.2 ms
+    };
+    for (const Case& c : cases) {
+        ScriptChannel ch;
+        ch.SetNote(c.note);
+        EXPECT_EQ(c.ms, qx::LineCharsMs(&ch, c.chars)) << c.note << " " << c.chars;
+    }
+    EXPECT_EQ(6, qx::LineCharsMs(nullptr, 5));
+}

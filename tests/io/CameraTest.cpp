@@ -104,6 +104,29 @@ TEST(Camera, PollWritesThePictureNamedByTheClock) {
     EXPECT_EQ(2, r.h.m_data.count);
 }
 
+TEST(Camera, TheBurstEndsWithItsTrailerOrWhereTheLineFallsSilent) {
+    // The burst is read to its header, the length announced and the trailer: no read after
+    // them waits for the line to fall silent. One that stops short is read until it does,
+    // and a picture without its trailer is still whole.
+    struct Case {
+        size_t cut;  // 0: the whole burst
+        std::vector<int> burstReads;
+    } cases[] = {
+        {0, {1024, 1024, 462}},
+        {5 + 2500, {1024, 1024, 462, 5}},
+    };
+    for (const Case& c : cases) {
+        CamRig r;
+        r.cam.SetPicture(qxsim::SamplePicture(2500, 3));
+        r.cam.SetCut(c.cut);
+        ASSERT_EQ(1, r.Poll()) << c.cut;
+        const std::vector<int>& reads = r.ch.ReadLengths();
+        ASSERT_LE(2u, reads.size());
+        EXPECT_EQ(c.burstReads, std::vector<int>(reads.begin() + 2, reads.end())) << c.cut;
+        EXPECT_EQ(qxsim::SamplePicture(2500, 3), r.board.File("20140305080910.JPEG")) << c.cut;
+    }
+}
+
 // Each row spoils one reply of a poll after a good one: the poll fails and the name of the
 // last good picture stays; the length is the one the length step read, when it was reached.
 TEST(Camera, RefusedRepliesFailThePoll) {

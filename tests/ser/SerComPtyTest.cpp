@@ -245,6 +245,25 @@ TEST_F(PtyFixture, TimeoutInSecondsBuysMoreReadsThroughEmptyOnes) {
     EXPECT_EQ("55 01 02", qxsim::ToHex(ReadBytes(3, 3000)));
 }
 
+TEST_F(PtyFixture, ShortTimeOutWaitsThatLongForAByteInPlaceOfThePorts) {
+    // A time-out below one second: what is there is read whole, across reads...
+    Open();
+    Ask("55 01 02 03");
+    EXPECT_EQ("55 01 02 03", qxsim::ToHex(ReadBytes(4, 10)));
+
+    // ...but an answer 300 ms away, which a read of the port's own waits would still catch, is
+    // not waited for; the next read finds it.
+    sim.SetTable(qxsim::Table().Add(Hex("AA"), Hex("55 01 02")));
+    sim.SetDelay(300);
+    ASSERT_EQ(1, ch->Write(Hex("AA").data(), 1));
+    unsigned char buf[8];
+    EXPECT_EQ(0, ch->Read(buf, 3, 10));
+    ASSERT_TRUE(sim.WaitAnswers(2, 5000));
+    ASSERT_TRUE(WaitPending(3));
+    EXPECT_EQ("55 01 02", qxsim::ToHex(ReadBytes(3, 10)));
+    EXPECT_EQ(1, ch->IsOpened());
+}
+
 TEST_F(PtyFixture, PurgeDiscardsPendingInput) {
     Open();
     ASSERT_TRUE(sim.Send(Hex("11 22 33 44")));

@@ -1,7 +1,8 @@
 // The simulator's Modbus devices read by independent masters, Debian's mbpoll and pymodbus's
 // clients: a block the device has reads, and any request that touches an address it does not
-// have gets exception 02 (illegal data address), over RTU on a pseudo-terminal and over TCP.
-// A master that is not installed skips its test.
+// have gets exception 02 (illegal data address), over RTU on a pseudo-terminal and over TCP;
+// the BOD-800 cell monitor, which reads with function 4 only, answers any other function with
+// exception 01 (illegal function). A master that is not installed skips its test.
 #include <string.h>
 #include <unistd.h>
 
@@ -25,6 +26,12 @@ struct Request {
     int first, count;  // 0-based
 };
 
+// What a master made of one request.
+struct Case {
+    Request request;
+    const char* answer;
+};
+
 // The temperature/humidity sensor devsim serves: input registers 0 (temperature, fixed by its
 // mark) and 1 (humidity), nothing else; on a pseudo-terminal (mark 0, 5.1 C) and on loopback
 // TCP (mark 1, 5.2 C).
@@ -42,21 +49,60 @@ const struct {
     {{"write", 0, 1}, "exception 2", "exception 2"},
 };
 
+// The BOD-800 cell monitor devsim serves on a pseudo-terminal: 24 healthy cells, cell 0 with
+// status 0 and 12.0 V in its first register and 25.0 C in its second; three registers from
+// 128 + the cell, read with function 4 and no other.
+const Case kCellMonitorCases[] = {
+    {{"input", 128, 3}, "read 3, first 120"},
+    {{"input", 129, 3}, "read 3, first 121"},
+    {{"holding", 128, 3}, "exception 1"},
+    {{"coil", 0, 1}, "exception 1"},
+    {{"write", 128, 1}, "exception 1"},
+    {{"input", 300, 3}, "exception 2"},
+    {{"input", 128, 2}, "exception 2"},
+};
+
+// One device on one link: how each master reaches it, and what its requests get.
+struct Link {
+    std::string what;
+    std::string mbpollLink, mbpollDevice;  // mbpoll's options and device
+    std::string kind, where;               // pymodbus's: "rtu" and a terminal, "tcp" and a port
+    std::vector<Case> cases;
+};
+
 class DevsimModbus : public ::testing::Test {
 protected:
     void SetUp() override {
-        sim.reset(new Devsim({"--mark", "0", "modbus-th", "modbus-th:tcp"}));
-        ASSERT_TRUE(sim->Ready()) << sim->Text();
-        pts = sim->Field(0, "pts");
-        std::string tcp = sim->Field(1, "tcp");
-        port = tcp.substr(tcp.rfind(':') + 1);
-        ASSERT_FALSE(pts.empty() || port.empty()) << sim->Text();
+        sensor.reset(new Devsim({"--mark", "0", "modbus-th", "modbus-th:tcp"}));
+        ASSERT_TRUE(sensor->Ready()) << sensor->Text();
+        monitor.reset(new Devsim({"bod800"}));
+        ASSERT_TRUE(monitor->Ready()) << monitor->Text();
+        const std::string pts = sensor->Field(0, "pts"), tcp = sensor->Field(1, "tcp");
+        const std::string port = tcp.substr(tcp.rfind(':') + 1), cells = monitor->Field(0, "pts");
+        ASSERT_FALSE(pts.empty() || port.empty() || cells.empty()) << sensor->Text() << monitor->Text();
+        const std::string rtu = "-m rtu -b 9600 -P none -d 8 -s 1";
+        Link sensorRtu{"sensor, RTU on " + pts, rtu, pts, "rtu", pts, {}};
+        Link sensorTcp{"sensor, TCP on port " + port, "-m tcp -p " + port, "127.0.0.1", "tcp", port, {}};
+        for (const auto& c : kSensorCases) {
+            sensorRtu.cases.push_back({c.request, c.rtu});
+            sensorTcp.cases.push_back({c.request, c.tcp});
+        }
+        Link cellMonitor{"cell monitor, RTU on " + cells, rtu, cells, "rtu", cells,
+                         std::vector<Case>(std::begin(kCellMonitorCases), std::end(kCellMonitorCases))};
+        links = {sensorRtu, sensorTcp, cellMonitor};
     }
-    void TearDown() override { sim.reset(); }
+    void TearDown() override {
+        sensor.reset();
+        monitor.reset();
+    }
 
-    std::unique_ptr<Devsim> sim;
-    std::string pts, port;
+    std::unique_ptr<Devsim> sensor, monitor;
+    std::vector<Link> links;
 };
+
+std::string Named(const Request& q) {
+    return std::string(q.what) + " " + std::to_string(q.first) + ":" + std::to_string(q.count);
+}
 
 // mbpoll: one run per request (the options of the link, the device last, then any value to
 // write); the values it prints ("[0]: 51") or its message for the exception.
@@ -66,7 +112,9 @@ std::string Mbpoll(const std::string& link, const std::string& device, const Req
     std::string cmd = "timeout 20 mbpoll -q " + link + " -a 1 -0 -t " + table + " -r " + std::to_string(q.first);
     cmd += write ? " " + device + " 5" : " -c " + std::to_string(q.count) + " -1 " + device;
     Ran r = Shell(cmd);
-    if (r.out.find("Illegal data address") != std::string::npos) return "exception 2";
+    const char* exceptions[] = {"Illegal function", "Illegal data address", "Illegal data value"};
+    for (int code = 1; code <= 3; code++)
+        if (r.out.find(exceptions[code - 1]) != std::string::npos) return "exception " + std::to_string(code);
     if (r.rc != 0) return "mbpoll exit " + std::to_string(r.rc) + ": " + r.out;
     if (write) return "written";
     const std::regex value("\\[\\d+\\]:\\s+(-?\\d+)");
@@ -77,14 +125,11 @@ std::string Mbpoll(const std::string& link, const std::string& device, const Req
     return "read " + std::to_string(n) + ", first " + first;
 }
 
-TEST_F(DevsimModbus, MbpollGetsExceptionTwoForAnAddressTheDeviceLacks) {
+TEST_F(DevsimModbus, MbpollGetsTheExceptionOfTheDevicesRule) {
     if (Shell("command -v mbpoll").rc != 0) GTEST_SKIP() << "mbpoll is not installed";
-    for (const auto& c : kSensorCases) {
-        SCOPED_TRACE(std::string(c.request.what) + " " + std::to_string(c.request.first) + ":" +
-                     std::to_string(c.request.count));
-        EXPECT_EQ(c.rtu, Mbpoll("-m rtu -b 9600 -P none -d 8 -s 1", pts, c.request)) << "RTU on " << pts;
-        EXPECT_EQ(c.tcp, Mbpoll("-m tcp -p " + port, "127.0.0.1", c.request)) << "TCP on port " << port;
-    }
+    for (const Link& l : links)
+        for (const Case& c : l.cases)
+            EXPECT_EQ(c.answer, Mbpoll(l.mbpollLink, l.mbpollDevice, c.request)) << l.what << ": " << Named(c.request);
 }
 
 // pymodbus's clients: every request in one run per link, one answer a line.
@@ -117,11 +162,11 @@ for q in sys.argv[3:]:
 client.close()
 )";
 
-std::vector<std::string> Pymodbus(const std::string& kind, const std::string& where) {
+std::vector<std::string> Pymodbus(const std::string& kind, const std::string& where,
+                                  const std::vector<Request>& requests) {
     std::string args;
-    for (const auto& c : kSensorCases)
-        args += std::string(" ") + c.request.what + ":" + std::to_string(c.request.first) + ":" +
-                std::to_string(c.request.count);
+    for (const Request& q : requests)
+        args += std::string(" ") + q.what + ":" + std::to_string(q.first) + ":" + std::to_string(q.count);
     char tmpl[] = "/tmp/qx-pymodbus-XXXXXX";
     int fd = mkstemp(tmpl);
     if (fd < 0 || write(fd, kPymodbus, sizeof kPymodbus - 1) != (ssize_t)(sizeof kPymodbus - 1)) return {"no script"};
@@ -135,17 +180,18 @@ std::vector<std::string> Pymodbus(const std::string& kind, const std::string& wh
     return lines;
 }
 
-TEST_F(DevsimModbus, PymodbusGetsExceptionTwoForAnAddressTheDeviceLacks) {
+TEST_F(DevsimModbus, PymodbusGetsTheExceptionOfTheDevicesRule) {
     if (Shell("/usr/bin/python3 -c 'import pymodbus.client'").rc != 0)
         GTEST_SKIP() << "python3-pymodbus (with python3-serial-asyncio) is not installed";
-    std::vector<std::string> rtu = Pymodbus("rtu", pts), tcp = Pymodbus("tcp", port);
-    std::vector<std::string> wantRtu, wantTcp;
-    for (const auto& c : kSensorCases) {
-        wantRtu.push_back(c.rtu);
-        wantTcp.push_back(c.tcp);
+    for (const Link& l : links) {
+        std::vector<Request> requests;
+        std::vector<std::string> want;
+        for (const Case& c : l.cases) {
+            requests.push_back(c.request);
+            want.push_back(c.answer);
+        }
+        EXPECT_EQ(want, Pymodbus(l.kind, l.where, requests)) << l.what;
     }
-    EXPECT_EQ(wantRtu, rtu) << "RTU on " << pts;
-    EXPECT_EQ(wantTcp, tcp) << "TCP on port " << port;
 }
 
 }  // namespace

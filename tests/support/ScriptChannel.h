@@ -123,6 +123,8 @@ public:
     // What Read returns with nothing queued: 0 (a silent serial port) or -1.
     void SetSilentRead(int result) { m_silentRead = result; }
     void SetMergeReads(bool merge) { m_mergeReads = merge; }
+    // What GetNote describes, as a serial channel names its line ("ttyS1:2400,N,8,1").
+    void SetNote(const std::string& note) { m_note = note; }
 
     // ---- records
     const std::vector<Bytes>& Written() const { return m_written; }
@@ -131,6 +133,8 @@ public:
     int Reads() const { return (int)m_readLengths.size(); }
     // The length argument of every Read, in order.
     const std::vector<int>& ReadLengths() const { return m_readLengths; }
+    // The time-out argument of every Read, in order.
+    const std::vector<int>& ReadTimeouts() const { return m_readTimeouts; }
     int Locks() const { return m_locks; }
     int Unlocks() const { return m_unlocks; }
     // Scripted steps not yet used by a write.
@@ -151,7 +155,7 @@ public:
     void Unlock() override { m_unlocks++; }
     bool IsBusy() override { return m_locks > m_unlocks; }
     int GetType() override { return m_type; }
-    const char* GetNote() override { return "script"; }
+    const char* GetNote() override { return m_note.c_str(); }
     int Open(const char*) override
     {
         m_open = true;
@@ -181,9 +185,10 @@ public:
         m_input.clear();
         return 1;
     }
-    int Read(unsigned char* buffer, int length, int) override
+    int Read(unsigned char* buffer, int length, int timeout) override
     {
         m_readLengths.push_back(length);
+        m_readTimeouts.push_back(timeout);
         if (!m_open || !buffer)
             return -1;
         if (m_input.empty())
@@ -250,6 +255,8 @@ private:
     std::deque<Bytes> m_input;
     std::vector<Bytes> m_written;
     std::vector<int> m_readLengths;
+    std::vector<int> m_readTimeouts;
+    std::string m_note = "script";
     Responder m_responder;
 };
 

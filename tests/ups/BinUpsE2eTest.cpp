@@ -8,6 +8,7 @@
 #include "E2eRig.h"
 #include "EdxUps.h"
 #include "IIIUps.h"
+#include "NetSim.h"
 #include "PtySim.h"
 #include "gtest/gtest.h"
 
@@ -26,6 +27,19 @@ protected:
     ISerBase* Open(qxsim::PtySim& pty) {
         EXPECT_TRUE(pty.Start());
         return rig.Channel(pty.Definition(), qxtest::E2eRig::kSerial | pty.Number());
+    }
+
+    // The point of an item, on a channel, registered as the host does it: the handler of the
+    // item's type, or null (with a failure) where there is no channel or handler.
+    ISMBase* AddPoint(qxhost::PointItem& item, ISerBase* ch) {
+        ISMBase* h = ch ? rig.Handler(item.Get().Type) : nullptr;
+        if (!h) {
+            ADD_FAILURE() << "no channel or handler for point " << item.Get().SID;
+            return nullptr;
+        }
+        item.Ser(ch);
+        rig.AddPoint(h, item);
+        return ::testing::Test::HasFatalFailure() ? nullptr : h;
     }
 
     // One poll as the host makes it: DataGet's result and DataUpd's.
@@ -67,12 +81,10 @@ TEST_F(BinUpsE2e, EdxPollsStoreValuesAndTheIdentityEveryTime) {
     qxsim::EdxUps ups;
     ups.Serve(p1);
     ISerBase* ch = Open(p1);
-    ASSERT_NE(nullptr, ch);
-    ISMBase* h = rig.Handler(0x308);
-    ASSERT_NE(nullptr, h);
     qxhost::PointItem item(71, 0x308);
-    item.Name("EDX-1").Port(1).Addr(1).Ser(ch);
-    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, item));
+    item.Name("EDX-1").Port(1).Addr(1);
+    ISMBase* h = AddPoint(item, ch);
+    ASSERT_NE(nullptr, h);
 
     EXPECT_EQ(768, db.Int("select Kind from tbSMType where Type=776"));
     EXPECT_EQ("UPS QX-UPSEDXRT6", db.Str("select Name from tbSMType where Type=776"));
@@ -128,12 +140,10 @@ TEST_F(BinUpsE2e, EdxBlocksSplitAcrossReadsKeepTheirZeroBytes) {
     p1.SetSplitGap(300);
     p1.InjectFault(qxsim::Fault::Split, -1);
     ISerBase* ch = Open(p1);
-    ASSERT_NE(nullptr, ch);
-    ISMBase* h = rig.Handler(0x308);
-    ASSERT_NE(nullptr, h);
     qxhost::PointItem item(73, 0x308);
-    item.Name("EDX-3").Port(1).Addr(1).Ser(ch);
-    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, item));
+    item.Name("EDX-3").Port(1).Addr(1);
+    ISMBase* h = AddPoint(item, ch);
+    ASSERT_NE(nullptr, h);
 
     ups.SetData(0x01, {1, 0, 1, 0, 1});
     ups.SetData(0x3A, {0, 0xE7, 0x00});
@@ -150,12 +160,10 @@ TEST_F(BinUpsE2e, EdxBlockOfAByteMoreOrLessEndsThePollWithNothingFromIt) {
     qxsim::EdxUps ups;
     ups.Serve(p1);
     ISerBase* ch = Open(p1);
-    ASSERT_NE(nullptr, ch);
-    ISMBase* h = rig.Handler(0x308);
-    ASSERT_NE(nullptr, h);
     qxhost::PointItem item(74, 0x308);
-    item.Name("EDX-4").Port(1).Addr(1).Ser(ch);
-    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, item));
+    item.Name("EDX-4").Port(1).Addr(1);
+    ISMBase* h = AddPoint(item, ch);
+    ASSERT_NE(nullptr, h);
 
     // The fourth block (0x31, the input) is spoilt: a byte after it, or its last byte missing.
     for (qxsim::EdxFault f : {qxsim::EdxFault::Trailing, qxsim::EdxFault::Shorter}) {
@@ -176,18 +184,39 @@ TEST_F(BinUpsE2e, EdxBlockOfAByteMoreOrLessEndsThePollWithNothingFromIt) {
     EXPECT_EQ(0, hist.Failures()) << hist.Error();
 }
 
+TEST_F(BinUpsE2e, EdxBehindASerialServerKeepsItsConnectionPollAfterPoll) {
+    // The UPS reached over TCP: the network channel drops its link on a read that finds
+    // nothing, so every block is read to its length and no further.
+    qxsim::EdxUps ups;
+    qxsim::TcpSim tcp;
+    ups.Serve(tcp);
+    ASSERT_TRUE(tcp.Start());
+    ISerBase* ch = rig.Channel(tcp.Definition(), 0x200000 | 75);
+    qxhost::PointItem item(75, 0x308);
+    item.Name("EDX-5").Port(1).Addr(1);
+    ISMBase* h = AddPoint(item, ch);
+    ASSERT_NE(nullptr, h);
+    for (int poll = 1; poll <= 2; poll++) {
+        ASSERT_EQ(std::make_pair(1, 1), Poll(h, item, ch)) << poll;
+        ExpectRow(75, {{"State", 0}, {"Vin1", 2300}, {"Vout", 2300}, {"Pout", 350}},
+                  "poll " + std::to_string(poll));
+    }
+    EXPECT_EQ(16u, tcp.RequestCount());
+    EXPECT_EQ(1u, tcp.Connections());
+    rig.Close();
+    tcp.Stop();
+}
+
 TEST_F(BinUpsE2e, IIIAtAddressZeroKeepsTheZeroThatOpensTheRestOfItsFrame) {
     // The exchange reads the head EA L L first and the rest in a read of its own; the rest
     // opens with the address byte, 0 here.
     qxsim::IIIUps ups(0);
     ups.Serve(p1);
     ISerBase* ch = Open(p1);
-    ASSERT_NE(nullptr, ch);
-    ISMBase* h = rig.Handler(0x309);
-    ASSERT_NE(nullptr, h);
     qxhost::PointItem item(83, 0x309);
-    item.Name("III-0").Port(1).Addr(0).Ser(ch);
-    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, item));
+    item.Name("III-0").Port(1).Addr(0);
+    ISMBase* h = AddPoint(item, ch);
+    ASSERT_NE(nullptr, h);
     ups.SetWord(0x81, 6, 2310);
     ups.SetByte(0x86, 22, 97);
     for (int poll = 1; poll <= 2; poll++) {
@@ -206,15 +235,12 @@ TEST_F(BinUpsE2e, TwoIIIPointsOneSilent) {
     b.Serve(p2);
     ISerBase* chA = Open(p1);
     ISerBase* chB = Open(p2);
-    ASSERT_NE(nullptr, chA);
-    ASSERT_NE(nullptr, chB);
-    ISMBase* h = rig.Handler(0x309);
-    ASSERT_NE(nullptr, h);
     qxhost::PointItem ia(81, 0x309), ib(82, 0x309);
-    ia.Name("III-1").Port(1).Addr(1).Ser(chA);
-    ib.Name("III-2").Port(2).Addr(2).Ser(chB);
-    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, ia));
-    ASSERT_NO_FATAL_FAILURE(rig.AddPoint(h, ib));
+    ia.Name("III-1").Port(1).Addr(1);
+    ib.Name("III-2").Port(2).Addr(2);
+    ISMBase* h = AddPoint(ia, chA);
+    ASSERT_NE(nullptr, h);
+    ASSERT_EQ(h, AddPoint(ib, chB));
 
     EXPECT_EQ(2054, db.Int("select Kind from tbSMType where Type=777"));
     EXPECT_EQ(Hex("行间空调GI系列 UPS-III"), Hex(db.Str("select Name from tbSMType where Type=777")));

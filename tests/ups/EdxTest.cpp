@@ -281,8 +281,8 @@ TEST(EdxPoll, LeadingAcknowledgementAndSplitBlocksAreTaken) {
 }
 
 TEST(EdxPoll, EveryByteThatArrivesCountsAgainstTheBlock) {
-    // What comes in later reads is gathered too, until a read brings nothing or 16 bytes
-    // are in: a block judged by all of it, so a byte more in a piece of its own fails it.
+    // A block is gathered to the length it announces, its pieces joined, and a byte right
+    // after it, in the block's read or a later one, is counted against it.
     qxsim::EdxUps model;
     const Bytes b = model.Answer(qxsim::EdxUps::Request(0x01));
     struct Case {
@@ -303,11 +303,62 @@ TEST(EdxPoll, EveryByteThatArrivesCountsAgainstTheBlock) {
         EXPECT_EQ(c.result, r.Poll()) << c.what;
         EXPECT_EQ(c.result ? 8u : 1u, r.ch.Written().size()) << c.what;
     }
-    // A full buffer ends the gathering: what follows it is not read for this block.
+    // A block that announces more than the 16 bytes read for it: reading ends with the 16th,
+    // without a look after it, and what follows is not read for this block.
     Rig r;
-    r.ch.ReplyChunks({Bytes(10, 0x84), Bytes(6, 0x84), {0x84}});
+    Bytes big = HexBytes("06 84 0F");
+    big.insert(big.end(), 13, 0x11);
+    r.ch.ReplyChunks({big, Bytes(3, 0x22)});
     EXPECT_EQ(0, r.Poll());
-    EXPECT_EQ((std::vector<int>{16, 6}), r.ch.ReadLengths());
+    int asked = 0;
+    for (int n : r.ch.ReadLengths()) asked += n;
+    EXPECT_EQ(16, asked);
+    EXPECT_EQ(3u, r.ch.Pending());
+}
+
+TEST(EdxPoll, EachBlockIsReadToItsLengthAndLookedAfterOnceBriefly) {
+    // Per exchange: the flag and the length byte, the rest of the block, then one read of one
+    // byte whose time-out is five characters of the line. No read after a whole block waits
+    // for the line to fall silent.
+    struct Case {
+        const char* note;
+        int lookMs;
+    } cases[] = {{"ttyS1:9600,N,8,1", 6}, {"ttyS2:2400,E,8,1", 23}};
+    qxsim::EdxUps model;
+    for (const Case& c : cases) {
+        Rig r;
+        r.ch.SetNote(c.note);
+        ASSERT_EQ(1, r.Poll()) << c.note;
+        std::vector<int> lengths, timeouts;
+        for (int id : kIdOrder) {
+            const int size = (int)model.Answer(qxsim::EdxUps::Request((uint8_t)id)).size();
+            lengths.insert(lengths.end(), {2, size - 2, 1});
+            timeouts.insert(timeouts.end(), {0, 0, c.lookMs});
+        }
+        EXPECT_EQ(lengths, r.ch.ReadLengths()) << c.note;
+        EXPECT_EQ(timeouts, r.ch.ReadTimeouts()) << c.note;
+    }
+}
+
+TEST(EdxPoll, OnANetworkLinkNoReadFollowsTheBlock) {
+    // A network link drops itself on a read that finds nothing, so the block is read to its
+    // length and no further; a byte after it stays until the next request's purge.
+    qxsim::EdxUps model;
+    Rig r;
+    r.ch.SetType(0x200001);
+    r.ch.SetSilentRead(-1);
+    Bytes first = model.Answer(qxsim::EdxUps::Request(0x01));
+    first.push_back(0x99);
+    r.ch.Reply(first);
+    ASSERT_EQ(1, r.Poll());
+    ExpectFields(r.h, kAtRest, "network");
+    std::vector<int> lengths;
+    for (int id : kIdOrder) {
+        const int size = (int)model.Answer(qxsim::EdxUps::Request((uint8_t)id)).size();
+        lengths.insert(lengths.end(), {2, size - 2});
+    }
+    EXPECT_EQ(lengths, r.ch.ReadLengths());
+    EXPECT_EQ(8, r.ch.Purges());
 }
 
 TEST(EdxPoll, NoChannelOrAClosedOneSendsNothing) {

@@ -1,0 +1,32 @@
+#pragma once
+// What a simulated device records of the requests it received, for tests to read, kept
+// bounded for a simulator left running: the latest `kKept` entries, oldest first. The owner
+// holds its own lock around every call.
+//
+//   qxsim::RecentLog<uint8_t> ids;
+//   ids.Add(0x31);
+//   std::vector<uint8_t> seen = ids.Items();
+#include <stddef.h>
+
+#include <deque>
+#include <vector>
+
+namespace qxsim {
+
+template <class T>
+class RecentLog {
+public:
+    static constexpr size_t kKept = 512;
+
+    void Add(const T& item) {
+        if (m_items.size() >= kKept) m_items.pop_front();
+        m_items.push_back(item);
+    }
+    std::vector<T> Items() const { return std::vector<T>(m_items.begin(), m_items.end()); }
+    size_t Size() const { return m_items.size(); }
+
+private:
+    std::deque<T> m_items;
+};
+
+}  // namespace qxsim

@@ -1,0 +1,111 @@
+// Simulated devices' own rules, without a transport: the Modbus exception codes of the
+// BOD-800 cell monitor, and what the UPS simulators record of a long run.
+#include <stdint.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "BattMonitor.h"
+#include "EdxUps.h"
+#include "ModbusSlave.h"
+#include "RecentLog.h"
+#include "Ups9EBlock.h"
+#include "gtest/gtest.h"
+
+namespace {
+
+using namespace qxsim;
+
+Bytes WithCrc(Bytes b) {
+    const uint16_t crc = ModbusSlave::Crc16(b.data(), b.size());
+    b.push_back((uint8_t)crc);
+    b.push_back((uint8_t)(crc >> 8));
+    return b;
+}
+
+TEST(Bod800Model, AnswersItsCellReadsAndRefusesTheRestWithTheirExceptionCodes) {
+    // Unit 1, cell 0: status 0, 12.0 V, 25.0 C; cell 127 the last one.
+    struct Case {
+        const char* request;  // without its CRC
+        const char* answer;   // without its CRC; "" for none
+        const char* what;
+    } cases[] = {
+        {"01 04 00 80 00 03", "01 04 06 00 78 00 FA 00 00", "cell 0"},
+        {"01 04 00 FF 00 03", "01 04 06 00 00 00 00 00 00", "cell 127"},
+        {"01 03 00 80 00 03", "01 83 01", "holding registers: no such function"},
+        {"01 01 00 00 00 01", "01 81 01", "coils: no such function"},
+        {"01 06 00 80 00 05", "01 86 01", "a register write: no such function"},
+        {"01 10 00 80 00 01 02 00 05", "01 90 01", "a write of registers: no such function"},
+        {"01 04 00 7F 00 03", "01 84 02", "below the first cell"},
+        {"01 04 01 00 00 03", "01 84 02", "past the last cell"},
+        {"01 04 00 80 00 02", "01 84 02", "part of a cell"},
+        {"01 04 00 80 00 00", "01 84 03", "no register"},
+        {"01 04 00 80 00 7E", "01 84 03", "more registers than Modbus reads"},
+        {"02 04 00 80 00 03", "", "another unit"},
+    };
+    Bod800 bod(1);
+    bod.SetHealthy(1);
+    for (const Case& c : cases) {
+        const Bytes want = *c.answer ? WithCrc(Hex(c.answer)) : Bytes();
+        EXPECT_EQ(ToHex(want), ToHex(bod.Answer(WithCrc(Hex(c.request)), Fault::None))) << c.what;
+    }
+    Bytes corrupt = WithCrc(Hex("01 04 00 80 00 03"));
+    corrupt.back() ^= 0x01;
+    EXPECT_TRUE(bod.Answer(corrupt, Fault::None).empty()) << "a request whose CRC is wrong";
+    EXPECT_EQ(ToHex(WithCrc(Hex("01 84 04"))),
+              ToHex(bod.Answer(WithCrc(Hex("01 04 00 80 00 03")), Fault::Exception)))
+        << "the exception fault: a device failure";
+}
+
+TEST(Bod800Model, ALineOfRequestsIsCutByTheirFunctions) {
+    // A write of registers is longer than a read: it is one request, refused as a whole, and
+    // the read after it is answered.
+    Bod800 bod(1);
+    bod.SetHealthy(1);
+    Device device;
+    bod.Serve(device);
+    Bytes line = WithCrc(Hex("01 10 00 80 00 01 02 00 05"));
+    const Bytes read = WithCrc(Hex("01 04 00 80 00 03"));
+    line.insert(line.end(), read.begin(), read.end());
+    std::vector<std::vector<Chunk>> answers;
+    device.Feed(line, answers);
+    std::vector<std::string> got;
+    for (const auto& answer : answers)
+        for (const Chunk& c : answer) got.push_back(ToHex(c.data));
+    EXPECT_EQ((std::vector<std::string>{ToHex(WithCrc(Hex("01 90 01"))),
+                                        ToHex(WithCrc(Hex("01 04 06 00 78 00 FA 00 00")))}),
+              got);
+    EXPECT_TRUE(line.empty());
+}
+
+TEST(SimulatorLogs, ALongRunKeepsTheLatestRequestsInOrder) {
+    // Three times as many requests as are kept, for identifiers that run through every byte.
+    const size_t kept = RecentLog<uint8_t>::kKept;
+    const size_t sent = 3 * kept + 7;
+    Ups9EBlock block;
+    EdxUps edx;
+    for (size_t i = 0; i < sent; i++) {
+        const Bytes frame = EdxUps::Request((uint8_t)i);  // the 9E block frame is the same
+        block.Answer(frame);
+        edx.Answer(frame);
+    }
+    std::vector<uint8_t> latest;
+    for (size_t i = sent - kept; i < sent; i++) latest.push_back((uint8_t)i);
+    struct Case {
+        const char* what;
+        std::function<std::vector<uint8_t>()> seen;
+    } cases[] = {
+        {"9E block identifiers", [&] { return block.Identifiers(); }},
+        {"9E block requests",
+         [&] {
+             std::vector<uint8_t> ids;
+             for (const Bytes& r : block.Received()) ids.push_back(r.size() > 4 ? r[4] : 0);
+             return ids;
+         }},
+        {"EDX identifiers", [&] { return edx.Asked(); }},
+    };
+    for (const Case& c : cases) EXPECT_EQ(latest, c.seen()) << c.what;
+}
+
+}  // namespace
