@@ -88,15 +88,15 @@ void ModbusSlave::ClearFault() {
 
 std::vector<std::vector<uint8_t>> ModbusSlave::Requests() const {
     std::lock_guard<std::mutex> g(m_mutex);
-    return m_requests;
+    return m_requests.Items();
 }
 size_t ModbusSlave::RequestCount() const {
     std::lock_guard<std::mutex> g(m_mutex);
-    return m_requests.size();
+    return m_requests.Total();
 }
 void ModbusSlave::ClearRequests() {
     std::lock_guard<std::mutex> g(m_mutex);
-    m_requests.clear();
+    m_requests.Clear();
 }
 
 // Modbus CRC-16: start 0xFFFF, reflected polynomial 0xA001; sent low byte first.
@@ -256,7 +256,7 @@ void ShapeTiming(ModbusReply& r, ModbusFault kind, int param) {
 
 ModbusReply ModbusSlave::HandleRtu(const uint8_t* frame, size_t length) {
     std::lock_guard<std::mutex> g(m_mutex);
-    m_requests.emplace_back(frame, frame + length);
+    m_requests.Add(std::vector<uint8_t>(frame, frame + length));
     ModbusReply r;
     if (length < 4) return r;
     uint16_t crc = Crc16(frame, length - 2);
@@ -286,7 +286,7 @@ ModbusReply ModbusSlave::HandleRtu(const uint8_t* frame, size_t length) {
 
 ModbusReply ModbusSlave::HandleTcp(const uint8_t* frame, size_t length) {
     std::lock_guard<std::mutex> g(m_mutex);
-    m_requests.emplace_back(frame, frame + length);
+    m_requests.Add(std::vector<uint8_t>(frame, frame + length));
     ModbusReply r;
     if (length < 8) return r;
     const uint16_t transaction = Be16(frame), protocol = Be16(frame + 2), len = Be16(frame + 4);

@@ -137,7 +137,7 @@ private:
     bool m_limited = false;                                    // some range was named
     std::vector<std::pair<uint32_t, uint32_t>> m_served[kTables];  // [first, end) of each table
     FaultPlan<ModbusFault> m_faults;
-    std::vector<std::vector<uint8_t>> m_requests;
+    RecentLog<std::vector<uint8_t>, 4096> m_requests;  // the latest, every one counted
 };
 
 class Device;

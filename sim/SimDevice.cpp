@@ -137,17 +137,17 @@ void Device::ClearFaults() { InjectFault(Fault::None, 0); }
 
 size_t Device::RequestCount() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_requests.size();
+    return m_requests.Total();
 }
 
 std::vector<Bytes> Device::Requests() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_requests;
+    return m_requests.Items();
 }
 
 Bytes Device::LastRequest() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_requests.empty() ? Bytes() : m_requests.back();
+    return m_requests.Empty() ? Bytes() : m_requests.Last();
 }
 
 size_t Device::AnswerCount() const {
@@ -157,14 +157,14 @@ size_t Device::AnswerCount() const {
 
 void Device::ClearLog() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_requests.clear();
+    m_requests.Clear();
     m_answers = 0;
 }
 
 bool Device::WaitRequests(size_t count, int timeoutMs) const {
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [&] { return m_requests.size() >= count; });
+                              [&] { return m_requests.Total() >= count; });
 }
 
 bool Device::WaitAnswers(size_t count, int timeoutMs) const {
@@ -231,7 +231,7 @@ std::vector<Chunk> Device::Answer(const Bytes& request) {
     // the request did to the model (a command it records, a setting it changed).
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_requests.push_back(request);
+        m_requests.Add(request);
     }
     m_changed.notify_all();
 

@@ -31,7 +31,8 @@
 // responder that knows one (a Modbus exception reply) applies it and sets
 // `Reply::faultDone`, as it may for BadCheck when the check sits elsewhere.
 //
-// Log. Every request is kept; `WaitRequests` and `WaitAnswers` let a test wait for the
+// Log. The latest requests are kept (a few thousand, so that a simulator left running stays
+// bounded) and every one is counted; `WaitRequests` and `WaitAnswers` let a test wait for the
 // device instead of sleeping. Everything here may be called from any thread.
 #include <stddef.h>
 #include <stdint.h>
@@ -41,6 +42,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "RecentLog.h"
 
 namespace qxsim {
 
@@ -115,8 +118,8 @@ public:
     void InjectFault(Fault fault, int count = 1);
     void ClearFaults();
 
-    size_t RequestCount() const;
-    std::vector<Bytes> Requests() const;
+    size_t RequestCount() const;         // every request since the start or ClearLog
+    std::vector<Bytes> Requests() const;  // the latest of them, oldest first
     Bytes LastRequest() const;
     size_t AnswerCount() const;  // answers completely written
     void ClearLog();
@@ -145,7 +148,7 @@ private:
     size_t m_shortLength = 0;
     Fault m_fault = Fault::None;
     int m_faultCount = 0;
-    std::vector<Bytes> m_requests;
+    RecentLog<Bytes, 4096> m_requests;
     size_t m_answers = 0;
     uint32_t m_noise = 0x2545F491u;
 };

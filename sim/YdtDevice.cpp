@@ -132,27 +132,27 @@ void YdtDevice::ClearFault() {
 
 std::vector<std::string> YdtDevice::Requests() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_requests;
+    return m_requests.Items();
 }
 
 std::vector<int> YdtDevice::Commands() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<int> out;
-    for (const std::string& r : m_requests) out.push_back((int)HexAt(r, 7, 2));
+    for (const std::string& r : m_requests.Items()) out.push_back((int)HexAt(r, 7, 2));
     return out;
 }
 
 std::vector<std::string> YdtDevice::Infos(int cid2) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<std::string> out;
-    for (const std::string& r : m_requests)
+    for (const std::string& r : m_requests.Items())
         if (HexAt(r, 7, 2) == (cid2 & 0xFF) && r.size() >= 17) out.push_back(r.substr(13, r.size() - 17));
     return out;
 }
 
 void YdtDevice::ClearRequests() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_requests.clear();
+    m_requests.Clear();
 }
 
 std::vector<uint8_t> YdtDevice::Handle(const std::vector<uint8_t>& request) {
@@ -164,7 +164,7 @@ std::string YdtDevice::Handle(const std::string& request, YdtFault forced) {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::string frame = request;
     while (!frame.empty() && (frame.back() == '\r' || frame.back() == '\n')) frame.pop_back();
-    m_requests.push_back(frame);
+    m_requests.Add(frame);
     return Answer(frame, forced);
 }
 

@@ -109,7 +109,7 @@ private:
     std::map<int, std::string> m_info;  // by CID1 << 8 | CID2
     std::map<int, int> m_rtn;           // by CID2 of the device's own CID1
     FaultPlan<YdtFault> m_faults;
-    std::vector<std::string> m_requests;
+    RecentLog<std::string, 4096> m_requests;  // the latest, every one counted
 };
 
 // Serves the device on a simulated transport: requests end with CR; the transport's

@@ -11,6 +11,7 @@
 #include "ModbusSlave.h"
 #include "RecentLog.h"
 #include "Ups9EBlock.h"
+#include "YdtDevice.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -106,6 +107,44 @@ TEST(SimulatorLogs, ALongRunKeepsTheLatestRequestsInOrder) {
         {"EDX identifiers", [&] { return edx.Asked(); }},
     };
     for (const Case& c : cases) EXPECT_EQ(latest, c.seen()) << c.what;
+}
+
+// The request logs every device keeps (the generic device's, the Modbus slave's, the YD/T
+// device's) hold the latest requests in order and count them all, so that a simulator left
+// running for hours stays bounded.
+TEST(SimulatorLogs, EveryDevicesRequestLogKeepsTheLatestAndCountsThemAll) {
+    const size_t kept = 4096;
+    const size_t sent = 2 * kept + 5;
+    Device dev;
+    dev.SetResponder([](const Bytes&, Fault, Reply&) { return false; });
+    ModbusSlave slave(1);
+    slave.ServeHolding(0, 1);
+    YdtDevice ydt(1, 0x2A, 0x21);
+    for (size_t i = 0; i < sent; i++) {
+        dev.Answer(Bytes{(uint8_t)i, (uint8_t)(i >> 8)});
+        const Bytes read = WithCrc(Bytes{1, 3, 0, 0, 0, 1});
+        slave.HandleRtu(read.data(), read.size());
+        ydt.Handle(std::string("~21012A42E00200FD") + std::to_string(i) + "\r");
+    }
+    const std::vector<Bytes> devSeen = dev.Requests();
+    EXPECT_EQ(sent, dev.RequestCount());
+    ASSERT_EQ(kept, devSeen.size());
+    EXPECT_EQ((Bytes{(uint8_t)(sent - kept), (uint8_t)((sent - kept) >> 8)}), devSeen.front());
+    EXPECT_EQ((Bytes{(uint8_t)(sent - 1), (uint8_t)((sent - 1) >> 8)}), devSeen.back());
+    EXPECT_EQ(devSeen.back(), dev.LastRequest());
+    EXPECT_TRUE(dev.WaitRequests(sent, 0));  // waits count every request, not the kept ones
+
+    EXPECT_EQ(sent, slave.RequestCount());
+    EXPECT_EQ(kept, slave.Requests().size());
+
+    const std::vector<std::string> ydtSeen = ydt.Requests();
+    ASSERT_EQ(kept, ydtSeen.size());
+    EXPECT_EQ("~21012A42E00200FD" + std::to_string(sent - kept), ydtSeen.front());
+    EXPECT_EQ("~21012A42E00200FD" + std::to_string(sent - 1), ydtSeen.back());
+
+    dev.ClearLog();
+    EXPECT_EQ(0u, dev.RequestCount());
+    EXPECT_TRUE(dev.Requests().empty());
 }
 
 }  // namespace
