@@ -94,8 +94,10 @@ int CSMAircMitsubishi::DataGet(ISerBase* channel, int address, int wait) {
     Set(kStOnOff, d[0] >> 7 & 1);
     Set(kStMode, d[0] >> 4 & 7);
     Set(kStFan, d[0] & 15);
-    Set(kTemSet, d[1]);
-    Set(kTem, d[1]);
+    // The byte is whole degrees; the rows keep temperatures in tenths (divisor 10, limits
+    // 30.0 and 38.0), as every air-conditioner here does.
+    Set(kTemSet, d[1] * 10);
+    Set(kTem, d[1] * 10);
     Set(kStWind, d[2] & 1);
     Set(kStFilter, d[2] >> 1 & 1);
     Set(kStComp, d[2] >> 2 & 1);
@@ -106,5 +108,5 @@ int CSMAircMitsubishi::DataGet(ISerBase* channel, int address, int wait) {
 }
 
 void CSMAircMitsubishi::BriefText(char* out, size_t size, int state) {
-    snprintf(out, size, "温度:%d ", Val(kTem));
+    snprintf(out, size, "温度:%d ", Val(kTem) / 10);
 }

@@ -168,7 +168,35 @@ int CSMElec::DataVal(int fld) {
     return m_val[fld - 1];
 }
 
+namespace {
+
+// The models that measure one phase: their fields of phases B and C stay 0.
+bool SinglePhase(int model, int ext1) {
+    return model == 12 || model == 26 || model == 30 || (model == 0 && ext1 == 1);
+}
+
+// The alarm bits of the fields of phases B and C.
+uint32_t PhasesBCBits() {
+    const int fields[] = {CSMElec::kByggl, CSMElec::kCyggl, CSMElec::kBwggl, CSMElec::kCwggl,
+                          CSMElec::kBszgl, CSMElec::kCszgl, CSMElec::kBglys, CSMElec::kCglys,
+                          CSMElec::kBdy,   CSMElec::kCdy,   CSMElec::kBdl,   CSMElec::kCdl};
+    uint32_t bits = 0;
+    for (int f : fields) bits |= 1u << (f - 1);
+    return bits;
+}
+
+}  // namespace
+
 int CSMElec::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist) {
+    // A single-phase meter has no phases B and C: the host's limits find their zeros out of
+    // range, but the state, the flag columns and the summary follow what the meter measures.
+    // An alarm the host raised only for those fields is no alarm.
+    int own[1];
+    if (m_pItem && alarmBits && SinglePhase(m_pItem->Variant, m_pItem->Ext1)) {
+        own[0] = (int)((uint32_t)alarmBits[0] & ~PhasesBCBits());
+        if (alarmBits[0] != 0 && own[0] == 0) flags &= ~1;
+        alarmBits = own;
+    }
     qx::skel::Upd u;
     if (!qx::skel::Begin(*this, u, flags, alarmBits, snapId, sid, qx::skel::kSnapFromFlags))
         return 0;
@@ -190,7 +218,7 @@ int CSMElec::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* h
             // says so, also for the models whose current row keeps its values.
             qx::sql::UpdBrief(db, u.sid, qx::sql::NoAnswerBrief().c_str());
         } else {
-            const bool single = model == 30 || model == 26 || (model == 0 && m_pItem->Ext1 == 1);
+            const bool single = SinglePhase(model, m_pItem->Ext1);
             qx::skel::Brief b;
             b.Add("A相: %.1fV %.2fA", m_val[kAdy - 1] / 10.0, m_val[kAdl - 1] / 100.0);
             if (!single) {
@@ -1060,13 +1088,13 @@ const E::MeterStep kSteps25[] = {{3, 0, 16, 200}, {3, 24, 32, 200}, {3, 64, 32, 
 const E::MeterModel kModel25 = {kSteps25, 3, 0, Decode25, qx::MbFraming::Rtu, nullptr};
 
 // Model 29, F3 6:42 (wait 200): 6-10 U a-c, 18-22 I a-c times the Ext1 multiplier, 24-28 P
-// a-c, 30 P, 32-36 Q a-c, 38 Q in thousandths, 40 S (unscaled), 42 PF, 44 frequency, 46
-// energy in kWh. Phase S and PF stay 0.
+// a-c, 30 P, 32-36 Q a-c, 38 Q, 40 S in thousandths (kW, kvar and kVA on the wire; W, var
+// and VA stored), 42 PF, 44 frequency, 46 energy in kWh. Phase S and PF stay 0.
 const FloatPut kFloats29[] = {
     {E::kAdy, 3, 6, kF32, 10, 0, false},      {E::kAdl, 3, 18, kF32, 100, 0, true},
     {E::kAyggl, 3, 24, kF32, 1000, 0, false}, {E::kZyggl, 1, 30, kF32, 1000, 0, false},
     {E::kAwggl, 3, 32, kF32, 1000, 0, false}, {E::kZwggl, 1, 38, kF32, 1000, 0, false},
-    {E::kZszgl, 1, 40, kF32, 1, 0, false},    {E::kZglys, 1, 42, kF32, 1000, 0, false},
+    {E::kZszgl, 1, 40, kF32, 1000, 0, false}, {E::kZglys, 1, 42, kF32, 1000, 0, false},
     {E::kPl, 1, 44, kF32, 100, 0, false},     {E::kYgzdn, 1, 46, kF32, 1000, 0, false},
 };
 void Decode29(const Rx& x, int32_t* v) { FLOATS(kFloats29); }
@@ -1075,7 +1103,8 @@ const E::MeterModel kModel29 = {kSteps29, 1, E::kZeroFirst, Decode29, qx::MbFram
                                 nullptr};
 
 // Model 31, F3 23:60 (wait 200): 23-27 U a-c, 35-39 I a-c times the Ext1 multiplier; from
-// 41 groups of four (phases A-C, total): P, Q and PF in thousandths, S (unscaled); 73
+// 41 groups of four (phases A-C, total): P, Q, PF and S in thousandths (S in kVA on the
+// wire, VA stored, as P and Q); 73
 // frequency, 75 energy in tens of Wh. The apparent powers and the frequency were once read
 // at reply offsets two bytes apart that overlap each other and the total power factor; the
 // group of four after the power factors (65-71) and the pair after it (73) are read
@@ -1085,7 +1114,7 @@ const FloatPut kFloats31[] = {
     {E::kAyggl, 3, 41, kF32, 1000, 0, false}, {E::kZyggl, 1, 47, kF32, 1000, 0, false},
     {E::kAwggl, 3, 49, kF32, 1000, 0, false}, {E::kZwggl, 1, 55, kF32, 1000, 0, false},
     {E::kAglys, 3, 57, kF32, 1000, 0, false}, {E::kZglys, 1, 63, kF32, 1000, 0, false},
-    {E::kAszgl, 3, 65, kF32, 1, 0, false},    {E::kZszgl, 1, 71, kF32, 1, 0, false},
+    {E::kAszgl, 3, 65, kF32, 1000, 0, false}, {E::kZszgl, 1, 71, kF32, 1000, 0, false},
     {E::kPl, 1, 73, kF32, 100, 0, false},     {E::kYgzdn, 1, 75, kF32, 10, 0, false},
 };
 void Decode31(const Rx& x, int32_t* v) { FLOATS(kFloats31); }

@@ -110,7 +110,8 @@ int CSMPowSCADA::DataGet(ISerBase* ser, int addr, int wait) {
             break;
         case 2:
             m_val[kOilPre] = (int32_t)(u(199) * 0.125 * 100.0);
-            m_val[kOilTem] = (int32_t)((u(200) * 0.03125 - 273.0) * 100.0);
+            // 1/32 K a step; kept in tenths of a degree, as its row divides by 10.
+            m_val[kOilTem] = (int32_t)((u(200) * 0.03125 - 273.0) * 10.0);
             m_val[kVbatt] = (int32_t)(u(201) * 0.05 * 100.0);
             break;
         default:

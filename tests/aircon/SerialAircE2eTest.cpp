@@ -61,7 +61,7 @@ const Case kCases[] = {
     {"Mitsubishi adapter", 0x705, 0x705, 0x705, Mitsubishi, "tbAircMitsubishi",
      "StOnOff||','||StMode||','||StFan||','||TemSet||','||Tem||','||StWind||','||StFilter||','||"
      "StComp||','||StAir||','||StRemote||','||StFaultCode",
-     "1,1,10,25,25,1,0,1,0,1,3", "0,0,0,0,0,0,0,0,0,0,0", "温度:25 ", "空调,通讯中断", "0", 11},
+     "1,1,10,250,250,1,0,1,0,1,3", "0,0,0,0,0,0,0,0,0,0,0", "温度:25 ", "空调,通讯中断", "0", 11},
     {"PLC unit", 0x804, 0x8FF, 0x804, ModbusUnit<qxsim::PlcQsm50, qxsim::SetPlcQsm50>, "tbPlc",
      "started||','||fault||','||tem||','||hum||','||tem2||','||hum2", "1,0,253,601,248,555",
      "0,0,0,0,0,0", "温度:25.3,湿度:60.1", "通讯故障", "<null>", 1},

@@ -449,7 +449,8 @@ struct Mit : Rig<CSMAircMitsubishi> {
     }
     qxsim::AircMitsubishi ac{1};
 };
-const std::vector<int> kMit = {1, 1, 10, 25, 25, 1, 0, 1, 0, 1, 3};
+// 0x19 is 25 degrees, kept in tenths as the temperature rows divide by 10.
+const std::vector<int> kMit = {1, 1, 10, 250, 250, 1, 0, 1, 0, 1, 3};
 }  // namespace
 
 TEST(AircMitsubishi, QueryWaitAndDecodeWithAndWithoutLead) {
@@ -494,7 +495,7 @@ TEST(AircMitsubishi, AnswersWithoutTheirLastDataByteFail) {
         ASSERT_EQ(1, r.Poll());
         r.answer = [&c](const Bytes&) { return c.answer ? HexBytes(c.answer) : Bytes(); };
         EXPECT_EQ(c.result, r.Poll()) << c.what;
-        if (c.result) EXPECT_EQ((std::vector<int>{0, 1, 1, 0x22, 0x22, 0, 0, 1, 0, 0, 5}), r.Values(11)) << c.what;
+        if (c.result) EXPECT_EQ((std::vector<int>{0, 1, 1, 340, 340, 0, 0, 1, 0, 0, 5}), r.Values(11)) << c.what;
         else EXPECT_EQ(kMit, r.Values(11)) << c.what << ": values kept";
     }
     // In two pieces, and with stale input before the query.
@@ -535,8 +536,8 @@ TEST(AircMitsubishi, RegistrationAndStoredRows) {
     const char* cols =
         "StOnOff||','||StMode||','||StFan||','||TemSet||','||Tem||','||StWind||','||StFilter||"
         "','||StComp||','||StAir||','||StRemote||','||StFaultCode||'|'||State||'|'||SnapID";
-    EXPECT_EQ("1,1,10,25,25,1,0,1,0,1,3|0|12", r.Row("tbAircMitsubishi", cols, r.db));
-    EXPECT_EQ("1,1,10,25,25,1,0,1,0,1,3|0|12", r.Row("tbAircMitsubishi", cols, r.hist));
+    EXPECT_EQ("1,1,10,250,250,1,0,1,0,1,3|0|12", r.Row("tbAircMitsubishi", cols, r.db));
+    EXPECT_EQ("1,1,10,250,250,1,0,1,0,1,3|0|12", r.Row("tbAircMitsubishi", cols, r.hist));
     EXPECT_EQ(H("温度:25 告警:温度值"), H(r.Brief()));
     EXPECT_EQ("0", r.St());
     // Without an answer: the values cleared, SnapID by flag bit 4, the lost link said.

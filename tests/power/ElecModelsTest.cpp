@@ -405,10 +405,10 @@ const std::vector<Case>& Cases() {
                {40, 10.5f}, {42, 0.875f}, {44, 50.0f}, {46, 1234.0f}}),
          {"1 3 6:42"},
          {{E::kAdy, 2200}, {E::kAdl, 450}, {E::kAyggl, 3500}, {E::kZyggl, 10250},
-          {E::kAwggl, 500}, {E::kZwggl, 1750}, {E::kZszgl, 10}, {E::kZglys, 875},
+          {E::kAwggl, 500}, {E::kZwggl, 1750}, {E::kZszgl, 10500}, {E::kZglys, 875},
           {E::kPl, 5000}, {E::kYgzdn, 1234000}}},
-        // Phase power factors in thousandths like the total; apparent powers (unscaled) and
-        // the frequency after the power factors.
+        // Phase power factors in thousandths like the total; apparent powers in kVA, stored
+        // in VA as the active and reactive powers, and the frequency after the power factors.
         {"31", 31, 0, 0,
          F(3, {{23, 220.0f}, {35, 15.0f}, {41, 3.5f}, {47, 10.25f}, {49, 0.5f}, {55, 1.75f},
                {57, 0.875f}, {59, 0.95f}, {63, 0.875f}, {65, 3.5f}, {71, 10.5f}, {73, 50.0f},
@@ -416,8 +416,8 @@ const std::vector<Case>& Cases() {
          {"1 3 23:60"},
          {{E::kAdy, 2200}, {E::kAdl, 1500}, {E::kAyggl, 3500}, {E::kZyggl, 10250},
           {E::kAwggl, 500}, {E::kZwggl, 1750}, {E::kAglys, 875}, {E::kBglys, 950},
-          {E::kZglys, 875}, {E::kAszgl, 3},
-          {E::kZszgl, 10}, {E::kPl, 5000}, {E::kYgzdn, 1234000}}},
+          {E::kZglys, 875}, {E::kAszgl, 3500},
+          {E::kZszgl, 10500}, {E::kPl, 5000}, {E::kYgzdn, 1234000}}},
         // Not a number, infinite, or beyond 32 bits once scaled: that field 0, the others
         // decoded; the largest single below 2^31 still converts.
         {"9 odd floats", 9, 0, 0,

@@ -279,6 +279,9 @@ const char* kRowCols =
     "State||'|'||SnapID||'|'||Ygzdn||'|'||Zyggl||'|'||Pl||'|'||Ady||'|'||Cdy||'|'||Adl||'|'||"
     "Cdl||'|'||ifnull(iAdy,'-')";
 
+// The alarm bits of fields 20, 21 (B and C voltage) and 23, 24 (B and C current).
+const int kBC = (1 << 19) | (1 << 20) | (1 << 22) | (1 << 23);
+
 TEST(Elec, UpdateRows) {
     struct Case {
         const char* what;
@@ -314,6 +317,25 @@ TEST(Elec, UpdateRows) {
          "A相: 22.0V 0.60A", "0|0|2485|-24|5000|220|222|60|68|-"},
         {"model 30 summary", 30, 0, 0, true, 0, "0|0|2485|-24|5000|220|222|60|68|-",
          "A相: 22.0V 0.60A", "0|0|2485|-24|5000|220|222|60|68|-"},
+        {"model 12 summary", 12, 0, 0, true, 0, "0|0|2485|-24|5000|220|222|60|68|-",
+         "A相: 22.0V 0.60A", "0|0|2485|-24|5000|220|222|60|68|-"},
+        // A single-phase meter reads 0 for phases B and C, which the host's limits find out of
+        // range: those bits raise no alarm, and the state follows phase A.
+        {"single-phase wiring, B and C out of limits", 0, 1, 1, true, kBC,
+         "0|0|2485|-24|5000|220|222|60|68|-", "A相: 22.0V 0.60A", "0|0|2485|-24|5000|220|222|60|68|-"},
+        {"model 12, B and C out of limits", 12, 0, 1, true, kBC, "0|0|2485|-24|5000|220|222|60|68|-",
+         "A相: 22.0V 0.60A", "0|0|2485|-24|5000|220|222|60|68|-"},
+        {"model 26, B and C out of limits", 26, 0, 1, true, kBC, "0|0|2485|-24|5000|220|222|60|68|-",
+         "A相: 22.0V 0.60A", "0|0|2485|-24|5000|220|222|60|68|-"},
+        {"model 30, B and C out of limits", 30, 0, 1, true, kBC, "0|0|2485|-24|5000|220|222|60|68|-",
+         "A相: 22.0V 0.60A", "0|0|2485|-24|5000|220|222|60|68|-"},
+        {"model 12, phase A out of limits beside B and C", 12, 0, 1, true, kBC | (1 << 18),
+         "1|0|2485|-24|5000|220|222|60|68|-", "A相: 22.0V 0.60A告警:A相电压",
+         "1|0|2485|-24|5000|220|222|60|68|-"},
+        // A three-phase meter alarms on every phase.
+        {"three-phase, B out of limits", 0, 0, 1, true, 1 << 19, "1|0|2485|-24|5000|220|222|60|68|-",
+         "A相: 22.0V 0.60A,B相: 22.1V 0.64A,C相: 22.2V 0.68A告警:B相电压",
+         "1|0|2485|-24|5000|220|222|60|68|-"},
     };
     for (const Case& c : cases) {
         ElecRig r;

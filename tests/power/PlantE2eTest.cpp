@@ -51,7 +51,7 @@ TEST_F(Plant, GeneratorScada) {
     ASSERT_EQ(0x104, h->GetType());
     qxsim::SetPowScada(slave, qxsim::PowScada());
     ASSERT_EQ(1, Poll(1 << 19));  // field 20, the coolant temperature
-    EXPECT_EQ("0|15000|-2000|1000|2300|2100|8000|5000|2700|1|500",
+    EXPECT_EQ("0|15000|-2000|1000|2300|2100|800|5000|2700|1|500",
               db.Str("select State||'|'||zsjgl||'|'||zwggl||'|'||zglys||'|'||ady||'|'||adl||'|'||"
                      "OilTem||'|'||OilPre||'|'||Vbatt||'|'||AutoOnOff||'|'||pl from tbPowSCADA "
                      "where SID=53"));

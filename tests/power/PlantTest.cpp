@@ -319,7 +319,7 @@ TEST(PowSCADAandFBJK, RowsAndAlarmSummary) {
     ASSERT_EQ(1, s.PollOk());
     int bits[1] = {1 << 13 | 1 << 19};  // fields 14 (A相电压) and 20 (冷却液温度)
     ASSERT_EQ(1, s.Upd(bits));
-    EXPECT_EQ("0|2300|8000|500|15000",
+    EXPECT_EQ("0|2300|800|500|15000",  // 80.0 degrees of coolant in tenths
               s.db.Str("select State||'|'||ady||'|'||OilTem||'|'||pl||'|'||zsjgl from tbPowSCADA "
                        "where SID=5"));
     EXPECT_EQ(std::string("告警:A相电压 冷却液温度"), s.db.Str("select Brief from tbSMBrief where SID=5"));
