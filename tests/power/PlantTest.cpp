@@ -152,13 +152,13 @@ TEST(PowSCADA, FieldNumbersAndDecodes) {
         {0, -1},          {1, -1},     {2, 1},      {3, 0},      {6, -1000},  {7, 0},
         {8, -2000000000}, {9, 5},      {10, 0},     {11, -1000}, {12, 1000},  {13, 2000},
         {14, 2300},       {15, 2310},  {16, 2290},  {17, 2100},  {18, 2200},  {19, 2000},
-        {20, 3950},       {21, 5000},  {22, 2700},  {23, 2},     {24, 500},   {25, -1},
+        {20, 395},       {21, 5000},  {22, 2700},  {23, 2},     {24, 500},   {25, -1},
     };
     for (const auto& w : want) EXPECT_EQ(w.value, r.h.DataVal(w.fld)) << w.fld;
 
     r.slave.SetHolding(200, 0);  // 0 K: a negative temperature
     ASSERT_EQ(1, r.PollOk());
-    EXPECT_EQ(-27300, r.h.DataVal(20));
+    EXPECT_EQ(-2730, r.h.DataVal(20));
 }
 
 TEST(FBJK002G3S, RegistersInputsAndBatteryGroups) {
