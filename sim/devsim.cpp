@@ -16,7 +16,10 @@
 // so that scripts/soak polls it as a site would. `kept` names where the point's handler
 // keeps a poll's state when that is not tbSubSysDetail (a host table, or "none"), and
 // "answers=unread" marks a device whose poll does not depend on its answers (the alarm
-// outputs), so that a fault planned for it does not show in the poll.
+// outputs), so that a fault planned for it does not show in the poll. "alarms=" names the
+// fields on which the sound device still alarms because the type's default limits exclude
+// its realistic reading, each with that limit (kSoundAlarms); scripts/soak allows a sound
+// point's alarm on those fields only.
 // Serial channels are told apart by the port digit in front of the ':', so the devices get
 // pseudo-terminals with distinct last digits. After the last device a line "ready" follows.
 //
@@ -964,8 +967,28 @@ const Kind kKinds[] = {
      "9600,N,8,1", SetupRs485Reader, nullptr, 0xD05},
 };
 
+// The fields on which a sound device of a kind still alarms: its readings are realistic, but
+// the type's default limits exclude them (an operator sets a site's own limits). Each is
+// named as smhost names a field out of limits, NAME(FIELD), with the limit it falls outside:
+// "<30.0" below a low limit, ">3000" above a high one, "!=255" a state other than its normal
+// code. A kind not named here polls normal when it is sound.
+struct SoundAlarms {
+    const char* kind;
+    const char* fields;  // "NAME(FIELD)LIMIT", comma-separated
+};
+const SoundAlarms kSoundAlarms[] = {
+    {"", ""},
+};
+
+const char* SoundAlarmsOf(const Kind& k) {
+    for (const SoundAlarms& a : kSoundAlarms)
+        if (!strcmp(a.kind, k.name)) return a.fields;
+    return nullptr;
+}
+
 // The point of a kind as "type=0x... [variant=N] [ext1=N] [ext2=N] [wait=N] [kept=TABLE]
-// [answers=unread]", with a blank in front; parameters that are 0 are left out.
+// [answers=unread] [alarms=NAME(FIELD)LIMIT,...]", with a blank in front; parameters that
+// are 0 are left out.
 std::string PointText(const Kind& k) {
     char text[160];
     snprintf(text, sizeof text, " type=0x%X", k.type);
@@ -978,6 +1001,7 @@ std::string PointText(const Kind& k) {
         if (p.value) s += std::string(" ") + p.key + "=" + std::to_string(p.value);
     if (k.kept) s += std::string(" kept=") + k.kept;
     if (k.unread) s += " answers=unread";
+    if (const char* alarms = SoundAlarmsOf(k)) s += std::string(" alarms=") + alarms;
     return s;
 }
 
