@@ -77,8 +77,10 @@ public:
     }
     // A key of a device's line: "NAME pts=... def=DEF chtype=CODE type=TYPE".
     std::string Field(const std::string& name, const std::string& key) const {
-        size_t line = m_text.find(name + " ");
+        // The line that starts with the name (not one whose name ends with it).
+        size_t line = m_text.compare(0, name.size() + 1, name + " ") == 0 ? 0 : m_text.find("\n" + name + " ");
         if (line == std::string::npos) return "";
+        if (line) line++;
         size_t end = m_text.find('\n', line);
         size_t at = m_text.find(" " + key + "=", line);
         if (at == std::string::npos || at > end) return "";
