@@ -559,7 +559,7 @@ void SetupSunriseModbus(qxsim::Device& dev, Running& r) {
 }
 // The Stulz C5000, address 1, running: the 512-byte record's words 3..15 in tenths, chilled
 // water 12.0 C, return air 24.0 C and 45.0 %, supply air 16.0 C and 60.0 %, outdoor 30.0 C
-// and 70.0 % (as the C7000's readings).
+// and 70.0 % (the water, supply and outdoor values the C7000 serves).
 void SetupStulzC5000(qxsim::Device& dev, Running& r) {
     auto unit = std::make_shared<qxsim::C5000Unit>(1);
     const uint16_t words[7] = {120, 240, 160, 450, 600, 300, 700};
