@@ -11,6 +11,8 @@
 //   d3  fault code
 //
 // There is no checksum. A query for another address, or any other bytes, get no answer.
+// Until SetData the adapter answers for a unit cooling at 25 degrees: on, mode 7 (cool),
+// fan 3 (medium), swing and compressor on, no fault (F3 19 05 00).
 //
 //   qxsim::AircMitsubishi ac(1);
 //   qxsim::PtySim pty;
@@ -46,7 +48,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     uint8_t m_address;
-    uint8_t m_data[4] = {0x9A, 0x19, 0x85, 0x00};
+    uint8_t m_data[4] = {0xF3, 0x19, 0x05, 0x00};
     bool m_lead = true;
     bool m_silent = false;
     size_t m_short = 0;

@@ -557,11 +557,13 @@ void SetupSunriseModbus(qxsim::Device& dev, Running& r) {
     qxsim::ServeModbusRtu(dev, *slave);
     r.model = slave;
 }
-// The Stulz C5000, address 1: the 512-byte record with return air 24.0 C and 45.0 %.
+// The Stulz C5000, address 1, running: the 512-byte record's words 3..15 in tenths, chilled
+// water 12.0 C, return air 24.0 C and 45.0 %, supply air 16.0 C and 60.0 %, outdoor 30.0 C
+// and 70.0 % (the water, supply and outdoor values the C7000 serves).
 void SetupStulzC5000(qxsim::Device& dev, Running& r) {
     auto unit = std::make_shared<qxsim::C5000Unit>(1);
-    unit->SetWord(5, 240);
-    unit->SetWord(9, 450);
+    const uint16_t words[7] = {120, 240, 160, 450, 600, 300, 700};
+    for (int k = 0; k < 7; k++) unit->SetWord((size_t)(3 + 2 * k), words[k]);
     unit->SetByte(134, 1);
     unit->Serve(dev);
     r.model = unit;
@@ -977,6 +979,29 @@ struct SoundAlarms {
     const char* fields;  // "NAME(FIELD)LIMIT", comma-separated
 };
 const SoundAlarms kSoundAlarms[] = {
+    // Air-conditioners. Room and return air at 23.5 to 26.2 C lie below the 30.0 C low limit
+    // of the temperature rows (the Mitsubishi's set point of 25 C too), DME3000's outdoor 31.0 C
+    // below its 35.0 (over Modbus the unit sends none: 0), the HST coil's 12.2 C below 20.0, the
+    // Stulz's chilled water at 12.0 C below 20.0; the C5000 sends no room values (0). Emerson:
+    // 220 V phases, a 3.5 A humidifier and 50.0 Hz against limits 20.0 to 38.0 (78.0 for vb).
+    // SCA: 45.2 % and 56.1 % humidity above 35.0, supply air 18.3 C and 2.5 A below 25.0. PeX:
+    // supply air 18.0 C below 23.0, 45.0 % humidity above 38.0 (its rows share the limits).
+    {"matrix", "tem(1)<30.0"},
+    {"sunrise-gos", "tem(1)<30.0"},
+    {"sunrise-modbus", "tem(1)<30.0"},
+    {"stulz-c5000", "Tem(2)<20.0,Hum(3)<35.0,watertemp(8)<20.0"},
+    {"stulz-c7000", "watertemp(8)<20.0"},
+    {"emerson-airc", "va(3)>38.0,vb(4)>78.0,vc(5)>38.0,c(6)<20.0,pl(7)>38.0"},
+    {"dme3000", "Tem(14)<30.0,temout(16)<35.0"},
+    {"dme3000-modbus", "Tem(14)<30.0,temout(16)<35.0"},
+    {"tmaster", "tem(1)<30.0"},
+    {"sca-airc", "HumRet(12)>35.0,TemSup(63)<25.0,HumSup(64)>35.0,IHum(65)<25.0"},
+    {"hst12-airc", "TemInCiol(15)<20.0"},
+    {"hst26jf-airc", "TemInCiol(15)<20.0"},
+    {"rda-airc", "tem(1)<30.0"},
+    {"airc-mitsubishi", "TemSet(4)<30.0,Tem(5)<30.0"},
+    {"pex", "s_tem(8)<23.0,r_hum(10)>38.0"},
+    {"pex-1", "s_tem(8)<23.0,r_hum(10)>38.0"},
     {"", ""},
 };
 
