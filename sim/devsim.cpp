@@ -984,6 +984,14 @@ struct SoundAlarms {
     const char* fields;  // "NAME(FIELD)LIMIT", comma-separated
 };
 const SoundAlarms kSoundAlarms[] = {
+    // Power: the HC-311A's voltage row admits 10.0-38.0 V and its temperature row 2.5-6.5 C
+    // (a meter on 220.0 V at 31.5 C); the DC monitor's line-voltage rows admit up to 250.0 V
+    // (380 V inputs) and its bus-bar row nothing below 200.0 V (a 53.5 V bus); the ADU1000's
+    // current rows nothing below 10.00 A (float currents of 2.50 and 1.25 A).
+    {"hc311a", "m_uiAU(1)>38.0,m_iTemp(24)>6.5"},
+    {"fbjk", "dyuv1(1)>250.0,dyvw1(2)>250.0,dywu1(3)>250.0,dyuv2(4)>250.0,dyvw2(5)>250.0,"
+             "dywu2(6)>250.0,dymp(7)<200.0"},
+    {"adu1000", "Cfddl(2)<10.00,Cfddl2(54)<10.00"},
     {"", ""},
 };
 
