@@ -65,14 +65,16 @@ private:
 
 // ADU1000 battery inspection unit, YD/T 1363 VER 20 CID1 46: CID2 41 answered with the 49
 // cell voltages and the two groups' totals, currents and temperatures as floats (INFO of 452
-// characters, reply of 470).
+// characters, reply of 470). The defaults: 12 V blocks on float charge, near 13.3 V; blocks
+// 1-25 make group 1 and 26-49 group 2, whose totals are their sums, and each group takes a
+// float current of a few amperes.
 //
 //   qxsim::YdtDevice adu(1, 0x46, 0x20);
 //   qxsim::Adu1000 a; a.cells[0] = 13.3f; qxsim::SetAdu1000(adu, a);
 struct Adu1000 {
     float cells[49];
-    float total1 = 53.2f, total2 = 53.1f;  // volts
-    float curr1 = 2.5f, curr2 = 1.25f;     // amperes
+    float total1 = 333.34f, total2 = 320.04f;  // volts
+    float curr1 = 2.5f, curr2 = 1.25f;         // amperes
     float temp1 = 25.1f, temp2 = 24.6f;    // degrees
     Adu1000() {
         for (int i = 0; i < 49; i++) cells[i] = 13.3f + 0.01f * (float)(i % 8);

@@ -480,6 +480,32 @@ MeterReading MeterReading::Typical() {
     return r;
 }
 
+MeterReading SoundMeterReading(int model) {
+    MeterReading r = MeterReading::Typical();
+    if (model == 7) {
+        for (int f = R::kAdl; f <= R::kCdl; f++) r[f] = r[f] / 100 * 100;
+    } else if (model == 19 || model == 33) {
+        const struct {
+            int fld;
+            int32_t a, b, c;  // phases A, B, C; the total is their sum
+        } phases[] = {
+            {R::kAyggl, 1045, 1071, 1097},
+            {R::kAwggl, 343, 352, 360},
+            {R::kAszgl, 1100, 1127, 1154},
+        };
+        for (const auto& p : phases) {
+            r[p.fld] = p.a;
+            r[p.fld + 1] = p.b;
+            r[p.fld + 2] = p.c;
+            r[p.fld - 1] = p.a + p.b + p.c;
+        }
+        r[R::kAdl] = 500;
+        r[R::kBdl] = 510;
+        r[R::kCdl] = 520;
+    }
+    return r;
+}
+
 bool MeterModelTcp(int model) { return model == 13; }
 
 void SetMeterFloat(ModbusSlave& slave, int kind, uint16_t reg, float value, bool lowWordFirst) {

@@ -48,6 +48,14 @@ struct MeterReading {
     static MeterReading Typical();
 };
 
+// The reading of a sound meter of the model (1 to 34): Typical() where the model's registers
+// hold its currents. Model 7 keeps whole amperes: 15 A on every phase. The current registers
+// of models 19 and 33 hold at most 6.5535 A (a meter on the secondary of 5 A current
+// transformers, its multiplier not set): 5.00/5.10/5.20 A at the same voltages, P
+// 1045/1071/1097 W, Q 343/352/360 var, S 1100/1127/1154 VA, the same power factor,
+// frequency and energy.
+MeterReading SoundMeterReading(int model);
+
 // Lays the reading on the registers of the model (0 to 34) and answers the readable fields
 // (bit f - 1 for field f); from then on the slave serves only the registers that model's
 // meter has. Registers the model reads that carry no value of the reading are

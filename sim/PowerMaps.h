@@ -48,20 +48,23 @@ void SetPowScada(ModbusSlave& slave, const PowScada& s);
 // DC power system monitor: input registers 256-274 (voltages and currents in tenths, as the
 // handler stores them), discrete inputs 256-260 (AC, DC, battery, module, branch faults) and
 // 304-305 (over- and under-voltage), input registers 408/409, 438/439, 468/469, 498/499 the
-// four battery groups.
+// four battery groups. The defaults: two 380 V three-phase inputs (line voltages), a 53.5 V
+// bus carrying 18.6 A of load, about 1.1 kW drawn from the mains.
 struct Fbjk {
     uint16_t ac1[3] = {3800, 3810, 3790}, ac2[3] = {3805, 3795, 3800};  // 256-261
-    uint16_t amps[3] = {120, 118, 121};     // 262-264
-    uint16_t tem = 25, dymp = 535, dlfc = 300;  // 272-274
+    uint16_t amps[3] = {17, 18, 16};        // 262-264
+    uint16_t tem = 25, dymp = 535, dlfc = 186;  // 272-274
     uint8_t faults = 0;                     // bits 0-4: inputs 256-260
     uint8_t dcLimits = 0;                   // bits 0-1: inputs 304-305
     uint16_t batt[4][2] = {{535, 25}, {536, 26}, {534, 24}, {535, 25}};
 };
 void SetFbjk(ModbusSlave& slave, const Fbjk& f);
 
-// Generator-set controller: coils 0-87 (bit k of coils[k / 8]), holding registers 0-34.
+// Generator-set controller: coils 0-87 (bit k of coils[k / 8]), holding registers 0-34. The
+// defaults: no alarm coil set (0-3 the common alarm, shutdown, warning and trip); coils 63,
+// 80, 81, 84 and 86 on.
 struct Hgm {
-    uint8_t coils[11] = {0x05, 0, 0, 0, 0, 0, 0, 0x80, 0, 0, 0x53};  // 0, 2, 63, 80, 81, 84, 86
+    uint8_t coils[11] = {0, 0, 0, 0, 0, 0, 0, 0x80, 0, 0, 0x53};
     uint16_t regs[35] = {};
     Hgm() {
         regs[6] = 400;  // line voltages AB, BC, CA
@@ -75,16 +78,18 @@ void SetHgm(ModbusSlave& slave, const Hgm& h);
 
 // Single-phase meter HC-311A: holding registers 2, 3, 16, 17 the factors, input registers
 // 0-7 the instantaneous values, holding registers 64-79 eight 32-bit counters (high register
-// first), coil 0 the relay (a function 15 write switches it).
+// first), coil 0 the relay (a function 15 write switches it). The defaults: factors 1 and 100
+// (KU = KI = 100, K = 10000: voltage and current in hundredths, powers in W), 220.0 V and
+// 5.0 A, 1.1 kW, 31.5 C, 1000 kWh forward active energy.
 struct Hc311a {
-    uint16_t ku1 = 1, ki1 = 1, ku2 = 10, ki2 = 10;
+    uint16_t ku1 = 1, ki1 = 1, ku2 = 100, ki2 = 100;
     uint16_t u = 22000, i = 500;           // /1000 x KU1 x KU2, /1000 x KI1 x KI2
     int16_t p = 1100, q = -200;            // /10000 x K
     uint16_t s = 1120;
     int16_t pf = 9800;                     // /10
     uint16_t f = 5000;
-    int16_t tem = 315;
-    uint32_t counters[8] = {120000000, 0, 24000, 12000, 120000000, 0xFFFFFFFFu, 36000, 12000};
+    int16_t tem = 315;                     // tenths of a degree
+    uint32_t counters[8] = {1200000, 0, 24000, 12000, 1200000, 0xFFFFFFFFu, 36000, 12000};  // /12000 x K
     bool relay = true;
 };
 void SetHc311a(ModbusSlave& slave, const Hc311a& m);

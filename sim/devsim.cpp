@@ -121,25 +121,32 @@ void SetupQ1Ups(qxsim::Device& dev, Running& r) {
 }
 
 // The electricity meter of a model of the meter handler (its Variant), Modbus unit 1, holding
-// a balanced three-phase reading of about 10 kW at 220 V; model 0 the meter of the default
-// model. Model 13 speaks Modbus TCP and is served on loopback TCP only (its MBAP frames begin
+// a balanced three-phase reading of about 10 kW at 220 V (qxsim::SoundMeterReading: less
+// where the model's registers hold less current); model 0 the meter of the default model,
+// its ratio registers at 100 (no transformers: voltages and currents in hundredths, powers in
+// watts). Model 13 speaks Modbus TCP and is served on loopback TCP only (its MBAP frames begin
 // with a zero byte, which a serial channel takes for line noise).
 template <int Model>
 void SetupMeter(qxsim::Device& dev, Running& r) {
     auto meter = std::make_shared<qxsim::ModbusSlave>(1);
     if (Model == 0) {
         qxsim::HcMeter m;
-        m.ct = 30;
-        m.energy = 4000000;
-        for (int k = 0; k < 3; k++) m.u[k] = (uint16_t)(2200 + 5 * k), m.i[k] = (uint16_t)(500 + 10 * k);
-        m.p = 300;
-        m.q = 50;
-        m.s = 400;
-        m.pf = 950;
+        m.pt = 100;
+        m.ct = 100;
+        m.energy = 1480800;  // x 100 x 100 / 12000: 1234.000 kWh
+        for (int k = 0; k < 3; k++) {
+            m.u[k] = (uint16_t)(22000 + 100 * k);  // 220.0, 221.0, 222.0 V
+            m.i[k] = (uint16_t)(1500 + 10 * k);    // 15.00, 15.10, 15.20 A
+            m.pa[k] = (int16_t)(3300 + 100 * k);   // 3.3, 3.4, 3.5 kW
+        }
+        m.p = 3400;  // the totals are three times the register
+        m.q = 600;
+        m.s = 3500;
+        m.pf = 9500;  // 0.950
         m.f = 5000;
         qxsim::SetHcMeter(*meter, m);
     } else {
-        qxsim::SetMeterModel(*meter, Model, qxsim::MeterReading::Typical());
+        qxsim::SetMeterModel(*meter, Model, qxsim::SoundMeterReading(Model));
     }
     r.model = meter;
     if (qxsim::MeterModelTcp(Model))
@@ -1002,6 +1009,15 @@ const SoundAlarms kSoundAlarms[] = {
     {"airc-mitsubishi", "TemSet(4)<30.0,Tem(5)<30.0"},
     {"pex", "s_tem(8)<23.0,r_hum(10)>38.0"},
     {"pex-1", "s_tem(8)<23.0,r_hum(10)>38.0"},
+
+    // Power: the HC-311A's voltage row admits 10.0-38.0 V and its temperature row 2.5-6.5 C
+    // (a meter on 220.0 V at 31.5 C); the DC monitor's line-voltage rows admit up to 250.0 V
+    // (380 V inputs) and its bus-bar row nothing below 200.0 V (a 53.5 V bus); the ADU1000's
+    // current rows nothing below 10.00 A (float currents of 2.50 and 1.25 A).
+    {"hc311a", "m_uiAU(1)>38.0,m_iTemp(24)>6.5"},
+    {"fbjk", "dyuv1(1)>250.0,dyvw1(2)>250.0,dywu1(3)>250.0,dyuv2(4)>250.0,dyvw2(5)>250.0,"
+             "dywu2(6)>250.0,dymp(7)<200.0"},
+    {"adu1000", "Cfddl(2)<10.00,Cfddl2(54)<10.00"},
     {"", ""},
 };
 

@@ -4,6 +4,8 @@
 // and its messages.
 #include <iterator>
 #include <memory>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -659,6 +661,57 @@ TEST_F(SmHost, RunningStatesOfDevsimUnitsAreNoAlarm) {
     for (const char* d : normal) {
         SCOPED_TRACE(d);
         EXPECT_EQ(0, db.Int("select State from tbSubSysDetail where SID=" + std::to_string(sidOf(d)))) << line(d);
+    }
+}
+
+// The fields NAME(FIELD) named in a text.
+std::set<std::string> FieldRefs(const std::string& text) {
+    std::set<std::string> refs;
+    const std::regex ref("\\w+\\(\\d+\\)");
+    for (std::sregex_iterator m(text.begin(), text.end(), ref), end; m != end; ++m) refs.insert(m->str());
+    return refs;
+}
+
+// Sound power devices polled from devsim read in their rows' units: the meters' 220 V as
+// 220.0 V and their currents as each model's registers carry them; a point is normal, or out
+// of limits on exactly the fields its kind names on devsim's line (a realistic reading that
+// the type's default limits exclude).
+TEST_F(SmHost, SoundPowerDevicesOfDevsimReadInTheirUnits) {
+    const struct {
+        const char* device;
+        const char* summary;  // the summary's start, "" where it shows the alarm notes
+    } devices[] = {
+        {"meter0", "A相: 220.0V 15.00A,B相: 221.0V 15.10A,C相: 222.0V 15.20A"},
+        {"meter7", "A相: 220.0V 15.00A,B相: 221.0V 15.00A,C相: 222.0V 15.00A"},
+        {"meter19", "A相: 220.0V 5.00A,B相: 221.0V 5.10A,C相: 222.0V 5.20A"},
+        {"meter33", "A相: 220.0V 5.00A,B相: 221.0V 5.10A,C相: 222.0V 5.20A"},
+        {"hc311a", "电压:220.0V,电流:5.0A"},
+        {"hgm", "发电AB相电压400V,发电BC相电压401V,发电CA相电压399V"},
+        {"fbjk", ""},
+        {"adu1000", ""},
+        {"scada", ""},
+    };
+    std::vector<std::string> names;
+    for (const auto& d : devices) names.push_back(d.device);
+    Devsim sim;
+    ASSERT_TRUE(sim.Start(names, dir + "/devsim.txt")) << sim.Text();
+    std::string site;
+    for (size_t i = 0; i < names.size(); i++) site += Section(sim, names[i], names[i], (int)i + 1);
+    Run r = Poll({"--site", Site(site), "--cycles", "1"});
+    EXPECT_TRUE(sim.Stop());
+    ASSERT_EQ(0, r.rc) << r.out << r.err;
+    for (size_t i = 0; i < names.size(); i++) {
+        SCOPED_TRACE(names[i]);
+        const std::string head = "cycle 1 [" + names[i] + "] sid " + std::to_string(i + 1) + ": state ";
+        const size_t at = r.out.find(head);
+        ASSERT_NE(std::string::npos, at) << r.out;
+        const std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+        const std::set<std::string> named = FieldRefs(sim.Field(names[i], "alarms"));
+        const size_t out = line.find("| out of limits:");
+        EXPECT_EQ(named, out == std::string::npos ? std::set<std::string>() : FieldRefs(line.substr(out)))
+            << line;
+        const std::string start = head + (named.empty() ? "0 normal | " : "1 alarm | ") + devices[i].summary;
+        EXPECT_EQ(start, line.substr(0, start.size())) << line;
     }
 }
 

@@ -152,7 +152,7 @@ TEST_F(BattHost, Adu1000BesideASilentTwin) {
     EXPECT_EQ(0, Poll(twin, 0));
     const std::string cols = "select State||'|'||Dczdy||'|'||Cfddl||'|'||Dcwd||'|'||Dy1||'|'||Dy5||'|'||"
                              "Dczdy2||'|'||Dcwd2||'|'||Dcsl from tbBattAdu1000 where SID=";
-    EXPECT_EQ("0|5320|325|251|13300|12500|5310|246|49", rig.db.Str(cols + "71"));
+    EXPECT_EQ("0|33334|325|251|13300|12500|32004|246|49", rig.db.Str(cols + "71"));
     EXPECT_EQ("2|0|0|0|0|0|0|0|0", rig.db.Str(cols + "72"));
     EXPECT_EQ(1, rig.hist.Int("select count(*) from tbBattAdu1000 where SID=71"));
     EXPECT_EQ(2, rig.db.Int("select State from tbSubSysDetail where SID=72"));
@@ -162,7 +162,7 @@ TEST_F(BattHost, Adu1000BesideASilentTwin) {
     EXPECT_EQ(0, Poll(p, 0));
     EXPECT_EQ(2, rig.db.Int("select State from tbBattAdu1000 where SID=71"));
     ASSERT_EQ(1, Poll(p, 0));
-    EXPECT_EQ("0|5320|325|251|13300|12500|5310|246|49", rig.db.Str(cols + "71"));
+    EXPECT_EQ("0|33334|325|251|13300|12500|32004|246|49", rig.db.Str(cols + "71"));
 }
 
 TEST_F(BattHost, Db100BesideASilentTwin) {

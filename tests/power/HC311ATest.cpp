@@ -53,7 +53,7 @@ TEST(HC311A, DecodeByTheFactors) {
     } cases[] = {
         {"KU 10, KI 10", 1, 10, 1, 10, 22000, 120000000,
          {{M::kAU, 220}, {M::kAI, 5}, {M::kP, 11}, {M::kQ, -2}, {M::kS, 11}, {M::kPF, 980},
-          {M::kFR, 5000}, {M::kTemp, 315}, {M::kEpPH, 1000000}, {M::kEpNH, 0}, {M::kEqPH, 200},
+          {M::kFR, 5000}, {M::kTemp, 315}, {M::kEpPH, 10000}, {M::kEpNH, 0}, {M::kEqPH, 200},
           {M::kEqNH, 100}, {M::kEpTotal, 1000000}, {M::kEpNet, 0}, {M::kEqTotal, 300},
           {M::kEqNet, 100}, {M::kRelayState, 1}, {M::kKU1, 1}, {M::kKU2, 10}, {M::kKI1, 1},
           {M::kKI2, 10}, {M::kBU, 0}, {M::kAPF, 0}}},
@@ -62,7 +62,7 @@ TEST(HC311A, DecodeByTheFactors) {
          {{M::kAU, 0}, {M::kAI, 0}, {M::kP, 0}, {M::kQ, 0}, {M::kS, 0}, {M::kEpPH, 0},
           {M::kEqNet, 0}, {M::kPF, 980}, {M::kFR, 5000}, {M::kTemp, 315}}},
         // Net active energy 0xFFFFFFFF is -1: -1 / 12000 x K, 0 below K 12000.
-        {"net -1, K 24000", 24, 10, 10, 10, 22000, 0, {{M::kEpNet, -2}, {M::kEpPH, 240000000}}},
+        {"net -1, K 24000", 24, 10, 10, 10, 22000, 0, {{M::kEpNet, -2}, {M::kEpPH, 2400000}}},
         // A counter beyond 2^31 keeps its unsigned value.
         {"counter 3e9", 100, 100, 100, 1, 22000, 36000000, {{M::kEpTotal, 3000000000LL}}},
         // A product beyond 32 bits does not convert: 0.
@@ -116,16 +116,16 @@ TEST(HC311A, RowsInBothDatabasesAndSummary) {
         "State||'|'||SnapID||'|'||m_uiAU||'|'||m_uiAI||'|'||m_iP||'|'||m_iQ||'|'||m_iPF||'|'||"
         "m_iTemp||'|'||m_iEpPH||'|'||m_iEq_net||'|'||m_uRelayState";
     const std::string row = "select " + cols + " from tbHC311A where SID=8";
-    EXPECT_EQ("0|9|220|5|11|-2|980|315|1000000|100|1", r.db.Str(row));
-    EXPECT_EQ("0|9|220|5|11|-2|980|315|1000000|100|1", r.hist.Str(row));
-    EXPECT_EQ(std::string("电压:22.0V,电流:0.5A"), r.db.Str("select Brief from tbSMBrief where SID=8"));
+    EXPECT_EQ("0|9|2200|50|1100|-200|980|315|1000000|10000|1", r.db.Str(row));
+    EXPECT_EQ("0|9|2200|50|1100|-200|980|315|1000000|10000|1", r.hist.Str(row));
+    EXPECT_EQ(std::string("电压:220.0V,电流:5.0A"), r.db.Str("select Brief from tbSMBrief where SID=8"));
     EXPECT_EQ(0, r.db.Int("select St from tbSMBrief where SID=8"));
 
     // No answer: zeros, the factors kept, a summary that says no data and never "normal".
     ASSERT_EQ(1, r.Upd(nullptr));
     EXPECT_EQ("2|0|0|0|0|0|0|0|0|0|0", r.db.Str(row));
     EXPECT_EQ(2, r.hist.Int("select count(*) from tbHC311A where SID=8"));
-    EXPECT_EQ(10, r.h.DataVal(M::kKU2));
+    EXPECT_EQ(100, r.h.DataVal(M::kKU2));
     std::string brief = r.db.Str("select Brief from tbSMBrief where SID=8");
     EXPECT_EQ(qx::sql::NoAnswerBrief("(故障)"), brief);
     EXPECT_EQ(std::string::npos, brief.find(std::string("正常")));
@@ -153,9 +153,8 @@ TEST(HC311A, DefinitionRows) {
 }
 
 TEST(HC311A, DisplayTexts) {
-    qxsim::Hc311a m;
-    m.ki2 = 100;  // K = 1000
-    m.s = 12340;
+    qxsim::Hc311a m;  // K = 10000
+    m.s = 1234;
     MeterRig r(m);
     ASSERT_EQ(1, r.PollOk());
     struct Case {
@@ -163,14 +162,14 @@ TEST(HC311A, DisplayTexts) {
         const char* gbk;
         const char* text;
     } cases[] = {
-        {".Vol", ".电压", "22.0V"},           {".Cur", ".电流", "5.0A"},
-        {".APow", ".有功功率", "0.110KW"},    {".RPow", ".无功功率", "-0.020KVar"},
+        {".Vol", ".电压", "220.0V"},          {".Cur", ".电流", "5.0A"},
+        {".APow", ".有功功率", "1.100KW"},    {".RPow", ".无功功率", "-0.200KVar"},
         {".SPow", ".视在功率", "1.234KVar"},  {".PFac", ".功率因素", "0.980"},
         {".Freq", ".频率", "50.00Hz"},        {".Tem", ".模块温度", "31.5°C"},
-        {".EpPH", ".正向有功电度", "10000.000KWH"}, {".EpNH", ".反向有功电度", "0.000KWH"},
-        {".EqPH", ".感性无功电度", "2.000KWH"},     {".EqNH", ".容性无功电度", "1.000KWH"},
-        {".Ep_t", ".和有功电度", "10000.000KWH"},   {".Ep_n", ".净有功电度", "0.000KWH"},
-        {".Eq_t", ".和无功电度", "3.000KWH"},       {".Eq_n", ".净无功电度", "1.000KWH"},
+        {".EpPH", ".正向有功电度", "1000.000KWH"}, {".EpNH", ".反向有功电度", "0.000KWH"},
+        {".EqPH", ".感性无功电度", "20.000KWH"},   {".EqNH", ".容性无功电度", "10.000KWH"},
+        {".Ep_t", ".和有功电度", "1000.000KWH"},   {".Ep_n", ".净有功电度", "0.000KWH"},
+        {".Eq_t", ".和无功电度", "30.000KWH"},     {".Eq_n", ".净无功电度", "10.000KWH"},
         {".RelayState", ".继电器状态", "吸合"},
     };
     for (const Case& c : cases) {

@@ -99,7 +99,7 @@ TEST(Adu1000, Floats) {
         EXPECT_EQ(c.total, r.h.DataVal(1)) << c.what;
         // The rest of the reply is decoded whatever one value held.
         EXPECT_EQ(13310, r.h.DataVal(5)) << c.what;
-        EXPECT_EQ(5310, r.h.DataVal(53)) << c.what;
+        EXPECT_EQ(32004, r.h.DataVal(53)) << c.what;
         EXPECT_EQ(125, r.h.DataVal(54)) << c.what;
         EXPECT_EQ(246, r.h.DataVal(55)) << c.what;
         EXPECT_EQ(1000, r.h.DataVal(56)) << c.what;
@@ -205,7 +205,7 @@ TEST(Adu1000, DisplayKeys) {
     } cases[] = {
         {".dy12", "13.3"},   {".单体电压12", "13.3"}, {".dy1", "13.3"}, {".dy49", "13.3"},
         {".dy0", "-1"},      {".dy50", "-1"},         {".dy", "-1"},    {".单体电压55", "-1"},
-        {".zdy1", "53.20"},  {".总电压2", "53.10"},   {".zdl1", "2.50"}, {".总电流2", "1.25"},
+        {".zdy1", "333.34"}, {".总电压2", "320.04"},  {".zdl1", "2.50"}, {".总电流2", "1.25"},
         {".Tem1", "25.1"},   {".温度2", "24.6"},      {".zdy", "-1"},   {"dy1", "-1"},
     };
     for (const auto& c : cases) EXPECT_EQ(qxtest::Gbk(c.text), Eval(r.h, qxtest::Gbk(c.key).c_str())) << c.key;

@@ -86,7 +86,7 @@ TEST_F(Plant, GeneratorSetAndItsCoilCommands) {
     if (!Start(55, 0x107)) return;
     qxsim::SetHgm(slave, qxsim::Hgm());
     ASSERT_EQ(1, Poll());
-    EXPECT_EQ("0|1|0|1|400|0|1034",
+    EXPECT_EQ("0|0|0|1|400|0|1034",
               db.Str("select State||'|'||s00||'|'||s01||'|'||s54||'|'||r06||'|'||r10||'|'||r22 "
                      "from tbHgm where SID=55"));
     EXPECT_EQ(Hex("发电AB相电压400V,发电BC相电压401V,发电CA相电压399V"),
@@ -120,11 +120,11 @@ TEST_F(Plant, SinglePhaseMeterBesideASilentTwinAndItsRelay) {
     const std::string cols =
         "State||'|'||m_uiAU||'|'||m_uiAI||'|'||m_iP||'|'||m_uiFR||'|'||m_iEpPH||'|'||"
         "m_iEp_net||'|'||m_uRelayState from tbHC311A where SID=";
-    EXPECT_EQ("0|220|5|11|5000|1000000|0|1", db.Str("select " + cols + "56"));
-    EXPECT_EQ("0|220|5|11|5000|1000000|0|1", hist.Str("select " + cols + "56"));
+    EXPECT_EQ("0|2200|50|1100|5000|1000000|0|1", db.Str("select " + cols + "56"));
+    EXPECT_EQ("0|2200|50|1100|5000|1000000|0|1", hist.Str("select " + cols + "56"));
     EXPECT_EQ("2|0|0|0|0|0|0|0", db.Str("select " + cols + "57"));
     EXPECT_EQ("2|0|0|0|0|0|0|0", hist.Str("select " + cols + "57"));
-    EXPECT_EQ(Hex("电压:22.0V,电流:0.5A"), Hex(db.Str("select Brief from tbSMBrief where SID=56")));
+    EXPECT_EQ(Hex("电压:220.0V,电流:5.0A"), Hex(db.Str("select Brief from tbSMBrief where SID=56")));
     EXPECT_EQ(Hex("(故障),通讯中断"), Hex(db.Str("select Brief from tbSMBrief where SID=57")));
 
     // The relay: function 15 on coil 0, read back by the next poll.

@@ -171,7 +171,7 @@ TEST(FBJK002G3S, RegistersInputsAndBatteryGroups) {
     r.slave.SetInput(275, 0xEEEE);
     ASSERT_EQ(1, r.PollOk());
     EXPECT_EQ(27, r.h.DataSize());
-    const int want[27] = {3800, 3810, 3790, 3805, 3795, 3800, 535, 120, 118, 121, 300, 25,
+    const int want[27] = {3800, 3810, 3790, 3805, 3795, 3800, 535, 17,  18,  16,  186, 25,
                           1,    0,    1,    0,    1,    0,    1,   535, 25,  536, 26,  534,
                           24,   535,  25};
     for (int fld = 1; fld <= 27; fld++) EXPECT_EQ(want[fld - 1], r.h.DataVal(fld)) << fld;
@@ -181,7 +181,8 @@ TEST(FBJK002G3S, RegistersInputsAndBatteryGroups) {
 
 TEST(Hgm6300, CoilsKeptAndRegisters) {
     UnitRig<CSMHgm6300> r(5, 0x107);
-    qxsim::Hgm g;  // coils 0, 2, 63, 80, 81, 84, 86 on
+    qxsim::Hgm g;  // coils 63, 80, 81, 84, 86 on
+    g.coils[0] = 0x05;   // coils 0 and 2: the common alarm and warning
     g.coils[7] |= 0x40;  // coil 62: the last of the low ones
     qxsim::SetHgm(r.slave, g);
     r.slave.SetHolding(0x10, 77);  // never read
@@ -365,7 +366,7 @@ TEST(Hgm6300, RowsSummaryAndNoAnswer) {
     int bits[1] = {0};
     int snap = 42;
     ASSERT_EQ(1, r.h.DataUpd(0x10, bits, &snap, -1, &r.hist));
-    EXPECT_EQ("0|42|1|0|1|1|1000|400|0|1034",
+    EXPECT_EQ("0|42|0|0|1|1|1000|400|0|1034",
               r.db.Str("select State||'|'||SnapID||'|'||s00||'|'||s01||'|'||s54||'|'||s56||'|'||"
                        "r00||'|'||r06||'|'||r10||'|'||r22 from tbHgm where SID=5"));
     // The history row carries the registers in the same order as the current row.
