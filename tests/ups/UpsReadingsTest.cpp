@@ -1,7 +1,8 @@
 // A sound UPS on mains, as the operator sees it: the simulated unit's realistic reply polled
 // by its handler, the host's limit check over the type's rows, and the stored row. Each
 // stored integer divided by its row's divisor is the reading in the row's unit, the summary
-// shows that reading in that unit (volts, hertz), and nothing is out of limits.
+// shows that reading in that unit (volts, hertz), and nothing is out of limits. A unit whose
+// poll leaves fields with a row unread is in alarm only on the fields it reads.
 #include <ctype.h>
 #include <math.h>
 
@@ -14,19 +15,24 @@
 #include "GbkText.h"
 #include "IIIUps.h"
 #include "Limits.h"
+#include "ModbusMaps.h"
 #include "ModbusSlave.h"
 #include "PointItem.h"
 #include "ScriptChannel.h"
 #include "SingleUps.h"
 #include "SleepLog.h"
 #include "TestDb.h"
+#include "Ups9EBlock.h"
 #include "UpsModbusMaps.h"
 #include "YdtDevice.h"
 #include "YdtUps.h"
 #include "gtest/gtest.h"
+#include "ups/SMUPS9EModbus.h"
+#include "ups/SMUpsAHP.h"
 #include "ups/SMUpsGX.h"
 #include "ups/SMUpsGXE.h"
 #include "ups/SMUpsHR7000.h"
+#include "ups/SMUpsHipulseUSeries.h"
 #include "ups/SMUpsIII.h"
 #include "ups/SMUpsITrustAdapt.h"
 #include "ups/SMUpsSentry.h"
@@ -190,5 +196,117 @@ INSTANTIATE_TEST_SUITE_P(Handlers, SoundUps, ::testing::ValuesIn(kCases),
                                  if (isalnum((unsigned char)*p)) n += *p;
                              return n;
                          });
+
+// ---------------------------------------------------------------- fields a poll does not read
+
+// A unit whose poll leaves fields with a row unread: the host finds their 0 out of limits, but
+// the state and the summary's alarm captions pass over them and follow the fields read.
+template <class Figures, void (*Set)(qxsim::YdtDevice&, const Figures&)>
+Serve YdtModel(int cid1, int ver) {
+    return [cid1, ver](qxtest::ScriptChannel& ch) {
+        auto dev = std::make_shared<qxsim::YdtDevice>(1, cid1, ver);
+        Set(*dev, Figures());
+        ch.SetResponder([dev](const Bytes& req) { return dev->Handle(req); });
+        return std::shared_ptr<void>(dev);
+    };
+}
+
+qxsim::UpsReadings NineE(uint16_t vbatt, uint16_t pbatt) {
+    qxsim::UpsReadings u;
+    u.vin1 = u.vin2 = u.vin3 = u.vout = u.v2 = u.v3 = 2300;
+    u.aout = u.aed = u.v4 = 120;
+    u.vbatt = vbatt, u.pbatt = pbatt, u.mbatt = 300;
+    return u;
+}
+
+Serve NineEBlock() {
+    return [](qxtest::ScriptChannel& ch) {
+        auto ups = std::make_shared<qxsim::Ups9EBlock>();
+        qxsim::UpsReadings u = NineE(218, 0);  // volts and hertz on this protocol
+        u.fin = u.fout = 50;
+        ups->SetReadings(u, 0);
+        ch.SetResponder([ups](const Bytes& req) { return ups->Answer(req); });
+        return std::shared_ptr<void>(ups);
+    };
+}
+
+// A 9E on Modbus with its battery at `pbatt` tenths of a percent.
+Serve NineEModbus(uint16_t pbatt) {
+    return [pbatt](qxtest::ScriptChannel& ch) {
+        qxsim::UpsReadings u = NineE(2184, pbatt);
+        u.fin = u.fout = 500;
+        auto slave = std::make_shared<qxsim::ModbusSlave>(1);
+        qxsim::SetUps9E(*slave, u, 0);
+        ch.SetResponder([slave](const Bytes& req) { return slave->HandleRtu(req.data(), req.size()).bytes; });
+        return std::shared_ptr<void>(slave);
+    };
+}
+
+Serve AhpModbus() {
+    return [](qxtest::ScriptChannel& ch) {
+        auto slave = std::make_shared<qxsim::ModbusSlave>(1);
+        qxsim::SetAhpUps(*slave, qxsim::AhpUpsRegs());
+        ch.SetResponder([slave](const Bytes& req) { return slave->HandleRtu(req.data(), req.size()).bytes; });
+        return std::shared_ptr<void>(slave);
+    };
+}
+
+struct UnreadCase {
+    const char* name;
+    int type;
+    int variant;
+    std::function<std::unique_ptr<CSMBase>()> make;
+    Serve serve;
+    std::vector<int> outOfLimits;  // the fields the host finds out of limits
+    int state;
+    const char* alarms;  // the summary's alarm text (UTF-8), "" for none
+};
+
+TEST(UnreadFields, StateAndAlarmCaptionsFollowTheFieldsThePollReads) {
+    const UnreadCase cases[] = {
+        // The YD/T poll reads no output frequency, temperature or battery voltage.
+        {"AHP YD/T", 0x313, 2, Make<CSMUpsAHP>(), YdtModel<qxsim::AhpYdtFigures, qxsim::SetAhpYdt>(0x40, 0x21),
+         {7, 9, 19}, 0, ""},
+        // The Modbus poll reads the battery voltage: 272.0 V lies above its row's 235.0 V.
+        {"AHP Modbus", 0x313, 0, Make<CSMUpsAHP>(), AhpModbus(), {19}, 1, "告警:电池电压"},
+        // The block protocol carries no battery capacity; on Modbus a low battery alarms.
+        {"9E block", 0x312, 1, Make<CSMUPS9EModbus>(), NineEBlock(), {20}, 0, ""},
+        {"9E Modbus", 0x312, 0, Make<CSMUPS9EModbus>(), NineEModbus(200), {20}, 1, "告警:电池容量"},
+        // No battery temperature: the battery rows alone alarm.
+        {"Hipulse", 0x31A, 0, Make<CSMUpsHipulseUSeries>(),
+         YdtModel<qxsim::HipulseUps, qxsim::SetHipulseUps>(0x2A, 0x11), {22, 40, 42}, 1,
+         "告警:电池电压 电池剩于时间"},
+    };
+    for (const UnreadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestDb db;
+        std::unique_ptr<CSMBase> h = c.make();
+        h->SetDb(&db, 0);
+        h->RegDb(&db, 0);
+        qxtest::ScriptChannel ch;
+        const std::shared_ptr<void> unit = c.serve(ch);
+        qxhost::PointItem item(61, c.type);
+        item.Name("UPS").Port(1).Addr(1).Variant(c.variant).Ser(&ch);
+        ASSERT_EQ(1, h->ChkDb(item));
+        db.Run("insert into tbSubSysDetail(SID,Type,State) values(61," + std::to_string(c.type) + ",-1)");
+        h->DoItem(item, 0);
+        ASSERT_EQ(1, h->DataGet(&ch, 1, 0));
+
+        std::vector<int32_t> bits;
+        std::vector<qxhost::LimitRow> out;
+        qxhost::CheckLimits(qxhost::LoadLimits(db, c.type), h->DataSize(),
+                            [&](int f) { return h->DataVal(f); }, bits, &out);
+        std::vector<int> flds;
+        for (const qxhost::LimitRow& r : out) flds.push_back(r.fld);
+        EXPECT_EQ(c.outOfLimits, flds);
+        ASSERT_EQ(1, h->DataUpd(out.empty() ? 0 : 1, bits.data(), nullptr, -1, nullptr));
+        EXPECT_EQ(c.state, db.Int("select State from tbSubSysDetail where SID=61"));
+        const std::string brief = db.Str("select Brief from tbSMBrief where SID=61");
+        const size_t at = brief.find(Gbk("告警:"));
+        EXPECT_EQ(Hex(Gbk(c.alarms)), Hex(at == std::string::npos ? std::string() : brief.substr(at)))
+            << qxtest::Utf8(brief);
+        EXPECT_EQ(0, db.Failures()) << db.Error();
+    }
+}
 
 }  // namespace
