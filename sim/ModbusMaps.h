@@ -67,13 +67,15 @@ void SetHcMeter(ModbusSlave& slave, const HcMeter& m);
 
 // The AHP UPS: holding registers 100..140, read in one request of 41. Voltages, currents,
 // frequencies and the temperature in whole units (the handler stores tenths); registers
-// 137..139 carry the flag bits.
+// 137..139 carry the flag bits. The defaults are a unit on mains with its battery floating
+// (20 blocks at 272 V): battery, mains and bypass input present (register 137 bits 0..2),
+// no alarm.
 struct AhpUpsRegs {
     uint16_t vin[3] = {220, 221, 222};      // 100..102
     uint16_t vout[3] = {230, 231, 232};     // 110..112
     uint16_t iout[3] = {10, 11, 12};        // 113..115
     uint16_t vbatt = 272, tem = 25, fin = 50, fout = 50;  // 119, 124, 125, 126
-    uint16_t r137 = 0, r138 = 0, r139 = 0;
+    uint16_t r137 = 0x0007, r138 = 0, r139 = 0;
 };
 void SetAhpUps(ModbusSlave& slave, const AhpUpsRegs& m);
 
@@ -105,12 +107,14 @@ struct SymmetraUps {
 void SetSymmetraUps(ModbusSlave& slave, const SymmetraUps& u);
 
 // Galaxy 5000 three-phase UPS: measurements in holding registers 256-331 as the unit keeps
-// them (whole units; the handler stores tenths), status bits in holding registers 64-79.
+// them (whole units; the handler stores tenths), status bits in holding registers 64-79. The
+// defaults are a unit on mains with a full battery (20 blocks floating at 272 V, 45 minutes
+// left, 100 %): the system working and the engine on (register 64 bits 3 and 11), no alarm.
 struct GalaxyUps {
     uint16_t iin[3] = {12, 13, 14}, ib[3] = {0, 0, 0}, iout[3] = {10, 11, 12};
     uint16_t vin[3] = {230, 231, 232}, vb[3] = {229, 229, 230}, vout[3] = {220, 220, 221};
     uint16_t vbatt = 272, fin = 50, fb = 50, fout = 50, mbatt = 45, tem = 25, pbatt = 100;
-    uint16_t status[16] = {0x0009, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // 64-79
+    uint16_t status[16] = {0x0808, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // 64-79
 };
 void SetGalaxyUps(ModbusSlave& slave, const GalaxyUps& u);
 

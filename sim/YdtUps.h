@@ -70,12 +70,13 @@ void SetGxe(YdtDevice& d, const GxeFigures& f);
 
 // The AHP unit over YD/T 1363: CID1 40 (input, state bytes, bypass and phase values of the
 // data group asked for) and CID1 42 (output), at the VER the device was made with; it tells
-// its VER to a version query (CID2 4F).
+// its VER to a version query (CID2 4F). The state bytes are 0 (no) or 1 (yes): by default no
+// over-temperature, short circuit or bypass frequency fault, the bypass input present.
 struct AhpYdtFigures {
     float vin[3] = {220.5f, 221.5f, 222.5f}, fin = 49.5f;  // 40/41
     float vout = 230.5f, iout = 10.5f;                    // 42/41
-    uint8_t b7 = 0xE0;                                    // 40/43
-    uint8_t b6b2[5] = {0xE1, 0xE2, 0xE3, 0xE4, 0xE5};     // 40/44
+    uint8_t b7 = 0;                                       // 40/43
+    uint8_t b6b2[5] = {0, 0, 0, 0, 1};                    // 40/44
     float v[4] = {219.5f, 231.5f, 232.5f, 11.5f}, fbypass = 50.5f;  // 40/46
 };
 void SetAhpYdt(YdtDevice& d, const AhpYdtFigures& f);

@@ -448,8 +448,14 @@ void SetupUpsIpGuard(qxsim::Device& dev, Running& r) {
     });
     qxsim::ServeUpsIpGuard(dev, *std::static_pointer_cast<qxsim::ModbusSlave>(r.model));
 }
+// The 9E's battery is a string of 16 blocks floating at 218.4 V, within its battery voltage row
+// (200.0-235.0 V).
 void SetupUps9E(qxsim::Device& dev, Running& r) {
-    ServeUps(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetUps9E(s, UpsAtRest(), 0); });
+    ServeUps(dev, r, [](qxsim::ModbusSlave& s) {
+        qxsim::UpsReadings u = UpsAtRest();
+        u.vbatt = 2184;
+        qxsim::SetUps9E(s, u, 0);
+    });
 }
 void SetupUpsHtxx(qxsim::Device& dev, Running& r) {
     ServeUps(dev, r, [](qxsim::ModbusSlave& s) {
@@ -461,18 +467,19 @@ void SetupUpsHtxx(qxsim::Device& dev, Running& r) {
         }
         u.vbatt = 2720;
         u.pbatt = 1000;
+        u.mbatt = 450;  // 45.0 minutes
         u.tem = 250;
         u.states[0] = 1;  // b15: battery connected
         qxsim::SetUpsHtxx(s, u);
     });
 }
 // The 9E on its block protocol: readings in the units it sends (frequencies in hertz, battery
-// voltage in volts).
+// voltage in volts: its string of 16 blocks floating at 218 V).
 void SetupUps9EBlock(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::Ups9EBlock>();
     qxsim::UpsReadings u = UpsAtRest();
     u.fin = u.fout = 50;
-    u.vbatt = 272;
+    u.vbatt = 218;
     ups->SetReadings(u, 0);
     dev.SetFramer(qxsim::Ups9EBlock::RequestFramer());
     dev.SetResponder(ups->AsResponder());
@@ -1018,6 +1025,16 @@ const SoundAlarms kSoundAlarms[] = {
     {"fbjk", "dyuv1(1)>250.0,dyvw1(2)>250.0,dywu1(3)>250.0,dyuv2(4)>250.0,dyvw2(5)>250.0,"
              "dywu2(6)>250.0,dymp(7)<200.0"},
     {"adu1000", "Cfddl(2)<10.00,Cfddl2(54)<10.00"},
+
+    // Three-phase UPS units: a battery string of 20 blocks floats at 272 V, a full battery
+    // is 100 % with 45 minutes left, where the types' battery rows carry the input voltage
+    // range 200.0-235.0 (the AHP's battery voltage 20.0-235.0). The Hipulse poll reads no
+    // battery temperature: the handler passes over its 0, but smhost lists it below its
+    // limit while the battery rows alarm.
+    {"galaxy5000", "Vbatt(40)>235.0,Pbatt(41)<200.0,Mbatt(42)<200.0"},
+    {"hipulse", "Tem(22)<20.0,Vbatt(40)>235.0,Mbatt(42)<200.0"},
+    {"ahp", "Vbatt(19)>235.0"},
+    {"ups-htxx", "Vbatt(40)>235.0,Pbatt(41)<200.0,Mbatt(42)<200.0"},
     {"", ""},
 };
 

@@ -244,6 +244,19 @@ bool FieldAlarm(const int* alarmBits, int field) {
     return (alarmBits[i / 32] >> (i % 32)) & 1;
 }
 
+int* PassOver(int& flags, int* alarmBits, int fields, const std::vector<int>& unread,
+              std::vector<int>& own) {
+    if (!alarmBits || unread.empty() || fields < 1) return alarmBits;
+    own.assign(alarmBits, alarmBits + (fields + 31) / 32);
+    bool before = false, after = false;
+    for (int w : own) before = before || w != 0;
+    for (int f : unread)
+        if (f >= 1 && f <= fields) own[(size_t)(f - 1) / 32] &= ~(int)(1u << ((f - 1) % 32));
+    for (int w : own) after = after || w != 0;
+    if (before && !after) flags &= ~1;
+    return own.data();
+}
+
 int UpdState(IDbBase* db, int state, int sid, int type) {
     return Exec(db,
                 "update tbSubSysDetail set LastUpd=" QX_SQL_NOW ",State=%d where sid=%d and type=%d",

@@ -34,6 +34,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "IDbBase.h"
 #include "tagSMItem.h"
@@ -189,6 +190,13 @@ int PollState(int flags, const int* alarmBits);
 int PollSnap(int flags, const int* snapId);
 // Field n (1-based) out of limits.
 bool FieldAlarm(const int* alarmBits, int field);
+// The alarm bits of a poll of a handler of `fields` fields, passed over the fields `unread`
+// names: fields with a row that this poll does not read, whose 0 is no reading whatever the
+// host's limits find. own gets the bits with those fields cleared, and flag bit 0 is cleared
+// when no other field is out of limits. Returns own's words, or alarmBits itself when it is
+// null or nothing is named.
+int* PassOver(int& flags, int* alarmBits, int fields, const std::vector<int>& unread,
+              std::vector<int>& own);
 
 // "update tbSubSysDetail set LastUpd=...,State=%d where sid=%d and type=%d". type is the
 // current point's Type (the host's row carries it), not the handler's reported type.

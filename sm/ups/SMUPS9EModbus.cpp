@@ -208,6 +208,11 @@ int CSMUPS9EModbus::DataGet_ModBus(ISerBase* ch, int address, int wait) {
     return 1;
 }
 
+std::vector<int> CSMUPS9EModbus::UnreadFields() const {
+    if (m_pItem && m_pItem->Variant == 1) return {kUpsPbatt};
+    return {};
+}
+
 void CSMUPS9EModbus::BriefText(char* out, size_t size) {
     // The load is shown as the first phase's output current, as every installed unit shows it.
     snprintf(out, size, "输入电压:%1.1fV, 输出电压:%1.1fV, 输出负载:%1.1fA", m_rec.Vin1 * 0.1,

@@ -31,4 +31,6 @@ public:
 
 protected:
     void BriefText(char* out, size_t size) override;
+    // The block protocol reads no battery capacity.
+    std::vector<int> UnreadFields() const override;
 };

@@ -148,6 +148,11 @@ int CSMUpsAHP::DataGetCUC06H(ISerBase* ch, int adr, int wait) {
     return 1;
 }
 
+std::vector<int> CSMUpsAHP::UnreadFields() const {
+    if (m_pItem && m_pItem->Variant != 0) return {kUpsFout, kUpsTem, kUpsVbatt};
+    return {};
+}
+
 void CSMUpsAHP::BriefText(char* out, size_t size) {
     const TbUpsRecord& r = m_rec;
     if (m_pItem && m_pItem->Variant > 0)

@@ -33,4 +33,6 @@ public:
 
 protected:
     void BriefText(char* out, size_t size) override;
+    // The YD/T poll reads no output frequency, temperature or battery voltage.
+    std::vector<int> UnreadFields() const override;
 };

@@ -298,6 +298,8 @@ void CSMUpsBase::BriefText(char* out, size_t size) const {
 }
 
 int CSMUpsBase::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {
+    std::vector<int> own;
+    alarmBits = qx::sql::PassOver(flags, alarmBits, m_iDataCnt, UnreadFields(), own);
     const int state = qx::sql::PollState(flags, alarmBits);
     const int snap = qx::sql::PollSnap(flags, snapId);
     // A poll without answer stores zeros, never the figures of an earlier poll.

@@ -3,6 +3,7 @@
 #include <stdint.h>
 
 #include <initializer_list>
+#include <vector>
 
 #include "SMBase.h"
 #include "SMSql.h"
@@ -133,6 +134,10 @@ public:
     int32_t m_iDivisor;
 
 protected:
+    // The fields with a definition row that the current point's poll does not read: DataUpd
+    // passes over their alarm bits (state and alarm captions), since their 0 is no reading.
+    virtual std::vector<int> UnreadFields() const { return {}; }
+
     int32_t* Field(int fld);
     const int32_t* Field(int fld) const;
     void ClearRecord();

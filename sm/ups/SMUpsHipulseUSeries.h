@@ -16,6 +16,10 @@ public:
     // The wait before each reply: the host's wait when 1 ms or more, else 250 ms.
     static int ReplyWait(int wait) { return wait >= 1 ? wait : 250; }
 
+protected:
+    // The poll reads no battery temperature (Tem).
+    std::vector<int> UnreadFields() const override { return {kExTem}; }
+
 private:
     uint8_t m_reply[512];
 };

@@ -446,6 +446,8 @@ bool CSMUpsTbUps::FailureGate(int sid, int state) {
 }
 
 int CSMUpsTbUps::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {
+    std::vector<int> own;
+    alarmBits = qx::sql::PassOver(flags, alarmBits, m_iDataCnt, UnreadFields(), own);
     const int state = qx::sql::PollState(flags, alarmBits);
     const int snap = qx::sql::PollSnap(flags, snapId);
     if (!alarmBits) {

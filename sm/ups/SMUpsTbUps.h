@@ -199,6 +199,10 @@ protected:
     // with the shape's ownFault, after one that did not).
     virtual void BriefText(char* out, size_t size) = 0;
 
+    // The fields with a definition row that the current point's poll does not read: DataUpd
+    // passes over their alarm bits (state and alarm captions), since their 0 is no reading.
+    virtual std::vector<int> UnreadFields() const { return {}; }
+
     // Clears fields 1..30 and the texts; the rated values (Ved, Aed, VAed, Vdc, Fed) are
     // spared when keepRating, the texts when keepIdent.
     void ClearRecord(bool keepRating = false, bool keepIdent = false);

@@ -214,7 +214,9 @@ TEST_F(ApmE2e, GxeInItsOwnTable) {
 // Modbus row carries nothing of the YD/T point's poll.
 TEST_F(ApmE2e, AhpOverYdtAndModbus) {
     qxsim::YdtDevice ydt(1, 0x40, 0x21);
-    qxsim::SetAhpYdt(ydt, qxsim::AhpYdtFigures());
+    qxsim::AhpYdtFigures f;
+    for (int i = 0; i < 5; i++) f.b6b2[i] = (uint8_t)(0xE1 + i);  // a code of its own in each
+    qxsim::SetAhpYdt(ydt, f);
     qxsim::ModbusSlave slave(3);
     qxsim::AhpUpsRegs regs;
     regs.r137 = 0x0005;

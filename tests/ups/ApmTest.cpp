@@ -397,8 +397,13 @@ TEST(Ahp, ModbusRegistersTimesTenAndFlagBits) {
 }
 
 TEST(Ahp, YdtStateBytesAsSentAndNoStatus) {
+    // A code of its own in each state byte.
+    qxsim::AhpYdtFigures f;
+    f.b7 = 0xE0;
+    for (int i = 0; i < 5; i++) f.b6b2[i] = (uint8_t)(0xE1 + i);
     for (int variant : {-1, 1, 5}) {
         Ahp r(variant);
+        qxsim::SetAhpYdt(r.dev, f);
         ASSERT_EQ(1, r.Poll()) << variant;
         const struct {
             int fld, value;

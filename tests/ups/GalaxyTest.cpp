@@ -143,7 +143,7 @@ TEST(Galaxy, RefusedRepliesAndWhatTheyKeep) {
         for (int at : {0, 1}) {
             Rig rig;
             ASSERT_EQ(1, rig.Poll());
-            ASSERT_EQ(5, rig.Val(kExStatus));
+            ASSERT_EQ(12, rig.Val(kExStatus));
             rig.h.m_rec.Vin1 = 1234;  // the previous poll's record
             rig.h.m_rec.Vdc = 77;     // never read from this unit
             rig.slave.SetHolding(277, 240);
@@ -152,8 +152,8 @@ TEST(Galaxy, RefusedRepliesAndWhatTheyKeep) {
             const std::string where = std::string(c.what) + " at " + std::to_string(at);
             EXPECT_EQ(0, rig.Poll()) << where;
             EXPECT_EQ(at == 0 ? 1234 : 2400, rig.Val(kExVin1)) << where;
-            EXPECT_EQ(at == 0 ? 5 : 0, rig.Val(kExStatus)) << where;
-            EXPECT_EQ(at == 0 ? 1 : 0, rig.Val(kExB0)) << where;
+            EXPECT_EQ(at == 0 ? 12 : 0, rig.Val(kExStatus)) << where;
+            EXPECT_EQ(at == 0 ? 1 : 0, rig.Val(kExB2)) << where;
             EXPECT_EQ(77, rig.Val(kExVdc)) << where;
             EXPECT_EQ((size_t)at + 3, rig.ch.Written().size()) << where;
         }

@@ -148,8 +148,8 @@ TEST_F(MbYdUpsE2e, GalaxyStoresTenthsInTbUpsEx) {
     } want[] = {
         {"State", 0}, {"Vin1", 2300}, {"Vin3", 2320}, {"Vout1", 2200}, {"Iout2", 110},
         {"Iin1", 120}, {"Fin2", 500}, {"Fout3", 500}, {"FB1", 500}, {"VB3", 2300},
-        {"Vbatt", 2720}, {"Mbatt", 450}, {"Tem", 250}, {"Pbatt", 1000}, {"status", 5},
-        {"b0", 1}, {"b2", 1}, {"b3", 0}, {"b15", 0},
+        {"Vbatt", 2720}, {"Mbatt", 450}, {"Tem", 250}, {"Pbatt", 1000}, {"status", 12},
+        {"b0", 0}, {"b2", 1}, {"b3", 1}, {"b15", 0},
     };
     for (const auto& w : want) EXPECT_EQ(w.value, Cur("tbUpsEx", a, w.col)) << w.col;
     EXPECT_EQ(Hex(Gbk("输入电压:230.0V, 231.0V, 232.0V, 输出电压:220.0V, 220.0V, 221.0V, "
@@ -157,7 +157,7 @@ TEST_F(MbYdUpsE2e, GalaxyStoresTenthsInTbUpsEx) {
               Hex(Brief(a)));
     EXPECT_EQ(1, HistCount("tbUpsEx", a));
     EXPECT_EQ(2320, hist.Int("select Vin3 from tbUpsEx where SID=81"));
-    EXPECT_EQ(5, hist.Int("select status from tbUpsEx where SID=81"));
+    EXPECT_EQ(12, hist.Int("select status from tbUpsEx where SID=81"));
     EXPECT_EQ(0, Detail(a));
 
     EXPECT_EQ(2, Cur("tbUpsEx", b, "State"));
