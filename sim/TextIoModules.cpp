@@ -151,6 +151,12 @@ void BleScanner::SetCutLastRecord(bool cut) {
     m_cut = cut;
 }
 
+void BleScanner::SetRotating(bool rotating) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rotating = rotating;
+    m_first = 0;
+}
+
 std::vector<std::string> BleScanner::Commands() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_commands;
@@ -177,9 +183,12 @@ std::string BleScanner::Answer(const std::string& command) {
     if (command != "AT+DISI?") return "";
     if (!m_confirm) return "OK+DISIE";
     std::string a = "OK+DISIS";
-    for (size_t i = 0; i < m_tags.size(); i++) {
-        std::string rec = Record(m_tags[i].address, m_tags[i].r, m_tags[i].g, m_tags[i].lower);
-        if (m_cut && i + 1 == m_tags.size()) return a + "OK+DISC:" + rec.substr(0, 40);
+    const size_t n = m_tags.size(), first = m_rotating && n ? m_first % n : 0;
+    if (m_rotating) m_first = first + 1;
+    for (size_t i = 0; i < n; i++) {
+        const Tag& t = m_tags[(first + i) % n];
+        std::string rec = Record(t.address, t.r, t.g, t.lower);
+        if (m_cut && i + 1 == n) return a + "OK+DISC:" + rec.substr(0, 40);
         a += "OK+DISC:" + rec;
     }
     return a + "OK+DISCE";

@@ -58,6 +58,9 @@ private:
 // test's), "AT" answers "OK", "AT+DISI?" answers "OK+DISIS", one "OK+DISC:" record of 70
 // bytes per tag (the readings as four hex digits at 42 and 46, the address at 53), then
 // "OK+DISCE". Faults of its own: no "OK+DISIS", the last record cut short (and no end).
+// Rotating, each scan lists the tags from the next one on (a scanner lists them in the order
+// it heard them), so that a reader of fewer records than there are tags hears every tag over
+// a few scans.
 class BleScanner {
 public:
     void SetTag(const std::string& address, uint16_t r, uint16_t g, bool lowerCase = false);
@@ -65,6 +68,7 @@ public:
     void SetSetupReply(const std::string& reply);
     void SetConfirm(bool confirm);
     void SetCutLastRecord(bool cut);
+    void SetRotating(bool rotating);
     std::vector<std::string> Commands() const;
 
     std::string Answer(const std::string& command);
@@ -82,7 +86,8 @@ private:
     mutable std::mutex m_mutex;
     std::vector<Tag> m_tags;
     std::string m_setup = "OK+Set:1";
-    bool m_confirm = true, m_cut = false;
+    bool m_confirm = true, m_cut = false, m_rotating = false;
+    size_t m_first = 0;  // the tag a rotating scan lists first
     std::vector<std::string> m_commands;
 };
 

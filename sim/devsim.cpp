@@ -182,19 +182,6 @@ void SetupModbusThRtu(qxsim::Device& dev, Running& r) { qxsim::ServeModbusRtu(de
 void SetupModbusThTcp(qxsim::Device& dev, Running& r) { qxsim::ServeModbusTcp(dev, *ThSensor(r)); }
 #endif
 
-// A six-input switch module, Modbus unit 1, input registers 0-2 one byte per input; the
-// second input opens and closes every minute.
-void SetupOnOff(qxsim::Device& dev, Running& r) {
-    auto io = std::make_shared<qxsim::ModbusSlave>(1);
-    r.model = io;
-    r.tick = [io](double t) {
-        const uint8_t in[6] = {0, (uint8_t)(((int)t / 60) % 2), 0, 0, 0, 0};
-        qxsim::SetOnOff(*io, in);
-    };
-    r.tick(0);
-    qxsim::ServeModbusRtu(dev, *io);
-}
-
 // A Modbus module at unit 1 whose registers `set` lays once.
 void ServeModule(qxsim::Device& dev, Running& r, void (*set)(qxsim::ModbusSlave&)) {
     auto io = std::make_shared<qxsim::ModbusSlave>(1);
@@ -203,31 +190,38 @@ void ServeModule(qxsim::Device& dev, Running& r, void (*set)(qxsim::ModbusSlave&
     qxsim::ServeModbusRtu(dev, *io);
 }
 
-// The Modbus DIO modules, unit 1: the PD220-6 with input 1 active and input 7 changing every
-// minute, the FD220 with its switch off, the RD230 with input 1 closed.
+// A six-input switch module, Modbus unit 1, input registers 0-2 one byte per input: every
+// input normal (0).
+void SetupOnOff(qxsim::Device& dev, Running& r) {
+    ServeModule(dev, r, [](qxsim::ModbusSlave& s) {
+        const uint8_t in[6] = {0, 0, 0, 0, 0, 0};
+        qxsim::SetOnOff(s, in);
+    });
+}
+
+// The Modbus DIO modules, unit 1: the PD220-6 with its six 220 V inputs powered, its dry
+// contacts open and its outputs off; the FD220 with its switch off; the RD230 with every
+// contact open.
 void SetupPd2206(qxsim::Device& dev, Running& r) {
-    auto io = std::make_shared<qxsim::ModbusSlave>(1);
-    r.model = io;
-    r.tick = [io](double t) {
-        const uint8_t points[12] = {1, 1, 1, 1, 1, 1, (uint8_t)(((int)t / 60) % 2), 0, 0, 0, 0, 0};
-        qxsim::SetPd2206(*io, points);
-    };
-    r.tick(0);
-    qxsim::ServeModbusRtu(dev, *io);
+    ServeModule(dev, r, [](qxsim::ModbusSlave& s) {
+        const uint8_t points[12] = {1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0};
+        qxsim::SetPd2206(s, points);
+    });
 }
 void SetupFd220(qxsim::Device& dev, Running& r) {
     ServeModule(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetFd220(s, false); });
 }
 void SetupRd230(qxsim::Device& dev, Running& r) {
-    ServeModule(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetRd230(s, 0xFE); });
+    ServeModule(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetRd230(s, 0xFF); });
 }
 
-// The AD5DA5 module, unit 1, with room sensors on its inputs: about 8 ppm of ammonia, 25
-// degrees, 50 % humidity, the air changes and the pressure difference; outputs at a quarter,
+// The AD5DA5 module, unit 1, with room sensors on its inputs (counts of 10 V / 4095): about
+// 8 ppm of ammonia (26, 0.06 V), 25 degrees (410, 1.00 V), 50 % humidity (830, 2.03 V), 5 air
+// changes (1507, 3.68 V) and a pressure difference of 25 (267, 0.65 V); outputs at a quarter,
 // half and full scale. Its calibrated form reads the same registers.
 void SetupAd5Da5(qxsim::Device& dev, Running& r) {
     ServeModule(dev, r, [](qxsim::ModbusSlave& s) {
-        const uint16_t in[5] = {8, 410, 830, 1000, 2000};
+        const uint16_t in[5] = {26, 410, 830, 1507, 267};
         const uint16_t out[5] = {1024, 2048, 4095, 0, 0};
         qxsim::SetAd5Da5(s, in, out);
     });
@@ -277,17 +271,12 @@ void SetupLeak(qxsim::Device& dev, Running& r) {
     leak->Serve(dev);
 }
 
-// The W70XX module with six inputs and four relays, unit 1: the third input closes every
-// other minute; the 16-input module, its sixteenth input likewise.
-template <int Inputs>
+// The W70XX module, unit 1, read as the point's Variant says (six inputs and four relays, or
+// sixteen inputs): every input at rest (0, normal), the first and third relays on.
 void SetupW70xx(qxsim::Device& dev, Running& r) {
     auto io = std::make_shared<qxsim::IoModule>(1);
     r.model = io;
-    r.tick = [io](double t) {
-        uint16_t moving = Inputs == 16 ? 0x8000 : 0x04;
-        io->SetInputs((uint16_t)(0x0001 | (((int)t / 60) % 2 ? moving : 0)));
-    };
-    r.tick(0);
+    io->SetInputs(0);
     io->SetCoils(0x05);
     io->Serve(dev);
 }
@@ -306,28 +295,30 @@ void SetupW7017(qxsim::Device& dev, Running& r) {
     io->Serve(dev);
 }
 
-// The KW7 module at address 01 with 10 inputs (4 digits) and 6 relays (2 digits): the first
-// input closes every other minute.
+// The KW7 module at address 01 with 10 inputs (4 digits) and 6 relays (2 digits): every
+// input open (0, normal), the first relay closed.
 void SetupKw7(qxsim::Device& dev, Running& r) {
     auto kw7 = std::make_shared<qxsim::Kw7Module>(1);
     kw7->SetLayout(4, 2);
+    kw7->SetPoints(0, 0x01);
     r.model = kw7;
-    r.tick = [kw7](double t) { kw7->SetPoints((uint16_t)(0x0002 | ((int)t / 60) % 2), 0x01); };
-    r.tick(0);
     kw7->Serve(dev);
 }
 
-// The BLE scanner with three of the known tags about 25 degrees; equipment rests on the
-// second tag every other minute.
+// The BLE scanner with the seven known tags at 24 to 26 degrees, equipment resting on each.
+// Each scan lists them from one tag further on, so that the handler, which reads six records
+// a scan, has heard every tag from its second scan on.
 void SetupBle(qxsim::Device& dev, Running& r) {
     auto ble = std::make_shared<qxsim::BleScanner>();
     r.model = ble;
-    r.tick = [ble](double t) {
-        ble->SetTag("D4F51378E69E", 1023, 120);
-        ble->SetTag("D4F51378FD80", 1010, ((int)t / 60) % 2 ? 800 : 200);
-        ble->SetTag("D4F51378ED87", 1040, 0);
-    };
-    r.tick(0);
+    const struct {
+        const char* address;
+        uint16_t r, g;
+    } tags[] = {{"D4F51378E69E", 1023, 820}, {"D4F51378FD80", 1010, 760}, {"D4F51378E929", 1040, 900},
+                {"D4F51378F156", 1030, 640}, {"987BF3691918", 1000, 700}, {"987BF3694231", 1015, 880},
+                {"D4F51378ED87", 1035, 600}};
+    for (const auto& t : tags) ble->SetTag(t.address, t.r, t.g);
+    ble->SetRotating(true);
     ble->Serve(dev);
 }
 
@@ -707,10 +698,14 @@ void SetupCardW(qxsim::Device& dev, Running& r) {
     SetupCard<qxsim::CardW>(dev, r, std::make_shared<qxsim::CardW>(1),
                             [](qxsim::CardW& m, const qxsim::CardEvent& e, double) { m.SetEvent(e); });
 }
+// The people counter's day: a person comes in every ten seconds while 35 to 75 are inside,
+// so that neither count goes back; both start again each day.
 void SetupPeopleCounter(qxsim::Device& dev, Running& r) {
     SetupCard<qxsim::PeopleCounter>(dev, r, std::make_shared<qxsim::PeopleCounter>(1),
                                     [](qxsim::PeopleCounter& m, const qxsim::CardEvent&, double t) {
-                                        m.SetCounts(120 + (int)(t / 10), 100 + (int)(t / 15));
+                                        const int k = (int)(std::fmod(t, 86400.0) / 10);
+                                        const int inside = 55 + (int)(20.0 * std::sin(k / 60.0));
+                                        m.SetCounts(200 + k, 200 + k - inside);
                                     });
 }
 void SetupRs485Reader(qxsim::Device& dev, Running& r) {
@@ -861,14 +856,14 @@ const Kind kKinds[] = {
     {"leak-3", "locating leak detector (model 3), Modbus unit 1, input registers 2, 4, 38",
      "9600,N,8,1", SetupLeak<3>, nullptr, 0x600, nullptr, 3},
     {"w70xx", "W70XX I/O module with 6 inputs and 4 relays, Modbus unit 1, inputs 10001-10016, "
-     "coils 1-4, holding 40001-40008, function 0x46", "9600,N,8,1", SetupW70xx<6>, nullptr, 0x904, nullptr, 2},
+     "coils 1-4, holding 40001-40008, function 0x46", "9600,N,8,1", SetupW70xx, nullptr, 0x904, nullptr, 2},
     {"w70xx-16", "W70XX I/O module with 16 inputs, Modbus unit 1, inputs 10001-10016, coils 1-4, holding 40001-40008",
-     "9600,N,8,1", SetupW70xx<16>, nullptr, 0x904, nullptr, 1},
+     "9600,N,8,1", SetupW70xx, nullptr, 0x904, nullptr, 1},
     {"w7017", "W7017 analog module, Modbus unit 1, holding registers 40001-40008 (inputs 10001-10016, coils 1-4)",
      "9600,N,8,1", SetupW7017, nullptr, 0x90B},
     {"kw7", "KW7 ASCII I/O module, address 01, '$AA6' with 10 inputs and 6 relays",
      "9600,N,8,1", SetupKw7, nullptr, 0x907, nullptr, 1},
-    {"ble-scanner", "BLE scanner module, AT commands without line end, three wireless tags",
+    {"ble-scanner", "BLE scanner module, AT commands without line end, seven wireless tags",
      "9600,N,8,1", SetupBle, nullptr, 0x90C},
     {"edxups", "EDX UPS, 11-byte requests answered by one XOR-checked block per data identifier",
      "9600,N,8,1", SetupEdxUps, nullptr, 0x308},
@@ -1036,6 +1031,17 @@ const SoundAlarms kSoundAlarms[] = {
     {"ahp", "Vbatt(19)>235.0"},
     {"ups-htxx", "Vbatt(40)>235.0,Pbatt(41)<200.0,Mbatt(42)<200.0"},
     {"", ""},
+    // I/O modules. Their rows take any reading but 0 for an alarm: the W7017's temperature
+    // (about 25.21 degrees, stored 2521) and the AD5DA5's analog inputs (counts of 10 V).
+    {"w7017", "D01(1)!=0"},
+    {"dio-ad5da5", "D01(1)!=0,D02(2)!=0,D03(3)!=0,D04(4)!=0,D05(5)!=0"},
+    // Room sensors: about 8 ppm of ammonia, below the default low limit of 100.0.
+    {"dio-ad5da5-ivc", "D06(6)<100.0"},
+    // The BLE scanner: a weight field holds 0 or 1 (equipment on the tag or not), below its low
+    // limit of 100 either way. Slot 7 has no tag, so its temperature reads 0; the seventh tag
+    // is beyond the six records of the first scan, so its temperature reads 0 until the second.
+    {"ble-scanner", "D02(2)<100,D04(4)<100,D06(6)<100,D08(8)<100,D10(10)<100,D12(12)<100,D14(14)<100,"
+                    "D16(16)<100,D13(13)<12.00,D15(15)<12.00"},
 };
 
 const char* SoundAlarmsOf(const Kind& k) {

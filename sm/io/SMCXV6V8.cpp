@@ -172,13 +172,19 @@ void CSMCXV6V8::SetClock(ISerBase* ser, int addr) {
     ser->Read(rx, sizeof rx, 0);
 }
 
+// The persons inside: the larger count less the smaller.
+int CSMCXV6V8::Inside() const { return m_v.in > m_v.out ? m_v.in - m_v.out : m_v.out - m_v.in; }
+
+// The persons inside follow the counts just read, so that the host judges this poll's number
+// against its limits, not the one the last update of whichever point stored.
 int CSMCXV6V8::DataGet(ISerBase* ser, int addr, int wait) {
     (void)wait;
     if (!qx::skel::Ready(ser, false) || !AddrOk(addr)) return 0;
     SetClock(ser, addr);
     m_v.in = m_v.out = 0;
-    if (!getDevState(ser, addr)) return 0;
-    return getAllRecord(ser, addr);
+    if (!getDevState(ser, addr) || !getAllRecord(ser, addr)) return 0;
+    m_v.eenum = Inside();
+    return 1;
 }
 
 int CSMCXV6V8::DataVal(int fld) {
@@ -195,7 +201,7 @@ int CSMCXV6V8::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase*
     qx::skel::Upd u;
     if (!qx::skel::Begin(*this, u, flags, alarmBits, snapId, sid, qx::skel::kSnapZero)) return 0;
     if (u.answered)
-        m_v.eenum = m_v.in > m_v.out ? m_v.in - m_v.out : m_v.out - m_v.in;
+        m_v.eenum = Inside();
     else
         memset(&m_v, 0, sizeof m_v);
     m_iErrCnt = 0;

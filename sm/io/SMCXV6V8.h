@@ -51,4 +51,5 @@ private:
     // One request; its reply (the first of them) in rx. 1 when it checked.
     int Exchange(ISerBase* ser, int addr, const uint8_t* cmd, uint8_t* rx);
     void SetClock(ISerBase* ser, int addr);
+    int Inside() const;
 };

@@ -7,8 +7,9 @@
 
 namespace {
 
+// An output holds the level it was set to: no alarm, no limit checked (alarm kind 0).
 #define QX_AD_IN(n) {n, "D0" #n, 1, "模拟量输入" #n, 1, 1, 0, "模拟量输入", 0, "", 0}
-#define QX_AD_OUT(n, name) {n, name, 2, "模拟量输出" #n, 1, 1, 0, "模拟量输出", 0, "", 0}
+#define QX_AD_OUT(n, name) {n, name, 2, "模拟量输出" #n, 1, 0, 0, "模拟量输出", 0, "", 0}
 const qx::sql::DefRow kDefs[] = {
     {0, "", 1, "5路模拟量输入", 1, 1, 0, "", 0, "", 0},
     QX_AD_IN(1), QX_AD_IN(2), QX_AD_IN(3), QX_AD_IN(4), QX_AD_IN(5),

@@ -113,8 +113,8 @@ TEST_F(AlarmRows, EveryAlarmRowLiesWithinDataSize) {
 }
 
 // The host's limit check over a unit's running states: on/off, fan, compressor, heating,
-// cooling, humidifying, a mode, a relay output and charging are states, not alarms, whatever
-// their value. A state whose one value is the fault (mains present, output on, a target
+// cooling, humidifying, a mode, a relay or analog output and charging are states, not alarms,
+// whatever their value. A state whose one value is the fault (mains present, output on, a target
 // online) alarms on that value alone. Beside them, a fault flag of the same unit still alarms.
 TEST_F(AlarmRows, RunningStatesAlarmOnlyOnTheirFaultValue) {
     struct Case {
@@ -149,6 +149,8 @@ TEST_F(AlarmRows, RunningStatesAlarmOnlyOnTheirFaultValue) {
         {0x904, 1, 13, 13, 1, true, "W70XX 16 inputs: input 13 open"},
         {0x907, 1, 11, 16, 1, false, "KW7: relays closed"},
         {0x907, 1, 10, 10, 1, true, "KW7: input 10 closed"},
+        {0x905, 0, 6, 10, 2048, false, "AD5DA5: outputs set to half scale"},
+        {0x905, 0, 1, 5, 410, true, "AD5DA5: inputs reading 1 V, outside the default 0"},
         {0x308, 0, 11, 11, 1, false, "EDX: mains present"},
         {0x308, 0, 11, 11, 0, true, "EDX: mains lost"},
         {0x308, 0, 12, 12, 1, true, "EDX: battery low"},

@@ -598,7 +598,8 @@ TEST_F(SmHost, AlarmOutputStateGoesToTheHostsAlarmTable) {
 // Running units polled from devsim: their on/off, fan, compressor, heating, cooling, relay and
 // charging states hold their running value and none of them is out of limits; a UPS on mains
 // with its output on, whose mains and output states are 1, is normal as a whole, as are the
-// transformer controller with its fan running and the Hiross unit with its running flag set.
+// transformer controller with its fan running, the Hiross unit with its running flag set and
+// the I/O modules with relays on and their inputs at rest.
 TEST_F(SmHost, RunningStatesOfDevsimUnitsAreNoAlarm) {
     struct State {
         const char* device;
@@ -628,7 +629,7 @@ TEST_F(SmHost, RunningStatesOfDevsimUnitsAreNoAlarm) {
     };
     const char* const devices[] = {"sca-airc",    "transf",       "matrix", "hiross", "sunrise-modbus",
                                    "sunrise-gos", "emerson-airc", "w70xx",  "kw7",    "edxups"};
-    const char* const normal[] = {"transf", "hiross", "edxups"};
+    const char* const normal[] = {"transf", "hiross", "w70xx", "kw7", "edxups"};
     Devsim sim;
     ASSERT_TRUE(sim.Start(std::vector<std::string>(std::begin(devices), std::end(devices)), dir + "/devsim.txt"))
         << sim.Text();

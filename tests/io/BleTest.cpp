@@ -135,13 +135,27 @@ TEST(Ble, ScansCutShortUnconfirmedOrLong) {
         EXPECT_EQ(1, r.h.DataVal(2));
     }
     {
-        // Seven known tags: six records are read.
+        // Seven known tags: six records are read. A scanner that lists them from one further
+        // on each scan is heard whole over two scans; the tag the second scan misses keeps
+        // what the first one read.
         BleRig r;
         for (const char* a : {"D4F51378E69E", "D4F51378FD80", "D4F51378E929", "D4F51378F156",
                               "987BF3691918", "987BF3694231", "D4F51378ED87"})
             r.ble.SetTag(a, 1023, 0);
+        r.ble.SetTag(kSlot1, 1023, 900);
         ASSERT_EQ(1, r.Poll());
         EXPECT_EQ(0x3F, r.h.DataVal(0));
+        EXPECT_EQ(0, r.h.DataVal(15));
+        ASSERT_EQ(1, r.Poll());
+        EXPECT_EQ(0x3F, r.h.DataVal(0));
+        r.ble.SetRotating(true);
+        ASSERT_EQ(1, r.Poll());
+        EXPECT_EQ(0x3F, r.h.DataVal(0));
+        ASSERT_EQ(1, r.Poll());
+        EXPECT_EQ(0xBE, r.h.DataVal(0));
+        EXPECT_EQ(2518, r.h.DataVal(15));
+        EXPECT_EQ(2518, r.h.DataVal(1));
+        EXPECT_EQ(1, r.h.DataVal(2));
     }
     {
         // Unknown tags are passed over; an empty scan hears nothing.

@@ -98,6 +98,29 @@ TEST(CXV6V8, CountsRowAndSummary) {
     EXPECT_EQ(-1, r.h.VarEval(other));
 }
 
+// The persons inside, as the host reads them between the poll and the update: this poll's
+// counts, for the first poll of a point and for a second counter after the first.
+TEST(CXV6V8, PersonsInsideOfThePollJustRead) {
+    CounterRig r;
+    qxhost::PointItem& two = r.Twin(10, 2);
+    qxsim::PeopleCounter second(2);
+    second.SetCounts(300, 240);
+    r.ch.SetResponder([&](const Bytes& q) { return q[4] == 2 ? second.Answer(q) : r.dev.Answer(q); });
+    r.dev.SetCounts(120, 135);
+    struct Step {
+        qxhost::PointItem* point;
+        int inside;
+    } steps[] = {{&r.item, 15}, {&two, 60}, {&r.item, 15}};
+    for (const Step& s : steps) {
+        r.h.DoItem(*s.point, 0);
+        ASSERT_EQ(1, r.h.DataGet(&r.ch, s.point->Get().Addr, 0));
+        EXPECT_EQ(s.inside, r.h.DataVal(3)) << "sid " << s.point->Get().SID;
+        int bits[1] = {0};
+        ASSERT_EQ(1, r.h.DataUpd(0, bits, nullptr, -1, &r.hist));
+        EXPECT_EQ(s.inside, r.h.DataVal(3));
+    }
+}
+
 TEST(CXV6V8, FailedPolls) {
     struct Case {
         const char* what;
