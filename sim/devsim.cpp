@@ -1030,13 +1030,15 @@ const SoundAlarms kSoundAlarms[] = {
     {"hipulse", "Tem(22)<20.0,Vbatt(40)>235.0,Mbatt(42)<200.0"},
     {"ahp", "Vbatt(19)>235.0"},
     {"ups-htxx", "Vbatt(40)>235.0,Pbatt(41)<200.0,Mbatt(42)<200.0"},
-    {"", ""},
     // I/O modules. Their rows take any reading but 0 for an alarm: the W7017's temperature
     // (about 25.21 degrees, stored 2521) and the AD5DA5's analog inputs (counts of 10 V).
     {"w7017", "D01(1)!=0"},
     {"dio-ad5da5", "D01(1)!=0,D02(2)!=0,D03(3)!=0,D04(4)!=0,D05(5)!=0"},
     // Room sensors: about 8 ppm of ammonia, below the default low limit of 100.0.
     {"dio-ad5da5-ivc", "D06(6)<100.0"},
+    // Door controller A: a card read or a door opened sets its "进出" row, whose limits take
+    // any passage for an alarm.
+    {"card-a", "CardFound(17)!=0"},
     // The BLE scanner: a weight field holds 0 or 1 (equipment on the tag or not), below its low
     // limit of 100 either way. Slot 7 has no tag, so its temperature reads 0; the seventh tag
     // is beyond the six records of the first scan, so its temperature reads 0 until the second.

@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <vector>
+
 #include "BufHelper.h"
 #include "QxPlatform.h"
 #include "core/SMSkeleton.h"
@@ -175,14 +177,12 @@ bool SinglePhase(int model, int ext1) {
     return model == 12 || model == 26 || model == 30 || (model == 0 && ext1 == 1);
 }
 
-// The alarm bits of the fields of phases B and C.
-uint32_t PhasesBCBits() {
-    const int fields[] = {CSMElec::kByggl, CSMElec::kCyggl, CSMElec::kBwggl, CSMElec::kCwggl,
-                          CSMElec::kBszgl, CSMElec::kCszgl, CSMElec::kBglys, CSMElec::kCglys,
-                          CSMElec::kBdy,   CSMElec::kCdy,   CSMElec::kBdl,   CSMElec::kCdl};
-    uint32_t bits = 0;
-    for (int f : fields) bits |= 1u << (f - 1);
-    return bits;
+// The fields of phases B and C.
+const std::vector<int>& PhasesBC() {
+    static const std::vector<int> fields = {CSMElec::kByggl, CSMElec::kCyggl, CSMElec::kBwggl, CSMElec::kCwggl,
+                                            CSMElec::kBszgl, CSMElec::kCszgl, CSMElec::kBglys, CSMElec::kCglys,
+                                            CSMElec::kBdy,   CSMElec::kCdy,   CSMElec::kBdl,   CSMElec::kCdl};
+    return fields;
 }
 
 }  // namespace
@@ -191,12 +191,9 @@ int CSMElec::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* h
     // A single-phase meter has no phases B and C: the host's limits find their zeros out of
     // range, but the state, the flag columns and the summary follow what the meter measures.
     // An alarm the host raised only for those fields is no alarm.
-    int own[1];
-    if (m_pItem && alarmBits && SinglePhase(m_pItem->Variant, m_pItem->Ext1)) {
-        own[0] = (int)((uint32_t)alarmBits[0] & ~PhasesBCBits());
-        if (alarmBits[0] != 0 && own[0] == 0) flags &= ~1;
-        alarmBits = own;
-    }
+    std::vector<int> own;
+    if (m_pItem && SinglePhase(m_pItem->Variant, m_pItem->Ext1))
+        alarmBits = qx::sql::PassOver(flags, alarmBits, kFields, PhasesBC(), own);
     qx::skel::Upd u;
     if (!qx::skel::Begin(*this, u, flags, alarmBits, snapId, sid, qx::skel::kSnapFromFlags))
         return 0;
