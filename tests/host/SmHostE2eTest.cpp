@@ -4,8 +4,6 @@
 // and its messages.
 #include <iterator>
 #include <memory>
-#include <regex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -424,19 +422,6 @@ TEST_F(SmHost, DevsimServesTheExampleSite) {
     }
 }
 
-}  // namespace
-
-namespace {
-
-// A site section of a device devsim serves, as its line announces it.
-std::string Section(const Devsim& sim, const std::string& name, const std::string& label, int sid) {
-    std::string s = "[" + label + "]\nsid=" + std::to_string(sid) + "\ntype=" + sim.Field(name, "type") +
-                    "\nchannel=" + sim.Field(name, "def") + "\nchtype=" + sim.Field(name, "chtype") + "\n";
-    std::string variant = sim.Field(name, "variant");
-    if (!variant.empty()) s += "variant=" + variant + "\n";
-    return s;
-}
-
 // Control commands end to end: an air-conditioner's set point and a relay of an I/O module
 // switched on devsim's devices; what the channel sent and got is shown, and the next poll
 // reads what the commands set.
@@ -643,12 +628,7 @@ TEST_F(SmHost, RunningStatesOfDevsimUnitsAreNoAlarm) {
     Run r = Poll({"--site", Site(site), "--cycles", "1"});
     EXPECT_TRUE(sim.Stop());
     ASSERT_EQ(0, r.rc) << r.out << r.err;
-    // The point's line of the cycle.
-    auto line = [&](const std::string& device) {
-        size_t at = r.out.find("cycle 1 [" + device + "] sid ");
-        if (at == std::string::npos) return std::string();
-        return r.out.substr(at, r.out.find('\n', at) - at);
-    };
+    auto line = [&](const std::string& device) { return PointLine(r.out, device); };
     Rows db(Db());
     for (const State& s : states) {
         SCOPED_TRACE(std::string(s.device) + " " + s.column);
@@ -663,14 +643,6 @@ TEST_F(SmHost, RunningStatesOfDevsimUnitsAreNoAlarm) {
         SCOPED_TRACE(d);
         EXPECT_EQ(0, db.Int("select State from tbSubSysDetail where SID=" + std::to_string(sidOf(d)))) << line(d);
     }
-}
-
-// The fields NAME(FIELD) named in a text.
-std::set<std::string> FieldRefs(const std::string& text) {
-    std::set<std::string> refs;
-    const std::regex ref("\\w+\\(\\d+\\)");
-    for (std::sregex_iterator m(text.begin(), text.end(), ref), end; m != end; ++m) refs.insert(m->str());
-    return refs;
 }
 
 // Sound power devices polled from devsim read in their rows' units: the meters' 220 V as
@@ -704,13 +676,10 @@ TEST_F(SmHost, SoundPowerDevicesOfDevsimReadInTheirUnits) {
     for (size_t i = 0; i < names.size(); i++) {
         SCOPED_TRACE(names[i]);
         const std::string head = "cycle 1 [" + names[i] + "] sid " + std::to_string(i + 1) + ": state ";
-        const size_t at = r.out.find(head);
-        ASSERT_NE(std::string::npos, at) << r.out;
-        const std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+        const std::string line = PointLine(r.out, names[i]);
+        ASSERT_NE("", line) << r.out;
         const std::set<std::string> named = FieldRefs(sim.Field(names[i], "alarms"));
-        const size_t out = line.find("| out of limits:");
-        EXPECT_EQ(named, out == std::string::npos ? std::set<std::string>() : FieldRefs(line.substr(out)))
-            << line;
+        EXPECT_EQ(named, OutOfLimits(line)) << line;
         const std::string start = head + (named.empty() ? "0 normal | " : "1 alarm | ") + devices[i].summary;
         EXPECT_EQ(start, line.substr(0, start.size())) << line;
     }

@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,29 @@ inline int CountOf(const std::string& text, const std::string& what) {
     int n = 0;
     for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) n++;
     return n;
+}
+
+// The line smhost printed for the point LABEL in cycle 1, "cycle 1 [LABEL] sid ...", or ""
+// when there is none.
+inline std::string PointLine(const std::string& out, const std::string& label) {
+    const size_t at = out.find("cycle 1 [" + label + "] sid ");
+    if (at == std::string::npos) return "";
+    return out.substr(at, out.find('\n', at) - at);
+}
+
+// The fields NAME(FIELD) named in a text: a devsim kind's "alarms=" or smhost's "out of
+// limits:" list.
+inline std::set<std::string> FieldRefs(const std::string& text) {
+    std::set<std::string> refs;
+    const std::regex ref("\\w+\\(\\d+\\)");
+    for (std::sregex_iterator m(text.begin(), text.end(), ref), end; m != end; ++m) refs.insert(m->str());
+    return refs;
+}
+
+// The fields a poll line names out of limits.
+inline std::set<std::string> OutOfLimits(const std::string& line) {
+    const size_t at = line.find("| out of limits:");
+    return at == std::string::npos ? std::set<std::string>() : FieldRefs(line.substr(at, line.find(" | ", at + 1) - at));
 }
 
 // A read-only view of a database smhost wrote.
@@ -102,6 +127,18 @@ private:
     pid_t m_pid = -1;
     std::string m_text;
 };
+
+// A site section of a device devsim serves, as its line announces it: the point's type, its
+// channel and the parameters its simulated device matches.
+inline std::string Section(const Devsim& sim, const std::string& name, const std::string& label, int sid) {
+    std::string s = "[" + label + "]\nsid=" + std::to_string(sid) + "\ntype=" + sim.Field(name, "type") +
+                    "\nchannel=" + sim.Field(name, "def") + "\nchtype=" + sim.Field(name, "chtype") + "\n";
+    for (const char* key : {"variant", "ext1", "ext2", "wait"}) {
+        const std::string v = sim.Field(name, key);
+        if (!v.empty()) s += std::string(key) + "=" + v + "\n";
+    }
+    return s;
+}
 
 // A temporary folder with the board root of the example site's Modbus sensor, and smhost run
 // with the folder's databases.

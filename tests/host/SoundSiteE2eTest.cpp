@@ -1,7 +1,6 @@
 // A sound site: every device devsim serves on a serial line, sound, polled once by smhost. Each
 // point reads normal, or alarms only on the fields its kind's list line names ("alarms="), the
 // readings that the type's default limits exclude though they are realistic.
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -38,22 +37,6 @@ std::vector<Listed> SerialKinds(std::string* out) {
     return kinds;
 }
 
-// The fields NAME(FIELD) in a text ("Tem(14)<30.0,temout(16)<30.0" or " Tem(14) temout(16)").
-std::set<std::string> FieldRefs(const std::string& text) {
-    std::set<std::string> refs;
-    const std::regex ref("(\\w+)\\((\\d+)\\)");
-    for (std::sregex_iterator i(text.begin(), text.end(), ref), end; i != end; ++i) refs.insert(i->str());
-    return refs;
-}
-
-// The value of " KEY=VALUE" on a line, "" without.
-std::string KeyOf(const std::string& line, const std::string& key) {
-    size_t at = line.find(" " + key + "=");
-    if (at == std::string::npos) return "";
-    at += key.size() + 2;
-    return line.substr(at, line.find(' ', at) - at);
-}
-
 // The kinds are shared out among the groups by their place in the list (kind i in group
 // i % kGroups), so every kind is in one group however many there are; a group's kinds are
 // served ten at a time, one per serial port digit.
@@ -79,15 +62,7 @@ TEST_P(SoundSite, EveryPointIsNormalOrAlarmsOnlyOnTheFieldsItsKindNames) {
         Devsim sim;
         ASSERT_TRUE(sim.Start(names, dir + "/devsim.txt")) << sim.Text();
         std::string site;
-        for (size_t i = 0; i < batch.size(); i++) {
-            const std::string& n = batch[i].name;
-            site += "[" + n + "]\nsid=" + std::to_string(i + 1) + "\ntype=" + sim.Field(n, "type") +
-                    "\nchannel=" + sim.Field(n, "def") + "\nchtype=" + sim.Field(n, "chtype") + "\n";
-            for (const char* key : {"variant", "ext1", "ext2", "wait"}) {
-                std::string v = sim.Field(n, key);
-                if (!v.empty()) site += std::string(key) + "=" + v + "\n";
-            }
-        }
+        for (size_t i = 0; i < batch.size(); i++) site += Section(sim, batch[i].name, batch[i].name, (int)i + 1);
         ForgetDatabases();
         Run r = Poll({"--site", Site(site), "--cycles", "1"}, 120);
         EXPECT_TRUE(sim.Stop());
@@ -96,16 +71,13 @@ TEST_P(SoundSite, EveryPointIsNormalOrAlarmsOnlyOnTheFieldsItsKindNames) {
             const Listed& k = batch[i];
             SCOPED_TRACE(k.line);
             const std::string head = "cycle 1 [" + k.name + "] sid " + std::to_string(i + 1) + ": state ";
-            size_t at = r.out.find(head);
-            ASSERT_NE(std::string::npos, at) << r.out;
-            const std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+            const std::string line = PointLine(r.out, k.name);
+            ASSERT_EQ(head, line.substr(0, head.size())) << r.out;
             const char state = line[head.size()];
             ASSERT_TRUE(state == '0' || state == '1') << line;
             if (state == '0') continue;
-            size_t out = line.find("| out of limits:");
-            const std::set<std::string> alarmed =
-                FieldRefs(out == std::string::npos ? "" : line.substr(out, line.find(" | ", out + 1) - out));
-            const std::set<std::string> named = FieldRefs(KeyOf(k.line, "alarms"));
+            const std::set<std::string> alarmed = OutOfLimits(line);
+            const std::set<std::string> named = FieldRefs(sim.Field(k.name, "alarms"));
             EXPECT_FALSE(alarmed.empty()) << "in alarm with no field out of limits: " << line;
             std::string unnamed;
             for (const std::string& f : alarmed)
