@@ -25,6 +25,10 @@
 //
 // Faults, for every answer: silence, short, garbage, split, badcheck, exception; "--fault
 // NAME=KIND" plans one for every device of that name, "NAME+KIND" for that device alone.
+// Device states, the same way: "alarm" (and "alarm2" where a kind has a second) serves the
+// device in trouble, reporting the faults its protocol carries; the kind's list line names
+// the fields each state raises ("raises=", "raises2=") and the text its summary then shows
+// ("brief=", "brief2="), and the device's line ends "(alarm)" or "(alarm2)" (kAlarmRaises).
 //
 // Marks: with "--mark N" the devices that can answer a value of their own do so, the first
 // device N, the next N+1 and so on: one field holds a fixed value derived from its mark and
@@ -88,10 +92,22 @@ struct Running {
     int code = 0;                      // channel type code of a serial device
     int mark = -1;                     // the device's mark, -1 without
     std::string marked;                // "FIELD=VALUE" of the marked field, set by the setup
+    int alarm = 0;                     // 0 sound; 1 "alarm", 2 "alarm2": the faults it reports
     std::unique_ptr<qxsim::Device> transport;
 };
 
 // ---------------------------------------------------------------- the devices
+
+// The model of a device: its sound default, or in an alarm state the default with the faults
+// that `Alarm` lays for that state (1 "alarm", 2 "alarm2"). A kind without an alarm state of
+// its own gives no `Alarm`.
+template <class M, void (*Alarm)(M&, int) = nullptr>
+M ModelOf(const Running& r) {
+    M m{};
+    if constexpr (Alarm != nullptr)
+        if (r.alarm) Alarm(m, r.alarm);
+    return m;
+}
 
 // The value of a marked field: inside [low, high], so that marked devices stay in their
 // normal range, and distinct for up to high - low + 1 consecutive marks.
@@ -373,10 +389,10 @@ void SetupHipulse(qxsim::Device& dev, Running& r) {
 }
 
 // The YD/T 1363 UPS units of the tbUps drivers, address 1.
-template <class F, void (*Set)(qxsim::YdtDevice&, const F&)>
+template <class F, void (*Set)(qxsim::YdtDevice&, const F&), void (*Alarm)(F&, int) = nullptr>
 void SetupYdtUps(qxsim::Device& dev, Running& r, int cid1, int ver) {
     auto ups = std::make_shared<qxsim::YdtDevice>(1, cid1, ver);
-    Set(*ups, F());
+    Set(*ups, ModelOf<F, Alarm>(r));
     qxsim::ServeYdt(dev, *ups);
     r.model = ups;
 }
@@ -500,10 +516,10 @@ void SetupSmartUps(qxsim::Device& dev, Running& r) {
 
 // The air-conditioners of the serial drivers and the power-plant controllers, unit or
 // address 1, laid from the map's default readings.
-template <class M, void (*Set)(qxsim::ModbusSlave&, const M&)>
+template <class M, void (*Set)(qxsim::ModbusSlave&, const M&), void (*Alarm)(M&, int) = nullptr>
 void SetupModbusAirc(qxsim::Device& dev, Running& r) {
     auto ac = std::make_shared<qxsim::ModbusSlave>(1);
-    Set(*ac, M());
+    Set(*ac, ModelOf<M, Alarm>(r));
     qxsim::ServeModbusRtu(dev, *ac);
     r.model = ac;
 }
@@ -575,10 +591,11 @@ void SetupStulzC7000(qxsim::Device& dev, Running& r) {
     qxsim::ServeModbusRtu(dev, *slave);
     r.model = slave;
 }
-template <class M, void (*Set)(qxsim::ModbusSlave&, const M&, int), int Variant>
+template <class M, void (*Set)(qxsim::ModbusSlave&, const M&, int), int Variant,
+          void (*Alarm)(M&, int) = nullptr>
 void SetupAircVariant(qxsim::Device& dev, Running& r) {
     auto ac = std::make_shared<qxsim::ModbusSlave>(1);
-    Set(*ac, M(), Variant);
+    Set(*ac, ModelOf<M, Alarm>(r), Variant);
     qxsim::ServeModbusRtu(dev, *ac);
     r.model = ac;
 }
@@ -1041,6 +1058,44 @@ const SoundAlarms kSoundAlarms[] = {
                     "D16(16)<100,D13(13)<12.00,D15(15)<12.00"},
 };
 
+// The alarm states of the kinds: a device in alarm reports the faults its protocol carries, as
+// the real unit does in trouble (inputs closed, alarm bits and fault codes set, a UPS on
+// battery with its battery low, a room overheating, a phase lost, water on the cable, a door
+// forced), and where a kind has no alarm bit a reading outside its type's default limits
+// stands in. "alarm" is every kind's first state; "alarm2" raises what one reply cannot carry
+// beside it (on battery versus on bypass). `fields` names, as smhost names a field out of
+// limits, every field the state raises (NAME(FIELD), comma-separated); `brief` is a text the
+// point's summary then shows, where the handler's summary names its alarms ("告警:" from the
+// alarm rows' captions, or a caption of its own; no blank in it), else nullptr.
+// scripts/soak requires the point of such a device in state 1 with every field named out of
+// limits and its summary showing `brief`.
+struct AlarmRaises {
+    const char* kind;
+    int state;           // 1 "alarm", 2 "alarm2"
+    const char* fields;  // "NAME(FIELD)", comma-separated
+    const char* brief;   // a text of the summary in alarm, or nullptr
+};
+const AlarmRaises kAlarmRaises[] = {
+    // ---- UPS units
+
+
+    // ---- air-conditioners
+
+
+    // ---- meters, power plant and batteries
+
+
+    // ---- I/O modules, sensors, leak detectors, cameras, doors and alarm outputs
+
+
+};
+
+const AlarmRaises* AlarmRaisesOf(const Kind& k, int state) {
+    for (const AlarmRaises& a : kAlarmRaises)
+        if (!strcmp(a.kind, k.name) && a.state == state) return &a;
+    return nullptr;
+}
+
 const char* SoundAlarmsOf(const Kind& k) {
     for (const SoundAlarms& a : kSoundAlarms)
         if (!strcmp(a.kind, k.name)) return a.fields;
@@ -1048,10 +1103,10 @@ const char* SoundAlarmsOf(const Kind& k) {
 }
 
 // The point of a kind as "type=0x... [variant=N] [ext1=N] [ext2=N] [wait=N] [kept=TABLE]
-// [answers=unread] [alarms=NAME(FIELD)LIMIT,...]", with a blank in front; parameters that
-// are 0 are left out.
+// [answers=unread] [alarms=NAME(FIELD)LIMIT,...] [raises=NAME(FIELD),... [brief=TEXT]]
+// [raises2=... [brief2=TEXT]]", with a blank in front; parameters that are 0 are left out.
 std::string PointText(const Kind& k) {
-    char text[160];
+    char text[32];
     snprintf(text, sizeof text, " type=0x%X", k.type);
     std::string s = text;
     const struct {
@@ -1063,6 +1118,13 @@ std::string PointText(const Kind& k) {
     if (k.kept) s += std::string(" kept=") + k.kept;
     if (k.unread) s += " answers=unread";
     if (const char* alarms = SoundAlarmsOf(k)) s += std::string(" alarms=") + alarms;
+    for (int state = 1; state <= 2; state++) {
+        const AlarmRaises* a = AlarmRaisesOf(k, state);
+        if (!a) continue;
+        const std::string n = state == 1 ? "" : std::to_string(state);
+        s += " raises" + n + "=" + a->fields;
+        if (a->brief) s += " brief" + n + "=" + a->brief;
+    }
     return s;
 }
 
@@ -1084,7 +1146,8 @@ struct FaultName {
 int Usage(FILE* f) {
     fprintf(f, "usage: devsim [--fault NAME=KIND]... [--mark N] NAME[:tcp][+KIND]...\n"
                "       devsim --list\n"
-               "faults: silence short garbage split badcheck exception\n");
+               "faults: silence short garbage split badcheck exception\n"
+               "device states: alarm alarm2 (where the kind's list line names raises= or raises2=)\n");
     return f == stderr ? 1 : 0;
 }
 
@@ -1104,15 +1167,19 @@ int main(int argc, char** argv) {
         bool tcp;
         std::vector<qxsim::Fault> faults;
         int mark;
+        int alarm = 0;  // its alarm state: 0 sound, 1 "alarm", 2 "alarm2"
     };
     std::vector<Want> wants;
     std::vector<std::pair<std::string, qxsim::Fault>> faults;
+    std::vector<std::pair<std::string, int>> alarms;  // --fault NAME=alarm: (name, state)
     long nextMark = -1;
     auto faultNamed = [](const std::string& text) -> const FaultName* {
         for (const FaultName& n : kFaults)
             if (text == n.name) return &n;
         return nullptr;
     };
+    // "alarm" 1, "alarm2" 2, anything else 0.
+    auto alarmNamed = [](const std::string& text) { return text == "alarm" ? 1 : text == "alarm2" ? 2 : 0; };
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") return Usage(stdout);
@@ -1125,6 +1192,11 @@ int main(int argc, char** argv) {
         if (a == "--fault") {
             std::string v = i + 1 < argc ? argv[++i] : "";
             size_t eq = v.find('=');
+            const int alarm = eq == std::string::npos ? 0 : alarmNamed(v.substr(eq + 1));
+            if (alarm) {
+                alarms.emplace_back(v.substr(0, eq), alarm);
+                continue;
+            }
             const FaultName* f = eq == std::string::npos ? nullptr : faultNamed(v.substr(eq + 1));
             if (!f) {
                 fprintf(stderr, "devsim: --fault takes NAME=KIND, not '%s'\n", v.c_str());
@@ -1145,10 +1217,12 @@ int main(int argc, char** argv) {
         }
         std::string name = a;
         const FaultName* own = nullptr;
+        int ownAlarm = 0;
         size_t plus = name.find('+');
         if (plus != std::string::npos) {
-            own = faultNamed(name.substr(plus + 1));
-            if (!own) {
+            ownAlarm = alarmNamed(name.substr(plus + 1));
+            own = ownAlarm ? nullptr : faultNamed(name.substr(plus + 1));
+            if (!own && !ownAlarm) {
                 fprintf(stderr, "devsim: '%s' names no fault after '+'\n", a.c_str());
                 return Usage(stderr);
             }
@@ -1175,6 +1249,7 @@ int main(int argc, char** argv) {
         }
         wants.push_back(Want{name, k, tcp, {}, nextMark < 0 ? -1 : (int)nextMark++});
         if (own) wants.back().faults.push_back(own->fault);
+        wants.back().alarm = ownAlarm;
     }
     if (wants.empty()) return Usage(stderr);
     for (auto& f : faults) {
@@ -1189,6 +1264,24 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    for (auto& a : alarms) {
+        bool found = false;
+        for (Want& w : wants)
+            if (w.name == a.first) {
+                w.alarm = a.second;
+                found = true;
+            }
+        if (!found) {
+            fprintf(stderr, "devsim: --fault names %s, which is not served\n", a.first.c_str());
+            return 1;
+        }
+    }
+    for (Want& w : wants)
+        if (w.alarm && !AlarmRaisesOf(*w.kind, w.alarm)) {
+            fprintf(stderr, "devsim: %s has no alarm state \"%s\"\n", w.name.c_str(),
+                    w.alarm == 1 ? "alarm" : "alarm2");
+            return 1;
+        }
 
     sigset_t stop;
     sigemptyset(&stop);
@@ -1202,6 +1295,7 @@ int main(int argc, char** argv) {
         std::unique_ptr<Running> r(new Running);
         r->name = w.name;
         r->mark = w.mark;
+        r->alarm = w.alarm;
         std::string where, def;
         char code[16] = "";
         if (w.tcp) {
@@ -1248,8 +1342,9 @@ int main(int argc, char** argv) {
             about += " mark=" + r->marked;
             if (w.kind->stored) about += std::string(" stored=") + w.kind->stored;
         }
-        printf("%s %s def=%s chtype=%s%s%s\n", w.name.c_str(), where.c_str(), def.c_str(), code,
-               about.c_str(), w.faults.empty() ? "" : " (faulty)");
+        printf("%s %s def=%s chtype=%s%s%s%s\n", w.name.c_str(), where.c_str(), def.c_str(), code,
+               about.c_str(), w.faults.empty() ? "" : " (faulty)",
+               w.alarm == 1 ? " (alarm)" : w.alarm == 2 ? " (alarm2)" : "");
         running.push_back(std::move(r));
     }
     for (auto& s : spare) s->Stop();
