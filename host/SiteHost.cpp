@@ -311,10 +311,14 @@ int SiteHost::PollPoint(Point& p, int cycle, CycleStats& stats) {
     if (!up) fprintf(m_out, " (channel %s not open)", p.channel->definition.c_str());
     fprintf(m_out, " | %s", brief.c_str());
     if (!shown.empty()) fprintf(m_out, " |%s", shown.c_str());
-    // The fields out of their limits, as NAME(FIELD), whether or not the handler's state
-    // follows each of them.
+    // The fields outside the type's limits, as NAME(FIELD): the host's own check of the rows.
+    // A handler passes over fields its point does not have (phases B and C of a single-phase
+    // meter, a relay output, a reading its poll does not take); where it stored the point
+    // normal although the host found fields outside the limits, the line says so, so that
+    // "normal" never stands beside such a list without its reason.
     if (!outRows.empty()) {
-        fprintf(m_out, " | out of limits:");
+        fprintf(m_out, " | outside the type's limits%s:",
+                state == 0 ? ", passed over by the handler" : "");
         for (const LimitRow& r : outRows) fprintf(m_out, " %s(%d)", r.name.c_str(), r.fld);
     }
     if (held)

@@ -30,7 +30,7 @@
 // the fields each state raises ("raises=", "raises2=") and the text its summary then shows
 // ("brief=", "brief2="), and the device's line ends "(alarm)" or "(alarm2)" (kAlarmRaises).
 //
-// Marks: with "--mark N" the devices that can answer a value of their own do so, the first
+// Marks: with "--mark N" the sound devices that can answer a value of their own do so, the first
 // device N, the next N+1 and so on: one field holds a fixed value derived from its mark and
 // announced on its line as "mark=FIELD=VALUE" (FIELD as the host's field reference reads it),
 // with "stored=TABLE.COLUMN[/KEY/VALUE]" naming where a poll stores it for the point. Many
@@ -1294,7 +1294,8 @@ int main(int argc, char** argv) {
     for (Want& w : wants) {
         std::unique_ptr<Running> r(new Running);
         r->name = w.name;
-        r->mark = w.mark;
+        // A device in alarm answers the values of its trouble, not a mark.
+        r->mark = w.alarm ? -1 : w.mark;
         r->alarm = w.alarm;
         std::string where, def;
         char code[16] = "";

@@ -203,13 +203,13 @@ TEST_F(SmHost, StateRowsAlarmOnTheValueTheirLegendCallsTheFault) {
         EXPECT_EQ(c.tmState, db.Int("select State from tbSubSysDetail where SID=3")) << r.out;
         const std::string named = c.named;
         if (named.empty()) {
-            EXPECT_EQ(std::string::npos, r.out.find("out of limits")) << r.out;
+            EXPECT_EQ(std::string::npos, r.out.find("outside the type's limits")) << r.out;
         } else {
             for (size_t at = 0; at < named.size();) {
                 size_t bar = named.find('|', at);
                 if (bar == std::string::npos) bar = named.size();
                 const std::string field = named.substr(at, bar - at);
-                EXPECT_EQ(1, CountOf(r.out, "out of limits: " + field + "\n")) << field << "\n" << r.out;
+                EXPECT_EQ(1, CountOf(r.out, "outside the type's limits: " + field + "\n")) << field << "\n" << r.out;
                 at = bar + 1;
             }
         }
@@ -686,3 +686,36 @@ TEST_F(SmHost, SoundPowerDevicesOfDevsimReadInTheirUnits) {
 }
 
 }  // namespace
+
+// The poll line lists the fields outside the type's limits as the host found them, and says
+// when the handler passed them over: a single-phase meter stores itself normal with its
+// phases B and C at 0, while a UPS whose battery rows alarm is in alarm on its list.
+TEST_F(SmHost, PollLineSaysWhenTheHandlerPassedItsFieldsOver) {
+    const struct {
+        const char* device;
+        const char* state;   // "state N TEXT"
+        bool passedOver;     // the line says the handler passed its list over
+        const char* listed;  // a field the line lists
+    } cases[] = {
+        {"meter12", "state 0 normal", true, "Bdy("},
+        {"hipulse", "state 1 alarm", false, "Vbatt(40)"},
+    };
+    std::vector<std::string> names;
+    for (const auto& c : cases) names.push_back(c.device);
+    Devsim sim;
+    ASSERT_TRUE(sim.Start(names, dir + "/devsim.txt")) << sim.Text();
+    std::string site;
+    for (size_t i = 0; i < names.size(); i++) site += Section(sim, names[i], names[i], (int)i + 1);
+    Run r = Poll({"--site", Site(site), "--cycles", "1"});
+    EXPECT_TRUE(sim.Stop());
+    ASSERT_EQ(0, r.rc) << r.out << r.err;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.device);
+        const std::string line = PointLine(r.out, c.device);
+        EXPECT_NE(std::string::npos, line.find(c.state)) << line;
+        EXPECT_EQ(c.passedOver, PassedOver(line)) << line;
+        const size_t list = line.find("| outside the type's limits");
+        ASSERT_NE(std::string::npos, list) << line;
+        EXPECT_NE(std::string::npos, line.find(c.listed, list)) << line;
+    }
+}

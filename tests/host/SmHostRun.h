@@ -45,8 +45,8 @@ inline std::string PointLine(const std::string& out, const std::string& label) {
     return out.substr(at, out.find('\n', at) - at);
 }
 
-// The fields NAME(FIELD) named in a text: a devsim kind's "alarms=" or smhost's "out of
-// limits:" list.
+// The fields NAME(FIELD) named in a text: a devsim kind's "alarms=" or "raises=", or smhost's
+// list of the fields outside the type's limits.
 inline std::set<std::string> FieldRefs(const std::string& text) {
     std::set<std::string> refs;
     const std::regex ref("\\w+\\(\\d+\\)");
@@ -54,10 +54,15 @@ inline std::set<std::string> FieldRefs(const std::string& text) {
     return refs;
 }
 
-// The fields a poll line names out of limits.
+// The fields a poll line names outside the type's limits (also those the handler passed over).
 inline std::set<std::string> OutOfLimits(const std::string& line) {
-    const size_t at = line.find("| out of limits:");
+    const size_t at = line.find("| outside the type's limits");
     return at == std::string::npos ? std::set<std::string>() : FieldRefs(line.substr(at, line.find(" | ", at + 1) - at));
+}
+
+// Whether a poll line says that the handler passed over the fields outside the type's limits.
+inline bool PassedOver(const std::string& line) {
+    return line.find("| outside the type's limits, passed over by the handler:") != std::string::npos;
 }
 
 // A read-only view of a database smhost wrote.
@@ -127,6 +132,40 @@ private:
     pid_t m_pid = -1;
     std::string m_text;
 };
+
+// A kind devsim lists: its name and its list line.
+struct Listed {
+    std::string name, line;
+};
+
+// The kinds devsim serves on a serial line, with the whole list in *out.
+inline std::vector<Listed> SerialKinds(std::string* out) {
+    std::vector<std::string> args = Program(DEVSIM_PATH);
+    args.push_back("--list");
+    std::string cmd;
+    for (const std::string& a : args) cmd += "'" + a + "' ";
+    FILE* p = popen(cmd.c_str(), "r");
+    std::vector<Listed> kinds;
+    if (!p) return kinds;
+    char buf[4096];
+    while (fgets(buf, sizeof buf, p)) {
+        std::string line(buf);
+        if (!line.empty() && line.back() == '\n') line.pop_back();
+        *out += line + "\n";
+        if (line.empty() || line.find("(only :tcp)") != std::string::npos) continue;
+        kinds.push_back({line.substr(0, line.find(' ')), line});
+    }
+    pclose(p);
+    return kinds;
+}
+
+// The value of KEY on a list line (" KEY=VALUE"), "" without it.
+inline std::string ListField(const std::string& line, const std::string& key) {
+    const size_t at = line.find(" " + key + "=");
+    if (at == std::string::npos) return "";
+    const size_t from = at + key.size() + 2;
+    return line.substr(from, line.find(' ', from) - from);
+}
 
 // A site section of a device devsim serves, as its line announces it: the point's type, its
 // channel and the parameters its simulated device matches.

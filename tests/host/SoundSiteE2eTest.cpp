@@ -12,31 +12,6 @@ namespace {
 
 using namespace smhosttest;
 
-// A kind devsim lists: its name and its list line.
-struct Listed {
-    std::string name, line;
-};
-
-std::vector<Listed> SerialKinds(std::string* out) {
-    std::vector<std::string> args = Program(DEVSIM_PATH);
-    args.push_back("--list");
-    std::string cmd;
-    for (const std::string& a : args) cmd += "'" + a + "' ";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::vector<Listed> kinds;
-    if (!p) return kinds;
-    char buf[4096];
-    while (fgets(buf, sizeof buf, p)) {
-        std::string line(buf);
-        if (!line.empty() && line.back() == '\n') line.pop_back();
-        *out += line + "\n";
-        if (line.empty() || line.find("(only :tcp)") != std::string::npos) continue;
-        kinds.push_back({line.substr(0, line.find(' ')), line});
-    }
-    pclose(p);
-    return kinds;
-}
-
 // The kinds are shared out among the groups by their place in the list (kind i in group
 // i % kGroups), so every kind is in one group however many there are; a group's kinds are
 // served ten at a time, one per serial port digit.
