@@ -18,6 +18,8 @@ const int kYdMaxInfoBytes = 255;
 
 // The look for a byte after a frame (FrameEnd::Alone): this many characters of the line.
 const int kLookChars = 5;
+// The bytes one read of the look takes when they are dropped (FrameEnd::Drop).
+const int kDropChunk = 64;
 // LineCharsMs: a character of eight data bits with start, parity and stop bit; the speed of
 // a channel that names none (the serial channel's default); the shortest wait the scheduler
 // keeps, and the longest a short read of the serial channel takes (one second or more buys
@@ -569,6 +571,14 @@ int FrameExchange(ISerBase* channel, const uint8_t* request, int requestLen, uin
         return -1;
     if (delayMs > 0)
         SleepMs(delayMs);
+    return FrameRead(channel, reply, replySize, frameLength, end);
+}
+
+int FrameRead(ISerBase* channel, uint8_t* reply, int replySize, FrameLength frameLength,
+              FrameEnd end)
+{
+    if (!channel || !reply || replySize < 1 || !frameLength)
+        return -1;
     int got = 0;
     for (int reads = 0; reads < kMaxReads && got < replySize; reads++) {
         int need = frameLength(reply, got);
@@ -582,10 +592,25 @@ int FrameExchange(ISerBase* channel, const uint8_t* request, int requestLen, uin
     }
     // A frame that stayed short has been read until the line fell silent: nothing to look for.
     const bool whole = got > 0 && frameLength(reply, got) <= got;
-    if (end == FrameEnd::Alone && whole && got < replySize &&
-        (channel->GetType() & kChannelKindMask) != kNetworkChannel) {
-        if (channel->Read(reply + got, 1, LineCharsMs(channel, kLookChars)) > 0)
+    if (end == FrameEnd::Whole || !whole)
+        return got;
+    const bool network = (channel->GetType() & kChannelKindMask) == kNetworkChannel;
+    if (end == FrameEnd::Alone) {
+        if (got < replySize && !network &&
+            channel->Read(reply + got, 1, LineCharsMs(channel, kLookChars)) > 0)
             got++;
+        return got;
+    }
+    // Drop: the look reads on as long as bytes keep coming, a bounded number of times.
+    if (network) {
+        channel->Purge();
+        return got;
+    }
+    uint8_t after[kDropChunk];
+    for (int looks = 0; looks < kMaxReads; looks++) {
+        if (channel->Read(after, (int)sizeof after, LineCharsMs(channel, kLookChars)) <
+            (int)sizeof after)
+            break;
     }
     return got;
 }

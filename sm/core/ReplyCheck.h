@@ -213,6 +213,11 @@ enum class FrameEnd {
     // nor on a network link, whose read without data drops the link: there a byte more stays
     // for the next exchange's purge.
     Alone,
+    // Bytes after the frame are no part of it (a check byte nobody examines, noise): one short
+    // look, as for Alone, takes whatever follows the frame, and drops it unjudged; the result
+    // counts the frame alone. On a network link, whose read without data drops the link, what
+    // has arrived after the frame is purged instead.
+    Drop,
 };
 
 // One exchange of a vendor byte protocol: Purge, Write the request, sleep delayMs through
@@ -224,6 +229,12 @@ enum class FrameEnd {
 int FrameExchange(ISerBase* channel, const uint8_t* request, int requestLen, uint8_t* reply,
                   int replySize, int delayMs, FrameLength frameLength,
                   FrameEnd end = FrameEnd::Whole);
+
+// The reading half of FrameExchange, for a protocol whose requests the caller writes itself
+// (a control byte, an acknowledgement): gathers the frame into reply as FrameExchange does and
+// ends as `end` says. Returns the bytes gathered (0: none), -1 when an argument is null.
+int FrameRead(ISerBase* channel, uint8_t* reply, int replySize, FrameLength frameLength,
+              FrameEnd end = FrameEnd::Whole);
 
 // Milliseconds that `chars` characters take on the channel's line, rounded up and at least
 // 2 (the scheduler's grain): eleven bits a character (start, eight data bits, parity, stop)

@@ -5,6 +5,7 @@
 
 #include "BufHelper.h"
 #include "QxPlatform.h"
+#include "ReplyCheck.h"
 #include "ups/SMUpsBase.h"
 #include "ups/UpsFrame8188.h"
 
@@ -22,11 +23,16 @@ namespace {
 //   <- 84 05 d15 .. d19                     later blocks: flag at 0, nibble at 1, data from 2;
 //   -> 06                                   bit 7 of the flag ends the answer
 //
-// The data of the blocks, joined, hold little-endian words and one-byte flags.
+// The data of the blocks, joined, hold little-endian words and one-byte flags. Each answer is
+// read to the length it announces (a block) or to its first byte (the sync's answer), then
+// the line is looked at for a few character times and what comes after is dropped unjudged
+// (a block's check byte, which nothing examines): no read waits for the line to fall silent.
 const uint8_t kSync = 0x16, kAck = 0x06;
 const uint16_t kAskLength = 0x40;
-const int kBlockRead = 50;  // bytes read for one block
-const int kArea = 256;      // the joined data of one transaction
+const int kFirstHead = 3;  // 06, flag, length
+const int kLaterHead = 2;  // flag, length
+const int kBlockMax = kFirstHead + 15;
+const int kArea = 256;  // the joined data of one transaction
 // A transaction asks for 64 bytes: five blocks of fifteen. A device that never sets bit 7 is
 // given up after this many blocks.
 const int kMaxBlocks = 16;
@@ -52,6 +58,21 @@ const Transaction kTransactions[] = {
     {0x27, 2, {{kUpsB2, 6, 1, 0}, {kUpsB0, 5, 1, 0}}},
     {0x02, 1, {{kUpsB1, 1, 1, 0}}},
 };
+
+// Lengths of the answers (qx::FrameLength): the sync's is its first byte; a block is its
+// header and the data count in the low nibble of the header's last byte.
+int SyncAnswerLength(const uint8_t*, int) {
+    return 1;
+}
+int BlockLength(const uint8_t* d, int have, int head) {
+    return have < head ? head : head + (d[head - 1] & 0x0F);
+}
+int FirstBlockLength(const uint8_t* d, int have) {
+    return BlockLength(d, have, kFirstHead);
+}
+int LaterBlockLength(const uint8_t* d, int have) {
+    return BlockLength(d, have, kLaterHead);
+}
 
 // ---------------------------------------------------------------- Modbus
 //
@@ -140,34 +161,35 @@ int CSMUPS9EModbus::CmdPack(ISerBase* ch, uint8_t b0, uint8_t b2, uint8_t b3, ui
                             int outSize) {
     if (!ch || !out || outSize <= 0) return 0;
     const int frameLen = qx::Frame8188(m_cmd, sizeof m_cmd, b0, b2, b3, id, b5, param, length);
-    uint8_t block[kBlockRead];
+    uint8_t block[kBlockMax];
 
     // Nothing of an earlier transaction may be taken for this one's answer.
     ch->Purge();
     if (ch->Write(&kSync, 1) < 1) return 0;
     qx::SleepMs(kBlockWaitMs);
-    if (ch->Read(block, sizeof block, 0) < 1) return 0;
+    if (qx::FrameRead(ch, block, kBlockMax, SyncAnswerLength, qx::FrameEnd::Drop) < 1) return 0;
 
     if (ch->Write(m_cmd, frameLen) != frameLen) return 0;
     qx::SleepMs(kBlockWaitMs);
-    int n = ch->Read(block, sizeof block, 0);
-    int flagAt = 1;  // the first block has one byte before its flag
+    int n = qx::FrameRead(ch, block, kBlockMax, FirstBlockLength, qx::FrameEnd::Drop);
+    int head = kFirstHead;
     int joined = 0;
     for (int blocks = 1;; blocks++) {
-        if (n < flagAt + 2) return 0;  // no flag and length: no block
-        const uint8_t flag = block[flagAt];
-        // The length nibble counts the data; only the bytes that arrived are taken.
-        int count = block[flagAt + 1] & 0x0F;
-        if (count > n - (flagAt + 2)) count = n - (flagAt + 2);
+        // A block must bring all the data its header counts: the data of the blocks after a
+        // short one would be joined at the wrong offsets.
+        if (n < head) return 0;
+        const uint8_t flag = block[head - 2];
+        const int count = block[head - 1] & 0x0F;
+        if (n < head + count) return 0;
         if (count > outSize - joined) return 0;
-        memcpy(out + joined, block + flagAt + 2, (size_t)count);
+        memcpy(out + joined, block + head, (size_t)count);
         joined += count;
         if (flag & 0x80) break;
         if (blocks >= kMaxBlocks) return 0;
         if (ch->Write(&kAck, 1) < 1) return 0;
         qx::SleepMs(kBlockWaitMs);
-        n = ch->Read(block, sizeof block, 0);
-        flagAt = 0;
+        n = qx::FrameRead(ch, block, kBlockMax, LaterBlockLength, qx::FrameEnd::Drop);
+        head = kLaterHead;
     }
     ch->Write(&kAck, 1);  // acknowledges the last block; the answer is complete either way
     return joined;

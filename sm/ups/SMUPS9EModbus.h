@@ -23,9 +23,10 @@ public:
 
     // One block-protocol transaction: 0x16, its answer; the request (bytes 0, 2..5, param and
     // length as given); the blocks, each acknowledged with 0x06, until one has bit 7 of its
-    // flag set. The data of the blocks are joined into out. Returns the data bytes joined; 0
-    // when a write fails, a read brings no block header, the blocks would overrun out or do
-    // not end within a bounded number.
+    // flag set. Each block is read to the length its header announces, and bytes after it
+    // are dropped; the data of the blocks are joined into out. Returns the data bytes joined;
+    // 0 when a write fails, the sync goes unanswered, a block brings fewer bytes than its
+    // header counts, the blocks would overrun out or do not end within a bounded number.
     int CmdPack(ISerBase* channel, uint8_t b0, uint8_t b2, uint8_t b3, uint8_t id, uint8_t b5,
                 uint16_t param, uint16_t length, uint8_t* out, int outSize);
 

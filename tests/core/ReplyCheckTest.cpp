@@ -552,38 +552,55 @@ int LengthInSecond(const uint8_t* d, int have)
 }
 }  // namespace
 
-TEST_F(Exchange, FrameGatheredToItsLengthAndThenAloneWhereAsked)
+TEST_F(Exchange, FrameGatheredToItsLengthAndThenAloneOrDroppedWhereAsked)
 {
     const int serial = 0x100001, network = 0x200001;
-    const qx::FrameEnd whole = qx::FrameEnd::Whole, alone = qx::FrameEnd::Alone;
+    const qx::FrameEnd whole = qx::FrameEnd::Whole, alone = qx::FrameEnd::Alone,
+                       drop = qx::FrameEnd::Drop;
+    std::string seventy;  // 70 bytes more than one look takes
+    for (int i = 0; i < 70; i++)
+        seventy += "EE ";
     struct Case {
         const char* name;
         int type;
-        std::vector<const char*> chunks;
+        std::vector<std::string> chunks;
         qx::FrameEnd end;
         int replySize;
         int got;
-        std::vector<int> reads;  // the lengths asked; a look is the last, of one byte
-        bool look;
+        std::vector<int> reads;  // the lengths asked; the looks come last
+        int looks;               // reads of a few character times
+        size_t left;             // bytes still queued after the exchange
+        int purges;              // the exchange's own and a network drop's
     } cases[] = {
-        {"whole", serial, {"AA 04 01 02"}, whole, 16, 4, {2, 2}, false},
-        {"whole leaves the byte after unread", serial, {"AA 04 01 02 99"}, whole, 16, 4, {2, 2}, false},
-        {"alone, nothing after", serial, {"AA 04 01 02"}, alone, 16, 4, {2, 2, 1}, true},
-        {"alone counts the byte after", serial, {"AA 04 01 02 99"}, alone, 16, 5, {2, 2, 1}, true},
+        {"whole", serial, {"AA 04 01 02"}, whole, 16, 4, {2, 2}, 0, 0, 1},
+        {"whole leaves the byte after unread", serial, {"AA 04 01 02 99"}, whole, 16, 4, {2, 2}, 0, 1, 1},
+        {"alone, nothing after", serial, {"AA 04 01 02"}, alone, 16, 4, {2, 2, 1}, 1, 0, 1},
+        {"alone counts the byte after", serial, {"AA 04 01 02 99"}, alone, 16, 5, {2, 2, 1}, 1, 0, 1},
         {"alone, the byte after in a read of its own", serial, {"AA 04 01 02", "99"}, alone, 16, 5,
-         {2, 2, 1}, true},
-        {"alone, split", serial, {"AA", "04 01", "02"}, alone, 16, 4, {2, 1, 2, 1, 1}, true},
+         {2, 2, 1}, 1, 0, 1},
+        {"alone, split", serial, {"AA", "04 01", "02"}, alone, 16, 4, {2, 1, 2, 1, 1}, 1, 0, 1},
         {"a frame that stays short is read until silent", serial, {"AA 05 01"}, alone, 16, 3,
-         {2, 3, 2}, false},
-        {"a frame that fills the buffer", serial, {"AA 04 01 02 99"}, alone, 4, 4, {2, 2}, false},
-        {"a network link", network, {"AA 04 01 02 99"}, alone, 16, 4, {2, 2}, false},
+         {2, 3, 2}, 0, 0, 1},
+        {"a frame that fills the buffer", serial, {"AA 04 01 02 99"}, alone, 4, 4, {2, 2}, 0, 1, 1},
+        {"a network link", network, {"AA 04 01 02 99"}, alone, 16, 4, {2, 2}, 0, 1, 1},
+        {"drop, nothing after", serial, {"AA 04 01 02"}, drop, 16, 4, {2, 2, 64}, 1, 0, 1},
+        {"drop takes the bytes after and counts none", serial, {"AA 04 01 02 99 98"}, drop, 16, 4,
+         {2, 2, 64}, 1, 0, 1},
+        {"drop, the bytes after in a read of their own", serial, {"AA 04 01 02", "99"}, drop, 16, 4,
+         {2, 2, 64}, 1, 0, 1},
+        {"drop looks on while a look comes back full", serial, {"AA 04 01 02", seventy}, drop, 16,
+         4, {2, 2, 64, 64}, 2, 0, 1},
+        {"drop after a frame that fills the buffer", serial, {"AA 04 01 02 99"}, drop, 4, 4,
+         {2, 2, 64}, 1, 0, 1},
+        {"drop, a frame that stays short", serial, {"AA 05 01"}, drop, 16, 3, {2, 3, 2}, 0, 0, 1},
+        {"drop on a network link purges", network, {"AA 04 01 02 99"}, drop, 16, 4, {2, 2}, 0, 0, 2},
     };
     const Bytes request = HexBytes("55 01");
     for (const Case& c : cases) {
         ScriptChannel ch;
         ch.SetType(c.type);
         std::vector<Bytes> chunks;
-        for (const char* h : c.chunks)
+        for (const std::string& h : c.chunks)
             chunks.push_back(HexBytes(h));
         ch.ReplyChunks(chunks);
         uint8_t rx[16] = {};
@@ -591,10 +608,29 @@ TEST_F(Exchange, FrameGatheredToItsLengthAndThenAloneWhereAsked)
             << c.name;
         EXPECT_EQ(c.reads, ch.ReadLengths()) << c.name;
         std::vector<int> timeouts(c.reads.size(), 0);
-        if (c.look)
-            timeouts.back() = qx::LineCharsMs(&ch, 5);
+        for (int k = 0; k < c.looks; k++)
+            timeouts[timeouts.size() - 1 - k] = qx::LineCharsMs(&ch, 5);
         EXPECT_EQ(timeouts, ch.ReadTimeouts()) << c.name;
+        EXPECT_EQ(c.left, ch.Pending()) << c.name;
+        EXPECT_EQ(c.purges, ch.Purges()) << c.name;
     }
+}
+
+// The reading half alone, after a request the caller wrote itself: nothing is purged or
+// written before the reads.
+TEST_F(Exchange, FrameReadAfterTheCallersOwnWrite)
+{
+    ScriptChannel ch;
+    ch.Inject(HexBytes("AA 03 01 99"));
+    uint8_t rx[8] = {};
+    EXPECT_EQ(3, qx::FrameRead(&ch, rx, sizeof rx, LengthInSecond, qx::FrameEnd::Drop));
+    EXPECT_EQ("AA 03 01", Hex(rx, 3));
+    EXPECT_EQ(0u, ch.Pending());
+    EXPECT_EQ(0, ch.Purges());
+    EXPECT_TRUE(ch.Written().empty());
+    EXPECT_EQ(0, qx::FrameRead(&ch, rx, sizeof rx, LengthInSecond, qx::FrameEnd::Drop)) << "silence";
+    EXPECT_EQ(-1, qx::FrameRead(nullptr, rx, sizeof rx, LengthInSecond));
+    EXPECT_EQ(-1, qx::FrameRead(&ch, rx, sizeof rx, nullptr));
 }
 
 TEST(LineCharsMs, CharactersOfElevenBitsAtTheSpeedTheChannelNames)

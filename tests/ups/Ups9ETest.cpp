@@ -8,6 +8,7 @@
 
 #include "ModbusSlave.h"
 #include "PointItem.h"
+#include "ReplyCheck.h"
 #include "ScriptChannel.h"
 #include "SleepLog.h"
 #include "Ups9EBlock.h"
@@ -134,6 +135,8 @@ TEST(Ups9EBlock, Decoding) {
 // One transaction as the blocks come: what it joins, what it writes.
 TEST(Ups9EBlock, TransactionOfScriptedBlocks) {
     const Bytes kNone;
+    // The first block 06 04 02 AA BB, then a byte EE that comes in a read of its own.
+    const Bytes kSplit = HexBytes("5B");
     struct Case {
         const char* name;
         std::vector<Bytes> answers;  // to 0x16, to the request, to each 0x06 (empty: silence)
@@ -148,9 +151,14 @@ TEST(Ups9EBlock, TransactionOfScriptedBlocks) {
         {"the high nibble of the length and bytes beyond the count are no data",
          {HexBytes("06"), HexBytes("06 04 A2 AA BB EE EE"), HexBytes("84 31 CC EE")}, 3,
          "AA BB CC", 2},
+        {"a byte after a block in a read of its own is dropped, not taken for the next block",
+         {HexBytes("06"), kSplit, HexBytes("84 01 CC")}, 3, "AA BB CC", 2},
+        {"the sync's answer beyond its first byte is dropped",
+         {HexBytes("06 16 16"), HexBytes("06 84 01 AA")}, 1, "AA", 1},
         {"length nibble 0 with bit 7: no data", {HexBytes("06"), HexBytes("06 84 00")}, 0, "", 1},
-        {"a block shorter than its count: what arrived",
-         {HexBytes("06"), HexBytes("06 84 0F AA BB")}, 2, "AA BB", 1},
+        {"a block shorter than its count", {HexBytes("06"), HexBytes("06 84 0F AA BB")}, 0, "", 0},
+        {"a block short of its count before a whole one: no data joined out of place",
+         {HexBytes("06"), HexBytes("06 04 03 AA BB"), HexBytes("84 02 CC DD")}, 0, "", 0},
         {"no flag and length in the first block", {HexBytes("06"), HexBytes("06 84")}, 0, "", 0},
         {"no flag and length in a later block",
          {HexBytes("06"), HexBytes("06 04 01 AA"), HexBytes("84")}, 0, "", 1},
@@ -163,7 +171,8 @@ TEST(Ups9EBlock, TransactionOfScriptedBlocks) {
         CSMUPS9EModbus h;
         qxtest::ScriptChannel ch;
         for (const Bytes& a : c.answers) {
-            if (a.empty()) ch.Silence();
+            if (a == kSplit) ch.ReplyChunks({HexBytes("06 04 02 AA BB"), HexBytes("EE")});
+            else if (a.empty()) ch.Silence();
             else ch.Reply(a);
         }
         uint8_t out[256];
@@ -187,6 +196,41 @@ TEST(Ups9EBlock, TransactionOfScriptedBlocks) {
     uint8_t out[256];
     EXPECT_EQ(1, h.CmdPack(&ch, 0x81, 0xA1, 0x01, 0x31, 0x03, 0, 0x40, out, sizeof out));
     EXPECT_EQ(0xAA, out[0]);
+}
+
+// No read waits for the line to fall silent: the sync's answer is read to its first byte, a
+// block to the length its header announces, and each is followed by one look of a few
+// character times whose bytes are dropped.
+TEST(Ups9EBlock, EachAnswerReadToItsLengthThenOneShortLook) {
+    CSMUPS9EModbus h;
+    qxtest::ScriptChannel ch;
+    ch.SetNote("ttyS1:2400,N,8,1");
+    ch.Reply(HexBytes("06 06"));
+    ch.Reply(HexBytes("06 04 02 AA BB 5A"));
+    ch.Reply(HexBytes("84 01 CC 7E"));
+    uint8_t out[256];
+    ASSERT_EQ(3, h.CmdPack(&ch, 0x81, 0xA1, 0x01, 0x31, 0x03, 0, 0x40, out, sizeof out));
+    EXPECT_EQ("AA BB CC", qxtest::Hex(out, 3));
+    const int look = qx::LineCharsMs(&ch, 5);
+    EXPECT_GT(1000, look) << "a short read of the serial channel";
+    // sync: its first byte, the look; first block: header, data, look; later block: the same.
+    EXPECT_EQ(std::vector<int>({1, 64, 3, 2, 64, 2, 1, 64}), ch.ReadLengths());
+    EXPECT_EQ(std::vector<int>({0, look, 0, 0, look, 0, 0, look}), ch.ReadTimeouts());
+    EXPECT_EQ(0u, ch.Pending());
+    EXPECT_EQ(std::vector<int>(3, 200), g_sleeps) << "the waits before the reads stay";
+    g_sleeps.clear();
+
+    // Behind a serial server the look is no read (one without data drops the link): what came
+    // after a block is purged, and is not taken for the next block either.
+    qxtest::ScriptChannel net;
+    net.SetType(0x200001);
+    net.Reply(HexBytes("06"));
+    net.Reply(HexBytes("06 04 02 AA BB 5A"));
+    net.Reply(HexBytes("84 01 CC 7E"));
+    ASSERT_EQ(3, h.CmdPack(&net, 0x81, 0xA1, 0x01, 0x31, 0x03, 0, 0x40, out, sizeof out));
+    EXPECT_EQ("AA BB CC", qxtest::Hex(out, 3));
+    EXPECT_EQ(std::vector<int>({1, 3, 2, 2, 1}), net.ReadLengths());
+    EXPECT_EQ(0u, net.Pending());
 }
 
 TEST(Ups9EBlock, SilenceAtEachStepEndsThePollAndKeepsTheLastValues) {
@@ -237,7 +281,7 @@ TEST(Ups9EBlock, LongAndShortBlocks) {
     EXPECT_EQ(2303, r.h.DataVal(kUpsVin3));
     EXPECT_EQ(540, r.h.DataVal(kUpsVbatt));
     r.ups.SetFault(Ups9EBlock::Fault::ShortBlock);
-    EXPECT_EQ(0, r.Poll()) << "the data no longer reach Vin3";
+    EXPECT_EQ(0, r.Poll()) << "a block short of its count";
     EXPECT_EQ(2303, r.h.DataVal(kUpsVin3)) << "the last poll's value";
 }
 
