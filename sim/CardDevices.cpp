@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <cmath>
+
 namespace qxsim {
 
 namespace {
@@ -48,6 +50,19 @@ void CardA::SetStatus(uint8_t status) {
     m_status = status;
 }
 
+void CardA::SetRepeating(bool repeating) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_repeat = repeating;
+}
+
+void AlarmCardA(CardA& m, int state) {
+    if (!state) return;
+    CardEvent e;
+    e.st = 0x05;
+    m.SetEvent(e);
+    m.SetRepeating(true);
+}
+
 std::vector<uint16_t> CardA::Commands() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_commands;
@@ -82,6 +97,8 @@ Bytes CardA::Answer(const Bytes& q, Fault fault) {
     Bytes d(26, 0);
     d[0] = m_status;
     if (cmd == 0x1081) {
+        // Record numbers are 24 bits; 0 is none.
+        if (m_repeat) m_event.rec = m_event.rec >= 0xFFFFFF ? 1 : m_event.rec + 1;
         const CardEvent& e = m_event;
         d[12 - 5] = (uint8_t)e.rec;
         d[13 - 5] = (uint8_t)(e.rec >> 8);
@@ -301,6 +318,16 @@ void PeopleCounter::SetCounts(int in, int out) {
     m_in = in;
     m_out = out;
 }
+void PeopleCounterDay(PeopleCounter& m, double t, int state) {
+    const int k = (int)(std::fmod(t, 86400.0) / 10);
+    if (state) {
+        m.SetCounts(630 + k, 200 + k);
+        return;
+    }
+    const int inside = 55 + (int)(20.0 * std::sin(k / 60.0));
+    m.SetCounts(200 + k, 200 + k - inside);
+}
+
 void PeopleCounter::SetState(const uint8_t st[8]) {
     std::lock_guard<std::mutex> lock(m_mutex);
     memcpy(m_state, st, 8);
@@ -398,6 +425,10 @@ void Rs485Reader::SetDeviceNumber(int n) {
 int Rs485Reader::DeviceNumber() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_devId;
+}
+
+void AlarmRs485Reader(Rs485ReaderId& m, int state) {
+    if (state) m.serial = "40012345";
 }
 
 Bytes Rs485Reader::Frame(const std::string& body) {

@@ -38,6 +38,8 @@ public:
     explicit CardA(uint16_t addr) : m_addr(addr) {}
     void SetEvent(const CardEvent& e);
     void SetStatus(uint8_t status);           // byte 5 of command replies
+    // Every poll answered reports the event afresh under the next record number.
+    void SetRepeating(bool repeating);
     std::vector<uint16_t> Commands() const;   // the commands asked, in order
 
     static Bytes Frame(uint16_t addr, uint16_t cmd, const Bytes& data);
@@ -49,8 +51,13 @@ private:
     uint16_t m_addr;
     CardEvent m_event;
     uint8_t m_status = 0;
+    bool m_repeat = false;
     std::vector<uint16_t> m_commands;
 };
+
+// Controller A in alarm: a door forced and held open, which the controller reports as an
+// alarm event (status 0x05) afresh on every poll.
+void AlarmCardA(CardA& m, int state);
 
 // Card reader K: 0x7F ASCII-hex frames (VER 10, ADR, CID1 80, CID2, LENGTH, INFO, CHKSUM, CR).
 // Its poll (CID2 4A) is answered with the event INFO: door, card (32 bits), the time in 7 BCD
@@ -150,6 +157,11 @@ private:
     std::vector<Bytes> m_clock;
 };
 
+// The people counter's day at t seconds: a person comes in every ten seconds while 35 to 75
+// are inside, so that neither count goes back; both start again each day. In alarm a crowd
+// of 430 is inside, more than the 380 the room is meant for.
+void PeopleCounterDay(PeopleCounter& m, double t, int state);
+
 // RS-485 card reader: ASCII frames 09, 'A', address digit, letter, XOR text "%02X", CR.
 // 'B' the serial number (15-byte reply), 'F' the last card (16 bytes with a card, 6 without),
 // 'X' 'D' + serial: the device number (8 bytes), with a ninth character: set it (7 bytes).
@@ -172,5 +184,13 @@ private:
     std::string m_card;
     int m_devId = 3;
 };
+
+// The RS-485 card reader a site has: address 1, serial number 00012345. In alarm another
+// reader answers at its address, its serial number 40012345 outside the range the site allows.
+struct Rs485ReaderId {
+    int addr = 1;
+    std::string serial = "00012345";
+};
+void AlarmRs485Reader(Rs485ReaderId& m, int state);
 
 }  // namespace qxsim

@@ -33,7 +33,7 @@ void LeakDetector::Set(int model, const Leak& l) {
         s.SetInput(1, l.water ? l.position : l.cable);
         s.SetInput(2, l.water ? 500 : 2000);
         s.SetInput(3, l.water ? 10 : 3);
-        s.SetInput(4, l.cable);
+        s.SetInput(4, l.wire ? 5000 : l.cable);
         s.SetInput(5, l.wire ? 5000 : 100);
         s.SetHolding(1, l.lmd);
         break;
@@ -64,6 +64,23 @@ void LeakDetector::Set(int model, const Leak& l) {
         break;
     }
 }
+
+void AlarmLeak(Leak& l, int model, int state) {
+    if (state == 1) {
+        l.water = true;
+        // Models 1 and 3 count 1/1.3 of a tenth of a metre: 96 is 12.4 m, 385 is 50.0 m.
+        const bool scaled = model == 1 || model == 3;
+        l.position = scaled ? 96 : 125;
+        l.cable = scaled ? 385 : 500;
+        l.wire = scaled;
+        l.state = 1;
+    } else if (state == 2 && LeakHasAlarm2(model)) {
+        l.wire = true;
+        l.state = 2;
+    }
+}
+
+bool LeakHasAlarm2(int model) { return model == 0 || model == 2; }
 
 void LeakDetector::Serve(Device& device) {
     // A function 6 frame is 8 bytes when those check, else the 10-byte form.
@@ -98,6 +115,16 @@ void LeakDetector::Serve(Device& device) {
 std::vector<uint16_t> LeakDetector::LengthWrites() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_writes;
+}
+
+void AlarmW70xx(W70xxPoints& m, int state) {
+    if (state) m.inputs = 0xFFFF;
+}
+
+void AlarmW7017(W7017Regs& m, int state) {
+    if (!state) return;
+    const uint16_t hot[8] = {1000, 488, 1, 1, 1, 55, 10200, 1};
+    for (int i = 0; i < 8; i++) m.r[i] = hot[i];
 }
 
 IoModule::IoModule(uint8_t unit) : m_slave(unit) {

@@ -56,6 +56,34 @@ void SetMlanBoard(ModbusSlave& slave, const uint8_t breakers[72]) {
     for (int i = 0; i < 72; i++) slave.SetHolding((uint16_t)(1964 + i), breakers[i]);
 }
 
+void AlarmThRoom(ThRoom& m, int state) {
+    if (!state) return;
+    m.tem = 415;
+    m.hum = 180;
+}
+
+void SetOnOff(ModbusSlave& slave, const OnOffModule& m) { SetOnOff(slave, m.in); }
+void AlarmOnOff(OnOffModule& m, int state) {
+    if (state) memset(m.in, 1, sizeof m.in);
+}
+
+void SetPd2206(ModbusSlave& slave, const Pd2206Module& m) { SetPd2206(slave, m.points); }
+void AlarmPd2206(Pd2206Module& m, int state) {
+    if (state) memset(m.points, 0, 6);
+}
+
+void SetRd230(ModbusSlave& slave, const Rd230Module& m) { SetRd230(slave, m.inputs); }
+void AlarmRd230(Rd230Module& m, int state) {
+    if (state) m.inputs = 0x00;
+}
+
+void SetAd5Da5(ModbusSlave& slave, const Ad5Da5Module& m) { SetAd5Da5(slave, m.in, m.out); }
+void AlarmAd5Da5(Ad5Da5Module& m, int state) {
+    if (!state) return;
+    const uint16_t stopped[5] = {156, 580, 1266, 205, 102};
+    memcpy(m.in, stopped, sizeof m.in);
+}
+
 void SetDustSensor(ModbusSlave& slave, uint16_t pm) {
     slave.ServeHolding(0, 4);
     slave.SetHolding(3, pm);

@@ -44,6 +44,52 @@ void SetAd5Da5(ModbusSlave& slave, const uint16_t inputs[5], const uint16_t outp
 // b - 1 (0 not connected, 1 open, 2 closed).
 void SetMlanBoard(ModbusSlave& slave, const uint8_t breakers[72]);
 
+// The sensors and I/O modules as a site has them. Each model's default is the sound device;
+// its Alarm function lays what the device reports in trouble (state 1 "alarm", 2 "alarm2").
+//
+// A room's temperature/humidity sensor, in tenths: 25.3 C and 45.1 %. In alarm the room's
+// cooling has failed: 41.5 C, and the relative humidity of its air down to 18.0 % (the same
+// water in warmer air).
+struct ThRoom {
+    uint16_t tem = 253, hum = 451;
+};
+void AlarmThRoom(ThRoom& m, int state);
+
+// The six-input switch module: every input closed (0). In alarm every contact is open.
+struct OnOffModule {
+    uint8_t in[6] = {0, 0, 0, 0, 0, 0};
+};
+void SetOnOff(ModbusSlave& slave, const OnOffModule& m);
+void AlarmOnOff(OnOffModule& m, int state);
+
+// The PD220-6 module: its six 220 V inputs powered, its dry contacts open, its outputs off.
+// In alarm the mains feeding the six inputs is lost.
+struct Pd2206Module {
+    uint8_t points[12] = {1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0};
+};
+void SetPd2206(ModbusSlave& slave, const Pd2206Module& m);
+void AlarmPd2206(Pd2206Module& m, int state);
+
+// The RD230 module: every contact open (each bit 1). In alarm every contact is closed.
+struct Rd230Module {
+    uint8_t inputs = 0xFF;
+};
+void SetRd230(ModbusSlave& slave, const Rd230Module& m);
+void AlarmRd230(Rd230Module& m, int state);
+
+// The AD5DA5 module with the room sensors of an animal house on its inputs (counts of 10 V /
+// 4095): about 8 ppm of ammonia (26, 0.06 V), 25 degrees (410, 1.00 V), 50 % humidity (830,
+// 2.03 V), 5 air changes (1507, 3.68 V) and a pressure difference of 25 (267, 0.65 V); its
+// outputs at a quarter, half and full scale. In alarm the ventilation has stopped: ammonia
+// at 45 ppm (156, 0.38 V), 33 degrees (580, 1.42 V), 85 % humidity (1266, 3.09 V), no air
+// change (205, 0.50 V) and no pressure difference (102, 0.25 V).
+struct Ad5Da5Module {
+    uint16_t in[5] = {26, 410, 830, 1507, 267};
+    uint16_t out[5] = {1024, 2048, 4095, 0, 0};
+};
+void SetAd5Da5(ModbusSlave& slave, const Ad5Da5Module& m);
+void AlarmAd5Da5(Ad5Da5Module& m, int state);
+
 // PM2.5 dust sensor: holding register 3 holds the reading in ug/m3.
 void SetDustSensor(ModbusSlave& slave, uint16_t pm);
 

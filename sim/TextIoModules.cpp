@@ -18,6 +18,17 @@ std::string HexN(unsigned v, int digits, bool lower = false) {
 }
 }  // namespace
 
+void AlarmKw7(Kw7Points& m, int state) {
+    if (!state) return;
+    const int ins = m.ins < 0 ? 0 : m.ins > 16 ? 16 : m.ins;
+    m.inputs = (uint16_t)((1u << ins) - 1);
+}
+
+void AlarmBleTags(BleTags& m, int state) {
+    if (!state) return;
+    for (BleTagReading& t : m.tags) t.r = 677;
+}
+
 void Kw7Module::SetPoints(uint16_t inputs, uint16_t outputs) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_inputs = inputs;

@@ -54,6 +54,30 @@ private:
     std::vector<std::string> m_commands;
 };
 
+// A KW7 module's points for a layout of `ins` inputs (the point's Ext1, 10 without one): every
+// input open (0, normal), the first relay closed. In alarm every input is closed; the relays
+// stay as they were switched.
+struct Kw7Points {
+    int ins = 10;
+    uint16_t inputs = 0, outputs = 0x01;
+};
+void AlarmKw7(Kw7Points& m, int state);
+
+// The seven known tags of a site with the thermistor and weight readings of 24 to 26 degrees
+// and equipment resting on each. In alarm the room they stand in has gone cold: every tag at
+// about 8 degrees (thermistor reading 677); the equipment stays on them.
+struct BleTagReading {
+    const char* address;
+    uint16_t r, g;
+};
+struct BleTags {
+    BleTagReading tags[7] = {{"D4F51378E69E", 1023, 820}, {"D4F51378FD80", 1010, 760},
+                             {"D4F51378E929", 1040, 900}, {"D4F51378F156", 1030, 640},
+                             {"987BF3691918", 1000, 700}, {"987BF3694231", 1015, 880},
+                             {"D4F51378ED87", 1035, 600}};
+};
+void AlarmBleTags(BleTags& m, int state);
+
 // The BLE scanner: "AT+IMME1" and "AT+ROLE1" answer "OK+Set:1" (or a set-up reply of the
 // test's), "AT" answers "OK", "AT+DISI?" answers "OK+DISIS", one "OK+DISC:" record of 70
 // bytes per tag (the readings as four hex digits at 42 and 46, the address at 53), then

@@ -178,17 +178,20 @@ void SetupMeter(qxsim::Device& dev, Running& r) {
 #endif
 
 // A temperature/humidity sensor, Modbus unit 1: input registers 30001 (temperature) and
-// 30002 (relative humidity) in tenths. Marked, the temperature is fixed at the mark's value
-// (5.1 to 34.9 degrees).
+// 30002 (relative humidity) in tenths, the room's (qxsim::ThRoom), wandering a little while
+// the room is sound. Marked, the temperature is fixed at the mark's value (5.1 to 34.9
+// degrees).
 std::shared_ptr<qxsim::ModbusSlave> ThSensor(Running& r) {
     auto th = std::make_shared<qxsim::ModbusSlave>(1);
     th->ServeInput(0, 2);
     r.model = th;
     int temp = r.mark < 0 ? -1 : MarkValue(r.mark, 51, 349);
     if (temp >= 0) r.marked = "Temp=" + std::to_string(temp);
-    r.tick = [th, temp](double t) {
-        th->SetInput(0, (uint16_t)(temp >= 0 ? temp : 253 + (int)(15.0 * std::sin(t / 40.0))));
-        th->SetInput(1, (uint16_t)(451 + (int)(30.0 * std::sin(t / 55.0))));
+    const qxsim::ThRoom room = ModelOf<qxsim::ThRoom, qxsim::AlarmThRoom>(r);
+    const double wander = r.alarm ? 0.0 : 1.0;
+    r.tick = [th, temp, room, wander](double t) {
+        th->SetInput(0, (uint16_t)(temp >= 0 ? temp : room.tem + (int)(wander * 15.0 * std::sin(t / 40.0))));
+        th->SetInput(1, (uint16_t)(room.hum + (int)(wander * 30.0 * std::sin(t / 55.0))));
     };
     r.tick(0);
     return th;
@@ -206,41 +209,39 @@ void ServeModule(qxsim::Device& dev, Running& r, void (*set)(qxsim::ModbusSlave&
     qxsim::ServeModbusRtu(dev, *io);
 }
 
+// A Modbus module at unit 1 laid from its model (the sound module, or in an alarm state the
+// module in trouble).
+template <class M, void (*Set)(qxsim::ModbusSlave&, const M&), void (*Alarm)(M&, int)>
+void SetupModule(qxsim::Device& dev, Running& r) {
+    auto io = std::make_shared<qxsim::ModbusSlave>(1);
+    r.model = io;
+    Set(*io, ModelOf<M, Alarm>(r));
+    qxsim::ServeModbusRtu(dev, *io);
+}
+
 // A six-input switch module, Modbus unit 1, input registers 0-2 one byte per input: every
-// input normal (0).
+// input normal (0); in alarm every contact open.
 void SetupOnOff(qxsim::Device& dev, Running& r) {
-    ServeModule(dev, r, [](qxsim::ModbusSlave& s) {
-        const uint8_t in[6] = {0, 0, 0, 0, 0, 0};
-        qxsim::SetOnOff(s, in);
-    });
+    SetupModule<qxsim::OnOffModule, qxsim::SetOnOff, qxsim::AlarmOnOff>(dev, r);
 }
 
 // The Modbus DIO modules, unit 1: the PD220-6 with its six 220 V inputs powered, its dry
-// contacts open and its outputs off; the FD220 with its switch off; the RD230 with every
-// contact open.
+// contacts open and its outputs off (in alarm the mains of its inputs lost); the FD220 with
+// its switch off; the RD230 with every contact open (in alarm every contact closed).
 void SetupPd2206(qxsim::Device& dev, Running& r) {
-    ServeModule(dev, r, [](qxsim::ModbusSlave& s) {
-        const uint8_t points[12] = {1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0};
-        qxsim::SetPd2206(s, points);
-    });
+    SetupModule<qxsim::Pd2206Module, qxsim::SetPd2206, qxsim::AlarmPd2206>(dev, r);
 }
 void SetupFd220(qxsim::Device& dev, Running& r) {
     ServeModule(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetFd220(s, false); });
 }
 void SetupRd230(qxsim::Device& dev, Running& r) {
-    ServeModule(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetRd230(s, 0xFF); });
+    SetupModule<qxsim::Rd230Module, qxsim::SetRd230, qxsim::AlarmRd230>(dev, r);
 }
 
-// The AD5DA5 module, unit 1, with room sensors on its inputs (counts of 10 V / 4095): about
-// 8 ppm of ammonia (26, 0.06 V), 25 degrees (410, 1.00 V), 50 % humidity (830, 2.03 V), 5 air
-// changes (1507, 3.68 V) and a pressure difference of 25 (267, 0.65 V); outputs at a quarter,
-// half and full scale. Its calibrated form reads the same registers.
+// The AD5DA5 module, unit 1, with the room sensors of qxsim::Ad5Da5Module on its inputs (in
+// alarm the room's ventilation stopped). Its calibrated form reads the same registers.
 void SetupAd5Da5(qxsim::Device& dev, Running& r) {
-    ServeModule(dev, r, [](qxsim::ModbusSlave& s) {
-        const uint16_t in[5] = {26, 410, 830, 1507, 267};
-        const uint16_t out[5] = {1024, 2048, 4095, 0, 0};
-        qxsim::SetAd5Da5(s, in, out);
-    });
+    SetupModule<qxsim::Ad5Da5Module, qxsim::SetAd5Da5, qxsim::AlarmAd5Da5>(dev, r);
 }
 
 // The distribution board, unit 1: every module's first breaker closed, the second open, the
@@ -271,64 +272,73 @@ void SetupCamera3ge(qxsim::Device& dev, Running& r) {
 }
 
 // A leak detector of one model, unit 1, on a dry floor: no water on its cable (a leak is a
-// fault of the room, which a sound site does not have).
+// fault of the room, which a sound site does not have). In its alarm states water lies on the
+// cable at a distance, or its sensing wires are broken (qxsim::AlarmLeak).
 template <int Model>
 void SetupLeak(qxsim::Device& dev, Running& r) {
     auto leak = std::make_shared<qxsim::LeakDetector>(1);
     r.model = leak;
     qxsim::Leak l;  // dry, its wires whole
     l.position = 50;
+    qxsim::AlarmLeak(l, Model, r.alarm);
     leak->Set(Model, l);
     leak->Serve(dev);
 }
 
-// The W70XX module, unit 1, read as the point's Variant says (six inputs and four relays, or
-// sixteen inputs): every input at rest (0, normal), the first and third relays on.
+// The W70XX module, unit 1, read as the point's Variant says (six inputs and four relays,
+// sixteen or fourteen inputs): every input at rest (0, normal), the first and third relays
+// on; in alarm every alarm input closed.
 void SetupW70xx(qxsim::Device& dev, Running& r) {
     auto io = std::make_shared<qxsim::IoModule>(1);
     r.model = io;
-    io->SetInputs(0);
-    io->SetCoils(0x05);
+    const qxsim::W70xxPoints p = ModelOf<qxsim::W70xxPoints, qxsim::AlarmW70xx>(r);
+    io->SetInputs(p.inputs);
+    io->SetCoils(p.coils);
     io->Serve(dev);
 }
 
-// The W7017 analog module, unit 1: about 25 degrees on its thermistor, the two threshold
-// registers inside their limits.
+// The W7017 analog module, unit 1: about 25 degrees on its thermistor, wandering a little, the
+// two threshold registers inside their limits; in alarm an overheated thermistor with every
+// register in trouble (qxsim::W7017Regs).
 void SetupW7017(qxsim::Device& dev, Running& r) {
     auto io = std::make_shared<qxsim::IoModule>(1);
     r.model = io;
-    r.tick = [io](double t) {
-        const uint16_t regs[8] = {1000, (uint16_t)(1000 + (int)(20.0 * std::sin(t / 60.0))), 0, 0, 0,
-                                  10, 12000, 0};
-        io->SetRegisters(regs);
+    const qxsim::W7017Regs m = ModelOf<qxsim::W7017Regs, qxsim::AlarmW7017>(r);
+    const double wander = r.alarm ? 0.0 : 1.0;
+    r.tick = [io, m, wander](double t) {
+        qxsim::W7017Regs now = m;
+        now.r[1] = (uint16_t)(m.r[1] + (int)(wander * 20.0 * std::sin(t / 60.0)));
+        io->SetRegisters(now.r);
     };
     r.tick(0);
     io->Serve(dev);
 }
 
-// The KW7 module at address 01 with 10 inputs (4 digits) and 6 relays (2 digits): every
-// input open (0, normal), the first relay closed.
+// The KW7 module at address 01 in the layout of the point's Ext1 (outputs * 100 + inputs; 0
+// for 10 inputs and 6 relays), each group in 4 digits where it has more than 8 points, else
+// 2: every input open (0, normal), the first relay closed; in alarm every input closed.
+template <int Ext1>
 void SetupKw7(qxsim::Device& dev, Running& r) {
     auto kw7 = std::make_shared<qxsim::Kw7Module>(1);
-    kw7->SetLayout(4, 2);
-    kw7->SetPoints(0, 0x01);
+    const int outs = Ext1 <= 0 ? 6 : Ext1 / 100 > 16 ? 16 : Ext1 / 100;
+    qxsim::Kw7Points p;
+    p.ins = Ext1 <= 0 ? 10 : Ext1 % 100 > 16 ? 16 : Ext1 % 100;
+    qxsim::AlarmKw7(p, r.alarm);
+    kw7->SetLayout(p.ins > 8 ? 4 : 2, outs > 8 ? 4 : 2);
+    kw7->SetPoints(p.inputs, outs ? p.outputs : 0);
     r.model = kw7;
     kw7->Serve(dev);
 }
 
-// The BLE scanner with the seven known tags at 24 to 26 degrees, equipment resting on each.
-// Each scan lists them from one tag further on, so that the handler, which reads six records
-// a scan, has heard every tag from its second scan on.
+// The BLE scanner with the seven known tags at 24 to 26 degrees, equipment resting on each
+// (in alarm the room gone cold: qxsim::BleTags). Each scan lists them from one tag further
+// on, so that the handler, which reads six records a scan, has heard every tag from its
+// second scan on.
 void SetupBle(qxsim::Device& dev, Running& r) {
     auto ble = std::make_shared<qxsim::BleScanner>();
     r.model = ble;
-    const struct {
-        const char* address;
-        uint16_t r, g;
-    } tags[] = {{"D4F51378E69E", 1023, 820}, {"D4F51378FD80", 1010, 760}, {"D4F51378E929", 1040, 900},
-                {"D4F51378F156", 1030, 640}, {"987BF3691918", 1000, 700}, {"987BF3694231", 1015, 880},
-                {"D4F51378ED87", 1035, 600}};
-    for (const auto& t : tags) ble->SetTag(t.address, t.r, t.g);
+    const qxsim::BleTags tags = ModelOf<qxsim::BleTags, qxsim::AlarmBleTags>(r);
+    for (const auto& t : tags.tags) ble->SetTag(t.address, t.r, t.g);
     ble->SetRotating(true);
     ble->Serve(dev);
 }
@@ -692,7 +702,15 @@ void SetupCard(qxsim::Device& dev, Running& r, std::shared_ptr<M> m,
     r.tick = [m, set](double t) { set(*m, TickEvent(t), t); };
     r.tick(0);
 }
+// In alarm controller A reports a door forced open on every poll (qxsim::AlarmCardA).
 void SetupCardA(qxsim::Device& dev, Running& r) {
+    if (r.alarm) {
+        auto m = std::make_shared<qxsim::CardA>(1);
+        qxsim::AlarmCardA(*m, r.alarm);
+        m->Serve(dev);
+        r.model = m;
+        return;
+    }
     SetupCard<qxsim::CardA>(dev, r, std::make_shared<qxsim::CardA>(1),
                             [](qxsim::CardA& m, const qxsim::CardEvent& e, double) { m.SetEvent(e); });
 }
@@ -710,18 +728,19 @@ void SetupCardW(qxsim::Device& dev, Running& r) {
     SetupCard<qxsim::CardW>(dev, r, std::make_shared<qxsim::CardW>(1),
                             [](qxsim::CardW& m, const qxsim::CardEvent& e, double) { m.SetEvent(e); });
 }
-// The people counter's day: a person comes in every ten seconds while 35 to 75 are inside,
-// so that neither count goes back; both start again each day.
+// The people counter's day (qxsim::PeopleCounterDay; in alarm a crowd inside).
 void SetupPeopleCounter(qxsim::Device& dev, Running& r) {
+    const int state = r.alarm;
     SetupCard<qxsim::PeopleCounter>(dev, r, std::make_shared<qxsim::PeopleCounter>(1),
-                                    [](qxsim::PeopleCounter& m, const qxsim::CardEvent&, double t) {
-                                        const int k = (int)(std::fmod(t, 86400.0) / 10);
-                                        const int inside = 55 + (int)(20.0 * std::sin(k / 60.0));
-                                        m.SetCounts(200 + k, 200 + k - inside);
+                                    [state](qxsim::PeopleCounter& m, const qxsim::CardEvent&, double t) {
+                                        qxsim::PeopleCounterDay(m, t, state);
                                     });
 }
+// The RS-485 card reader at address 1 (in alarm a reader of a serial number the site does not
+// allow: qxsim::Rs485ReaderId).
 void SetupRs485Reader(qxsim::Device& dev, Running& r) {
-    SetupCard<qxsim::Rs485Reader>(dev, r, std::make_shared<qxsim::Rs485Reader>(1, "00012345"),
+    const qxsim::Rs485ReaderId id = ModelOf<qxsim::Rs485ReaderId, qxsim::AlarmRs485Reader>(r);
+    SetupCard<qxsim::Rs485Reader>(dev, r, std::make_shared<qxsim::Rs485Reader>(id.addr, id.serial),
                                   [](qxsim::Rs485Reader& m, const qxsim::CardEvent& e, double) {
                                       char card[16];
                                       snprintf(card, sizeof card, "%08u", (unsigned)(e.card % 100000000u));
@@ -871,10 +890,16 @@ const Kind kKinds[] = {
      "coils 1-4, holding 40001-40008, function 0x46", "9600,N,8,1", SetupW70xx, nullptr, 0x904, nullptr, 2},
     {"w70xx-16", "W70XX I/O module with 16 inputs, Modbus unit 1, inputs 10001-10016, coils 1-4, holding 40001-40008",
      "9600,N,8,1", SetupW70xx, nullptr, 0x904, nullptr, 1},
+    {"w70xx-14", "W70XX I/O module with 14 inputs, Modbus unit 1, inputs 10001-10016, coils 1-4, holding 40001-40008",
+     "9600,N,8,1", SetupW70xx, nullptr, 0x904, nullptr, 3},
     {"w7017", "W7017 analog module, Modbus unit 1, holding registers 40001-40008 (inputs 10001-10016, coils 1-4)",
      "9600,N,8,1", SetupW7017, nullptr, 0x90B},
     {"kw7", "KW7 ASCII I/O module, address 01, '$AA6' with 10 inputs and 6 relays",
-     "9600,N,8,1", SetupKw7, nullptr, 0x907, nullptr, 1},
+     "9600,N,8,1", SetupKw7<0>, nullptr, 0x907, nullptr, 1},
+    {"kw7-16", "KW7 ASCII I/O module, address 01, '$AA6' with 16 inputs and no relay (Ext1 16)",
+     "9600,N,8,1", SetupKw7<16>, nullptr, 0x907, nullptr, 1, 16},
+    {"kw7-412", "KW7 ASCII I/O module, address 01, '$AA6' with 12 inputs and 4 relays (Ext1 412)",
+     "9600,N,8,1", SetupKw7<412>, nullptr, 0x907, nullptr, 1, 412},
     {"ble-scanner", "BLE scanner module, AT commands without line end, seven wireless tags",
      "9600,N,8,1", SetupBle, nullptr, 0x90C},
     {"edxups", "EDX UPS, 11-byte requests answered by one XOR-checked block per data identifier",
@@ -1052,8 +1077,10 @@ const SoundAlarms kSoundAlarms[] = {
     // any passage for an alarm.
     {"card-a", "CardFound(17)!=0"},
     // The BLE scanner: a weight field holds 0 or 1 (equipment on the tag or not), below its low
-    // limit of 100 either way. Slot 7 has no tag, so its temperature reads 0; the seventh tag
-    // is beyond the six records of the first scan, so its temperature reads 0 until the second.
+    // limit of 100 either way. Slot 7 has no tag: its temperature and weight read 0, outside
+    // the limits, and the handler passes them over; smhost still lists them, beside the
+    // weights that keep the point in alarm. The seventh tag is beyond the six records of the
+    // first scan, so its temperature reads 0 until the second.
     {"ble-scanner", "D02(2)<100,D04(4)<100,D06(6)<100,D08(8)<100,D10(10)<100,D12(12)<100,D14(14)<100,"
                     "D16(16)<100,D13(13)<12.00,D15(15)<12.00"},
 };
@@ -1086,7 +1113,54 @@ const AlarmRaises kAlarmRaises[] = {
 
 
     // ---- I/O modules, sensors, leak detectors, cameras, doors and alarm outputs
-
+    // A room whose cooling failed: 41.5 C, its air dried to 18.0 % (the engine's summary is
+    // the type's template, without alarm captions).
+    {"modbus-th", 1, "Temp(1),Hum(2)", nullptr},
+    // Every contact open, which the summary calls 断开.
+    {"onoff", 1, "sd1(1),sd2(2),sd3(3),sd4(4),sd5(5),sd6(6)", "断开"},
+    // The DIO modules' summary names each point in alarm ("DI n:告警"). The PD220-6's mains
+    // lost on its six 220 V inputs (its dry contacts and outputs are states); every RD230
+    // contact closed; a stopped ventilation on the AD5DA5's room sensors, whose calibrated
+    // form shows each reading out of its limits ("=33.0 (告警)").
+    {"dio-pd2206", 1, "D01(1),D02(2),D03(3),D04(4),D05(5),D06(6)", ":告警"},
+    {"dio-rd230", 1, "D01(1),D02(2),D03(3),D04(4),D05(5),D06(6),D07(7),D08(8)", ":告警"},
+    {"dio-ad5da5", 1, "D01(1),D02(2),D03(3),D04(4),D05(5)", ":告警"},
+    {"dio-ad5da5-ivc", 1, "D06(6),D07(7),D08(8)", "(告警)"},
+    // Leak detectors: water on the cable at 12.5 m, the position in the summary; the models
+    // whose state register carries it beside the water with their sensing wire broken too,
+    // the others with broken wires in a state of their own (qxsim::AlarmLeak).
+    {"leak", 1, "status(2)", "泄漏位置:12.5米"},
+    {"leak", 2, "LineRB(3),LineYG(4)", "红黑线断"},
+    {"leak-1", 1, "status(2),LineRB(3),LineYG(4)", "泄漏位置:12.4米"},
+    {"leak-2", 1, "status(2)", "(报警)"},
+    {"leak-2", 2, "status(2),LineRB(3),LineYG(4)", "黄绿线断"},
+    {"leak-3", 1, "status(2),LineRB(3),LineYG(4)", "泄漏位置:12.4米"},
+    // Every alarm input closed: the relay module's six (its D07 and D08 read 0, D09-D12 are
+    // its relays), all of the 16- and 14-input modules' (D15, D16 of the 14 read 0).
+    {"w70xx", 1, "D01(1),D02(2),D03(3),D04(4),D05(5),D06(6)", ":告警"},
+    {"w70xx-16", 1, "D01(1),D02(2),D03(3),D04(4),D05(5),D06(6),D07(7),D08(8),D09(9),D10(10),"
+                     "D11(11),D12(12),D13(13),D14(14),D15(15),D16(16)", ":告警"},
+    {"w70xx-14", 1, "D01(1),D02(2),D03(3),D04(4),D05(5),D06(6),D07(7),D08(8),D09(9),D10(10),"
+                     "D11(11),D12(12),D13(13),D14(14)", ":告警"},
+    // An overheated thermistor and every register in trouble; D02 and D09-D16 always read 0.
+    {"w7017", 1, "D01(1),D03(3),D04(4),D05(5),D06(6),D07(7),D08(8)", ":告警"},
+    // Every input closed; the relays are states.
+    {"kw7", 1, "D01(1),D02(2),D03(3),D04(4),D05(5),D06(6),D07(7),D08(8),D09(9),D10(10)", ":告警"},
+    {"kw7-16", 1, "D01(1),D02(2),D03(3),D04(4),D05(5),D06(6),D07(7),D08(8),D09(9),D10(10),D11(11),"
+                   "D12(12),D13(13),D14(14),D15(15),D16(16)", ":告警"},
+    {"kw7-412", 1, "D01(1),D02(2),D03(3),D04(4),D05(5),D06(6),D07(7),D08(8),D09(9),D10(10),"
+                    "D11(11),D12(12)", ":告警"},
+    // Every tag gone cold (8 C, below 12.00; the seventh tag's temperature reads 0 until the
+    // second scan), the weights below their limit as in the sound state. Slot 7 has no tag:
+    // D13 and D14 are passed over.
+    {"ble-scanner", 1, "D01(1),D02(2),D03(3),D04(4),D05(5),D06(6),D07(7),D08(8),D09(9),D10(10),"
+                       "D11(11),D12(12),D15(15),D16(16)", ":告警"},
+    // A door forced and held open, reported on every poll.
+    {"card-a", 1, "CardFound(17)", "有开门"},
+    // A crowd of 430 inside (the summary gives the counts, no alarm caption).
+    {"people-counter", 1, "EEnum(3)", nullptr},
+    // A reader of a serial number outside the allowed range.
+    {"rs485-reader", 1, "idevSN(1)", nullptr},
 
 };
 

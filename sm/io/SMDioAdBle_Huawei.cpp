@@ -174,8 +174,22 @@ int CSMDioAdBle_Huawei::DataGet(ISerBase* ser, int addr, int wait) {
     return 1;
 }
 
-// The points of the tags heard in the last poll, with Dio; nothing when none was heard.
+// The points of the slots without a tag (slot 7): never read, their zeros are no reading.
+std::vector<int> CSMDioAdBle_Huawei::TaglessFields() const {
+    std::vector<int> fields;
+    for (int k = 1; k <= 8; k++)
+        if (!m_tags[k][0]) {
+            fields.push_back(2 * k - 1);
+            fields.push_back(2 * k);
+        }
+    return fields;
+}
+
+// The points of the tags heard in the last poll, with Dio; nothing when none was heard. The
+// points of a slot without a tag raise no alarm, whatever the host's limits find.
 int CSMDioAdBle_Huawei::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist) {
+    std::vector<int> own;
+    alarmBits = qx::sql::PassOver(flags, alarmBits, m_iDataCnt, TaglessFields(), own);
     int state = qx::sql::PollState(flags, alarmBits);
     int snap = qx::sql::PollSnap(flags, snapId);
     if (sid < 0 && m_pItem) sid = m_pItem->SID;

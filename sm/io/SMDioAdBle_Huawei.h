@@ -5,6 +5,7 @@
 #include <array>
 #include <map>
 #include <set>
+#include <vector>
 
 #include "io/SMDioBase.h"
 
@@ -12,7 +13,8 @@
 // broadcasts of up to eight wireless tags, known by their 12-digit addresses, each with a
 // thermistor and a weight reading. Slot k of the tag table owns D(2k-1), the temperature in
 // hundredths of a degree, and D(2k), 1 when equipment rests on the tag. Points of tags not
-// heard in a poll keep their stored values.
+// heard in a poll keep their stored values; the points of a slot without a tag (slot 7) are
+// never read and raise no alarm.
 class CSMDioAdBle_Huawei : public CSMDioBase {
 public:
     CSMDioAdBle_Huawei();
@@ -29,6 +31,9 @@ public:
     // A record body read into the points of its slot; the slot, or -1 when the record is
     // skipped (an unknown tag, a reading that is not four hex digits).
     int TakeRecord(const uint8_t* body);
+
+    // The fields of the slots 1..8 that have no tag: never read, passed over by DataUpd.
+    std::vector<int> TaglessFields() const;
 
     char m_tags[9][13];  // slot -> address, "" for an empty slot
     uint32_t m_seen = 0; // bit k-1: slot k heard in this poll

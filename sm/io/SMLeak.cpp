@@ -176,7 +176,16 @@ int CSMLeak::DataGet(ISerBase* ser, int addr, int wait) {
         if (!r.ok()) return 0;
         rd.decode(m_v, r);
     }
+    Settle();
     return 1;
+}
+
+void CSMLeak::Settle() {
+    if (m_v.status > 1) {
+        m_v.status = m_v.lineRB = m_v.lineYG = 1;
+        m_v.locate = m_v.cable = m_v.lmd = 0;
+    }
+    if (m_v.locate > 1000 || m_v.locate > m_v.cable) m_v.locate = 0;
 }
 
 int CSMLeak::DataVal(int fld) {
@@ -199,19 +208,18 @@ int CSMLeak::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* h
         return 0;
     m_iErrCnt = 0;
     if (!u.answered) memset(&m_v, 0, offsetof(Values, extra));
-    // A plain detector's state above 1 is a fault of its wires: no position, no length. The
-    // corrections stay in the value block.
-    if (m_v.status > 1) {
-        m_v.status = m_v.lineRB = m_v.lineYG = 1;
-        m_v.locate = m_v.cable = m_v.lmd = 0;
-    }
-    if (m_v.locate > 1000 || m_v.locate > m_v.cable) m_v.locate = 0;
+    // The poll settled the values it read; values set since stay corrected as well.
+    Settle();
 
     qx::sql::Cols cols = qx::skel::PollCols(*this, u, alarmBits, kCols, kNCols, 0);
+    // The state and position of the water, the broken wires by their rows' captions: a
+    // detector with a broken wire cannot see water beyond the break, so it never reads normal.
     qx::skel::Brief b;
     if (m_v.locate) b.Add("漏水状态:%d 泄漏位置:%.1f米 ", m_v.status, m_v.locate * 0.1);
     else b.Add("漏水状态:%d ", m_v.status);
-    b.Add("%s", m_v.status ? "(报警)" : "(正常)");
+    if (m_v.lineRB) b.Add("红黑线断 ");
+    if (m_v.lineYG) b.Add("黄绿线断 ");
+    b.Add("%s", m_v.status || m_v.lineRB || m_v.lineYG ? "(报警)" : "(正常)");
     // Without an answer the summary names the fault, not a cleared state.
     int rc = qx::skel::Store(*this, u, "tbLeak", cols, u.answered ? b.Text() : nullptr, false, hist);
     if (!u.answered && m_pDb)

@@ -49,6 +49,10 @@ public:
     };
 
 private:
+    // The readings as the device means them: a plain detector's state above 1 is a fault of
+    // its wires, with no position, length or register; a position beyond 100 m or beyond the
+    // cable is none. Run on every poll read, so that the host's limits judge what is stored.
+    void Settle();
     // Model 1's length write, once per positive Ext1.
     void WriteLength(ISerBase* ser, int addr, int waitMs);
 };

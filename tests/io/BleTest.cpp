@@ -188,6 +188,31 @@ TEST(Ble, ScanWaitAndRefusedWrites) {
     EXPECT_EQ(0, r.h.DataGet(nullptr, 1, 0));
 }
 
+// Slot 7 has no tag: its temperature and weight are never read, and their zeros, which the
+// host finds below the limits, raise no alarm; beside another alarm the point is in alarm
+// without them.
+TEST(Ble, ASlotWithoutATagRaisesNoAlarm) {
+    BleRig r;
+    r.item.ItemDetail(1);
+    r.db.Run("insert into tbSubSysDetail(SID,Type,Fld,State) values(41,2316,0,-1)");
+    r.ble.SetTag(kSlot3, 1023, 900);
+    ASSERT_EQ(1, r.Poll());
+    ASSERT_EQ(0, r.h.DataVal(13));
+    ASSERT_EQ(0, r.h.DataVal(14));
+    auto state = [&r] {
+        return r.db.Str("select State from tbSubSysDetail where SID=41") + "|" +
+               r.db.Str("select State from tbDio where SID=41") + "|" +
+               r.db.Str("select Brief from tbSMBrief where SID=41");
+    };
+    int slot7[1] = {1 << 12 | 1 << 13};
+    ASSERT_EQ(1, r.h.DataUpd(1, slot7, nullptr, -1, &r.hist));
+    EXPECT_EQ("0|0|(全部正常)", state());
+
+    int andWeight3[1] = {1 << 12 | 1 << 13 | 1 << 5};
+    ASSERT_EQ(1, r.h.DataUpd(1, andWeight3, nullptr, -1, &r.hist));
+    EXPECT_EQ("1|1|DI 6:关闭 (其他正常)", state());
+}
+
 TEST(Ble, UpdateNamesOnlyTheTagsHeard) {
     BleRig r;
     r.db.Run("update tbDio set D01=7,D02=1,D05=9 where SID=41");

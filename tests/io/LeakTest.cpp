@@ -57,7 +57,7 @@ TEST(Leak, ModelReadsAndValues) {
         {"model 1", 1, {"01 03 00 00 00 02", "01 03 00 08 00 04"},
          {"01 03 04 00 03 00 64", "01 03 08 01 81 00 00 00 09 00 0B"}, {1, 1, 1, 1, 130, 9, 500, 11}},
         {"model 2", 2, {"01 04 00 00 00 01", "01 03 10 00 00 01"},
-         {"01 04 02 00 02", "01 03 02 00 2C"}, {0, 2, 0, 0, 0, 44, 0, 0}},
+         {"01 04 02 00 01", "01 03 02 00 2C"}, {0, 1, 0, 0, 0, 44, 0, 0}},
         {"model 3", 3, {"01 04 00 02 00 01", "01 04 00 04 00 01", "01 04 00 26 00 01"},
          {"01 04 02 03 00", "01 04 02 00 4D", "01 04 02 01 81"}, {1, 1, 1, 1, 100, 0, 500, 0}},
         {"model 3 wire only", 3, {"01 04 00 02 00 01", "01 04 00 04 00 01", "01 04 00 26 00 01"},
@@ -72,6 +72,46 @@ TEST(Leak, ModelReadsAndValues) {
         EXPECT_EQ(want, r.Requests()) << c.what;
         EXPECT_EQ(c.values, r.Values()) << c.what;
         EXPECT_TRUE(Sleeps().empty() || c.variant == 2) << c.what;
+    }
+}
+
+// A broken sensing wire is read as the host judges it, before the update: every model's wire
+// rows are out of their limits, and the summary names the broken wires and never reads
+// normal beside them. A plain detector's state 2 is its wire fault: both wires, no position.
+TEST(Leak, BrokenWiresReachTheLimitsAndTheSummary) {
+    struct Case {
+        const char* what;
+        int variant;
+        std::vector<const char*> replies;  // without CRC
+        std::vector<int> values;           // fields 1 to 8, as DataVal gives them to the host
+        const char* brief;
+    } cases[] = {
+        // The first wire's register is also the length: 5000, no cable, water nowhere.
+        {"model 0 both wires", 0,
+         {"01 04 08 01 F4 07 D0 00 03 13 88", "01 03 02 00 00", "01 04 04 13 88 13 88"},
+         {1, 0, 1, 1, 0, 0, 0, 0}, "漏水状态:0 红黑线断 黄绿线断 (报警)"},
+        {"model 0 second wire", 0,
+         {"01 04 08 01 F4 07 D0 00 03 01 F4", "01 03 02 00 00", "01 04 04 01 F4 13 88"},
+         {1, 0, 0, 1, 0, 0, 500, 0}, "漏水状态:0 黄绿线断 (报警)"},
+        {"model 1 water and wire", 1, {"01 03 04 00 03 00 60", "01 03 08 01 81 00 00 00 00 00 00"},
+         {1, 1, 1, 1, 124, 0, 500, 0}, "漏水状态:1 泄漏位置:12.4米 红黑线断 黄绿线断 (报警)"},
+        {"model 2 wire fault", 2, {"01 04 02 00 02", "01 03 02 00 2C"},
+         {0, 1, 1, 1, 0, 0, 0, 0}, "漏水状态:1 红黑线断 黄绿线断 (报警)"},
+        {"model 3 wire only", 3, {"01 04 02 01 00", "01 04 02 00 00", "01 04 02 01 81"},
+         {1, 0, 1, 1, 0, 0, 500, 0}, "漏水状态:0 红黑线断 黄绿线断 (报警)"},
+    };
+    for (const Case& c : cases) {
+        LeakRig r(c.variant);
+        for (const char* reply : c.replies) r.ch.Reply(Rtu(reply));
+        ASSERT_EQ(1, r.Poll()) << c.what;
+        EXPECT_EQ(c.values, r.Values()) << c.what;
+        // The host's flags of fields 2 to 4 (alarm kind 1, normal only at 0).
+        int bits[1] = {0};
+        for (int f = 2; f <= 4; f++)
+            if (r.h.DataVal(f)) bits[0] |= 1 << (f - 1);
+        ASSERT_EQ(1, r.Upd(bits, bits[0] ? 1 : 0)) << c.what;
+        EXPECT_EQ(std::string(c.brief), r.db.Str("select Brief from tbSMBrief where SID=12")) << c.what;
+        EXPECT_EQ(c.values, r.Values()) << c.what << ": stored as judged";
     }
 }
 
@@ -178,7 +218,8 @@ TEST(Leak, UpdateCorrectsStoresAndSummarises) {
         EXPECT_EQ("0|0|1|1|1|0|0|0", row(r));
         EXPECT_EQ(1, r.hist.Int("select count(*) from tbLeak where SID=12 and Status=1"));
         EXPECT_EQ((std::vector<int>{0, 1, 1, 1, 0, 0, 0, 0}), r.Values());
-        EXPECT_EQ(std::string("漏水状态:1 (报警)"), r.db.Str("select Brief from tbSMBrief where SID=12"));
+        EXPECT_EQ(std::string("漏水状态:1 红黑线断 黄绿线断 (报警)"),
+                  r.db.Str("select Brief from tbSMBrief where SID=12"));
     }
     {
         LeakRig r(0);
