@@ -418,8 +418,8 @@ TEST(BattRtvs, CellAlarmBitsMarkTheirCell) {
 
 // The module in trouble (qxsim::AlarmBattRtvs) polled as the host polls: both strings
 // discharging beyond the module currents' rows; with its channels configured, the first cell
-// too (aged and hot: the host checks the cell rows on cell 0) and the channel voltages, which
-// lie above their rows' 12.5 V whatever the string does.
+// too (aged, hot and bulging: the host checks the cell rows on cell 0) and the channel
+// voltages, which lie above their rows' 12.5 V whatever the string does.
 TEST(BattRtvs, ModuleInTroubleReachesTheHost) {
     const std::string alarms = "电流1:告警,电流2:告警,通道1电压:告警,通道2电压:告警,通道3电压:告警,通道4电压:告警";
     const struct {
@@ -428,7 +428,8 @@ TEST(BattRtvs, ModuleInTroubleReachesTheHost) {
         std::string brief;
     } cases[] = {
         {0, "TI0(5),TI1(6)", "电流1:告警,电流2:告警,通道1电压:正常,通道2电压:正常,通道3电压:正常,通道4电压:正常"},
-        {0x04040404, "TI0(5),TI1(6),TV0(7),TV1(8),TV2(9),TV3(10),Res(11),Tem2(13)", alarms + ",电池告警"},
+        {0x04040404, "TI0(5),TI1(6),TV0(7),TV1(8),TV2(9),TV3(10),Res(11),Tem2(13),Bump(15)",
+         alarms + ",电池告警"},
     };
     for (const auto& c : cases) {
         RtvsRig r(c.ext1);
