@@ -33,6 +33,13 @@ void SetBatt100(ModbusSlave& slave, const Batt100& m) {
     }
 }
 
+void AlarmBatt100(Batt100& m, int) {
+    if (m.cells.empty()) m.cells.resize(1);
+    m.cells[0].v = 79;
+    m.cells[0].r = 1850;
+    m.cells[0].t = 365;
+}
+
 Bod800::Bod800(uint8_t unit) : m_unit(unit) {}
 
 void Bod800::SetCell(int cell, const Cell& c) {
@@ -47,6 +54,12 @@ void Bod800::SetHealthy(int n) {
         c.temp = 250;
         SetCell(i, c);
     }
+}
+
+void Bod800::SetAlarm(int) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_cells[0].status = 1;
+    m_cells[0].volt = 75;
 }
 
 size_t Bod800::RequestCount() const {
@@ -104,6 +117,41 @@ std::string Adu1000Info(const Adu1000& m) {
 }
 
 void SetAdu1000(YdtDevice& device, const Adu1000& m) { device.SetInfo(0x41, Adu1000Info(m)); }
+
+void AlarmAdu1000(Adu1000& m, int) {
+    m.cells[6] = 9.2f;
+    m.curr1 = 31.2f;
+    m.temp1 = 33.5f;
+    m.temp2 = 32.0f;
+    double sum1 = 0, sum2 = 0;
+    for (int i = 0; i < 49; i++) (i < 25 ? sum1 : sum2) += m.cells[i];
+    m.total1 = (float)sum1;
+    m.total2 = (float)sum2;
+}
+
+Db100 Db100String(int n) {
+    Db100 m;
+    n = n < 1 ? 1 : n > 24 ? 24 : n;
+    m.count = (uint16_t)n;
+    int sum = 0;
+    for (int i = 0; i < 24; i++) {
+        if (i >= n) m.cells[i] = 0;
+        sum += m.cells[i];
+    }
+    m.volt = (int16_t)(sum / 10);
+    return m;
+}
+
+void AlarmDb100(Db100& m, int) {
+    m.curr = -1520;
+    m.temp = 382;
+    int sum = 0;
+    for (int i = 0; i < 24; i++) {
+        if (i < m.count) m.cells[i] = (uint16_t)(i == 1 ? 9800 : 12400 + 10 * (i % 4));
+        sum += m.cells[i];
+    }
+    m.volt = (int16_t)(sum / 10);
+}
 
 void SetDb100(ModbusSlave& slave, const Db100& m) {
     slave.ServeHolding(0x200, 30);

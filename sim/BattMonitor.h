@@ -36,6 +36,9 @@ struct Batt100 {
     std::vector<Cell> cells;  // at most 256 are laid
 };
 void SetBatt100(ModbusSlave& slave, const Batt100& m);
+// The monitor in trouble ("alarm"): its first block failing, 7.9 V with 185.0 mOhm of internal
+// resistance at 36.5 C.
+void AlarmBatt100(Batt100& m, int state);
 
 class Bod800 {
 public:
@@ -50,6 +53,8 @@ public:
     void SetCell(int cell, const Cell& c);
     // Cells 0..n-1 answer with status 0, 12.0 + cell/10 V and 25.0 C.
     void SetHealthy(int n);
+    // The first cell in trouble ("alarm"): status 1 (not 0, normal) and 7.5 V.
+    void SetAlarm(int state);
     void Serve(Device& device);
     // The answer to one request frame; empty for none. Exception and BadCheck faults are
     // applied here.
@@ -81,6 +86,10 @@ struct Adu1000 {
     }
 };
 void SetAdu1000(YdtDevice& device, const Adu1000& m);
+// The unit in trouble ("alarm"): block 7 collapsed to 9.2 V, group 1 recharging at 31.2 A
+// after a discharge, both battery rooms hot (33.5 and 32.0 C); the totals the sums of their
+// blocks.
+void AlarmAdu1000(Adu1000& m, int state);
 // The INFO of its reply.
 std::string Adu1000Info(const Adu1000& m);
 
@@ -96,5 +105,11 @@ struct Db100 {
     }
 };
 void SetDb100(ModbusSlave& slave, const Db100& m);
+// A string of n blocks (1 to 24): the unit reports n cells, the cells beyond read 0, the
+// total is the sum of the blocks.
+Db100 Db100String(int n);
+// The unit in trouble ("alarm"): its string discharging at 15.20 A, 12.40 V a block but the
+// second collapsed to 9.80 V, the room at 38.2 C.
+void AlarmDb100(Db100& m, int state);
 
 }  // namespace qxsim

@@ -34,6 +34,16 @@ void BattRtvs::SetRecords(int k, const std::vector<RtvsRecord>& records) {
     if (k >= 0 && k < 4) m_records[k] = records;
 }
 
+void AlarmBattRtvs(BattRtvs& m, int) {
+    m.SetCurrent(0, 0x1000 | 350);
+    m.SetCurrent(1, 0x1000 | 260);
+    for (int k = 0; k < 4; k++) m.SetVoltage(k, 460);
+    std::vector<RtvsRecord> cells;
+    for (int j = 0; j < 4; j++) cells.push_back({(uint8_t)(j + 1), 100, 85, 86, 115, 0});
+    cells[0] = {1, 160, 88, 107, 98, 1};
+    m.SetRecords(0, cells);
+}
+
 void BattRtvs::SetFault(RtvsFault fault, int param) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_faults.Set(fault, param);

@@ -78,4 +78,9 @@ private:
     std::vector<uint8_t> m_asked;
 };
 
+// The module in trouble ("alarm"): both strings discharging beyond the module's range (-35.0 A
+// and -26.0 A), the channels down to 46.0 V, the first cell of channel 1 bulging, low (9.8 V),
+// its resistance up to 15.0 mOhm and its surface at 47 C.
+void AlarmBattRtvs(BattRtvs& m, int state);
+
 }  // namespace qxsim

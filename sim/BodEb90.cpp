@@ -13,6 +13,15 @@ void BodEb90::SetCell(int i, int mv, int uohm, int tenths) {
     m_cells[(size_t)i] = Cell{mv, uohm, tenths};
 }
 
+int BodEb90::Cells() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return (int)m_cells.size();
+}
+
+void AlarmBodEb90(BodEb90& s, int) {
+    for (int i = 0; i < s.Cells(); i++) s.SetCell(i, 7600, 12500, 410);
+}
+
 void BodEb90::SetFault(Eb90Fault fault) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_faults.Set(fault, -1);

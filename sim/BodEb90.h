@@ -40,6 +40,7 @@ public:
 
     // Cell i (0-based) of the string; cells beyond the string are added.
     void SetCell(int i, int mv, int uohm, int tenths);
+    int Cells() const;
     void SetFault(Eb90Fault fault);
     void FaultOnce(Eb90Fault fault);
     void ClearFault();
@@ -64,5 +65,10 @@ private:
     FaultPlan<Eb90Fault> m_faults;
     std::vector<std::pair<uint8_t, uint8_t>> m_asked;
 };
+
+// The string in trouble ("alarm"): every cell collapsed and aged after a long discharge in a
+// hot room, 7.600 V, 12.500 mOhm, 41.0 C; a point sweeping the string finds each cell it polls
+// out of range.
+void AlarmBodEb90(BodEb90& s, int state);
 
 }  // namespace qxsim

@@ -207,11 +207,11 @@ const Put k30[] = {
     {R::kPl, 1, 1, 0, 78, U16},         {R::kYgzdn, 1, 1, 0, 79, U32},
 };
 
-// Phase C's current (376-377) and the total active power (377-378) share register 377; the
-// frequency and the energy follow at 415 and 417.
+// Currents of phases A and B only: the meter keeps no phase C current (376 is unused, 377
+// the total active power's high word); the frequency and the energy follow at 415 and 417.
 const Put k32[] = {
     {R::kAdy, 3, 2, 0, 366, U32, 1000, 1},
-    {R::kAdl, 3, 2, 0, 372, U32, 100, 1},
+    {R::kAdl, 2, 2, 0, 372, U32, 100, 1},
     {R::kZyggl, 16, 2, 0, 377, U32},  // Zyggl to Cglys
     {R::kPl, 1, 1, 0, 415, U32},
     {R::kYgzdn, 1, 1, 0, 417, U32},
@@ -504,6 +504,39 @@ MeterReading SoundMeterReading(int model) {
         r[R::kCdl] = 520;
     }
     return r;
+}
+
+MeterReading AlarmMeterReading(int model) {
+    MeterReading r = SoundMeterReading(model);
+    const bool single = model == 12 || model == 26 || model == 30;
+    const int lost = single ? 0 : 2;  // phase A or C
+    const int groups[3][2] = {{R::kZyggl, R::kAyggl}, {R::kZwggl, R::kAwggl}, {R::kZszgl, R::kAszgl}};
+    for (const auto& g : groups) {
+        r[g[0]] -= r[g[1] + lost];
+        r[g[1] + lost] = 0;
+    }
+    r[R::kAglys + lost] = 0;
+    r[R::kAdy + lost] = 0;
+    r[R::kAdl + lost] = 0;
+    return r;
+}
+
+HcMeter HcMeterOf(const MeterReading& r) {
+    HcMeter m;
+    m.pt = 100;
+    m.ct = 100;
+    m.energy = (uint32_t)((int64_t)r[R::kYgzdn] * 12000 / (m.pt * m.ct));
+    for (int k = 0; k < 3; k++) {
+        m.u[k] = (uint16_t)(r[R::kAdy + k] * 10);  // pt x u / 1000 tenths of a volt
+        m.i[k] = (uint16_t)r[R::kAdl + k];         // ct x i / 100 hundredths of an ampere
+        m.pa[k] = (int16_t)r[R::kAyggl + k];       // pt x ct x p / 10000 watts
+    }
+    m.p = (int16_t)(r[R::kZyggl] / 3);
+    m.q = (int16_t)(r[R::kZwggl] / 3);
+    m.s = (uint16_t)(r[R::kZszgl] / 3);
+    m.pf = (uint16_t)(r[R::kZglys] * 10);
+    m.f = (uint16_t)r[R::kPl];
+    return m;
 }
 
 bool MeterModelTcp(int model) { return model == 13; }

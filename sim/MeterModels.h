@@ -18,6 +18,7 @@
 // clear.
 #include <stdint.h>
 
+#include "ModbusMaps.h"
 #include "ModbusSlave.h"
 
 namespace qxsim {
@@ -55,6 +56,19 @@ struct MeterReading {
 // 1045/1071/1097 W, Q 343/352/360 var, S 1100/1127/1154 VA, the same power factor,
 // frequency and energy.
 MeterReading SoundMeterReading(int model);
+
+// The reading of the model's meter in trouble (0 to 34; the device state "alarm"): its sound
+// reading with a phase lost. That phase's voltage, current and powers read 0 and so does its
+// power factor; the totals are those of the phases left; the frequency and the energy stay.
+// The three-phase models lose phase C, the single-phase ones (12, 26, 30) their one phase A:
+// the meters keep answering on their auxiliary supply.
+MeterReading AlarmMeterReading(int model);
+
+// The registers of the default model's meter (model 0, ratios PT = CT = 100: voltages and
+// currents in hundredths, powers in watts) holding a reading: its totals are three times
+// their registers, the energy is counted in 1/12000 of PT x CT. Phase reactive and apparent
+// powers and power factors it has none of.
+HcMeter HcMeterOf(const MeterReading& r);
 
 // Lays the reading on the registers of the model (0 to 34) and answers the readable fields
 // (bit f - 1 for field f); from then on the slave serves only the registers that model's

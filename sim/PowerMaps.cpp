@@ -21,6 +21,19 @@ void SetTransformer(ModbusSlave& slave, const Transformer& t) {
     }
 }
 
+void AlarmTransformer(Transformer& t, int state) {
+    t.fan = true;
+    if (state == 2) {
+        for (bool& f : t.fault) f = true;
+        t.sensor = true;
+        return;
+    }
+    const int hot[4] = {172, 168, 171, 155};
+    for (int k = 0; k < 4; k++) t.tem[k] = hot[k];
+    t.alarm = true;
+    t.trip = true;
+}
+
 void SetPowScada(ModbusSlave& slave, const PowScada& s) {
     slave.ServeHolding(101, 16);
     slave.ServeHolding(128, 14);
@@ -40,6 +53,17 @@ void SetPowScada(ModbusSlave& slave, const PowScada& s) {
     slave.SetHolding(200, s.oilTemRaw);
     slave.SetHolding(201, s.vbattRaw);
     slave.SetHolding(300, s.autoOnOff);
+}
+
+void AlarmPowScada(PowScada& s, int) {
+    s.volts[2] = 0;
+    s.amps[2] = 0;
+    s.p = s.p * 2 / 3;
+    s.q -= s.qPhase[2];
+    s.qPhase[2] = 0;
+    s.pfPhase[2] = 0;
+    s.oilPreRaw = 160;                               // 20 units
+    s.oilTemRaw = (uint16_t)((12 + 273) * 32);       // 12 C
 }
 
 void SetFbjk(ModbusSlave& slave, const Fbjk& f) {
@@ -63,11 +87,40 @@ void SetFbjk(ModbusSlave& slave, const Fbjk& f) {
     }
 }
 
+void AlarmFbjk(Fbjk& f, int state) {
+    if (state == 2) {
+        const uint16_t amps[3] = {262, 265, 258};
+        for (int k = 0; k < 3; k++) f.amps[k] = amps[k];
+        f.dymp = 585;
+        f.dlfc = 268;
+        f.faults = 0x08;    // module
+        f.dcLimits = 0x01;  // over-voltage
+        return;
+    }
+    for (int k = 0; k < 3; k++) f.ac1[k] = f.ac2[k] = f.amps[k] = 0;
+    f.dymp = 470;
+    f.faults = 0x1F;    // AC, DC, battery, module, branch
+    f.dcLimits = 0x02;  // under-voltage
+    for (auto& b : f.batt) b[0] = 470;
+}
+
 void SetHgm(ModbusSlave& slave, const Hgm& h) {
     slave.ServeCoils(0, 88);
     slave.ServeHolding(0, 35);
     for (int c = 0; c < 88; c++) slave.SetCoil((uint16_t)c, (h.coils[c / 8] >> (c % 8)) & 1);
     for (int r = 0; r < 35; r++) slave.SetHolding((uint16_t)r, h.regs[r]);
+}
+
+void AlarmHgm(Hgm& h, int) {
+    h.coils[0] |= 0x0F;
+    h.regs[6] = h.regs[7] = h.regs[8] = 0;
+}
+
+void AlarmHc311a(Hc311a& m, int) {
+    m.i = 1250;  // x KI1 x KI2 / 1000: 12.5 A
+    m.p = 2750;
+    m.q = -500;
+    m.s = 2800;
 }
 
 void SetHc311a(ModbusSlave& slave, const Hc311a& m) {

@@ -25,6 +25,11 @@ struct Transformer {
     bool sensor = false, fan = true, alarm = false, trip = false;
 };
 void SetTransformer(ModbusSlave& slave, const Transformer& t);
+// The controller in trouble. State 1 ("alarm"): the windings overheated, phases A and C past
+// the trip point (172, 168, 171 C, the core 155 C), the alarm and trip outputs set, the fan
+// running. State 2 ("alarm2"): the sensor cable off, every sensor reading its fault and the
+// controller's sensor-fault bit set, the fan running as a precaution.
+void AlarmTransformer(Transformer& t, int state);
 
 // Generator SCADA interface: holding registers 101-116, 128-141, 199-201 and 300. Powers as
 // 32-bit values plus 2,000,000,000 (high register first), power factors as their code
@@ -44,6 +49,10 @@ struct PowScada {
     uint16_t autoOnOff = 1;                 // 300
 };
 void SetPowScada(ModbusSlave& slave, const PowScada& s);
+// The generator set in trouble ("alarm"): phase C lost (no voltage, no current, the power
+// that of phases A and B), the oil pressure down to 20 units (raw 160), the coolant at 12 C
+// (its heater failed on a cold start).
+void AlarmPowScada(PowScada& s, int state);
 
 // DC power system monitor: input registers 256-274 (voltages and currents in tenths, as the
 // handler stores them), discrete inputs 256-260 (AC, DC, battery, module, branch faults) and
@@ -59,6 +68,12 @@ struct Fbjk {
     uint16_t batt[4][2] = {{535, 25}, {536, 26}, {534, 24}, {535, 25}};
 };
 void SetFbjk(ModbusSlave& slave, const Fbjk& f);
+// The DC system in trouble. State 1 ("alarm"): both mains inputs lost, the rectifiers down,
+// the load on the battery groups whose bus sinks to 47.0 V: the AC, DC, battery, module and
+// branch faults and the under-voltage set. State 2 ("alarm2"): the mains back, a rectifier
+// module faulty and the bus pushed to 58.5 V (over-voltage) while the batteries recharge
+// hard: 26.2 to 26.5 A per phase from the mains, 26.8 A of load.
+void AlarmFbjk(Fbjk& f, int state);
 
 // Generator-set controller: coils 0-87 (bit k of coils[k / 8]), holding registers 0-34. The
 // defaults: no alarm coil set (0-3 the common alarm, shutdown, warning and trip); coils 63,
@@ -75,6 +90,9 @@ struct Hgm {
     }
 };
 void SetHgm(ModbusSlave& slave, const Hgm& h);
+// The set stopped on a fault ("alarm"): the common alarm, shutdown, warning and electrical
+// trip coils (0-3) on, the line voltages 0.
+void AlarmHgm(Hgm& h, int state);
 
 // Single-phase meter HC-311A: holding registers 2, 3, 16, 17 the factors, input registers
 // 0-7 the instantaneous values, holding registers 64-79 eight 32-bit counters (high register
@@ -93,5 +111,7 @@ struct Hc311a {
     bool relay = true;
 };
 void SetHc311a(ModbusSlave& slave, const Hc311a& m);
+// The meter on an overloaded circuit ("alarm"): 12.5 A at 220.0 V, 2.75 kW.
+void AlarmHc311a(Hc311a& m, int state);
 
 }  // namespace qxsim

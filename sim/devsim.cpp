@@ -141,29 +141,17 @@ void SetupQ1Ups(qxsim::Device& dev, Running& r) {
 // where the model's registers hold less current); model 0 the meter of the default model,
 // its ratio registers at 100 (no transformers: voltages and currents in hundredths, powers in
 // watts). Model 13 speaks Modbus TCP and is served on loopback TCP only (its MBAP frames begin
-// with a zero byte, which a serial channel takes for line noise).
+// with a zero byte, which a serial channel takes for line noise). In alarm a phase is lost
+// (qxsim::AlarmMeterReading): phase C, or the one phase of a single-phase model.
 template <int Model>
 void SetupMeter(qxsim::Device& dev, Running& r) {
     auto meter = std::make_shared<qxsim::ModbusSlave>(1);
-    if (Model == 0) {
-        qxsim::HcMeter m;
-        m.pt = 100;
-        m.ct = 100;
-        m.energy = 1480800;  // x 100 x 100 / 12000: 1234.000 kWh
-        for (int k = 0; k < 3; k++) {
-            m.u[k] = (uint16_t)(22000 + 100 * k);  // 220.0, 221.0, 222.0 V
-            m.i[k] = (uint16_t)(1500 + 10 * k);    // 15.00, 15.10, 15.20 A
-            m.pa[k] = (int16_t)(3300 + 100 * k);   // 3.3, 3.4, 3.5 kW
-        }
-        m.p = 3400;  // the totals are three times the register
-        m.q = 600;
-        m.s = 3500;
-        m.pf = 9500;  // 0.950
-        m.f = 5000;
-        qxsim::SetHcMeter(*meter, m);
-    } else {
-        qxsim::SetMeterModel(*meter, Model, qxsim::SoundMeterReading(Model));
-    }
+    const qxsim::MeterReading reading =
+        r.alarm ? qxsim::AlarmMeterReading(Model) : qxsim::SoundMeterReading(Model);
+    if (Model == 0)
+        qxsim::SetHcMeter(*meter, qxsim::HcMeterOf(reading));
+    else
+        qxsim::SetMeterModel(*meter, Model, reading);
     r.model = meter;
     if (qxsim::MeterModelTcp(Model))
         qxsim::ServeModbusTcp(dev, *meter);
@@ -361,6 +349,7 @@ void SetupIIIUps(qxsim::Device& dev, Running& r) {
 // two module currents, four channels of four cells each.
 void SetupBattRtvs(qxsim::Device& dev, Running& r) {
     auto m = std::make_shared<qxsim::BattRtvs>(1);
+    if (r.alarm) qxsim::AlarmBattRtvs(*m, r.alarm);
     m->Serve(dev);
     r.model = m;
 }
@@ -368,6 +357,7 @@ void SetupBattRtvs(qxsim::Device& dev, Running& r) {
 // A string of four EB90 cell sensors at bus addresses 1 to 4.
 void SetupBodEb90(qxsim::Device& dev, Running& r) {
     auto s = std::make_shared<qxsim::BodEb90>(1, 4);
+    if (r.alarm) qxsim::AlarmBodEb90(*s, r.alarm);
     s->Serve(dev);
     r.model = s;
 }
@@ -651,11 +641,13 @@ void SetupAlarmUnit(qxsim::Device& dev, Running& r) {
 void SetupBatt100(qxsim::Device& dev, Running& r) {
     auto slave = std::make_shared<qxsim::ModbusSlave>(1);
     r.model = slave;
-    r.tick = [slave](double t) {
+    const int alarm = r.alarm;
+    r.tick = [slave, alarm](double t) {
         qxsim::Batt100 b;
         b.curr1 = (int16_t)(25 + (int)(5.0 * std::sin(t / 30.0)));
         for (int i = 0; i < 24; i++)
             b.cells.push_back({(uint16_t)(133 + i % 6), (uint16_t)(300 + i), 251, 250});
+        if (alarm) qxsim::AlarmBatt100(b, alarm);
         qxsim::SetBatt100(*slave, b);
     };
     r.tick(0);
@@ -666,6 +658,7 @@ void SetupBatt100(qxsim::Device& dev, Running& r) {
 void SetupBod800(qxsim::Device& dev, Running& r) {
     auto bod = std::make_shared<qxsim::Bod800>(1);
     bod->SetHealthy(24);
+    if (r.alarm) bod->SetAlarm(r.alarm);
     r.model = bod;
     bod->Serve(dev);
 }
@@ -673,14 +666,21 @@ void SetupBod800(qxsim::Device& dev, Running& r) {
 // An ADU1000 battery inspection unit, YD/T 1363 address 1: 49 cells near 13.3 V and two groups.
 void SetupAdu1000(qxsim::Device& dev, Running& r) {
     auto adu = std::make_shared<qxsim::YdtDevice>(1, 0x46, 0x20);
-    qxsim::SetAdu1000(*adu, qxsim::Adu1000());
+    qxsim::SetAdu1000(*adu, ModelOf<qxsim::Adu1000, qxsim::AlarmAdu1000>(r));
     r.model = adu;
     qxsim::ServeYdt(dev, *adu);
 }
 
-// A DB100 battery inspection unit, Modbus unit 1, 24 cells on charge.
+// A DB100 battery inspection unit, Modbus unit 1, a string of Cells blocks on charge (the unit
+// reports the count; the cells beyond it read 0).
+template <int Cells>
 void SetupDb100(qxsim::Device& dev, Running& r) {
-    ServeUps(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetDb100(s, qxsim::Db100()); });
+    auto slave = std::make_shared<qxsim::ModbusSlave>(1);
+    qxsim::Db100 m = qxsim::Db100String(Cells);
+    if (r.alarm) qxsim::AlarmDb100(m, r.alarm);
+    qxsim::SetDb100(*slave, m);
+    r.model = slave;
+    qxsim::ServeModbusRtu(dev, *slave);
 }
 
 // Door and card devices: a new card event every 30 seconds (record number, card and time
@@ -868,16 +868,16 @@ const Kind kKinds[] = {
     {"camera3ge", "3GE serial camera (\"UG3#\" snapshot, UP length header, streamed picture)",
      "115200,N,8,1", SetupCamera3ge, nullptr, 0xC01},
     {"transf", "transformer temperature controller, Modbus unit 1, coils 1-4, input registers 30001-30004",
-     "9600,N,8,1", SetupModbusAirc<qxsim::Transformer, qxsim::SetTransformer>, nullptr, 0x103},
+     "9600,N,8,1", SetupModbusAirc<qxsim::Transformer, qxsim::SetTransformer, qxsim::AlarmTransformer>, nullptr, 0x103},
     {"scada", "generator SCADA interface, Modbus unit 1, holding registers 40102-40117, 40129-40142, 40200-40202, 40301",
-     "9600,N,8,1", SetupModbusAirc<qxsim::PowScada, qxsim::SetPowScada>, nullptr, 0x104},
+     "9600,N,8,1", SetupModbusAirc<qxsim::PowScada, qxsim::SetPowScada, qxsim::AlarmPowScada>, nullptr, 0x104},
     {"fbjk", "DC power system monitor, Modbus unit 1, input registers 30257-30276, 30409-30412, 30439-30442, "
      "30469-30472, 30499-30502, inputs 10257-10261, 10305-10308",
-     "9600,N,8,1", SetupModbusAirc<qxsim::Fbjk, qxsim::SetFbjk>, nullptr, 0x105},
+     "9600,N,8,1", SetupModbusAirc<qxsim::Fbjk, qxsim::SetFbjk, qxsim::AlarmFbjk>, nullptr, 0x105},
     {"hc311a", "single-phase meter HC-311A, Modbus unit 1, holding 40001-40018, 40065-40080, input 30001-30008, relay coil 1",
-     "9600,N,8,1", SetupModbusAirc<qxsim::Hc311a, qxsim::SetHc311a>, nullptr, 0x106},
+     "9600,N,8,1", SetupModbusAirc<qxsim::Hc311a, qxsim::SetHc311a, qxsim::AlarmHc311a>, nullptr, 0x106},
     {"hgm", "generator-set controller, Modbus unit 1, coils 1-88, holding registers 40001-40035",
-     "9600,N,8,1", SetupModbusAirc<qxsim::Hgm, qxsim::SetHgm>, nullptr, 0x107},
+     "9600,N,8,1", SetupModbusAirc<qxsim::Hgm, qxsim::SetHgm, qxsim::AlarmHgm>, nullptr, 0x107},
     {"leak", "locating leak detector (model 0), Modbus unit 1, input registers 1-5, holding 1",
      "9600,N,8,1", SetupLeak<0>, nullptr, 0x600},
     {"leak-1", "locating leak detector (model 1), Modbus unit 1, holding 0-1, 8-11, 10-byte length write",
@@ -994,7 +994,9 @@ const Kind kKinds[] = {
     {"adu1000", "ADU1000 battery inspection unit, YD/T 1363 VER 20 CID1 46, address 1 (CID2 41, 49 cells)",
      "9600,N,8,1", SetupAdu1000, nullptr, 0x401},
     {"db100", "DB100 battery inspection unit, Modbus unit 1, holding registers 0x200-0x21D",
-     "9600,N,8,1", SetupDb100, nullptr, 0x400},
+     "9600,N,8,1", SetupDb100<24>, nullptr, 0x400},
+    {"db100-4", "DB100 battery inspection unit on a string of 4 blocks (cell count 4, cells 5-24 "
+     "read 0), Modbus unit 1, holding registers 0x200-0x21D", "9600,N,8,1", SetupDb100<4>, nullptr, 0x400},
     {"card-a", "door controller A, address 1, 34-byte '~' frames with a 16-bit sum (poll 1081)",
      "9600,N,8,1", SetupCardA, nullptr, 0xD00},
     {"rtvs", "RTVS battery module, address 1, '~' requests: module currents F1/F2, channel "
@@ -1110,7 +1112,75 @@ const AlarmRaises kAlarmRaises[] = {
 
 
     // ---- meters, power plant and batteries
-
+    // A meter loses a phase (qxsim::AlarmMeterReading): phase C of a three-phase model, the one
+    // phase of the single-phase models 12, 26 and 30; model 32 has no phase C current.
+    {"meter0", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter1", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter2", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter3", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter4", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter5", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter6", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter7", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter8", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter9", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter10", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter11", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter12", 1, "Ady(19),Adl(22)", "告警:"},
+    {"meter13", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter14", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter15", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter16", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter17", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter18", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter19", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter20", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter21", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter22", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter23", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter24", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter25", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter26", 1, "Ady(19),Adl(22)", "告警:"},
+    {"meter27", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter28", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter29", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter30", 1, "Ady(19),Adl(22)", "告警:"},
+    {"meter31", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter32", 1, "Cdy(21)", "告警:"},
+    {"meter33", 1, "Cdy(21),Cdl(24)", "告警:"},
+    {"meter34", 1, "Cdy(21),Cdl(24)", "告警:"},
+    // The transformer: windings past the trip point with the alarm and trip outputs set; then
+    // its sensor cable off (every sensor faulty, the temperatures without a reading).
+    {"transf", 1, "TemA(1),TemB(2),TemC(3),TemI(4),StAlm(11),StTrip(12)", "(告警)"},
+    {"transf", 2, "TemA(1),TemB(2),TemC(3),TemI(4),StSenA(5),StSenB(6),StSenC(7),StSenI(8),StSen(9)",
+     "(故障)"},
+    // The generator set: phase C lost, the oil pressure low, the coolant cold.
+    {"scada", 1, "Cdy(16),Cdl(19),OilTem(20),OilPre(21)", "告警:"},
+    // The DC system: the mains lost (the line voltages at 0, below their rows as the 380 V
+    // ones are above), every fault input and the under-voltage set; then the over-voltage of a
+    // faulty rectifier while the batteries recharge over the current rows' 25.0 A.
+    {"fbjk", 1, "dyuv1(1),dyvw1(2),dywu1(3),dyuv2(4),dyvw2(5),dywu2(6),dymp(7),stAC(13),stDC(14),"
+                "stBatt(15),stMod(16),stPart(17),stDCQY(19)", "告警:"},
+    {"fbjk", 2, "dyuv1(1),dyvw1(2),dywu1(3),dyuv2(4),dyvw2(5),dywu2(6),dymp(7),dlA(8),dlB(9),dlC(10),"
+                "dlfc(11),stMod(16),stDCGY(18)", "告警:"},
+    // The HC-311A on an overloaded circuit (its voltage and temperature rows alarm when sound).
+    {"hc311a", 1, "m_uiAU(1),m_uiAI(4),m_iTemp(24)", nullptr},
+    // The generator-set controller stopped on its common, shutdown, warning and trip alarms.
+    {"hgm", 1, "s00(1),s01(2),s02(3),s03(4)", nullptr},
+    // Battery monitors: the first block failing (the host checks the rows of the first cell).
+    {"batt100", 1, "V1(11),T1(12),R1(13)", nullptr},
+    {"bod800", 1, "St1(11),V1(12)", nullptr},
+    // The ADU1000: block 7 collapsed, group 1 recharging over 25.00 A, both rooms hot (its
+    // currents alarm when sound too).
+    {"adu1000", 1, "Cfddl(2),Dcwd(3),Dy7(10),Cfddl2(54),Dcwd2(55)", "告警(其他正常)"},
+    // The DB100: the string discharging (below the current row's 0), the room hot, block 2
+    // collapsed.
+    {"db100", 1, "Cfddl(2),Dcwd(3),Dy2(12)", "告警(其他正常)"},
+    {"db100-4", 1, "Cfddl(2),Dcwd(3),Dy2(12)", "告警(其他正常)"},
+    // The RTVS module: both strings discharging beyond -20.0 A.
+    {"rtvs", 1, "TI0(5),TI1(6)", "电流1:告警"},
+    // The EB90 string: every cell collapsed, aged and hot.
+    {"eb90", 1, "Vol(12),Reg(13),Tem(14)", "告警:"},
 
     // ---- I/O modules, sensors, leak detectors, cameras, doors and alarm outputs
     // A room whose cooling failed: 41.5 C, its air dried to 18.0 % (the engine's summary is

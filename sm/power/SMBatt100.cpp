@@ -11,7 +11,10 @@ using qx::sql::DefRow;
 namespace {
 
 // The BT100_Itm row carries the default count 20 in its low-limit place, as stored
-// definitions have it; fields 11 to 13 (14th value -1) stand for every cell.
+// definitions have it; fields 11 to 13 (14th value -1) stand for every cell. The cell rows
+// are checked against their limits (alarm kind 6): their legends call a cell out of range
+// an alarm, and without a kind no host would ever raise one. The group rows keep kind 0:
+// their limits (0 to 10.0) are no range of a string's current, voltage or temperature.
 const DefRow kDefs[] = {
     {0, "", 1, "整体信息", 0, 0, 0, "", 0, "", 0},
     {1, "BT100_Itm", 1, "电池数", 1, 0, 20, "监测电池数量(按实际,最多256)", 0, "", 0},
@@ -20,9 +23,9 @@ const DefRow kDefs[] = {
     {2, "A2", 3, "电流2", 10, 0, 0, "电流2,一般超出范围报警", 100, "", 0},
     {3, "V", 3, "电压", 10, 0, 0, "电压,一般超出范围报警", 100, "", 0},
     {4, "T", 3, "温度", 10, 0, 0, "温度,一般超出范围报警", 100, "", 0},
-    {11, "V1", 3, "单体电压", 10, 0, 85, "单体电压,一般超出范围报警", 160, "", -1},
-    {12, "T1", 3, "单体温度", 10, 0, -55, "单体温度,一般超出范围报警", 325, "", -1},
-    {13, "R1", 3, "单体内阻", 10, 0, 0, "单体内阻,一般大于报警", 1500, "", -1},
+    {11, "V1", 3, "单体电压", 10, 6, 85, "单体电压,一般超出范围报警", 160, "", -1},
+    {12, "T1", 3, "单体温度", 10, 6, -55, "单体温度,一般超出范围报警", 325, "", -1},
+    {13, "R1", 3, "单体内阻", 10, 6, 0, "单体内阻,一般大于报警", 1500, "", -1},
 };
 
 // Input registers, function 4:

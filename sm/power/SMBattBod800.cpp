@@ -9,12 +9,17 @@ using qx::sql::DefRow;
 
 namespace {
 
+// The cell's status is an alarm code (alarm kind 1: anything but 0, normal, alarms, and so
+// does 256, a cell that gave no reply) and its voltage a value checked against its limits
+// (kind 6): their legends call them alarms, and without a kind no host would raise one. The
+// temperature row keeps kind 0: its limits, 10.0 to 20.0 C, would alarm on every battery at
+// room temperature.
 const DefRow kDefs[] = {
     {0, "", 1, "整体", 0, 0, 0, "", 0, "", 0},
     {1, "BT100_Itm", 1, "电池数", 1, 0, 20, "监测电池数量(按实际,最多128)", 0, "", 0},
     {0, "", 3, "单体", 0, 0, 0, "", 0, "", 0},
-    {11, "St1", 3, "状态", 1, 0, 0, "单体状态,0正常", 0, "", -1},
-    {12, "V1", 3, "电压", 10, 0, 80, "单体电压,一般超出范围报警", 160, "", -1},
+    {11, "St1", 3, "状态", 1, 1, 0, "单体状态,0正常", 0, "", -1},
+    {12, "V1", 3, "电压", 10, 6, 80, "单体电压,一般超出范围报警", 160, "", -1},
     {13, "T1", 3, "温度", 10, 0, 100, "单体温度,一般超出范围报警", 200, "", -1},
 };
 

@@ -25,7 +25,9 @@ const char kColumns[] =
 
 // Kind 2: the cells per channel (configuration, not monitored); kind 3: the module totals;
 // kind 4: the five values of cell 0, standing for every cell (fields 11 + 5c .. 15 + 5c).
-// Some high limits are written with a decimal point, as stored definitions have them.
+// Some high limits are written with a decimal point, as stored definitions have them. The
+// bulge status is an alarm flag (alarm kind 1, 0 normal): a cell's state takes the alarm bits
+// of all five of its fields, and without a kind no host would raise the bulge's.
 const DefRow kDefs[] = {
     {0, "", 2, "每路电池数量(不做检测)", 0, 0, 0, "", 0, "", 0},
     {1, "BR1", 2, "第1路电池数", 1, 0, 0, "第1路实际接入电池数", 0, "预留", 0},
@@ -46,7 +48,7 @@ const DefRow kDefs[] = {
     {12, "Tem1", 4, "模块CPU温度(℃)", 1, 10, 0, QX_LOW, 45, QX_HIGH, -1},
     {13, "Tem2", 4, "电池表面温度(℃)", 1, 10, 0, QX_LOW, 45, QX_HIGH, -1, 0, "45.0"},
     {14, "Vol", 4, "电池电压(V)", 10, 10, 0, QX_LOW_V, 125, QX_HIGH_V, -1},
-    {15, "Bump", 4, "鼓包状态", 1, 0, 0, "0-正常  1-告警", 0, "", -1},
+    {15, "Bump", 4, "鼓包状态", 1, 1, 0, "0-正常  1-告警", 0, "", -1},
 };
 
 constexpr uint8_t kCmdCurr = 0xF1, kCmdVolt = 0x91, kCmdCells = 0xE1;

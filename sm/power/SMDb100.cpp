@@ -134,7 +134,16 @@ static void Db100AlarmText(qx::skel::Brief& b, const int* alarmBits) {
     if (cell) b.Add("电池电压");
 }
 
+// The unit reports the cells of its string (register 0x21C, Dcsl): on a string of fewer than
+// 24 the cells beyond are fields it does not have. Their 0 is no reading, so the alarms the
+// host raised on them are passed over; a count outside 1..24 names no such cells (every cell
+// is judged). The count is the point's own: the one its poll read.
 int CSMDb100::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist) {
+    std::vector<int> absent, own;
+    const int count = m_val[RegOf(5)];
+    if (alarmBits && m_pItem && m_valSid == m_pItem->SID && count >= 1 && count <= kCells)
+        for (int cell = count + 1; cell <= kCells; cell++) absent.push_back(10 + cell);
+    alarmBits = qx::sql::PassOver(flags, alarmBits, kFields, absent, own);
     return qx::inspect::Update(*this, m_valSid, m_val, sizeof m_val, flags, alarmBits, snapId, sid,
                                hist, "tbBattDb100", Columns(), Db100AlarmText);
 }

@@ -177,23 +177,30 @@ bool SinglePhase(int model, int ext1) {
     return model == 12 || model == 26 || model == 30 || (model == 0 && ext1 == 1);
 }
 
-// The fields of phases B and C.
-const std::vector<int>& PhasesBC() {
-    static const std::vector<int> fields = {CSMElec::kByggl, CSMElec::kCyggl, CSMElec::kBwggl, CSMElec::kCwggl,
-                                            CSMElec::kBszgl, CSMElec::kCszgl, CSMElec::kBglys, CSMElec::kCglys,
-                                            CSMElec::kBdy,   CSMElec::kCdy,   CSMElec::kBdl,   CSMElec::kCdl};
-    return fields;
+// The fields a point's meter does not have, by its model (Variant) and wiring (Ext1): phases
+// B and C of a single-phase meter, the phase C current of model 32. They stay 0.
+const std::vector<int>& ModelLacks(int model, int ext1) {
+    static const std::vector<int> none, phasesBC = {CSMElec::kByggl, CSMElec::kCyggl, CSMElec::kBwggl,
+                                                    CSMElec::kCwggl, CSMElec::kBszgl, CSMElec::kCszgl,
+                                                    CSMElec::kBglys, CSMElec::kCglys, CSMElec::kBdy,
+                                                    CSMElec::kCdy,   CSMElec::kBdl,   CSMElec::kCdl};
+    static const std::vector<int> currentC = {CSMElec::kCdl};
+    if (SinglePhase(model, ext1)) return phasesBC;
+    if (model == 32) return currentC;
+    return none;
 }
 
 }  // namespace
 
 int CSMElec::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist) {
-    // A single-phase meter has no phases B and C: the host's limits find their zeros out of
-    // range, but the state, the flag columns and the summary follow what the meter measures.
-    // An alarm the host raised only for those fields is no alarm.
+    // Fields the point's meter does not have (phases B and C of a single-phase meter, the
+    // phase C current of model 32): the host's limits find their zeros out of range, but the
+    // state, the flag columns and the summary follow what the meter measures. An alarm the
+    // host raised only for those fields is no alarm.
     std::vector<int> own;
-    if (m_pItem && SinglePhase(m_pItem->Variant, m_pItem->Ext1))
-        alarmBits = qx::sql::PassOver(flags, alarmBits, kFields, PhasesBC(), own);
+    if (m_pItem)
+        alarmBits = qx::sql::PassOver(flags, alarmBits, kFields,
+                                      ModelLacks(m_pItem->Variant, m_pItem->Ext1), own);
     qx::skel::Upd u;
     if (!qx::skel::Begin(*this, u, flags, alarmBits, snapId, sid, qx::skel::kSnapFromFlags))
         return 0;
@@ -215,12 +222,17 @@ int CSMElec::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* h
             // says so, also for the models whose current row keeps its values.
             qx::sql::UpdBrief(db, u.sid, qx::sql::NoAnswerBrief().c_str());
         } else {
-            const bool single = SinglePhase(model, m_pItem->Ext1);
+            // Each phase the meter has, with its current where the meter keeps one.
+            const std::vector<int>& lacks = ModelLacks(model, m_pItem->Ext1);
+            auto has = [&lacks](int fld) {
+                for (int f : lacks)
+                    if (f == fld) return false;
+                return true;
+            };
             qx::skel::Brief b;
-            b.Add("A相: %.1fV %.2fA", m_val[kAdy - 1] / 10.0, m_val[kAdl - 1] / 100.0);
-            if (!single) {
-                b.Add(",B相: %.1fV %.2fA", m_val[kBdy - 1] / 10.0, m_val[kBdl - 1] / 100.0);
-                b.Add(",C相: %.1fV %.2fA", m_val[kCdy - 1] / 10.0, m_val[kCdl - 1] / 100.0);
+            for (int k = 0; k < 3 && has(kAdy + k); k++) {
+                b.Add("%s%c相: %.1fV", k ? "," : "", 'A' + k, m_val[kAdy - 1 + k] / 10.0);
+                if (has(kAdl + k)) b.Add(" %.2fA", m_val[kAdl - 1 + k] / 100.0);
             }
             b.AlarmText(*this, alarmBits, 3);
             qx::sql::UpdBrief(db, u.sid, b.Text());
@@ -867,15 +879,15 @@ const E::MeterModel kModel30 = {kSteps30, 1, E::kZeroFirst, Decode30, qx::MbFram
                                 nullptr};
 
 // Model 32, F3 366:53 (wait 100), 32-bit values high word first: 366, 368, 370 U a-c in
-// thousandths, times kU; 372, 374, 376 I a-c in hundredths, times kI (B and C were once
-// read from words overlapping A's; 374 and 376 follow A); 377, 379, ... 407 the fields
-// Zyggl to Cglys in field order; 415 frequency, 417 energy. The request reaches 418, the
-// energy's low word (it once ended at 415, so that both stayed 0).
+// thousandths, times kU; 372, 374 I a, b in hundredths, times kI (B was once read from words
+// overlapping A's; 374 follows A); 377, 379, ... 407 the fields Zyggl to Cglys in field
+// order; 415 frequency, 417 energy. The request reaches 418, the energy's low word (it once
+// ended at 415, so that both stayed 0). The meter keeps no phase C current: what was once
+// read as one (376-377) has the total active power's high word as its low word, so Cdl stays
+// 0 and is no field of this model (ModelLacks).
 void Decode32(const Rx& x, int32_t* v) {
-    for (int i = 0; i < 3; i++) {
-        F(v, E::kAdy + i) = Low32(KU(x) * (x.U32(366 + 2 * i) / 1000));
-        F(v, E::kAdl + i) = Low32(KI(x) * (x.U32(372 + 2 * i) / 100));
-    }
+    for (int i = 0; i < 3; i++) F(v, E::kAdy + i) = Low32(KU(x) * (x.U32(366 + 2 * i) / 1000));
+    for (int i = 0; i < 2; i++) F(v, E::kAdl + i) = Low32(KI(x) * (x.U32(372 + 2 * i) / 100));
     for (int f = E::kZyggl; f <= E::kCglys; f++) F(v, f) = Low32(x.U32(377 + 2 * (f - E::kZyggl)));
     F(v, E::kPl) = Low32(x.U32(415));
     F(v, E::kYgzdn) = Low32(x.U32(417));

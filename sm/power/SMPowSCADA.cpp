@@ -109,7 +109,9 @@ int CSMPowSCADA::DataGet(ISerBase* ser, int addr, int wait) {
             m_val[kZwggl] = Pair(r, 140 - 128);
             break;
         case 2:
-            m_val[kOilPre] = (int32_t)(u(199) * 0.125 * 100.0);
+            // 1/8 of a unit a step; kept in tenths, as its row divides by 10 (limits 35.0 and
+            // 700.0): raw 400 is 50.0 units, stored 500.
+            m_val[kOilPre] = (int32_t)(u(199) * 0.125 * 10.0);
             // 1/32 K a step; kept in tenths of a degree, as its row divides by 10.
             m_val[kOilTem] = (int32_t)((u(200) * 0.03125 - 273.0) * 10.0);
             m_val[kVbatt] = (int32_t)(u(201) * 0.05 * 100.0);

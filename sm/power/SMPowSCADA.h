@@ -18,8 +18,8 @@ public:
         kZglys, kAglys, kBglys, kCglys,  // power factor code: -1000, 0, 1000, 2000
         kAdy, kBdy, kCdy,                // phase voltage, 0.1 V
         kAdl, kBdl, kCdl,                // phase current, 0.01 A
-        kOilTem,                         // coolant temperature, 0.01 C
-        kOilPre,                         // oil pressure
+        kOilTem,                         // coolant temperature, 0.1 C
+        kOilPre,                         // oil pressure, tenths of its unit
         kVbatt,                          // battery voltage, 0.01 V
         kAutoOnOff,                      // automatic/manual state, 0-3
         kPl,                             // frequency, 0.1 Hz

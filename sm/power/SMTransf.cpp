@@ -96,7 +96,9 @@ int CSMTransf::DataVal(int fld) {
 
 // The state follows the limits of the four temperatures only; the bits of the state fields
 // do not enter it. After a poll without answer the block is cleared and each summary part
-// reads 0 with the no-data mark.
+// reads 0 with the no-data mark. A phase whose sensor is faulty has no temperature: its 0 is
+// no reading, so its part carries the no-data mark, not an alarm on 0 degrees (the sensor's
+// own field alarms).
 int CSMTransf::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist) {
     qx::skel::Upd u;
     if (!qx::skel::Begin(*this, u, flags, alarmBits, snapId, sid, qx::skel::kSnapFromFlags))
@@ -104,7 +106,7 @@ int CSMTransf::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase*
     if (!u.answered) memset(m_val, 0, sizeof(m_val));
     qx::skel::Brief b;
     for (int k = 0; k < 4; k++) {
-        int flag = qx::skel::Flag(u, alarmBits, kTemA + k);
+        int flag = m_val[kStSenA - 1 + k] ? 2 : qx::skel::Flag(u, alarmBits, kTemA + k);
         if (flag == 1 && u.state == 0) u.state = 1;
         b.Add("%s%s: %d℃", k ? "," : "", kPhase[k], m_val[kTemA - 1 + k]).Mark(flag);
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "BattRtvs.h"
+#include "HostLimits.h"
 #include "TestRig.h"
 #include "power/SMBattRTVS.h"
 
@@ -413,6 +414,34 @@ TEST(BattRtvs, CellAlarmBitsMarkTheirCell) {
     CSMBattRTVS lone;
     lone.SetDb(&r.db, 0);
     EXPECT_EQ(0, lone.DataUpd(0, bits, nullptr, 7, nullptr));
+}
+
+// The module in trouble (qxsim::AlarmBattRtvs) polled as the host polls: both strings
+// discharging beyond the module currents' rows; with its channels configured, the first cell
+// too (aged, hot and bulging: the host checks the cell rows on cell 0) and the channel
+// voltages, which lie above their rows' 12.5 V whatever the string does.
+TEST(BattRtvs, ModuleInTroubleReachesTheHost) {
+    const std::string alarms = "电流1:告警,电流2:告警,通道1电压:告警,通道2电压:告警,通道3电压:告警,通道4电压:告警";
+    const struct {
+        int ext1;
+        const char* out;
+        std::string brief;
+    } cases[] = {
+        {0, "TI0(5),TI1(6)", "电流1:告警,电流2:告警,通道1电压:正常,通道2电压:正常,通道3电压:正常,通道4电压:正常"},
+        {0x04040404, "TI0(5),TI1(6),TV0(7),TV1(8),TV2(9),TV3(10),Res(11),Tem2(13),Bump(15)",
+         alarms + ",电池告警"},
+    };
+    for (const auto& c : cases) {
+        RtvsRig r(c.ext1);
+        qxsim::AlarmBattRtvs(r.module, 1);
+        ASSERT_EQ(1, r.Poll()) << c.ext1;
+        std::vector<int32_t> bits;
+        const std::string out = powertest::OutOfLimits(r.h, r.db, 0x403, bits);
+        EXPECT_EQ(c.out, out) << c.ext1;
+        ASSERT_EQ(1, r.h.DataUpd(out.empty() ? 0 : 1, bits.data(), nullptr, -1, nullptr)) << c.ext1;
+        EXPECT_EQ(::Hex(c.brief), ::Hex(r.Brief())) << c.ext1;
+        EXPECT_EQ(1, r.db.Int("select State from tbSubSysDetail where SID=7")) << c.ext1;
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "HostLimits.h"
 #include "TestRig.h"
 #include "power/SMBatt100.h"
 #include "power/SMBattBod800.h"
@@ -380,6 +381,84 @@ TEST(Bod800, ChannelFailures) {
     r.ch.SetResponder(Cells{});
     EXPECT_EQ(0, r.h.DataGet(&r.ch, 256, 3));
     EXPECT_EQ(1u, r.ch.Written().size());
+}
+
+// ---------------------------------------------------------------- cells out of range
+
+// The fields of a polled monitor out of the limits of its type's rows, as the host checks
+// them over fields 1 to DataSize and names them; the update with those bits stores state 1.
+template <class Rig>
+std::string HostCheck(Rig& r, int type, int count) {
+    if (r.h.DataGet(&r.ch, 1, count) != 1) return "no answer";
+    std::vector<int32_t> bits;
+    const std::string out = powertest::OutOfLimits(r.h, r.db, type, bits);
+    EXPECT_EQ(1, r.h.DataUpd(out.empty() ? 0 : 1, bits.data(), nullptr, 7, nullptr));
+    EXPECT_EQ(out.empty() ? 0 : 1, r.db.Int("select State from tbBatt100 where SID=7"));
+    return out;
+}
+
+// The cell rows stand for every cell; the host checks them on the first cell (fields 11 to
+// 13). Their legends call a cell out of range an alarm: a failing block raises its fields, a
+// sound one none. The BOD-800's status is an alarm code (0 normal; 256 a cell that gave no
+// reply); its temperature row keeps no alarm (limits of 10.0 to 20.0 C).
+TEST(BattMonitors, AFirstCellOutOfRangeAlarms) {
+    const struct {
+        const char* what;
+        uint16_t v, r, t;  // tenths of a volt, of a milliohm, of a degree
+        const char* out;
+    } batt100[] = {
+        {"sound", 133, 300, 251, ""},
+        {"collapsed", 79, 300, 251, "V1(11)"},
+        {"overcharged", 161, 300, 251, "V1(11)"},
+        {"hot", 133, 300, 365, "T1(12)"},
+        {"frozen", 133, 300, (uint16_t)-60, "T1(12)"},
+        {"aged", 133, 1850, 251, "R1(13)"},
+        {"failing", 79, 1850, 365, "V1(11),T1(12),R1(13)"},
+    };
+    for (const auto& c : batt100) {
+        Batt100Rig r(7, 0x402);
+        r.ch.SetResponder([&c](const Bytes& req) {
+            if (req.size() != 8 || req[1] != 4) return Bytes();
+            const int reg = req[2] << 8 | req[3], count = req[4] << 8 | req[5];
+            return InputReply(reg, count, [&c](int x) -> uint16_t {
+                switch (x) {
+                case 0x100: return c.v;
+                case 0x400: return c.r;
+                case 0x200: return c.t;
+                case 0x500: return 25;
+                case 0x502: return 3200;
+                case 0x503: return 251;
+                }
+                return x >= 0x100 && x < 0x200 ? 133 : x >= 0x200 && x < 0x300 ? 251 : x >= 0x400 ? 300 : 0;
+            });
+        });
+        EXPECT_EQ(c.out, HostCheck(r, 0x402, 6)) << c.what;
+    }
+    const struct {
+        const char* what;
+        int status, volt, temp;
+        bool corrupt;  // the cell's reply fails its CRC: no reply from the cell
+        const char* out;
+    } bod800[] = {
+        {"sound", 0, 120, 250, false, ""},
+        {"alarm status", 1, 120, 250, false, "St1(11)"},
+        {"collapsed", 0, 75, 250, false, "V1(12)"},
+        {"overcharged", 0, 161, 250, false, "V1(12)"},
+        {"hot: no alarm row", 0, 120, 450, false, ""},
+        {"no reply", 0, 0, 0, true, "St1(11),V1(12)"},
+    };
+    for (const auto& c : bod800) {
+        Bod800Rig r(7, 0x404);
+        r.ch.SetResponder([&c](const Bytes& req) {
+            if (req.size() != 8 || req[1] != 4) return Bytes();
+            const int cell = (req[2] << 8 | req[3]) - 128;
+            char hex[64];
+            snprintf(hex, sizeof hex, "01 04 06 %02X %02X %02X %02X 00 00", cell ? 0 : c.status,
+                     cell ? 121 : c.volt, (cell ? 250 : c.temp) >> 8, (cell ? 250 : c.temp) & 0xFF);
+            return cell == 0 && c.corrupt ? BadCrc(hex) : Rtu(hex);
+        });
+        EXPECT_EQ(c.out, HostCheck(r, 0x404, 3)) << c.what;
+    }
 }
 
 }  // namespace

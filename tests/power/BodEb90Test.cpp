@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BodEb90.h"
+#include "HostLimits.h"
 #include "TestRig.h"
 #include "power/SMBattBodEB90.h"
 
@@ -396,6 +397,26 @@ TEST(BodEb90, WithoutPointOrRecord) {
     EXPECT_EQ(0, r.hist.Int("select count(*) from tbBattEB90"));
     EXPECT_EQ(0, r.h.DataGet(nullptr, 10, 4));
     EXPECT_TRUE(r.h.m_cache.empty());
+}
+
+// The string in trouble (qxsim::AlarmBodEb90) swept as the host polls it: every cell polled
+// is out of its voltage, resistance and temperature rows, also in the sweeps that carry the
+// resistance measured in the first; the summary numbers the cells in alarm.
+TEST(BodEb90, StringInTroubleReachesTheHost) {
+    Eb90Rig r;
+    qxsim::AlarmBodEb90(r.cells, 1);
+    for (int cycle = 0; cycle < 8; cycle++) {
+        r.h.DoItem(r.item, 0);
+        ASSERT_EQ(1, r.h.DataGet(&r.ch, r.item.Get().Addr, r.count)) << cycle;
+        std::vector<int32_t> bits;
+        const std::string out = powertest::OutOfLimits(r.h, r.db, 0x405, bits);
+        EXPECT_EQ("Vol(12),Reg(13),Tem(14)", out) << cycle;
+        ASSERT_EQ(1, r.h.DataUpd(out.empty() ? 0 : 1, bits.data(), nullptr, -1, nullptr)) << cycle;
+        EXPECT_EQ(1, r.db.Int("select State from tbSubSysDetail where SID=7")) << cycle;
+    }
+    EXPECT_EQ(::Hex("总电压: 30.400V 告警: 1 2 3... "), ::Hex(r.Brief()));
+    EXPECT_EQ("7600|12500|410", r.db.Str("select Vol||'|'||Reg||'|'||Tem from tbBattEb90Val "
+                                         "where SID=7 and Fld=4"));
 }
 
 }  // namespace

@@ -98,7 +98,7 @@ protected:
 // Every model over Modbus RTU: the reading of a sound meter of the model comes back in both
 // databases, with the voltage and the current of every phase the model has (the single-phase
 // models 12, 26 and 30 phase A only), and within the default limits of their rows. Model 32
-// reads phase C's current from registers it shares with the total active power.
+// keeps no phase C current.
 TEST_F(MeterModels, EveryRtuModelIntoSqlite) {
     if (!StartPty()) GTEST_SKIP() << "no pseudo-terminal available";
     const int models[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 14, 15, 16, 17, 18,

@@ -5,6 +5,7 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <algorithm>
 #include <limits>
 
 #include <initializer_list>
@@ -12,6 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "GbkText.h"
+#include "Limits.h"
+#include "MeterModels.h"
 #include "ModbusSlave.h"
 #include "TestRig.h"
 #include "power/SMElec.h"
@@ -305,15 +309,15 @@ const std::vector<Case>& Cases() {
          {"1 3 72:10"},
          {{E::kAdy, 220}, {E::kAdl, 30}, {E::kAyggl, 100}, {E::kAglys, 950}, {E::kPl, 5000},
           {E::kYgzdn, 65538}}},
-        // 376-377 is phase C's current and 377-378 the total active power: they share 377.
+        // No phase C current: 376 holds nothing of it and 377-378 is the total active power.
         // The request reaches 418, the energy's low word.
         {"32", 32, 0, 0,
-         {{3, 366, 3}, {3, 367, 23392}, {3, 373, 1500}, {3, 375, 1600}, {3, 377, 1700},
-          {3, 378, 5}, {3, 408, 900}, {3, 416, 5000}, {3, 417, 18}, {3, 418, 54352}},
+         {{3, 366, 3}, {3, 367, 23392}, {3, 373, 1500}, {3, 375, 1600}, {3, 376, 9},
+          {3, 377, 1700}, {3, 378, 5}, {3, 408, 900}, {3, 416, 5000}, {3, 417, 18},
+          {3, 418, 54352}},
          {"1 3 366:53"},
-         {{E::kAdy, 220}, {E::kAdl, 15}, {E::kBdl, 16}, {E::kCdl, 17},
-          {E::kZyggl, 1700 * 65536 + 5}, {E::kCglys, 900}, {E::kPl, 5000},
-          {E::kYgzdn, 1234000}}},
+         {{E::kAdy, 220}, {E::kAdl, 15}, {E::kBdl, 16}, {E::kZyggl, 1700 * 65536 + 5},
+          {E::kCglys, 900}, {E::kPl, 5000}, {E::kYgzdn, 1234000}}},
         {"32 kU 10 kI 5", 32, kUI, 0, {{3, 366, 3}, {3, 367, 23392}, {3, 373, 1500}},
          {"1 3 366:53"},
          {{E::kAdy, 2200}, {E::kAdl, 75}}},
@@ -462,6 +466,27 @@ TEST(ElecModels, ValuesBelongToTheirPoint) {
     }
 }
 
+// Model 32 keeps no phase C current: register 377, the low word of what was once read as one,
+// is the high word of the total active power. A change of 377 alone moves the power and
+// leaves phase C's stored current as it was (0).
+TEST(ElecModels, Model32HasNoPhaseCCurrent) {
+    MeterRig r(32);
+    // 220.000 V; 15.00 A and 15.10 A in ten-thousandths; 377-378 the total power, 10.2 kW.
+    r.Lay(U32({{366, 220000}, {372, 150000}, {374, 151000}, {377, 10200}}));
+    ASSERT_EQ(1, r.Poll());
+    const int cdl = r.h.DataVal(E::kCdl);
+    EXPECT_EQ(0, cdl);
+    EXPECT_EQ(10200, r.h.DataVal(E::kZyggl));
+    for (int high : {0, 1, 0x1234}) {
+        r.slave.SetHolding(377, (uint16_t)high);
+        ASSERT_EQ(1, r.Poll()) << high;
+        EXPECT_EQ(cdl, r.h.DataVal(E::kCdl)) << high;
+        EXPECT_EQ(high * 65536 + 10200, r.h.DataVal(E::kZyggl)) << high;
+        EXPECT_EQ(1500, r.h.DataVal(E::kAdl)) << high;
+        EXPECT_EQ(1510, r.h.DataVal(E::kBdl)) << high;
+    }
+}
+
 TEST(ElecModels, EveryModelHasARoutine) {
     const int models[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17,
                           18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34};
@@ -556,6 +581,44 @@ TEST(ElecModels, RefusedRepliesKeepTheLastReading) {
                 // Nothing is asked after the failed exchange.
                 EXPECT_EQ(at + 1, r.slave.RequestCount()) << name << " at " << at << ": " << f.what;
             }
+    }
+}
+
+// A meter of every model, sound and with a phase lost (qxsim::AlarmMeterReading), polled as
+// the host polls it: its limits checked on the type's rows, the alarm bits handed over. The
+// lost phase's voltage and current alarm and the summary names them; the fields a model does
+// not have (phases B and C of the single-phase models, model 32's phase C current) raise
+// nothing, sound or not.
+TEST(ElecModels, EveryModelLosingAPhaseAlarmsOnIt) {
+    const std::vector<qxhost::LimitRow> rows = [] {
+        MeterRig r(1);
+        return qxhost::LoadLimits(r.db, 0x100);
+    }();
+    ASSERT_EQ(6u, rows.size());
+    for (int model = 0; model < E::kModelCount; model++) {
+        const bool single = model == 12 || model == 26 || model == 30;
+        for (bool lost : {false, true}) {
+            SCOPED_TRACE(std::to_string(model) + (lost ? " phase lost" : " sound"));
+            MeterRig r(model, 0, model == 1 ? 10 : model == 4 ? 1 : 0, qxsim::MeterModelTcp(model));
+            const qxsim::MeterReading reading =
+                lost ? qxsim::AlarmMeterReading(model) : qxsim::SoundMeterReading(model);
+            if (model == 0)
+                qxsim::SetHcMeter(r.slave, qxsim::HcMeterOf(reading));
+            else
+                qxsim::SetMeterModel(r.slave, model, reading);
+            ASSERT_EQ(1, r.Poll());
+            std::vector<int32_t> bits;
+            const int out = qxhost::CheckLimits(rows, r.h.DataSize(), [&](int f) { return r.h.DataVal(f); }, bits);
+            ASSERT_EQ(1, r.h.DataUpd(out ? 1 : 0, bits.data(), nullptr, -1, &r.hist));
+            const std::string alarm = !lost ? ""
+                                      : single ? "告警:A相电压 A相电流"
+                                      : model == 32 ? "告警:C相电压"
+                                                    : "告警:C相电压 C相电流";
+            EXPECT_EQ(lost ? 1 : 0, r.db.Int("select State from tbElec where SID=7"));
+            const std::string brief = qxtest::Utf8(r.db.Str("select Brief from tbSMBrief where SID=7"));
+            EXPECT_EQ(alarm, brief.substr(std::min(brief.size(), brief.find("告警"))));
+            EXPECT_EQ(lost ? 0 : single ? 2200 : 2220, r.h.DataVal(single ? E::kAdy : E::kCdy));
+        }
     }
 }
 

@@ -332,6 +332,16 @@ TEST(Elec, UpdateRows) {
         {"model 12, phase A out of limits beside B and C", 12, 0, 1, true, kBC | (1 << 18),
          "1|0|2485|-24|5000|220|222|60|68|-", "A相: 22.0V 0.60A告警:A相电压",
          "1|0|2485|-24|5000|220|222|60|68|-"},
+        // Model 32 keeps no phase C current: its summary shows none, and the host's alarm on
+        // its 0 is passed over; phase C's voltage still alarms.
+        {"model 32 summary", 32, 0, 0, true, 0, "0|0|2485|-24|5000|220|222|60|68|-",
+         "A相: 22.0V 0.60A,B相: 22.1V 0.64A,C相: 22.2V", "0|0|2485|-24|5000|220|222|60|68|-"},
+        {"model 32, phase C current out of limits", 32, 0, 1, true, 1 << 23,
+         "0|0|2485|-24|5000|220|222|60|68|-", "A相: 22.0V 0.60A,B相: 22.1V 0.64A,C相: 22.2V",
+         "0|0|2485|-24|5000|220|222|60|68|-"},
+        {"model 32, phase C voltage and current out of limits", 32, 0, 1, true, (1 << 20) | (1 << 23),
+         "1|0|2485|-24|5000|220|222|60|68|-", "A相: 22.0V 0.60A,B相: 22.1V 0.64A,C相: 22.2V告警:C相电压",
+         "1|0|2485|-24|5000|220|222|60|68|-"},
         // A three-phase meter alarms on every phase.
         {"three-phase, B out of limits", 0, 0, 1, true, 1 << 19, "1|0|2485|-24|5000|220|222|60|68|-",
          "A相: 22.0V 0.60A,B相: 22.1V 0.64A,C相: 22.2V 0.68A告警:B相电压",

@@ -8,6 +8,8 @@
 
 #include "BattMonitor.h"
 #include "GbkText.h"
+#include "HostLimits.h"
+#include "Limits.h"
 #include "TestRig.h"
 #include "YdRefusals.h"
 #include "YdtDevice.h"
@@ -195,6 +197,25 @@ TEST(Adu1000, UpdateRowsAndSummary) {
     EXPECT_EQ(0, r.h.DataVal(57));
 }
 
+// The unit in trouble (qxsim::AlarmAdu1000) polled as the host polls: a collapsed block, group
+// 1 recharging over its current row, both rooms hot (group 2's float current lies below its
+// row's 10.00 A as it does when sound); the summary names each by group and cell.
+TEST(Adu1000, UnitInTroubleReachesTheHost) {
+    AduRig r(7, 0x401);
+    qxsim::Adu1000 m;
+    qxsim::AlarmAdu1000(m, 1);
+    r.ch.Reply(AduReply(qxsim::Adu1000Info(m)));
+    ASSERT_EQ(1, r.h.DataGet(&r.ch, 1, 0));
+    std::vector<int32_t> bits;
+    const std::string out = powertest::OutOfLimits(r.h, r.db, 0x401, bits);
+    EXPECT_EQ("Cfddl(2),Dcwd(3),Dy7(10),Cfddl2(54),Dcwd2(55)", out);
+    ASSERT_EQ(1, r.h.DataUpd(1, bits.data(), nullptr, -1, nullptr));
+    EXPECT_EQ(Hex(qxtest::Gbk("总电流1,温度1,电压7,总电流2,温度2告警(其他正常)")), Hex(Brief(r.db, 7)));
+    // The totals are the sums of the blocks (block 7 at 9.2 V; the float truncates to 9.199).
+    EXPECT_EQ("32918|32004|9199", r.db.Str("select Dczdy||'|'||Dczdy2||'|'||Dy7 from tbBattAdu1000 "
+                                          "where SID=7"));
+}
+
 TEST(Adu1000, DisplayKeys) {
     AduRig r(7, 0x401);
     r.ch.Reply(AduReply(qxsim::Adu1000Info(qxsim::Adu1000())));
@@ -327,6 +348,47 @@ TEST(Db100, UpdateRowsAndSummary) {
     ASSERT_EQ(1, r.h.DataUpd(0, nullptr, nullptr, -1, nullptr));
     EXPECT_EQ("2|0|0", r.db.Str("select State||'|'||Dczdy||'|'||Dcxh from tbBattDb100 where SID=7"));
     EXPECT_EQ(0, r.h.DataVal(1));
+}
+
+// The unit reports the cells of its string (Dcsl): on a shorter string than 24 the cells
+// beyond read 0 and are fields it does not have, passed over whatever the host's limits find;
+// a fault on a cell the string has still alarms. A count outside 1..24 names no such cells.
+TEST(Db100, CellsBeyondTheReportedStringAreNoFields) {
+    auto string = [](int count, int cells, void (*fault)(qxsim::Db100&)) {
+        qxsim::Db100 m = qxsim::Db100String(cells);
+        m.count = (uint16_t)count;
+        if (fault) fault(m);
+        return m;
+    };
+    auto lowCell3 = [](qxsim::Db100& m) { m.cells[2] = 9500; };
+    auto lowCell24 = [](qxsim::Db100& m) { m.cells[23] = 9500; };
+    auto discharging = [](qxsim::Db100& m) { m.curr = -1520; };
+    const struct {
+        const char* what;
+        qxsim::Db100 unit;
+        int state;
+        const char* brief;
+    } cases[] = {
+        {"a sound string of 4", string(4, 4, nullptr), 0, "(全部正常)"},
+        {"a string of 4, cell 3 low", string(4, 4, lowCell3), 1, "电池电压告警(其他正常)"},
+        {"a string of 4 discharging", string(4, 4, discharging), 1, "充放电电流,告警(其他正常)"},
+        {"a string of 23", string(23, 23, nullptr), 0, "(全部正常)"},
+        {"a string of 24, cell 24 low", string(24, 24, lowCell24), 1, "电池电压告警(其他正常)"},
+        {"a string of 24 whose cell 24 reads 0", string(24, 23, nullptr), 1, "电池电压告警(其他正常)"},
+        {"no count: every cell judged", string(0, 4, nullptr), 1, "电池电压告警(其他正常)"},
+        {"a count beyond 24: every cell judged", string(25, 4, nullptr), 1, "电池电压告警(其他正常)"},
+    };
+    for (const auto& c : cases) {
+        Db100Rig r(7, 0x400);
+        r.ch.Reply(Db100Reply(c.unit));
+        ASSERT_EQ(1, r.h.DataGet(&r.ch, 1, 0)) << c.what;
+        std::vector<int32_t> bits;
+        const int out = qxhost::CheckLimits(qxhost::LoadLimits(r.db, 0x400), r.h.DataSize(),
+                                            [&r](int f) { return r.h.DataVal(f); }, bits);
+        ASSERT_EQ(1, r.h.DataUpd(out ? 1 : 0, bits.data(), nullptr, -1, &r.hist)) << c.what;
+        EXPECT_EQ(c.state, r.db.Int("select State from tbBattDb100 where SID=7")) << c.what;
+        EXPECT_EQ(Hex(qxtest::Gbk(c.brief)), Hex(Brief(r.db, 7))) << c.what;
+    }
 }
 
 TEST(Db100, Registration) {

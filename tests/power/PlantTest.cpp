@@ -13,6 +13,7 @@
 #include "UnitRig.h"
 #include "core/SMSql.h"
 #include "power/SMFBJK002G3S.h"
+#include "power/SMHC311A.h"
 #include "power/SMHgm6300.h"
 #include "power/SMPowSCADA.h"
 #include "power/SMTransf.h"
@@ -152,7 +153,7 @@ TEST(PowSCADA, FieldNumbersAndDecodes) {
         {0, -1},          {1, -1},     {2, 1},      {3, 0},      {6, -1000},  {7, 0},
         {8, -2000000000}, {9, 5},      {10, 0},     {11, -1000}, {12, 1000},  {13, 2000},
         {14, 2300},       {15, 2310},  {16, 2290},  {17, 2100},  {18, 2200},  {19, 2000},
-        {20, 395},       {21, 5000},  {22, 2700},  {23, 2},     {24, 500},   {25, -1},
+        {20, 395},       {21, 500},   {22, 2700},  {23, 2},     {24, 500},   {25, -1},
     };
     for (const auto& w : want) EXPECT_EQ(w.value, r.h.DataVal(w.fld)) << w.fld;
 
@@ -452,6 +453,124 @@ TEST(Plant, DefinitionRows) {
     f.RegDb(&db, 0);
     EXPECT_EQ(0, db.Int("select count(*) from tbSMDef where Type=261 and Fld=12"));
     EXPECT_EQ(19, db.Int("select max(Fld) from tbSMDef where Type=261"));
+}
+
+// ---------------------------------------------------------------- the units in trouble
+
+// The oil pressure is kept in tenths of its unit, as its row divides by 10 (limits 35.0 and
+// 700.0), 1/8 of a unit a register step: raw 400 is 50.0 units, stored 500 (once 5000, which
+// read 500.0 and hid a low pressure of 20.0 units as 200.0).
+TEST(PowSCADA, OilPressureInTenthsAsItsRowReads) {
+    struct Case {
+        uint16_t raw;
+        int stored;
+        const char* out;  // fields out of limits
+    } cases[] = {
+        {400, 500, ""},
+        {2800, 3500, ""},
+        {280, 350, ""},             // the low limit itself
+        {160, 200, "OilPre(21)"},   // 20.0: low
+        {5700, 7125, "OilPre(21)"}, // 712.5: high
+        {0, 0, "OilPre(21)"},
+    };
+    for (const Case& c : cases) {
+        UnitRig<CSMPowSCADA> r(5, 0x104);
+        qxsim::PowScada p;
+        p.oilPreRaw = c.raw;
+        qxsim::SetPowScada(r.slave, p);
+        EXPECT_EQ(c.out, r.HostPoll()) << c.raw;
+        EXPECT_EQ(c.stored, r.h.DataVal(21)) << c.raw;
+        EXPECT_EQ(c.stored, r.db.Int("select OilPre from tbPowSCADA where SID=5")) << c.raw;
+    }
+}
+
+// A phase whose sensor is faulty has no temperature: its summary part carries the no-data
+// mark, not an alarm on 0 degrees; the sensor's own field is the alarm.
+TEST(Transf, AFaultySensorsPhaseHasNoReading) {
+    UnitRig<CSMTransf> r(5, 0x103);
+    qxsim::Transformer t;
+    t.tem[0] = 160;
+    t.fault[1] = true;
+    qxsim::SetTransformer(r.slave, t);
+    EXPECT_EQ("TemA(1),TemB(2),StSenB(6)", r.HostPoll());
+    EXPECT_EQ(1, r.db.Int("select State from tbTransf where SID=5"));
+    EXPECT_EQ(std::string("A相: 160℃(告警),B相: 0℃(故障),C相: 67℃(正常),铁心: 50℃(正常)"),
+              r.db.Str("select Brief from tbSMBrief where SID=5"));
+}
+
+// Each unit in the states devsim serves it in trouble (qxsim::Alarm...), polled as the host
+// polls: the fields its faults put out of limits, the stored state and the summary.
+template <class H, class M>
+std::vector<std::string> AlarmPoll(int type, const M& m, void (*set)(qxsim::ModbusSlave&, const M&),
+                                   const char* table) {
+    UnitRig<H> r(5, type);
+    set(r.slave, m);
+    const std::string out = r.HostPoll();
+    return {out, r.db.Str(std::string("select State from ") + table + " where SID=5"),
+            r.db.Str("select Brief from tbSMBrief where SID=5")};
+}
+template <class M>
+M Alarmed(void (*alarm)(M&, int), int state) {
+    M m;
+    alarm(m, state);
+    return m;
+}
+
+TEST(Plant, AlarmStatesReachTheHost) {
+    struct Case {
+        const char* what;
+        std::function<std::vector<std::string>()> poll;
+        std::vector<std::string> want;  // fields out of limits, state, summary
+    } cases[] = {
+        {"transformer overheated",
+         [] {
+             return AlarmPoll<CSMTransf>(0x103, Alarmed(qxsim::AlarmTransformer, 1),
+                                         qxsim::SetTransformer, "tbTransf");
+         },
+         {"TemA(1),TemB(2),TemC(3),TemI(4),StAlm(11),StTrip(12)", "1",
+          "A相: 172℃(告警),B相: 168℃(告警),C相: 171℃(告警),铁心: 155℃(告警)"}},
+        {"transformer sensors off",
+         [] {
+             return AlarmPoll<CSMTransf>(0x103, Alarmed(qxsim::AlarmTransformer, 2),
+                                         qxsim::SetTransformer, "tbTransf");
+         },
+         {"TemA(1),TemB(2),TemC(3),TemI(4),StSenA(5),StSenB(6),StSenC(7),StSenI(8),StSen(9)", "1",
+          "A相: 0℃(故障),B相: 0℃(故障),C相: 0℃(故障),铁心: 0℃(故障)"}},
+        {"generator: phase C lost, oil pressure low, coolant cold",
+         [] {
+             return AlarmPoll<CSMPowSCADA>(0x104, Alarmed(qxsim::AlarmPowScada, 1),
+                                           qxsim::SetPowScada, "tbPowSCADA");
+         },
+         {"Cdy(16),Cdl(19),OilTem(20),OilPre(21)", "1", "告警:C相电压 C相电流 冷却液温度..."}},
+        {"DC system: mains lost",
+         [] {
+             return AlarmPoll<CSMFBJK002G3S>(0x105, Alarmed(qxsim::AlarmFbjk, 1), qxsim::SetFbjk,
+                                             "tbFBJK002G3S");
+         },
+         {"dyuv1(1),dyvw1(2),dywu1(3),dyuv2(4),dyvw2(5),dywu2(6),dymp(7),stAC(13),stDC(14),"
+          "stBatt(15),stMod(16),stPart(17),stDCQY(19)",
+          "1", "告警:一路交流UV电压 一路交流VW电压 一路交流WU电压..."}},
+        {"DC system: over-voltage while recharging",
+         [] {
+             return AlarmPoll<CSMFBJK002G3S>(0x105, Alarmed(qxsim::AlarmFbjk, 2), qxsim::SetFbjk,
+                                             "tbFBJK002G3S");
+         },
+         {"dyuv1(1),dyvw1(2),dywu1(3),dyuv2(4),dyvw2(5),dywu2(6),dymp(7),dlA(8),dlB(9),dlC(10),"
+          "dlfc(11),stMod(16),stDCGY(18)",
+          "1", "告警:一路交流UV电压 一路交流VW电压 一路交流WU电压..."}},
+        {"generator set stopped on its alarms",
+         [] {
+             return AlarmPoll<CSMHgm6300>(0x107, Alarmed(qxsim::AlarmHgm, 1), qxsim::SetHgm, "tbHgm");
+         },
+         {"s00(1),s01(2),s02(3),s03(4)", "1", "发电AB相电压0V,发电BC相电压0V,发电CA相电压0V"}},
+        {"single-phase meter overloaded",
+         [] {
+             return AlarmPoll<CSMHC311A>(0x106, Alarmed(qxsim::AlarmHc311a, 1), qxsim::SetHc311a,
+                                         "tbHC311A");
+         },
+         {"m_uiAU(1),m_uiAI(4),m_iTemp(24)", "1", "电压:220.0V,电流:12.5A"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.want, c.poll()) << c.what;
 }
 
 // ---------------------------------------------------------------- commands

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "HostLimits.h"
 #include "ModbusSlave.h"
 #include "TestRig.h"
 
@@ -41,6 +42,20 @@ struct UnitRig : iotest::Rig<H> {
     }
     int Upd(int* bits, int flags = 0) {
         return this->h.DataUpd(flags, bits, nullptr, -1, &this->hist);
+    }
+    // A poll as the reference host makes it: DataGet, the limits of the type's own definition
+    // rows checked on the fields (qxhost::CheckLimits), DataUpd with the alarm bits and flag
+    // bit 0 when a field is out of limits. The fields out of limits as the host names them,
+    // "NAME(FIELD)" comma-separated ("" none), or "no answer".
+    std::string HostPoll() {
+        if (PollOk() != 1) {
+            Upd(nullptr);
+            return "no answer";
+        }
+        std::vector<int32_t> bits;
+        const std::string out = OutOfLimits(this->h, this->db, this->item.Get().Type, bits);
+        EXPECT_EQ(1, Upd(bits.data(), out.empty() ? 0 : 1));
+        return out;
     }
 
     qxsim::ModbusSlave slave{1};
