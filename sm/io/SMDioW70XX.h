@@ -20,7 +20,7 @@ protected:
     CSMDioW70XX(int type, const char* note);
 
 private:
-    // D09..D12 are the relay module's outputs (Variant 2): their rows check no limit. The
-    // W7017 module has no outputs there.
-    bool m_relayRows = false;
+    // The W70XX family has a relay module (Variant 2), whose D09..D12 are relay outputs; the
+    // W7017 module has no outputs.
+    bool m_hasRelays = false;
 };

@@ -113,9 +113,10 @@ TEST_F(AlarmRows, EveryAlarmRowLiesWithinDataSize) {
 }
 
 // The host's limit check over a unit's running states: on/off, fan, compressor, heating,
-// cooling, humidifying, a mode, a relay or analog output and charging are states, not alarms,
-// whatever their value. A state whose one value is the fault (mains present, output on, a target
-// online) alarms on that value alone. Beside them, a fault flag of the same unit still alarms.
+// cooling, humidifying, a mode, an analog output and charging are states, not alarms, whatever
+// their value, in every model their handler serves. A state whose one value is the fault (mains
+// present, output on, a target online) alarms on that value alone. Beside them, a fault flag of
+// the same unit still alarms, and so does a field that is an input in some model.
 TEST_F(AlarmRows, RunningStatesAlarmOnlyOnTheirFaultValue) {
     struct Case {
         int type, variant;
@@ -144,11 +145,11 @@ TEST_F(AlarmRows, RunningStatesAlarmOnlyOnTheirFaultValue) {
         {0x819, 0, 5, 13, 1, false, "HST12: compressor, fan, heater, humidifier and valve outputs"},
         {0x819, 1, 5, 13, 1, false, "HST26JF: the same outputs"},
         {0x819, 0, 4, 4, 1, true, "HST12: low-pressure protection"},
-        {0x904, 2, 9, 12, 1, false, "W70XX relay module: relays on"},
-        {0x904, 2, 6, 6, 1, true, "W70XX relay module: input open"},
-        {0x904, 1, 13, 13, 1, true, "W70XX 16 inputs: input 13 open"},
-        {0x907, 1, 11, 16, 1, false, "KW7: relays closed"},
-        {0x907, 1, 10, 10, 1, true, "KW7: input 10 closed"},
+        // D09..D12 are inputs of the 16- and 14-input W70XX modules and D11..D16 inputs of a
+        // KW7 of more than 10 inputs: the rows alarm, and a point whose own layout makes them
+        // relays passes them over when it stores its poll (tests/io/DioRelaysTest.cpp).
+        {0x904, 1, 1, 16, 1, true, "W70XX: any of D01..D16 open"},
+        {0x907, 1, 1, 16, 1, true, "KW7: any of D01..D16 closed"},
         {0x905, 0, 6, 10, 2048, false, "AD5DA5: outputs set to half scale"},
         {0x905, 0, 1, 5, 410, true, "AD5DA5: inputs reading 1 V, outside the default 0"},
         {0x308, 0, 11, 11, 1, false, "EDX: mains present"},
