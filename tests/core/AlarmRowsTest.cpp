@@ -125,6 +125,11 @@ TEST_F(AlarmRows, RunningStatesAlarmOnlyOnTheirFaultValue) {
         bool alarm;
         const char* what;
     };
+    // Each state row below is a state in every model (Variant) its handler serves: Emerson,
+    // transformer controller, Hiross, Matrix, JADC0110, AD5DA5, EDX and PeX over SNMP have one;
+    // SCA's Variant chooses only its summary; Sunrise (Modbus, GOS), HST (HST12, HST26JF),
+    // DME3000 (YD/T 1363, Modbus) and the network probe (ping, port) fill the field with the same
+    // meaning in both. A field that is an input in some model keeps its alarm (W70XX, KW7).
     const Case cases[] = {
         {0x801, 0, 20, 20, 1, false, "Emerson: unit on"},
         {0x801, 0, 21, 21, 1, true, "Emerson: alarm flag"},
@@ -141,6 +146,7 @@ TEST_F(AlarmRows, RunningStatesAlarmOnlyOnTheirFaultValue) {
         {0x81C, 0, 25, 25, 1, false, "JADC0110: fan"},
         {0x810, 0, 3, 7, 1, false, "Sunrise: fan, dehumidifying, humidifying, cooling, heating"},
         {0x810, 1, 3, 7, 1, false, "Sunrise on GOS: the same states"},
+        {0x810, 1, 7, 7, -1, false, "Sunrise on GOS: no heating state (-1)"},
         {0x810, 0, 8, 8, 1, true, "Sunrise: compressor high pressure"},
         {0x819, 0, 5, 13, 1, false, "HST12: compressor, fan, heater, humidifier and valve outputs"},
         {0x819, 1, 5, 13, 1, false, "HST26JF: the same outputs"},
@@ -161,6 +167,9 @@ TEST_F(AlarmRows, RunningStatesAlarmOnlyOnTheirFaultValue) {
         {0xD07, 0, 1, 1, 1, false, "network probe: target online"},
         {0xD07, 0, 1, 1, 0, true, "network probe: target offline"},
         {0x831, 0, 15, 16, 1, false, "PeX over SNMP: humidifying, dehumidifying"},
+        {0x809, 0, 35, 36, 1, false, "DME3000 over YD/T 1363: unit running, work mode"},
+        {0x809, 1, 35, 36, 0, false, "DME3000 over Modbus: unit state and mode not sent (0)"},
+        {0x809, 0, 37, 39, 1, true, "DME3000: high-pressure, low-pressure and exhaust locks"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
