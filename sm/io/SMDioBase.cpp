@@ -205,9 +205,25 @@ int CSMDioBase::SendCmd(ISerBase* ser, int len, int waitMs)
     return 1;
 }
 
+std::vector<int> CSMDioBase::OutputFields(int first, int last)
+{
+    std::vector<int> fields;
+    if (first < 1)
+        first = 1;
+    if (last > 32)
+        last = 32;
+    for (int f = first; f <= last; f++)
+        fields.push_back(f);
+    return fields;
+}
+
 int CSMDioBase::StoreDio(const DioStore& how, int flags, int* alarmBits, int* snapId, int sid,
                          IDbBase* hist)
 {
+    // A relay of this point that is switched on lies outside its row's limits, which are the
+    // type's: its bit is no alarm of this point.
+    std::vector<int> own;
+    alarmBits = qx::sql::PassOver(flags, alarmBits, m_iDataCnt, how.outputs, own);
     int state = qx::sql::PollState(flags, alarmBits);
     if (!alarmBits && how.clearNoAnswer)
         memset(m_wData, 0, sizeof(m_wData));

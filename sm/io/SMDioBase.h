@@ -18,6 +18,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "SMBase.h"
 #include "SMSql.h"
@@ -48,13 +49,22 @@ public:
         bool clearNoAnswer;  // without alarm bits the whole value block is zeroed first
         int pointCnt = -1;   // m_iPointCnt for UpdSt (-1: as the module set it)
         int inCnt = -1;      // m_iInCnt likewise
+        // The fields that this point's own layout makes relay outputs (OutputFields). Their
+        // rows are the type's and alarm where another layout has an input; a relay switched
+        // on is no alarm, so their alarm bits are passed over (qx::sql::PassOver): neither the
+        // state, the point rows nor the summary count them.
+        std::vector<int> outputs = {};
     };
     // The DataUpd of the DIO modules: state (2 without alarm bits, else 0; flag bit 0 makes it
-    // 1), SnapID from flag bit 4, a negative sid the current item's; UpdSt; the current tbDio
-    // row on the main database; a history row on hist (every call). Returns 1 when the last
-    // statement run succeeded (1 when none ran), else 0.
+    // 1, unless only outputs are out of limits), SnapID from flag bit 4, a negative sid the
+    // current item's; UpdSt; the current tbDio row on the main database; a history row on
+    // hist (every call). Returns 1 when the last statement run succeeded (1 when none ran),
+    // else 0.
     int StoreDio(const DioStore& how, int flags, int* alarmBits, int* snapId, int sid,
                  IDbBase* hist);
+    // Points first..last (1-based, within the 32 points): the relay outputs of a layout, e.g.
+    // OutputFields(inputs + 1, inputs + outputs). Empty when last < first.
+    static std::vector<int> OutputFields(int first, int last);
     // The column list "Dio=..,D01=..,.." of the value block.
     qx::sql::Cols DioCols(bool dio, int points) const;
 

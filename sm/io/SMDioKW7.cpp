@@ -11,6 +11,16 @@ namespace {
 const int kReplyWaitMs = 150;
 const uint8_t kCr = 0x0D;
 
+// The point layout: Ext1 above 0 gives outputs * 100 + inputs, each at most 16; otherwise 10
+// inputs and 6 outputs.
+struct Layout {
+    int inputs, outputs;
+};
+Layout LayoutOf(int32_t ext1) {
+    if (ext1 <= 0) return {10, 6};
+    return {ext1 % 100 > 16 ? 16 : ext1 % 100, ext1 / 100 > 16 ? 16 : ext1 / 100};
+}
+
 // A reply framed by its first character and a carriage return, at least min bytes long.
 bool Framed(const uint8_t* rx, int n, char first, int min = 2) {
     return n >= min && rx[0] == (uint8_t)first && rx[n - 1] == kCr;
@@ -35,9 +45,9 @@ int CSMDioKW7::ChkDef(IDbBase* db, int force) {
         snprintf(name, sizeof(name), "D%02d", n);
         if (n <= 10) snprintf(note, sizeof(note), "开关量输入%d", n);
         else snprintf(note, sizeof(note), "继电器输出%d", n - 10);
-        // A relay output is switched on by command: its state is no alarm, no limit is checked.
-        const int alarmKind = n <= 10 ? 1 : 0;
-        const qx::sql::DefRow row = {n, name, 1, note, 1, alarmKind, 0, "1闭合,0断开", 0, "", 0};
+        // Every row alarms: which points are relays is the point's layout (Ext1), and D11..D16
+        // are inputs in some. A point passes its own relays over when it stores a poll.
+        const qx::sql::DefRow row = {n, name, 1, note, 1, 1, 0, "1闭合,0断开", 0, "", 0};
         rows += qx::sql::InsDef(db, m_iType, row) == 0;
     }
     return rows;
@@ -71,12 +81,8 @@ int CSMDioKW7::Exchange(ISerBase* ser, const char* frame, int len, uint8_t* rx, 
 int CSMDioKW7::DataGet(ISerBase* ser, int addr, int wait) {
     (void)wait;
     if (!qx::skel::Ready(ser, false)) return 0;
-    int ins = 10, outs = 6;
-    int32_t layout = m_pItem ? m_pItem->Ext1 : 0;
-    if (layout > 0) {
-        outs = layout / 100 > 16 ? 16 : layout / 100;
-        ins = layout % 100 > 16 ? 16 : layout % 100;
-    }
+    const Layout layout = LayoutOf(m_pItem ? m_pItem->Ext1 : 0);
+    const int ins = layout.inputs, outs = layout.outputs;
     m_iInCnt = ins;
     m_iPointCnt = ins + outs;
     if (!qx::AddrFits(addr)) return 0;
@@ -106,9 +112,14 @@ int CSMDioKW7::DataGet(ISerBase* ser, int addr, int wait) {
     return 1;
 }
 
-// The layout of the last poll stays; Dio and D01..D16 are stored.
+// Dio and D01..D16 are stored. The point counts and the relays are the stored point's own
+// layout (its Ext1), whichever point the handler polled last; its relays switched on are no
+// alarm.
 int CSMDioKW7::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist) {
-    return StoreDio({true, 16, true}, flags, alarmBits, snapId, sid, hist);
+    const Layout l = LayoutOf(m_pItem ? m_pItem->Ext1 : 0);
+    DioStore how = {true, 16, true, l.inputs + l.outputs, l.inputs};
+    how.outputs = OutputFields(l.inputs + 1, l.inputs + l.outputs);
+    return StoreDio(how, flags, alarmBits, snapId, sid, hist);
 }
 
 // cmd: the command in bits 16-23, the channel in the low 16 bits; the value is the low byte

@@ -23,7 +23,7 @@ Counts CountsOf(int variant) {
 
 }  // namespace
 
-CSMDioW70XX::CSMDioW70XX() : CSMDioW70XX(0x904, "W70XX") { m_relayRows = true; }
+CSMDioW70XX::CSMDioW70XX() : CSMDioW70XX(0x904, "W70XX") { m_hasRelays = true; }
 
 CSMDioW70XX::CSMDioW70XX(int type, const char* note) : CSMDioBase(type) {
     m_iDataCnt = 17;
@@ -36,10 +36,9 @@ int CSMDioW70XX::ChkDef(IDbBase* db, int force) {
     for (int n = 1; n <= 16; n++) {
         char name[8];
         snprintf(name, sizeof(name), "D%02d", n);
-        // A relay output is on when switched on: its state is no alarm. The rows are the
-        // type's, so the inputs D09..D12 of the 16- and 14-input modules go unchecked too.
-        const int alarmKind = m_relayRows && n >= 9 && n <= 12 ? 0 : 1;
-        const qx::sql::DefRow row = {n, name, 1, "断开标志", 1, alarmKind, 0, "0正常", 0, "", 0};
+        // Every row alarms: D09..D12 are inputs of the 16- and 14-input modules. The relay
+        // module passes its relays over when it stores a poll (DataUpd).
+        const qx::sql::DefRow row = {n, name, 1, "断开标志", 1, 1, 0, "0正常", 0, "", 0};
         rows += qx::sql::InsDef(db, m_iType, row) == 0;
     }
     return rows;
@@ -74,9 +73,15 @@ int CSMDioW70XX::DataGet(ISerBase* ser, int addr, int wait) {
     return 1;
 }
 
+// The point counts follow the point's whole Variant; its relays D09..D12 are there when its
+// poll reads the relay module (the low 7 bits of Variant 2), whose relays switched on are no
+// alarm.
 int CSMDioW70XX::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* hist) {
-    Counts c = CountsOf(m_pItem ? m_pItem->Variant : 0);
-    return StoreDio({false, 16, true, c.points, c.inputs}, flags, alarmBits, snapId, sid, hist);
+    const int variant = m_pItem ? m_pItem->Variant : 0;
+    Counts c = CountsOf(variant);
+    DioStore how = {false, 16, true, c.points, c.inputs};
+    if (m_hasRelays && (variant & 0x7F) == 2) how.outputs = OutputFields(9, 12);
+    return StoreDio(how, flags, alarmBits, snapId, sid, hist);
 }
 
 // cmd = function << 16 | register, buf one value byte. Function 0x46 is the vendor's

@@ -113,9 +113,10 @@ TEST_F(AlarmRows, EveryAlarmRowLiesWithinDataSize) {
 }
 
 // The host's limit check over a unit's running states: on/off, fan, compressor, heating,
-// cooling, humidifying, a mode, a relay or analog output and charging are states, not alarms,
-// whatever their value. A state whose one value is the fault (mains present, output on, a target
-// online) alarms on that value alone. Beside them, a fault flag of the same unit still alarms.
+// cooling, humidifying, a mode, an analog output and charging are states, not alarms, whatever
+// their value, in every model their handler serves. A state whose one value is the fault (mains
+// present, output on, a target online) alarms on that value alone. Beside them, a fault flag of
+// the same unit still alarms, and so does a field that is an input in some model.
 TEST_F(AlarmRows, RunningStatesAlarmOnlyOnTheirFaultValue) {
     struct Case {
         int type, variant;
@@ -124,6 +125,11 @@ TEST_F(AlarmRows, RunningStatesAlarmOnlyOnTheirFaultValue) {
         bool alarm;
         const char* what;
     };
+    // Each state row below is a state in every model (Variant) its handler serves: Emerson,
+    // transformer controller, Hiross, Matrix, JADC0110, AD5DA5, EDX and PeX over SNMP have one;
+    // SCA's Variant chooses only its summary; Sunrise (Modbus, GOS), HST (HST12, HST26JF),
+    // DME3000 (YD/T 1363, Modbus) and the network probe (ping, port) fill the field with the same
+    // meaning in both. A field that is an input in some model keeps its alarm (W70XX, KW7).
     const Case cases[] = {
         {0x801, 0, 20, 20, 1, false, "Emerson: unit on"},
         {0x801, 0, 21, 21, 1, true, "Emerson: alarm flag"},
@@ -140,15 +146,16 @@ TEST_F(AlarmRows, RunningStatesAlarmOnlyOnTheirFaultValue) {
         {0x81C, 0, 25, 25, 1, false, "JADC0110: fan"},
         {0x810, 0, 3, 7, 1, false, "Sunrise: fan, dehumidifying, humidifying, cooling, heating"},
         {0x810, 1, 3, 7, 1, false, "Sunrise on GOS: the same states"},
+        {0x810, 1, 7, 7, -1, false, "Sunrise on GOS: no heating state (-1)"},
         {0x810, 0, 8, 8, 1, true, "Sunrise: compressor high pressure"},
         {0x819, 0, 5, 13, 1, false, "HST12: compressor, fan, heater, humidifier and valve outputs"},
         {0x819, 1, 5, 13, 1, false, "HST26JF: the same outputs"},
         {0x819, 0, 4, 4, 1, true, "HST12: low-pressure protection"},
-        {0x904, 2, 9, 12, 1, false, "W70XX relay module: relays on"},
-        {0x904, 2, 6, 6, 1, true, "W70XX relay module: input open"},
-        {0x904, 1, 13, 13, 1, true, "W70XX 16 inputs: input 13 open"},
-        {0x907, 1, 11, 16, 1, false, "KW7: relays closed"},
-        {0x907, 1, 10, 10, 1, true, "KW7: input 10 closed"},
+        // D09..D12 are inputs of the 16- and 14-input W70XX modules and D11..D16 inputs of a
+        // KW7 of more than 10 inputs: the rows alarm, and a point whose own layout makes them
+        // relays passes them over when it stores its poll (tests/io/DioRelaysTest.cpp).
+        {0x904, 1, 1, 16, 1, true, "W70XX: any of D01..D16 open"},
+        {0x907, 1, 1, 16, 1, true, "KW7: any of D01..D16 closed"},
         {0x905, 0, 6, 10, 2048, false, "AD5DA5: outputs set to half scale"},
         {0x905, 0, 1, 5, 410, true, "AD5DA5: inputs reading 1 V, outside the default 0"},
         {0x308, 0, 11, 11, 1, false, "EDX: mains present"},
@@ -160,6 +167,9 @@ TEST_F(AlarmRows, RunningStatesAlarmOnlyOnTheirFaultValue) {
         {0xD07, 0, 1, 1, 1, false, "network probe: target online"},
         {0xD07, 0, 1, 1, 0, true, "network probe: target offline"},
         {0x831, 0, 15, 16, 1, false, "PeX over SNMP: humidifying, dehumidifying"},
+        {0x809, 0, 35, 36, 1, false, "DME3000 over YD/T 1363: unit running, work mode"},
+        {0x809, 1, 35, 36, 0, false, "DME3000 over Modbus: unit state and mode not sent (0)"},
+        {0x809, 0, 37, 39, 1, true, "DME3000: high-pressure, low-pressure and exhaust locks"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

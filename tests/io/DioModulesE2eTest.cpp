@@ -49,12 +49,18 @@ TEST_F(IoModulesE2e, RelayModuleRowsStatesCommandsAndFaults) {
     io.SetInputs(0x00FF);
     io.SetCoils(0x05);
     PointRows(61, 12);
-    Name(61, 2308, 9, "'Pump ''north'''");
+    Name(61, 2308, 2, "'Pump ''north'''");
 
-    ASSERT_EQ(1, Poll(1 << 8, 1));
+    // Input D02 and relay D09 (switched on) out of limits: the input alarms, the relay of this
+    // module is no alarm.
+    ASSERT_EQ(1, Poll(1 << 1 | 1 << 8, 1));
     EXPECT_EQ("1|1|1|1|1|1|1|0|0|1|0|1|0|0", Points(61, 1, 13));
-    EXPECT_EQ("000000001000", States(61));
-    EXPECT_EQ(Hex("Pump 'north':关闭 (其他正常)"), Brief(61));
+    EXPECT_EQ("010000000000", States(61));
+    EXPECT_EQ(Hex("Pump 'north':告警 (其他正常)"), Brief(61));
+    ASSERT_EQ(1, Poll(1 << 8, 1));
+    EXPECT_EQ("0|1|1", Points(61, 1, 2));
+    EXPECT_EQ("000000000000", States(61));
+    EXPECT_EQ(Hex("(全部正常)"), Brief(61));
 
     // The relays switched by the host, then read back.
     uint8_t on = 1;
@@ -113,13 +119,15 @@ TEST_F(IoModulesE2e, Kw7RowsRelaysAndMalformedReplies) {
     kw7.SetLayout(4, 2);
     kw7.SetPoints(0x03FF, 0x15);
     PointRows(65, 16);
-    Name(0, 2311, 11, "'Fan ''1'''");
+    Name(0, 2311, 10, "'Door ''1'''");
 
-    ASSERT_EQ(1, Poll(1 << 10, 1));
+    // Input D10 and relay D11 (closed) out of limits: the input alarms, the relay of this
+    // layout (10 inputs, 6 relays) is no alarm.
+    ASSERT_EQ(1, Poll(1 << 9 | 1 << 10, 1));
     EXPECT_EQ("1|1|1|1|0|1|0", Points(65, 9, 14));
     EXPECT_EQ(0, db.Int("select Dio from tbDio where SID=65"));
-    EXPECT_EQ("0000000000100000", States(65));
-    EXPECT_EQ(Hex("Fan '1':关闭 (其他正常)"), Brief(65));
+    EXPECT_EQ("0000000001000000", States(65));
+    EXPECT_EQ(Hex("Door '1':告警 (其他正常)"), Brief(65));
 
     int on = 1;
     h->DoItem(*item, 0);

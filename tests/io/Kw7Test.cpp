@@ -88,18 +88,29 @@ TEST(Kw7, RefusedRepliesLeaveThePoints) {
     EXPECT_TRUE(r.ch.Written().empty());
 }
 
-TEST(Kw7, UpdateKeepsTheLayoutOfThePoll) {
+TEST(Kw7, UpdateTakesTheLayoutOfItsPoint) {
     Kw7Rig r(1, 505);
     r.ch.Reply(TextBytes("!1F04\r"));
     ASSERT_EQ(1, r.Poll());
-    int bits[1] = {1 << 6};
+    // Point 4 is an input, point 8 the third relay of five inputs and five relays.
+    int bits[1] = {1 << 3 | 1 << 7};
     ASSERT_EQ(1, r.h.DataUpd(1, bits, nullptr, -1, &r.hist));
     EXPECT_EQ("1|0|1|1|1|1|1|0|1|0|0",
               r.db.Str("select State||'|'||Dio||'|'||D01||'|'||D02||'|'||D03||'|'||D04||'|'||D05||'|'||"
                        "D06||'|'||D08||'|'||D10||'|'||D16 from tbDio where SID=31"));
-    // Point 7 is the second output of five inputs.
-    EXPECT_EQ(std::string("DI 7:关闭 (其他正常)"), r.db.Str("select Brief from tbSMBrief where SID=31"));
-    EXPECT_EQ(1, r.hist.Int("select count(*) from tbDio where SID=31 and D08=1"));
+    EXPECT_EQ(std::string("DI 4:告警 (其他正常)"), r.db.Str("select Brief from tbSMBrief where SID=31"));
+    // The relay alone: no alarm.
+    bits[0] = 1 << 7;
+    ASSERT_EQ(1, r.h.DataUpd(1, bits, nullptr, -1, &r.hist));
+    EXPECT_EQ("0|(全部正常)", r.db.Str("select b.St||'|'||b.Brief from tbSMBrief b where SID=31"));
+    // Another point, of sixteen inputs, stored after this poll: its point 8 is an input.
+    qxhost::PointItem inputs(32, 0x907);
+    inputs.Name("P2").Addr(2).Variant(1).Ext(16, 0);
+    ASSERT_EQ(1, r.h.ChkDb(inputs));
+    r.h.DoItem(inputs, 0);
+    ASSERT_EQ(1, r.h.DataUpd(1, bits, nullptr, -1, &r.hist));
+    EXPECT_EQ("1|DI 8:告警 (其他正常)", r.db.Str("select St||'|'||Brief from tbSMBrief where SID=32"));
+    EXPECT_EQ(2, r.hist.Int("select count(*) from tbDio where SID=31 and D08=1"));
     EXPECT_EQ(166, r.h.GetMask());
     EXPECT_EQ(std::string("开关量输入10|继电器输出1|继电器输出6"),
               r.db.Str("select group_concat(Note,'|') from (select Note from tbSMDef where Type=2311 "

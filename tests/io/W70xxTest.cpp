@@ -116,7 +116,8 @@ TEST(W70xx, UpdateCountsPointsByTheWholeVariant) {
     } cases[] = {
         {1, 10, "DI 10:告警 (其他正常)"},
         {0x81, 10, "(全部正常)"},  // polled as 16 inputs, counted as 8 points
-        {2, 11, "DI 11:关闭 (其他正常)"},
+        {2, 6, "DI 6:告警 (其他正常)"},
+        {2, 11, "(全部正常)"},  // a relay switched on: no alarm of the relay module
         {3, 14, "DI 14:告警 (其他正常)"},
         {3, 15, "(全部正常)"},
         {0, 8, "DI 8:告警 (其他正常)"},

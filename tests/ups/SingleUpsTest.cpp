@@ -867,7 +867,7 @@ TEST(SingleUpsDb, TypeAndDefinitionRows) {
         EXPECT_EQ("782|768", s.db.Str("select Type||'|'||Kind from tbSMType"));
         EXPECT_EQ(H("UPS QX-NMYG"), H(s.db.Str("select Name from tbSMType")));
         EXPECT_EQ(H("UPS山特兼容KR APC..."), H(s.db.Str("select Note from tbSMType")));
-        EXPECT_EQ("1,2,3,4,5,28,29,6,24,30,11,12,13,14,15,19,9", Flds(s.db));
+        EXPECT_EQ("1,2,3,4,5,28,29,6,23,30,11,12,13,14,15,19,9", Flds(s.db));
         EXPECT_EQ(H("b6电池电压"), H(s.db.Str("select Note from tbSMDef where Fld=12")));
         EXPECT_EQ(H("b3 放电状态"), H(s.db.Str("select Note from tbSMDef where Fld=15")));
         EXPECT_EQ(H("输出负载C|10|0|1500"),
