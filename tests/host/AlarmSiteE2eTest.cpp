@@ -59,12 +59,7 @@ TEST_P(AlarmSite, EveryPointIsInAlarmOnEveryFieldItsStateRaises) {
         std::vector<std::string> args;
         for (const InAlarm& d : batch) args.push_back(d.Arg());
         Devsim sim;
-        ASSERT_TRUE(sim.Start(args, dir + "/devsim.txt")) << sim.Text();
-        std::string site;
-        for (size_t i = 0; i < batch.size(); i++) site += Section(sim, batch[i].name, batch[i].Arg(), (int)i + 1);
-        ForgetDatabases();
-        Run r = Poll({"--site", Site(site), "--cycles", "1"}, 120);
-        EXPECT_TRUE(sim.Stop());
+        Run r = PollServed(args, sim, 120);
         ASSERT_EQ(0, r.rc) << r.out << r.err;
         Rows db(Db());
         for (size_t i = 0; i < batch.size(); i++) {

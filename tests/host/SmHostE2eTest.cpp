@@ -671,11 +671,7 @@ TEST_F(SmHost, SoundPowerDevicesOfDevsimReadInTheirUnits) {
     std::vector<std::string> names;
     for (const auto& d : devices) names.push_back(d.device);
     Devsim sim;
-    ASSERT_TRUE(sim.Start(names, dir + "/devsim.txt")) << sim.Text();
-    std::string site;
-    for (size_t i = 0; i < names.size(); i++) site += Section(sim, names[i], names[i], (int)i + 1);
-    Run r = Poll({"--site", Site(site), "--cycles", "1"});
-    EXPECT_TRUE(sim.Stop());
+    Run r = PollServed(names, sim);
     ASSERT_EQ(0, r.rc) << r.out << r.err;
     for (size_t i = 0; i < names.size(); i++) {
         SCOPED_TRACE(names[i]);
@@ -689,7 +685,6 @@ TEST_F(SmHost, SoundPowerDevicesOfDevsimReadInTheirUnits) {
     }
 }
 
-}  // namespace
 
 // The poll line lists the fields outside the type's limits as the host found them, and says
 // when the handler passed them over: a single-phase meter stores itself normal with its
@@ -707,11 +702,7 @@ TEST_F(SmHost, PollLineSaysWhenTheHandlerPassedItsFieldsOver) {
     std::vector<std::string> names;
     for (const auto& c : cases) names.push_back(c.device);
     Devsim sim;
-    ASSERT_TRUE(sim.Start(names, dir + "/devsim.txt")) << sim.Text();
-    std::string site;
-    for (size_t i = 0; i < names.size(); i++) site += Section(sim, names[i], names[i], (int)i + 1);
-    Run r = Poll({"--site", Site(site), "--cycles", "1"});
-    EXPECT_TRUE(sim.Stop());
+    Run r = PollServed(names, sim);
     ASSERT_EQ(0, r.rc) << r.out << r.err;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.device);
@@ -723,3 +714,5 @@ TEST_F(SmHost, PollLineSaysWhenTheHandlerPassedItsFieldsOver) {
         EXPECT_NE(std::string::npos, line.find(c.listed, list)) << line;
     }
 }
+
+}  // namespace

@@ -243,6 +243,23 @@ protected:
         args.push_back("0");
         return Host(args, timeoutS, stopAfter);
     }
+    // Serves devsim devices ("NAME" or "NAME+STATE"), one point each, labelled by its
+    // argument with the SIDs 1, 2, ... in order, and polls them once into fresh databases.
+    // `sim` has stopped on return; a devsim that did not start gives rc -1.
+    Run PollServed(const std::vector<std::string>& args, Devsim& sim, int timeoutS = 60) {
+        Run r;
+        if (!sim.Start(args, dir + "/devsim.txt")) {
+            r.out = sim.Text();
+            return r;
+        }
+        std::string site;
+        for (size_t i = 0; i < args.size(); i++)
+            site += Section(sim, args[i].substr(0, args[i].find('+')), args[i], (int)i + 1);
+        ForgetDatabases();
+        r = Poll({"--site", Site(site), "--cycles", "1"}, timeoutS);
+        EXPECT_TRUE(sim.Stop());
+        return r;
+    }
     std::string Site(const std::string& text) {
         std::string path = dir + "/site.ini";
         WriteFile(path, text);

@@ -35,12 +35,7 @@ TEST_P(SoundSite, EveryPointIsNormalOrAlarmsOnlyOnTheFieldsItsKindNames) {
         std::vector<std::string> names;
         for (const Listed& k : batch) names.push_back(k.name);
         Devsim sim;
-        ASSERT_TRUE(sim.Start(names, dir + "/devsim.txt")) << sim.Text();
-        std::string site;
-        for (size_t i = 0; i < batch.size(); i++) site += Section(sim, batch[i].name, batch[i].name, (int)i + 1);
-        ForgetDatabases();
-        Run r = Poll({"--site", Site(site), "--cycles", "1"}, 120);
-        EXPECT_TRUE(sim.Stop());
+        Run r = PollServed(names, sim, 120);
         ASSERT_EQ(0, r.rc) << r.out << r.err;
         for (size_t i = 0; i < batch.size(); i++) {
             const Listed& k = batch[i];
