@@ -94,7 +94,7 @@ const std::vector<Kind>& Kinds() {
          },
          "UPS QX-DME3000", 768, 31, "tbDME3000",
          "tem||','||hum||','||temout||','||temset||','||humset||','||s_pow||','||s_fj||','||s_zl||','||s_mstate||','||s_mmode",
-         "235,450,0,240,500,0,1,1,0,0", "空调状态：关", false},
+         "235,450,0,240,500,0,1,1,0,0", "空调状态：开", false},  // running: its fan runs
         {"T-MASTER", 0x80C, 0,
          [](qxsim::PtySim& p, qxsim::YdtDevice& d, qxsim::ModbusSlave& m) {
              d.SetVersion(0x20);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AircHostPoll.h"
 #include "AircYdtMaps.h"
 #include "BufHelper.h"
 #include "GbkText.h"
@@ -489,6 +490,61 @@ TEST(Dme3000, Commands) {
     EXPECT_EQ(0, r.h.DoFunc(&r.ch, 1, 2 << 16, &v, 2)) << "unanswered";
     r.ch.SetOpen(false);
     EXPECT_EQ(0, r.h.DoFunc(&r.ch, 1, 1 << 16, &v, 2));
+}
+
+// What the operator reads of a DME3000 point, by protocol: over Modbus the unit sends no on/off
+// state and no outdoor temperature, so its running state is that of its evaporator fan (which
+// runs whenever the unit is on) and the outdoor temperature's 0 is no alarm; over YD/T 1363
+// both come from the unit.
+TEST(Dme3000, WhatTheOperatorReadsByProtocol) {
+    struct Case {
+        const char* name;
+        int variant;
+        bool fan, cooling;  // Modbus: the fan and cooling inputs
+        uint8_t run;        // YD/T: the running-state byte (bit 0 on, bit 1 fan)
+        uint16_t tem, temout;
+        int state;
+        std::vector<int> out;  // fields the host finds out of limits
+        const char* brief;
+    } cases[] = {
+        {"Modbus, running, room 23.5", 1, true, true, 0, 235, 0, 1, {14, 16}, "空调状态：开告警:温度值"},
+        {"Modbus, running, room 32.0", 1, true, true, 0, 320, 0, 0, {16}, "空调状态：开"},
+        {"Modbus, every running input 0", 1, false, false, 0, 320, 0, 0, {16}, "空调状态：关"},
+        {"Modbus, cooling without fan", 1, false, true, 0, 320, 0, 0, {16}, "空调状态：关"},
+        {"YD/T, running", 0, false, false, 0x03, 320, 400, 0, {}, "空调状态：开"},
+        {"YD/T, fan without power bit", 0, false, false, 0x02, 320, 400, 0, {}, "空调状态：关"},
+        {"YD/T, outdoor 0.0 is a reading", 0, false, false, 0x03, 320, 0, 1, {16}, "空调状态：开告警:室外温度值"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AircHostPoll<CSMDme3000> p(0x809, c.variant);
+        qxsim::ModbusSlave slave(1);
+        qxsim::YdtDevice dev(1, 0x60, 0x21);
+        if (c.variant == 1) {
+            qxsim::Dme3000Regs regs;
+            regs.tem = (int16_t)c.tem;
+            regs.fan = c.fan;
+            regs.inputs[0] = c.fan;
+            regs.cooling = c.cooling;
+            qxsim::SetDme3000Modbus(slave, regs);
+            p.ch.SetResponder([&](const Bytes& q) { return slave.HandleRtu(q.data(), q.size()).bytes; });
+        } else {
+            qxsim::Dme3000Unit u;
+            u.run = c.run;
+            u.tem = c.tem;
+            u.temout = c.temout;
+            qxsim::SetDme3000(dev, u);
+            p.ch.SetResponder([&](const Bytes& q) { return dev.Handle(q); });
+        }
+        ASSERT_EQ(1, p.Poll());
+        EXPECT_EQ(c.out, p.out);
+        EXPECT_EQ(c.state, p.State());
+        EXPECT_EQ(std::to_string(c.state), p.Cur("tbDME3000", "State"));
+        EXPECT_EQ(std::string(c.brief), p.Brief());
+        if (c.variant == 1) {
+            EXPECT_EQ("0", p.Cur("tbDME3000", "s_pow")) << "no on/off state over Modbus";
+        }
+    }
 }
 
 // ---------------------------------------------------------------- T-MASTER
