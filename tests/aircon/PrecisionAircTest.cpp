@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "AircHostPoll.h"
 #include "BufHelper.h"
 #include "ModbusMaps.h"
 #include "ModbusSlave.h"
@@ -477,6 +478,39 @@ TEST(DeltaDb, RowsAndSummary) {
     EXPECT_EQ("235,450,117", r.db.Str("select Tem||','||Hum||','||HumRunSt from tbCyberDelta where SID=63"));
     EXPECT_EQ(H("当前温度:23.5°C, 当前湿度:45.0%"), H(r.Brief()));
     EXPECT_EQ(1, r.hist.Int("select count(*) from tbCyberDelta where SID=63"));
+}
+
+// The Delta's faults reach the host: its limit check marks each fault register that is set,
+// the point is in alarm and the summary names them (three at most). The running states are
+// states: a unit running with all it has is normal.
+TEST(DeltaDb, FaultsReachTheHost) {
+    struct Case {
+        const char* what;
+        std::vector<uint16_t> faults;  // registers 2199 .. 2223 set to 1
+        std::vector<int> out;
+        const char* alarms;
+    } cases[] = {
+        {"running", {}, {}, ""},
+        {"common and fan fault", {2199, 2208}, {6, 7}, "告警:总故障 风机故障"},
+        {"low pressure A and B, sensor", {2216, 2217, 2223}, {10, 11, 12},
+         "告警:A低压故障 B低压故障 传感器故障..."},
+        {"system A", {2209}, {8}, "告警:系统 A故障"},
+        {"system B", {2210}, {9}, "告警:系统 B故障"},
+    };
+    for (const Case& c : cases) {
+        AircHostPoll<CSMCyberDelta> p(0x81E);
+        qxsim::ModbusSlave slave(1);
+        SetDelta(slave);
+        slave.SetHolding(4322, 450);
+        for (uint16_t reg : {2168, 2848, 2849, 2850, 2851, 2852}) slave.SetHolding(reg, 1);
+        for (uint16_t reg : {2199, 2208, 2209, 2210, 2216, 2217, 2223}) slave.SetHolding(reg, 0);
+        for (uint16_t reg : c.faults) slave.SetHolding(reg, 1);
+        p.ch.SetResponder(AsciiOf(slave));
+        ASSERT_EQ(1, p.Poll()) << c.what;
+        EXPECT_EQ(c.out, p.out) << c.what;
+        EXPECT_EQ(c.out.empty() ? 0 : 1, p.State()) << c.what;
+        EXPECT_EQ(H(std::string("当前温度:23.5°C, 当前湿度:45.0%") + c.alarms), H(p.Brief())) << c.what;
+    }
 }
 
 // ================================================================ Sunrise
