@@ -103,6 +103,7 @@ void SetStation(ModbusSlave& s, const Station& m, int variant) {
         s.ServeCoils(128, 10);
         s.ServeHolding(2, 2);
         s.ServeHolding(703, 2);
+        for (int k = 0; k < 4; k++) s.SetCoil((uint16_t)(9 + k), m.alarms[k]);
         s.SetCoil(128, m.states[0]);
         s.SetCoil(129, m.states[3]);
         s.SetCoil(130, m.states[1]);

@@ -77,7 +77,8 @@ extern const uint16_t kMatrixCoils[14];
 
 // Station. Any variant but 1: alarm coils 8-11, 18, 26 (alarms[k] in field order gsbj ..
 // fj2gz), state coils 127-135 (states[k]: fj, ys1, ys2, jr1, jr2, cs, js, lfj1, lfj2), holding
-// registers 652-653 (set points), 704 (temperature), 705 (humidity). Variant 1: coil 128 fan,
+// registers 652-653 (set points), 704 (temperature), 705 (humidity). Variant 1: alarm coils
+// 9-12 (alarms[0..3]; the fan overloads lie beyond the coils its poll reads), coil 128 fan,
 // 129 heaters (states[3]), 130 compressors (states[1]), 131 humidifier (states[6]); holding
 // registers 2-3 (set points), 703 (humidity), 704 (temperature).
 struct Station {
