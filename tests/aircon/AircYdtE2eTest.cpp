@@ -76,7 +76,7 @@ const std::vector<Kind>& Kinds() {
              qxsim::SetEvoDx(d, u);
              qxsim::ServeYdt(p, d);
          },
-         "CyberMate QX-EVO-CyberMate-DX", 2048, 10, "tbEvoCyberDx",
+         "CyberMate QX-EVO-CyberMate-DX", 2048, 52, "tbEvoCyberDx",
          "TemInd1||','||TemOutd||','||HumOutd||','||HumIndAvg||','||AStTemRH||','||AStTemRL||','||RStHumSt",
          "231,0,32768,453,1,0,3", "室内平均温度:23.3, 平均湿度:45.3", false},
         {"DME3000", 0x809, 0,

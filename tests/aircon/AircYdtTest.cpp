@@ -287,6 +287,39 @@ TEST(EvoDx, DecodesValuesStatesAndAlarmCodes) {
     EXPECT_EQ(0, CSMCyberEvoDx::GETAST(2));
 }
 
+// Each of the EVO DX's 42 alarm states reaches the host: its limit check marks the field, the
+// point is in alarm and the summary names the row's caption. A running unit without alarm
+// codes is normal, and a code other than 01 is no alarm.
+TEST(EvoDx, EveryAlarmStateReachesTheHost) {
+    auto poll = [](const qxsim::EvoDxUnit& u, AircHostPoll<CSMCyberEvoDx>& p) {
+        qxsim::YdtDevice dev(1, 0x60, 0x21);
+        qxsim::SetEvoDx(dev, u);
+        p.ch.SetResponder([&](const Bytes& q) { return dev.Handle(q); });
+        return p.Poll();
+    };
+    const std::string readings = "室内平均温度:23.3, 平均湿度:45.3";
+    {
+        AircHostPoll<CSMCyberEvoDx> p(0x80E);
+        qxsim::EvoDxUnit u;
+        for (uint8_t& a : u.alarms) a = 0x02;
+        ASSERT_EQ(1, poll(u, p));
+        EXPECT_TRUE(p.out.empty());
+        EXPECT_EQ(0, p.State());
+        EXPECT_EQ(readings, p.Brief());
+    }
+    for (int i = 0; i < 42; i++) {
+        AircHostPoll<CSMCyberEvoDx> p(0x80E);
+        qxsim::EvoDxUnit u;
+        u.alarms[i] = 0x01;
+        ASSERT_EQ(1, poll(u, p)) << i;
+        EXPECT_EQ(std::vector<int>{19 + i}, p.out) << i;
+        EXPECT_EQ(1, p.State()) << i;
+        const std::string caption =
+            p.db.Str("select Note from tbSMDef where SID=0 and Type=2062 and Fld=" + std::to_string(19 + i));
+        EXPECT_EQ(readings + "告警:" + caption, p.Brief()) << i;
+    }
+}
+
 TEST(EvoDx, RefusalsAndWhatTheyLeave) {
     // Request 1 refused: the last poll's values; later ones: what this poll decoded so far,
     // the rest zero (the record starts again with the first reply).
