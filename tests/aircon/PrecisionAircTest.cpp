@@ -821,6 +821,44 @@ TEST(StulzDb, BriefFollowsTheVariant) {
     EXPECT_EQ(H("温度:24.1℃ 湿度:45.2%RH"), H(c.Brief()));
 }
 
+// A C5000 sends no room temperature and humidity: their 0 is no alarm, while its chilled
+// water is checked as a C7000's is.
+TEST(StulzDb, TheC5000PassesOverTheRoomItDoesNotSend) {
+    struct Case {
+        uint16_t water;
+        std::vector<int> out;
+        int state;
+        const char* brief;
+    } cases[] = {
+        {250, {2, 3}, 0, "温度:24.1℃ 湿度:45.2%RH"},
+        {120, {2, 3, 8}, 1, "温度:24.1℃ 湿度:45.2%RH告警:水温"},
+    };
+    for (const Case& c : cases) {
+        AircHostPoll<CSMStulzC7000> p(0x802, 1);
+        qxsim::C5000Unit unit(1);
+        unit.SetWord(3, c.water);
+        unit.SetWord(5, 241);
+        unit.SetWord(9, 452);
+        p.ch.SetResponder([&unit](const Bytes& q) { return unit.Answer(q); });
+        ASSERT_EQ(1, p.Poll()) << c.water;
+        EXPECT_EQ(c.out, p.out) << c.water;
+        EXPECT_EQ(c.state, p.State()) << c.water;
+        EXPECT_EQ(H(c.brief), H(p.Brief())) << c.water;
+    }
+    // A C7000 reads its room: a room at 0.0 would be out of limits and alarm.
+    AircHostPoll<CSMStulzC7000> p(0x802, 0);
+    qxsim::ModbusSlave slave(1);
+    qxsim::StulzC7000 m;
+    m.tem = 0.0f;
+    m.w[0] = 25.0f;
+    qxsim::SetStulzC7000(slave, m);
+    p.ch.SetResponder(RtuOf(slave));
+    ASSERT_EQ(1, p.Poll());
+    EXPECT_EQ(std::vector<int>{2}, p.out);
+    EXPECT_EQ(1, p.State());
+    EXPECT_EQ(H("温度:0.0℃ 湿度:45.0%RH告警:室内温度"), H(p.Brief()));
+}
+
 // ================================================================ points
 
 TEST(PrecisionAircPoints, ValuesAPollDoesNotRefreshStayWithTheirPoint) {
