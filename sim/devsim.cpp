@@ -1032,10 +1032,11 @@ struct SoundAlarms {
 const SoundAlarms kSoundAlarms[] = {
     // Air-conditioners. Room and return air at 23.5 to 26.2 C lie below the 30.0 C low limit
     // of the temperature rows (the Mitsubishi's set point of 25 C too), DME3000's outdoor 31.0 C
-    // below its 35.0 (over Modbus the unit sends none, which the handler passes over), the HST
-    // coil's 12.2 C below 20.0, the Stulz's chilled water at 12.0 C below 20.0; the C5000
-    // sends no room values (0). Emerson:
-    // 220 V phases, a 3.5 A humidifier and 50.0 Hz against limits 20.0 to 38.0 (78.0 for vb).
+    // below its 35.0 (over Modbus the unit sends none: its handler passes the 0 over, but
+    // smhost lists it below its limit while the room temperature alarms), the HST coil's
+    // 12.2 C below 20.0, the Stulz's chilled water at 12.0 C below 20.0; the C5000 sends no
+    // room values (0, passed over and listed likewise). Emerson: 220 V phases, a 3.5 A
+    // humidifier and 50.0 Hz against limits 20.0 to 38.0 (78.0 for vb).
     // SCA: 45.2 % and 56.1 % humidity above 35.0, supply air 18.3 C and 2.5 A below 25.0. PeX:
     // supply air 18.0 C below 23.0, 45.0 % humidity above 38.0 (its rows share the limits).
     {"matrix", "tem(1)<30.0"},
@@ -1045,7 +1046,7 @@ const SoundAlarms kSoundAlarms[] = {
     {"stulz-c7000", "watertemp(8)<20.0"},
     {"emerson-airc", "va(3)>38.0,vb(4)>78.0,vc(5)>38.0,c(6)<20.0,pl(7)>38.0"},
     {"dme3000", "Tem(14)<30.0,temout(16)<35.0"},
-    {"dme3000-modbus", "Tem(14)<30.0"},
+    {"dme3000-modbus", "Tem(14)<30.0,temout(16)<35.0"},
     {"tmaster", "tem(1)<30.0"},
     {"sca-airc", "HumRet(12)>35.0,TemSup(63)<25.0,HumSup(64)>35.0,IHum(65)<25.0"},
     {"hst12-airc", "TemInCiol(15)<20.0"},
