@@ -54,4 +54,8 @@ void AircMitsubishi::Serve(Device& device) {
     });
 }
 
+void AlarmAircMitsubishi(AircMitsubishi& ac, int state) {
+    if (state == 1) ac.SetData(0x72, 0x28, 0x03, 0x15);
+}
+
 }  // namespace qxsim

@@ -5,14 +5,15 @@
 //   with the lead byte     55 00 addr d0 d1 d2 d3 AA      (d0..d3 at bytes 3..6)
 //   without it             addr 00 d0 d1 d2 d3 AA         (d0..d3 at bytes 2..5)
 //
-//   d0  bit 7 on, bits 4..6 mode, bits 0..3 fan speed
+//   d0  bit 7 on/off (0 on, 1 off, as the unit's legend "0 开机 1 关机" has it), bits 4..6
+//       mode, bits 0..3 fan speed
 //   d1  temperature
 //   d2  bit 0 swing, 1 filter due, 2 compressor, 3 ventilation, 7 remote locked
 //   d3  fault code
 //
 // There is no checksum. A query for another address, or any other bytes, get no answer.
 // Until SetData the adapter answers for a unit cooling at 25 degrees: on, mode 7 (cool),
-// fan 3 (medium), swing and compressor on, no fault (F3 19 05 00).
+// fan 3 (medium), swing and compressor on, no fault (73 19 05 00).
 //
 //   qxsim::AircMitsubishi ac(1);
 //   qxsim::PtySim pty;
@@ -48,10 +49,15 @@ public:
 private:
     mutable std::mutex m_mutex;
     uint8_t m_address;
-    uint8_t m_data[4] = {0xF3, 0x19, 0x05, 0x00};
+    uint8_t m_data[4] = {0x73, 0x19, 0x05, 0x00};
     bool m_lead = true;
     bool m_silent = false;
     size_t m_short = 0;
 };
+
+// The adapter of a unit in trouble (state 1): its compressor stopped on fault code 21, the
+// filter due for cleaning, the room at 40 degrees with the unit still on, cooling, fan high
+// (72 28 03 15).
+void AlarmAircMitsubishi(AircMitsubishi& ac, int state);
 
 }  // namespace qxsim

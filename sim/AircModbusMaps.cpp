@@ -30,6 +30,18 @@ void SetLineGi(ModbusSlave& s, const LineGi& m) {
     Coils(s, kLineGiCoils, m.faults);
 }
 
+void AlarmLineGi(LineGi& m, int state) {
+    // Faults by their place in kLineGiCoils.
+    static const int kHot[] = {0, 1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15, 16, 17, 20, 21};
+    static const int kCold[] = {3, 13, 18, 19, 22};
+    if (state != 1 && state != 2) return;
+    m.hfwd = 380;
+    if (state == 1)
+        for (int k : kHot) m.faults[k] = true;
+    else
+        for (int k : kCold) m.faults[k] = true;
+}
+
 void SetLineGt(ModbusSlave& s, const LineGt& m) {
     s.ServeHolding(1, 7);
     s.ServeHolding(129);
@@ -38,6 +50,12 @@ void SetLineGt(ModbusSlave& s, const LineGt& m) {
     for (int k = 0; k < 7; k++) s.SetHolding((uint16_t)(1 + k), regs[k]);
     s.SetHolding(129, m.state);
     Coils(s, kLineGtCoils, m.faults);
+}
+
+void AlarmLineGt(LineGt& m, int state) {
+    if (state != 1) return;
+    m.hfwd = 380;
+    for (bool& f : m.faults) f = true;
 }
 
 void SetPex(ModbusSlave& s, const Pex& m, int variant) {
@@ -70,6 +88,13 @@ void SetPex(ModbusSlave& s, const Pex& m, int variant) {
     s.SetFault(ModbusFault::BytePerInput);  // the unit's own way of answering function 2
 }
 
+void AlarmPex(Pex& m, int state) {
+    if (state != 1) return;
+    m.zl = false;
+    m.sTem = 390;
+    m.rTem = 395;
+}
+
 void SetHiross(ModbusSlave& s, const Hiross& m) {
     s.ServeHolding(16, 19);
     s.ServeHolding(48, 6);
@@ -87,6 +112,13 @@ void ServeHiross(Device& device, ModbusSlave& slave, bool firstBlockOnly) {
     });
 }
 
+void AlarmHiross(Hiross& m, int state) {
+    if (state != 1) return;
+    m.r[0] = 0x007E;  // flags 1..6, not running
+    m.r[17] = 400;
+    m.r[18] = 800;
+}
+
 void SetMatrix(ModbusSlave& s, const Matrix& m) {
     s.ServeHolding(1, 15);
     s.ServeCoils(14, 52);
@@ -97,12 +129,30 @@ void SetMatrix(ModbusSlave& s, const Matrix& m) {
     Coils(s, kMatrixCoils, m.coils);
 }
 
+void AlarmMatrix(Matrix& m, int state) {
+    if (state != 1) return;
+    m.tem = 400, m.hum = 800;
+    for (int k = 0; k < 14; k++) m.coils[k] = k >= 7;  // no state, every overload
+}
+
+void AlarmStation(Station& m, int state) {
+    // alarms: high humidity, low humidity, high temperature, low temperature, fan 1, fan 2.
+    if (state == 1) {
+        m.tem = 380, m.hum = 800;
+        m.alarms[0] = m.alarms[2] = m.alarms[4] = m.alarms[5] = true;
+    } else if (state == 2) {
+        m.tem = 150, m.hum = 250;
+        m.alarms[1] = m.alarms[3] = true;
+    }
+}
+
 void SetStation(ModbusSlave& s, const Station& m, int variant) {
     if (variant == 1) {
         s.ServeCoils(0, 19);
         s.ServeCoils(128, 10);
         s.ServeHolding(2, 2);
         s.ServeHolding(703, 2);
+        for (int k = 0; k < 4; k++) s.SetCoil((uint16_t)(9 + k), m.alarms[k]);
         s.SetCoil(128, m.states[0]);
         s.SetCoil(129, m.states[3]);
         s.SetCoil(130, m.states[1]);

@@ -47,6 +47,15 @@ void SetEmerson(YdtDevice& dev, const EmersonUnit& u) {
     for (int cid2 : {0x42, 0x47, 0x82, 0x85}) dev.SetInfo(cid2, EmersonInfo(u, cid2));
 }
 
+void AlarmEmerson(EmersonUnit& u, int state) {
+    if (state != 1) return;
+    u.analogue[0] = 400;  // 40.0 C
+    u.analogue[1] = 800;  // 80.0 %
+    u.sw[2] = 0;          // compressor 1 stopped
+    u.sw[6] = 1;          // the common alarm output
+    for (int i : {0, 4, 8, 10}) u.alarms[i] = '1';
+}
+
 std::string EvoDxInfo(const EvoDxUnit& u, int cid2) {
     Fields f;
     switch (cid2) {
@@ -65,6 +74,27 @@ std::string EvoDxInfo(const EvoDxUnit& u, int cid2) {
 
 void SetEvoDx(YdtDevice& dev, const EvoDxUnit& u) {
     for (int cid2 : {0x42, 0x43, 0x44}) dev.SetInfo(cid2, EvoDxInfo(u, cid2));
+}
+
+void AlarmEvoDx(EvoDxUnit& u, int state) {
+    // Alarm codes by field less 19.
+    static const int kHot[] = {0,  2,  4,  5,  6,  8,  9,  10, 12, 13, 14, 16, 17, 18, 19, 20,
+                               21, 22, 23, 27, 28, 29, 30, 31, 32, 33, 34, 35, 39, 40, 41};
+    static const int kCold[] = {1, 3, 7, 11, 15, 24, 25, 26, 36, 37, 38};
+    if (state != 1 && state != 2) return;
+    const bool hot = state == 1;
+    const uint16_t tem = hot ? 361 : 181, hum = hot ? 781 : 181;
+    for (int k = 0; k < 5; k++) {
+        u.analogue[k] = (uint16_t)(tem + k);       // fields 1..5
+        u.analogue[7 + k] = (uint16_t)(hum + k);   // fields 8..12
+    }
+    u.analogue[14] = (uint16_t)(tem + 2);  // the averages, fields 15 and 16
+    u.analogue[15] = (uint16_t)(hum + 2);
+    if (hot) u.states[1] = 0;  // compressor 1 stopped
+    if (hot)
+        for (int i : kHot) u.alarms[i] = 1;
+    else
+        for (int i : kCold) u.alarms[i] = 1;
 }
 
 std::string Dme3000Info(const Dme3000Unit& u, int cid2) {
@@ -99,6 +129,18 @@ bool Dme3000Unit::Raise(int field) {
     return false;
 }
 
+void AlarmDme3000(Dme3000Unit& u, int state) {
+    static const int kHot[] = {7, 9, 11, 19, 20, 21, 22, 23, 24, 26, 27, 28, 33, 34, 37, 39};
+    static const int kCold[] = {8, 10, 12, 13, 25, 29, 30, 31, 32, 38};
+    if (state == 1) {
+        u.tem = 400, u.hum = 800;
+        for (int f : kHot) u.Raise(f);
+    } else if (state == 2) {
+        u.tem = 150, u.hum = 300;
+        for (int f : kCold) u.Raise(f);
+    }
+}
+
 void SetDme3000(YdtDevice& dev, const Dme3000Unit& u) {
     for (int cid2 : {0x82, 0x42, 0x47, 0x83}) dev.SetInfo(cid2, Dme3000Info(u, cid2));
     dev.SetInfo(0x45, "");
@@ -119,6 +161,19 @@ void SetDme3000Modbus(ModbusSlave& s, const Dme3000Regs& r) {
     for (int i = 0; i < 6; i++) s.SetDiscrete((uint16_t)(81 + i), i == 0 && r.cooling);
 }
 
+void AlarmDme3000Modbus(Dme3000Regs& r, int state) {
+    // Inputs 14..33: high pressure 24, low 25, high temperature 27, low 28, high humidity 29,
+    // low 30; power 41.
+    if (state == 1) {
+        r.tem = 400, r.hum = 800;
+        r.inputs[10] = r.inputs[13] = r.inputs[15] = true;
+    } else if (state == 2) {
+        r.tem = 150, r.hum = 300;
+        r.inputs[11] = r.inputs[14] = r.inputs[16] = true;
+        r.power[0] = true;
+    }
+}
+
 std::string TeMasterInfo(const TeMasterUnit& u) {
     Fields f = {{13, YdtWord(u.tem)},      {17, YdtWord(u.hum)},    {21, YdtByte(u.onoff)},
                 {23, YdtByte(u.states)},   {25, YdtByte(u.workmode)}, {35, YdtWord(u.temh)},
@@ -129,5 +184,11 @@ std::string TeMasterInfo(const TeMasterUnit& u) {
 }
 
 void SetTeMaster(YdtDevice& dev, const TeMasterUnit& u) { dev.SetInfo(0xE0, TeMasterInfo(u)); }
+
+void AlarmTeMaster(TeMasterUnit& u, int state) {
+    if (state != 1) return;
+    u.tem = 400, u.hum = 800;
+    for (int i = 0; i < 4; i++) u.alarms[i] = (uint8_t)(1 + i);
+}
 
 }  // namespace qxsim

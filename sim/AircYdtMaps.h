@@ -31,6 +31,9 @@ struct EmersonUnit {
 };
 std::string EmersonInfo(const EmersonUnit& u, int cid2);
 void SetEmerson(YdtDevice& dev, const EmersonUnit& u);
+// A unit in trouble (state 1): high pressure, compressor 1 stopped, filter and humidifier
+// alarms, the common alarm output on, the room at 40.0 C and 80.0 %.
+void AlarmEmerson(EmersonUnit& u, int state);
 
 // EVO CyberMate DX (VER 21): CID2 42 analogue values by field (1..18; 0x7FFF: not measured),
 // 43 the eight state bytes (fields 61..68), 44 the alarm codes of fields 19..60 (01 alarm).
@@ -42,6 +45,12 @@ struct EvoDxUnit {
 };
 std::string EvoDxInfo(const EvoDxUnit& u, int cid2);
 void SetEvoDx(YdtDevice& dev, const EvoDxUnit& u);
+// A unit in trouble. State 1, overheating: the rooms at 36 C and 78 % with the high-temperature
+// and -humidity, humidifier, fan, air-flow, filter, leak, smoke, over-voltage, sensor and pump
+// alarms; state 2, too cold: the rooms at 18 C and 18 % with the low-temperature and
+// -humidity, low humidifier current and water, valve, under-voltage, phase-loss and
+// phase-order alarms.
+void AlarmEvoDx(EvoDxUnit& u, int state);
 
 // DME3000 (VER 21): CID2 82 four state bytes (at 15, 19, 21, 23), 42 temperature, humidity
 // and outdoor temperature, 47 the set points (at 21 and 29), 83 the unit's state and lock
@@ -56,6 +65,12 @@ struct Dme3000Unit {
 };
 std::string Dme3000Info(const Dme3000Unit& u, int cid2);
 void SetDme3000(YdtDevice& dev, const Dme3000Unit& u);
+// A unit in trouble. State 1: high pressure, high temperature and humidity (40.0 C, 80.0 %),
+// the user, maintenance, filter, humidifier, sensor-board, discharge, leak and energy-card
+// alarms, the high-pressure and discharge locks; state 2: low pressure, low temperature and
+// humidity (15.0 C, 30.0 %), power failure, coil frozen, power lost, over/under voltage, phase
+// lost, frequency, the low-pressure lock.
+void AlarmDme3000(Dme3000Unit& u, int state);
 
 // DME3000 over Modbus RTU: input registers 0 (temperature set point), 2 (humidity set
 // point), 30 and 31 (temperature, humidity), 123 (fan); discrete inputs 14-33 (fan, heater,
@@ -67,6 +82,9 @@ struct Dme3000Regs {
     bool cooling = true;       // input 81
 };
 void SetDme3000Modbus(ModbusSlave& slave, const Dme3000Regs& r);
+// State 1: high pressure, high temperature and humidity inputs, the room at 40.0 C and 80.0 %;
+// state 2: low pressure, low temperature and humidity, a power input, 15.0 C and 30.0 %.
+void AlarmDme3000Modbus(Dme3000Regs& r, int state);
 
 // T-MASTER/E-MASTER (VER 20): CID2 E0 with every value (0x8001: no humidity sensor).
 struct TeMasterUnit {
@@ -77,5 +95,7 @@ struct TeMasterUnit {
 };
 std::string TeMasterInfo(const TeMasterUnit& u);
 void SetTeMaster(YdtDevice& dev, const TeMasterUnit& u);
+// A unit in trouble (state 1): an alarm code in each alarm byte, the room at 40.0 C and 80.0 %.
+void AlarmTeMaster(TeMasterUnit& u, int state);
 
 }  // namespace qxsim

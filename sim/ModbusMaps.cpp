@@ -186,6 +186,13 @@ void SetAircDas(ModbusSlave& slave, const AircDas& m) {
     for (int r = 0; r < 9; r++) slave.SetHolding((uint16_t)r, regs[r]);
 }
 
+void AlarmAircDas(AircDas& m, int state) {
+    if (state != 1) return;
+    m.workStatus = 0;
+    m.tempGet = 38;
+    m.humidity = 85;
+}
+
 void SetLcpDx(ModbusSlave& slave, const LcpDx& m) {
     slave.ServeInput(21, 28);
     slave.ServeHolding(2, 2);
@@ -196,6 +203,14 @@ void SetLcpDx(ModbusSlave& slave, const LcpDx& m) {
     slave.SetHolding(2, m.runSt);
     slave.SetHolding(3, m.fault);
     slave.SetCoilValueOne(true);
+}
+
+void AlarmLcpDx(LcpDx& m, int state) {
+    if (state != 1) return;
+    m.runSt = 2;
+    m.fault = 1;
+    m.inlet = 380;
+    m.outlet = 370;
 }
 
 void SetPlcQsm50(ModbusSlave& slave, const PlcQsm50& m) {
@@ -210,6 +225,20 @@ void SetPlcQsm50(ModbusSlave& slave, const PlcQsm50& m) {
     slave.SetHolding(1, m.hum);
     slave.SetHolding(60, m.tem2);
     slave.SetHolding(67, m.hum2);
+}
+
+void AlarmPlcQsm50(PlcQsm50& m, int state) {
+    if (state != 1) return;
+    m.started = 0;
+    m.fault = 1;
+    m.tem = 380;
+}
+
+void AlarmK200(K200& m, int state) {
+    if (state != 1) return;
+    m.running = 0x02;  // the fan only
+    m.retTemp = 320;
+    m.retHum = 82;
 }
 
 void SetK200(ModbusSlave& slave, const K200& m) {
@@ -259,6 +288,12 @@ void SetStulzC7000(ModbusSlave& slave, const StulzC7000& s) {
     for (int i = 0; i < 8; i++) slave.SetCoil((uint16_t)(1013 + i), (s.runSt >> i) & 1);
 }
 
+void AlarmStulzC7000(StulzC7000& s, int state) {
+    if (state != 1) return;
+    s.tem = 38.0f;
+    s.hum = 82.0f;
+}
+
 void SetScaAirc(ModbusSlave& s, const ScaAirc& a) {
     s.ServeHolding(1, 36);
     const uint16_t regs[] = {a.temRetSet, a.humRetSet, a.status, a.temRet, a.humRet};
@@ -267,6 +302,35 @@ void SetScaAirc(ModbusSlave& s, const ScaAirc& a) {
     const uint16_t sup[] = {a.temSupSet, a.humSupSet, a.temSup, a.humSup, a.iHum, a.cond};
     for (int i = 0; i < 6; i++) s.SetHolding((uint16_t)(21 + i), sup[i]);
     s.SetHolding(35, a.fanSpeed);
+}
+
+void AlarmScaAirc(ScaAirc& a, int state) {
+    if (state != 1 && state != 2) return;
+    const bool hot = state == 1;
+    a.status |= 1u << 14;
+    // Registers 6..11: the bits of the alarms of each state.
+    static const uint16_t kHot[6] = {
+        1u << 0 | 1u << 2 | 1u << 4 | 1u << 11,                                         // TRH HRH TSH fan
+        1u << 1 | 1u << 7 | 1u << 8 | 1u << 13 | 1u << 14 | 1u << 15,                  // fan time, comp 1, comp 2 HP
+        1u << 0 | 1u << 5 | 1u << 6 | 1u << 7 | 1u << 9 | 1u << 10,                   // comp 2, humidifier
+        1u << 0 | 1u << 2 | 1u << 3 | 1u << 4 | 1u << 11 | 1u << 12 | 1u << 13 | 1u << 15,  // freq, volts, air, filter, leak
+        1u << 0 | 1u << 4,                                                              // group, smoke
+        1u << 1 | 1u << 3,                                                              // humidifier
+    };
+    static const uint16_t kCold[6] = {
+        1u << 1 | 1u << 3 | 1u << 5,                                                    // TRL HRL TSL
+        1u << 9 | 1u << 10,                                                             // comp 1 LP
+        1u << 1 | 1u << 2 | 1u << 11 | 1u << 12 | 1u << 13 | 1u << 14 | 1u << 15,      // comp 2 LP, heaters, power
+        1u << 1 | 1u << 5 | 1u << 6 | 1u << 7 | 1u << 8 | 1u << 9 | 1u << 10 | 1u << 14,  // freq, volts, phases, remote
+        0,
+        0,
+    };
+    for (int i = 0; i < 6; i++) a.alarms[i] = hot ? kHot[i] : kCold[i];
+    if (hot) {
+        a.temRet = 380, a.temSup = 370, a.cond = 65, a.fanSpeed = 95;
+    } else {
+        a.temRet = 150, a.humRet = 200, a.temSup = 120, a.humSup = 200, a.iHum = 0;
+    }
 }
 
 void SetHstAirc(ModbusSlave& s, const HstAirc& a, int variant) {
@@ -295,6 +359,40 @@ void SetHstAirc(ModbusSlave& s, const HstAirc& a, int variant) {
     SetFloatBE(s, 14, a.temSet);
 }
 
+void AlarmHst12Airc(HstAirc& a, int state) {
+    // prot and alarm: bit 0 phase, 1 high pressure, 2 overload, 3 low pressure; err: bits
+    // 0..3 the outer coil, inner coil, room temperature and humidity sensors.
+    if (state == 1) {
+        a.prot = a.alarm = 0x0006;
+        a.err = 0x0003;
+        a.out = 0x0006;  // fans on, the compressor stopped
+        a.temIn = 39.0f;
+        a.temExtCoil = 45.0f;  // the condenser coil in high pressure
+    } else if (state == 2) {
+        a.prot = a.alarm = 0x0009;
+        a.err = 0x000C;
+        a.temIn = 15.0f, a.humIn = 30.0f;
+    }
+}
+
+void AlarmHst26JfAirc(HstAirc& a, int state) {
+    // Register 12 (prot): bit 0 phase, 1 high pressure, 2 overload, 6 low pressure. Register
+    // 14 (alarm and err): bit 0 phase, 1 high pressure, 2 low pressure, 5 outer coil sensor,
+    // 8 overload and inner coil sensor, 9 overload and room temperature sensor, 10 room
+    // humidity sensor.
+    if (state == 1) {
+        a.prot = 0x0006;
+        a.alarm = 0x0122;
+        a.temIn = 39.0f;
+        a.temExtCoil = 45.0f;
+    } else if (state == 2) {
+        a.prot = 0x0041;
+        a.alarm = 0x0605;
+        a.temIn = 15.0f, a.humIn = 30.0f;
+    }
+    a.err = 0;
+}
+
 void SetHaiRuiFuAirc(ModbusSlave& s, const HaiRuiFuAirc& a) {
     s.ServeInput(1, 2);
     s.ServeInput(30, 13);
@@ -305,6 +403,20 @@ void SetHaiRuiFuAirc(ModbusSlave& s, const HaiRuiFuAirc& a) {
     for (int i = 0; i < 13; i++) s.SetInput((uint16_t)(30 + i), a.alarms[i]);
     for (int b = 0; b < 7; b++) s.SetDiscrete((uint16_t)b, (a.states >> b) & 1);
     for (int b = 0; b < 3; b++) s.SetDiscrete((uint16_t)(20 + b), (a.modes >> b) & 1);
+}
+
+void AlarmHaiRuiFuAirc(HaiRuiFuAirc& a, int state) {
+    // alarms[k] is field 3 + k.
+    if (state == 1) {
+        a.tem = 380, a.hum = 800;
+        for (int k : {0, 1, 4, 5, 8, 10, 12}) a.alarms[k] = 1;
+        a.alarms[6] = 2;  // the leak, acknowledged
+        a.states = 0x03;  // common alarm, the fan only
+    } else if (state == 2) {
+        a.tem = 150, a.hum = 180;
+        for (int k : {2, 3, 7, 9, 11}) a.alarms[k] = 1;
+        a.states = 0x03;
+    }
 }
 
 void SetRdaAirc(ModbusSlave& s, const RdaAirc& a) {
@@ -324,6 +436,17 @@ void SetRdaAirc(ModbusSlave& s, const RdaAirc& a) {
     s.SetDiscrete(59, a.sjbj);
 }
 
+void AlarmRdaAirc(RdaAirc& a, int state) {
+    if (state == 1) {
+        a.tem = 390, a.hum = 820;
+        a.states = 0x01;  // the fan only: the compressors stopped
+        a.gsbj = a.gwbj = a.yhbj = true;
+    } else if (state == 2) {
+        a.tem = 150, a.hum = 300;
+        a.dsbj = a.dwbj = a.sjbj = true;
+    }
+}
+
 void SetCanatalAirc(ModbusSlave& s, const CanatalAirc& a) {
     s.ServeCoils(1);
     s.ServeDiscrete(10001, 7);
@@ -337,6 +460,12 @@ void SetCanatalAirc(ModbusSlave& s, const CanatalAirc& a) {
     s.SetInput(30003, a.hum);
     s.SetHolding(40015, a.temset);
     s.SetHolding(40019, a.humset);
+}
+
+void AlarmCanatalAirc(CanatalAirc& a, int state) {
+    if (state != 1) return;
+    a.s = 0x43;  // alarm, fan, the common alarm input; the compressor stopped
+    a.tem = 380;
 }
 
 }  // namespace qxsim

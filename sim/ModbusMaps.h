@@ -179,6 +179,8 @@ struct AircDas {
             brandC = 9, address = 1;
 };
 void SetAircDas(ModbusSlave& slave, const AircDas& m);
+// A unit that tripped (state 1): off, the room at 38 degrees and 85 %.
+void AlarmAircDas(AircDas& m, int state);
 
 // In-row air-conditioner: input registers 21 (outlet), 22 (inlet), 45 (set temperature),
 // tenths of a degree; holding registers 2 (running state) and 3 (fault flag). Its coil write
@@ -188,6 +190,8 @@ struct LcpDx {
     uint16_t runSt = 1, fault = 0;
 };
 void SetLcpDx(ModbusSlave& slave, const LcpDx& m);
+// A unit in fault (state 1): running state 2 (alarm), the fault flag set, inlet 38.0 C.
+void AlarmLcpDx(LcpDx& m, int state);
 
 // PLC-controlled precision air-conditioner: holding registers 200 (started), 203 (fault),
 // 0 and 1 (temperature and humidity, tenths), 60 and 67 (the second pair).
@@ -195,6 +199,8 @@ struct PlcQsm50 {
     uint16_t started = 1, fault = 0, tem = 253, hum = 601, tem2 = 248, hum2 = 555;
 };
 void SetPlcQsm50(ModbusSlave& slave, const PlcQsm50& m);
+// A unit in fault (state 1): stopped, the fault flag set, the room at 38.0 C.
+void AlarmPlcQsm50(PlcQsm50& m, int state);
 
 // K200 precision air-conditioner: holding registers 0..7: 0 unit status (nonzero on), 1 set
 // temperature (tenths), 2 set humidity, 3 running bits in the low byte (bit 5 dehumidifier,
@@ -206,6 +212,9 @@ struct K200 {
              retHum = 48, probes = 0, reg7 = 0;
 };
 void SetK200(ModbusSlave& slave, const K200& m);
+// A unit whose cooling stopped (state 1): only the fan running, return air at 32.0 C and
+// 82 %.
+void AlarmK200(K200& m, int state);
 
 // A big-endian IEEE single in two holding registers, the high half in `reg` (the C7000's
 // floats).
@@ -227,6 +236,8 @@ struct StulzC7000 {
     uint8_t runSt = 1;
 };
 void SetStulzC7000(ModbusSlave& slave, const StulzC7000& s);
+// A unit in trouble (state 1): the room at 38.0 C and 82.0 %.
+void AlarmStulzC7000(StulzC7000& s, int state);
 
 }  // namespace qxsim
 
@@ -242,6 +253,13 @@ struct ScaAirc {
     uint16_t fanSpeed = 75;  // register 35
 };
 void SetScaAirc(ModbusSlave& slave, const ScaAirc& a);
+// A unit in trouble, its alarm state bit set. State 1, overheating: return and supply air at
+// 38.0 and 37.0 C, the high-temperature and -humidity, fan, compressor high-pressure,
+// short-cycle and run-time, humidifier, high frequency and over-voltage, air-flow, filter,
+// leak, group and smoke alarms, conductivity 65 and the fan at 95; state 2, too cold: 15.0 C
+// and 20.0 %, the low-temperature and -humidity, compressor low-pressure, heater, power-down,
+// phase, low frequency, under-voltage, phase-loss and remote-shutdown alarms.
+void AlarmScaAirc(ScaAirc& a, int state);
 
 // HST12 (variant other than 1) or HST26JF (variant 1): readings as floats in holding
 // registers, most significant word first, and the status words of the map. HST12: prot in
@@ -252,6 +270,12 @@ struct HstAirc {
     uint16_t prot = 0, out = 0, alarm = 0, err = 0;
 };
 void SetHstAirc(ModbusSlave& slave, const HstAirc& a, int variant);
+// A unit in trouble, in the words of the HST12 or the HST26JF map. State 1: high-pressure
+// protection and compressor overload, the coil sensors failed, the outer coil at 45.0 C and
+// the room at 39.0 C; state 2:
+// phase error and low-pressure protection, the room sensors failed, 15.0 C and 30.0 %.
+void AlarmHst12Airc(HstAirc& a, int state);
+void AlarmHst26JfAirc(HstAirc& a, int state);
 
 // HaiRuiFu: input registers 1 (temperature) and 2 (humidity) in tenths, 30..42 the alarm
 // codes, discrete inputs 0..6 from `states` bits and 20..22 from `modes` bits.
@@ -261,6 +285,11 @@ struct HaiRuiFuAirc {
     uint8_t states = 0x06, modes = 0x04;
 };
 void SetHaiRuiFuAirc(ModbusSlave& slave, const HaiRuiFuAirc& a);
+// A unit in trouble, the common alarm set. State 1: fan overload, compressor high pressure,
+// humidifier overload, fire, an acknowledged leak, high temperature and humidity, a broken
+// temperature sensor (38.0 C, 80.0 %); state 2: compressor low pressure, heater overload,
+// phase, low temperature and humidity (15.0 C, 18.0 %).
+void AlarmHaiRuiFuAirc(HaiRuiFuAirc& a, int state);
 
 // RDA: holding registers 0 humidity and 3 temperature, input registers 9 and 12 the set
 // points, discrete inputs 14..18 from `states` bits 0..4 and the alarms by name.
@@ -270,6 +299,10 @@ struct RdaAirc {
     bool gsbj = false, dsbj = false, gwbj = false, dwbj = false, yhbj = false, sjbj = false;
 };
 void SetRdaAirc(ModbusSlave& slave, const RdaAirc& a);
+// A unit in trouble. State 1: high humidity and temperature and smoke, the compressors
+// stopped, 39.0 C and 82.0 %; state 2: low humidity and temperature and water on the floor,
+// 15.0 C and 30.0 %.
+void AlarmRdaAirc(RdaAirc& a, int state);
 
 // Canatal at its reference numbers: coil 1 the unit's status, discrete inputs 10001..10007
 // from `s` bits 0..6 and 10021..10024 from `r` bits 0..3, input registers 30002 and 30003,
@@ -280,5 +313,7 @@ struct CanatalAirc {
     uint16_t tem = 245, hum = 513, temset = 230, humset = 500;
 };
 void SetCanatalAirc(ModbusSlave& slave, const CanatalAirc& a);
+// A unit in trouble (state 1): its alarm inputs set, the compressor stopped, 38.0 C.
+void AlarmCanatalAirc(CanatalAirc& a, int state);
 
 }  // namespace qxsim

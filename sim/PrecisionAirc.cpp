@@ -132,6 +132,17 @@ void JadcUnit::Serve(Device& device) {
 
 GosUnit::GosUnit(int address) : m_address(address) {}
 
+void GosUnit::Alarm(Status& s, int state) {
+    if (state == 1) {
+        s.tem = 390, s.hum = 80, s.state = 0x02;
+        s.alarmA = 1u << 7 | 1u << 9;
+        s.alarmC = 1u << 7 | 1u << 0;
+    } else if (state == 2) {
+        s.tem = 150, s.hum = 30, s.state = 0x02;
+        s.alarmA = 1u << 6 | 1u << 8;
+    }
+}
+
 void GosUnit::Set(const Status& s) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_status = s;

@@ -82,6 +82,10 @@ public:
     };
     explicit GosUnit(int address = 1);
 
+    // A unit in trouble. State 1: high temperature and humidity (39.0 C, 80 %), smoke and
+    // overflow, only the fan running; state 2: low temperature and humidity (15.0 C, 30 %).
+    static void Alarm(Status& s, int state);
+
     void Set(const Status& s);
     void SetSilent(bool silent);
     // Answers of this many characters only (0: whole).

@@ -525,21 +525,25 @@ void SetupModbusAirc(qxsim::Device& dev, Running& r) {
 }
 void SetupAircMitsubishi(qxsim::Device& dev, Running& r) {
     auto ac = std::make_shared<qxsim::AircMitsubishi>(1);
+    qxsim::AlarmAircMitsubishi(*ac, r.alarm);
     ac->Serve(dev);
     r.model = ac;
 }
 
 // The JADC0110 unit, address 1: an 'S', a 'U' and a 'B' block per poll, then the last block
-// again.
+// again. Its rows have no alarm bit and limits 0 to 0 (no upper bound): in alarm it runs in a
+// hard winter, the outdoor temperature at -15.0 C below the row's 0.0.
 void SetupJadc(qxsim::Device& dev, Running& r) {
     auto unit = std::make_shared<qxsim::JadcUnit>(1);
-    unit->AddBlock(qxsim::JadcUnit::Words('S', 1, {450, 235, 310, 180, 220}));
+    const uint16_t outdoor = r.alarm == 1 ? (uint16_t)-150 : 310;
+    unit->AddBlock(qxsim::JadcUnit::Words('S', 1, {450, 235, outdoor, 180, 220}));
     unit->AddBlock(qxsim::JadcUnit::Words('U', 11, {1200, 300, 900, 850}));
     unit->AddBlock(qxsim::JadcUnit::Bits(33, {0x23, 0x01, 0x01}));
     unit->Serve(dev);
     r.model = unit;
 }
-// The Delta unit over Modbus ASCII, unit 1: 23.5 C, 45.0 %, running, no fault.
+// The Delta unit over Modbus ASCII, unit 1: 23.5 C, 45.0 %, running, no fault. In alarm: every
+// fault register set, the fan and system A stopped, 38.0 C.
 void SetupDeltaAscii(qxsim::Device& dev, Running& r) {
     auto slave = std::make_shared<qxsim::ModbusSlave>(1);
     const uint16_t regs[] = {2168, 2199, 2208, 2209, 2210, 2216, 2217, 2223, 4312, 4322, 4509, 4513};
@@ -552,6 +556,12 @@ void SetupDeltaAscii(qxsim::Device& dev, Running& r) {
     slave->SetHolding(2168, 1);
     slave->SetHolding(2848, 1);
     slave->SetHolding(2849, 1);
+    if (r.alarm == 1) {
+        for (uint16_t reg : {2199, 2208, 2209, 2210, 2216, 2217, 2223}) slave->SetHolding(reg, 1);
+        slave->SetHolding(2848, 0);
+        slave->SetHolding(2849, 0);
+        slave->SetHolding(4312, 380);
+    }
     qxsim::ServeModbusAscii(dev, *slave);
     r.model = slave;
 }
@@ -560,15 +570,29 @@ void SetupSunriseGos(qxsim::Device& dev, Running& r) {
     auto unit = std::make_shared<qxsim::GosUnit>(1);
     qxsim::GosUnit::Status s;
     s.state = 0x0A;
+    qxsim::GosUnit::Alarm(s, r.alarm);
     unit->Set(s);
     unit->Serve(dev);
     r.model = unit;
 }
-// The Sunrise unit over Modbus RTU, unit 1, holding registers 1-8.
+// The Sunrise unit over Modbus RTU, unit 1, holding registers 1-8: set points, state (fan and
+// cooling), 25.0 C and 50 %, the alarm words 6 and 7. In alarm 1, overheating at 39.0 C and
+// 80 %, the fan alone running: compressor high pressure, air flow, fan, filter, high
+// temperature and humidity, the probes, supply air, humidifier current, water temperature,
+// overflow, user, smoke and water-flow alarms; in alarm 2, 15.0 C and 30 % with the heaters
+// on: compressor low pressure, heater overload, low temperature and humidity, humidifier
+// without water or current.
 void SetupSunriseModbus(qxsim::Device& dev, Running& r) {
     auto slave = std::make_shared<qxsim::ModbusSlave>(1);
     slave->ServeHolding(1, 8);
-    const uint16_t regs[8] = {220, 50, 0x000A, 250, 50, 0, 0, 0};
+    uint16_t regs[8] = {220, 50, 0x000A, 250, 50, 0, 0, 0};
+    if (r.alarm == 1) {
+        const uint16_t hot[5] = {0x0002, 390, 80, 0xB6BE, 0x9385};
+        for (int k = 0; k < 5; k++) regs[2 + k] = hot[k];
+    } else if (r.alarm == 2) {
+        const uint16_t cold[5] = {0x0006, 150, 30, 0x4940, 0x6002};
+        for (int k = 0; k < 5; k++) regs[2 + k] = cold[k];
+    }
     for (int k = 0; k < 8; k++) slave->SetHolding((uint16_t)(1 + k), regs[k]);
     qxsim::ServeModbusRtu(dev, *slave);
     r.model = slave;
@@ -576,18 +600,21 @@ void SetupSunriseModbus(qxsim::Device& dev, Running& r) {
 // The Stulz C5000, address 1, running: the 512-byte record's words 3..15 in tenths, chilled
 // water 12.0 C, return air 24.0 C and 45.0 %, supply air 16.0 C and 60.0 %, outdoor 30.0 C
 // and 70.0 % (the water, supply and outdoor values the C7000 serves).
+// In alarm it has stopped: return air 38.0 C, supply air 37.0 C; its record carries no alarm
+// bit, so the chilled water below the row's 20.0 C is what alarms.
 void SetupStulzC5000(qxsim::Device& dev, Running& r) {
     auto unit = std::make_shared<qxsim::C5000Unit>(1);
-    const uint16_t words[7] = {120, 240, 160, 450, 600, 300, 700};
+    uint16_t words[7] = {120, 240, 160, 450, 600, 300, 700};
+    if (r.alarm == 1) words[1] = 380, words[2] = 370;
     for (int k = 0; k < 7; k++) unit->SetWord((size_t)(3 + 2 * k), words[k]);
-    unit->SetByte(134, 1);
+    unit->SetByte(134, r.alarm == 1 ? 0 : 1);
     unit->Serve(dev);
     r.model = unit;
 }
 // The Stulz C7000 over Modbus RTU, unit 1: floats in the holding registers, coil 1013.
 void SetupStulzC7000(qxsim::Device& dev, Running& r) {
     auto slave = std::make_shared<qxsim::ModbusSlave>(1);
-    qxsim::SetStulzC7000(*slave, qxsim::StulzC7000());
+    qxsim::SetStulzC7000(*slave, ModelOf<qxsim::StulzC7000, qxsim::AlarmStulzC7000>(r));
     qxsim::ServeModbusRtu(dev, *slave);
     r.model = slave;
 }
@@ -602,26 +629,29 @@ void SetupAircVariant(qxsim::Device& dev, Running& r) {
 template <bool FirstBlockOnly>
 void SetupHiross(qxsim::Device& dev, Running& r) {
     auto ac = std::make_shared<qxsim::ModbusSlave>(1);
-    qxsim::SetHiross(*ac, qxsim::Hiross());
+    qxsim::SetHiross(*ac, ModelOf<qxsim::Hiross, qxsim::AlarmHiross>(r));
     qxsim::ServeHiross(dev, *ac, FirstBlockOnly);
     r.model = ac;
 }
 // The precision air-conditioners over YD/T 1363, address 1, CID1 60.
 void SetupEmerson(qxsim::Device& dev, Running& r) {
-    SetupYdtUps<qxsim::EmersonUnit, qxsim::SetEmerson>(dev, r, 0x60, 0x21);
+    SetupYdtUps<qxsim::EmersonUnit, qxsim::SetEmerson, qxsim::AlarmEmerson>(dev, r, 0x60, 0x21);
 }
 void SetupEvoDx(qxsim::Device& dev, Running& r) {
-    SetupYdtUps<qxsim::EvoDxUnit, qxsim::SetEvoDx>(dev, r, 0x60, 0x21);
+    SetupYdtUps<qxsim::EvoDxUnit, qxsim::SetEvoDx, qxsim::AlarmEvoDx>(dev, r, 0x60, 0x21);
 }
 void SetupDme3000(qxsim::Device& dev, Running& r) {
-    SetupYdtUps<qxsim::Dme3000Unit, qxsim::SetDme3000>(dev, r, 0x60, 0x21);
+    SetupYdtUps<qxsim::Dme3000Unit, qxsim::SetDme3000, qxsim::AlarmDme3000>(dev, r, 0x60, 0x21);
 }
 void SetupTeMaster(qxsim::Device& dev, Running& r) {
-    SetupYdtUps<qxsim::TeMasterUnit, qxsim::SetTeMaster>(dev, r, 0x60, 0x20);
+    SetupYdtUps<qxsim::TeMasterUnit, qxsim::SetTeMaster, qxsim::AlarmTeMaster>(dev, r, 0x60, 0x20);
 }
 // The DME3000 over Modbus RTU, unit 1.
 void SetupDme3000Modbus(qxsim::Device& dev, Running& r) {
-    ServeUps(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetDme3000Modbus(s, qxsim::Dme3000Regs()); });
+    auto slave = std::make_shared<qxsim::ModbusSlave>(1);
+    qxsim::SetDme3000Modbus(*slave, ModelOf<qxsim::Dme3000Regs, qxsim::AlarmDme3000Modbus>(r));
+    qxsim::ServeModbusRtu(dev, *slave);
+    r.model = slave;
 }
 
 // The alarm output units: the remote alarm module (signal 23, GSM and line ready), the GSM
@@ -824,21 +854,21 @@ const Kind kKinds[] = {
     {"link-ups", "Link UPS, Modbus unit 1, holding registers 170-180 and the alarm word 0",
      "9600,N,8,1", SetupLinkUps, nullptr, 0x30F},
     {"sca-airc", "SCA air-conditioning unit, Modbus unit 1, holding registers 1-36", "9600,N,8,1",
-     SetupModbusAirc<qxsim::ScaAirc, qxsim::SetScaAirc>, nullptr, 0x81B},
+     SetupModbusAirc<qxsim::ScaAirc, qxsim::SetScaAirc, qxsim::AlarmScaAirc>, nullptr, 0x81B},
     {"hst12-airc", "HST12 air-conditioner, Modbus unit 1, holding registers 0-15 (floats)",
-     "9600,N,8,1", SetupAircVariant<qxsim::HstAirc, qxsim::SetHstAirc, 0>, nullptr, 0x819},
+     "9600,N,8,1", SetupAircVariant<qxsim::HstAirc, qxsim::SetHstAirc, 0, qxsim::AlarmHst12Airc>, nullptr, 0x819},
     {"hst26jf-airc", "HST26JF air-conditioner, Modbus unit 1, holding registers 0-23 (floats)",
-     "9600,N,8,1", SetupAircVariant<qxsim::HstAirc, qxsim::SetHstAirc, 1>, nullptr, 0x819,
+     "9600,N,8,1", SetupAircVariant<qxsim::HstAirc, qxsim::SetHstAirc, 1, qxsim::AlarmHst26JfAirc>, nullptr, 0x819,
      nullptr, 1},
     {"hairuifu-airc", "HaiRuiFu air-conditioner, Modbus unit 1, input registers 1-2, 30-42, "
      "discrete inputs 0-6, 20-22", "9600,N,8,1",
-     SetupModbusAirc<qxsim::HaiRuiFuAirc, qxsim::SetHaiRuiFuAirc>, nullptr, 0x815},
+     SetupModbusAirc<qxsim::HaiRuiFuAirc, qxsim::SetHaiRuiFuAirc, qxsim::AlarmHaiRuiFuAirc>, nullptr, 0x815},
     {"rda-airc", "RDA air-conditioner, Modbus unit 1, discrete inputs 14-65, holding 0-3, "
-     "input registers 9-12", "9600,N,8,1", SetupModbusAirc<qxsim::RdaAirc, qxsim::SetRdaAirc>,
+     "input registers 9-12", "9600,N,8,1", SetupModbusAirc<qxsim::RdaAirc, qxsim::SetRdaAirc, qxsim::AlarmRdaAirc>,
      nullptr, 0x80F},
     {"canatal-airc", "Canatal air-conditioner, Modbus unit 1, coil 1, inputs 10001-10007, 10021-10024, "
      "input registers 30002-30003, holding 40015-40022", "9600,N,8,1",
-     SetupModbusAirc<qxsim::CanatalAirc, qxsim::SetCanatalAirc>, nullptr, 0x807},
+     SetupModbusAirc<qxsim::CanatalAirc, qxsim::SetCanatalAirc, qxsim::AlarmCanatalAirc>, nullptr, 0x807},
     {"smart-ups", "Smart UPS (one-letter queries Y C Q g B f L M N O F P j, command W)",
      "2400,N,8,1", SetupSmartUps, nullptr, 0x303},
     {"modbus-th", "Modbus temperature/humidity sensor, unit 1, input registers 30001-30002 in tenths",
@@ -934,33 +964,33 @@ const Kind kKinds[] = {
     {"ups-9e-block", "9E UPS on its block protocol (0x16, 81 88 frames, blocks acknowledged with 0x06)",
      "9600,N,8,1", SetupUps9EBlock, nullptr, 0x312, nullptr, 1},
     {"airc-das", "air-conditioner control module, Modbus RTU unit 1, holding registers 40001-40009",
-     "9600,N,8,1", SetupModbusAirc<qxsim::AircDas, qxsim::SetAircDas>, nullptr, 0x701},
+     "9600,N,8,1", SetupModbusAirc<qxsim::AircDas, qxsim::SetAircDas, qxsim::AlarmAircDas>, nullptr, 0x701},
     {"lcp-dx", "in-row air-conditioner, Modbus RTU unit 1, input 30022-30049, holding 40003-40004, coil 30",
-     "9600,N,8,1", SetupModbusAirc<qxsim::LcpDx, qxsim::SetLcpDx>, nullptr, 0x702},
+     "9600,N,8,1", SetupModbusAirc<qxsim::LcpDx, qxsim::SetLcpDx, qxsim::AlarmLcpDx>, nullptr, 0x702},
     {"airc-mitsubishi", "Mitsubishi air-conditioner adapter, address 1, 55 00 addr .. AA queries",
      "9600,N,8,1", SetupAircMitsubishi, nullptr, 0x705},
     {"plc-qsm50", "PLC precision air-conditioner, Modbus RTU unit 1, holding 40001-40002, 40061, 40068, 40201, 40204",
-     "9600,N,8,1", SetupModbusAirc<qxsim::PlcQsm50, qxsim::SetPlcQsm50>, nullptr, 0x804},
+     "9600,N,8,1", SetupModbusAirc<qxsim::PlcQsm50, qxsim::SetPlcQsm50, qxsim::AlarmPlcQsm50>, nullptr, 0x804},
     {"k200", "K200 precision air-conditioner, Modbus RTU unit 1, holding registers 40001-40008",
-     "9600,N,8,1", SetupModbusAirc<qxsim::K200, qxsim::SetK200>, nullptr, 0x812},
+     "9600,N,8,1", SetupModbusAirc<qxsim::K200, qxsim::SetK200, qxsim::AlarmK200>, nullptr, 0x812},
     {"line-gi", "GI in-row air-conditioner, Modbus unit 1, holding 4-6, 15, 27, 133, coils 23-66",
-     "9600,N,8,1", SetupModbusAirc<qxsim::LineGi, qxsim::SetLineGi>, nullptr, 0x806},
+     "9600,N,8,1", SetupModbusAirc<qxsim::LineGi, qxsim::SetLineGi, qxsim::AlarmLineGi>, nullptr, 0x806},
     {"line-gt", "GT in-row air-conditioner, Modbus unit 1, holding 1-7, 129, coils 2-37",
-     "9600,N,8,1", SetupModbusAirc<qxsim::LineGt, qxsim::SetLineGt>, nullptr, 0x805},
+     "9600,N,8,1", SetupModbusAirc<qxsim::LineGt, qxsim::SetLineGt, qxsim::AlarmLineGt>, nullptr, 0x805},
     {"pex", "PeX precision air-conditioner (variants but 1), Modbus unit 1, inputs 10-30 one byte each, input registers 15, 109-112, 129-130",
-     "9600,N,8,1", SetupAircVariant<qxsim::Pex, qxsim::SetPex, 0>, nullptr, 0x808},
+     "9600,N,8,1", SetupAircVariant<qxsim::Pex, qxsim::SetPex, 0, qxsim::AlarmPex>, nullptr, 0x808},
     {"pex-1", "PeX precision air-conditioner (variant 1), Modbus unit 1, holding registers 0-63",
-     "9600,N,8,1", SetupAircVariant<qxsim::Pex, qxsim::SetPex, 1>, nullptr, 0x808, nullptr, 1},
+     "9600,N,8,1", SetupAircVariant<qxsim::Pex, qxsim::SetPex, 1, qxsim::AlarmPex>, nullptr, 0x808, nullptr, 1},
     {"hiross", "Hiross precision air-conditioner, Modbus unit 1, holding 16-34, 48-53, 112-121",
      "9600,N,8,1", SetupHiross<false>, nullptr, 0x80D},
     {"hiross-block1", "Hiross precision air-conditioner answering only holding 16-34, unit 1",
      "9600,N,8,1", SetupHiross<true>, nullptr, 0x80D},
     {"matrix", "Matrix precision air-conditioner, Modbus unit 1, coils 14-65, holding 1-15",
-     "9600,N,8,1", SetupModbusAirc<qxsim::Matrix, qxsim::SetMatrix>, nullptr, 0x80A},
+     "9600,N,8,1", SetupModbusAirc<qxsim::Matrix, qxsim::SetMatrix, qxsim::AlarmMatrix>, nullptr, 0x80A},
     {"station", "Station precision air-conditioner (variants but 1), Modbus unit 1, coils 8-26, 127-136, holding 652-653, 704-705",
-     "9600,N,8,1", SetupAircVariant<qxsim::Station, qxsim::SetStation, 0>, nullptr, 0x80B},
+     "9600,N,8,1", SetupAircVariant<qxsim::Station, qxsim::SetStation, 0, qxsim::AlarmStation>, nullptr, 0x80B},
     {"station-1", "Station precision air-conditioner (variant 1), Modbus unit 1, coils 0-18, 128-137, holding 2-3, 703-704",
-     "9600,N,8,1", SetupAircVariant<qxsim::Station, qxsim::SetStation, 1>, nullptr, 0x80B, nullptr, 1},
+     "9600,N,8,1", SetupAircVariant<qxsim::Station, qxsim::SetStation, 1, qxsim::AlarmStation>, nullptr, 0x80B, nullptr, 1},
     {"jadc0110", "JADC0110 air-conditioner, STX/ENQ/ACK link, address 1 ('S', 'U', 'B' blocks)",
      "9600,N,8,1", SetupJadc, nullptr, 0x81C},
     {"delta-airc", "Delta air-conditioner, Modbus ASCII unit 1, holding registers 2168, 2199, 2208-2210, 2216-2217, "
@@ -1029,9 +1059,11 @@ struct SoundAlarms {
 const SoundAlarms kSoundAlarms[] = {
     // Air-conditioners. Room and return air at 23.5 to 26.2 C lie below the 30.0 C low limit
     // of the temperature rows (the Mitsubishi's set point of 25 C too), DME3000's outdoor 31.0 C
-    // below its 35.0 (over Modbus the unit sends none: 0), the HST coil's 12.2 C below 20.0, the
-    // Stulz's chilled water at 12.0 C below 20.0; the C5000 sends no room values (0). Emerson:
-    // 220 V phases, a 3.5 A humidifier and 50.0 Hz against limits 20.0 to 38.0 (78.0 for vb).
+    // below its 35.0 (over Modbus the unit sends none: its handler passes the 0 over, but
+    // smhost lists it below its limit while the room temperature alarms), the HST coil's
+    // 12.2 C below 20.0, the Stulz's chilled water at 12.0 C below 20.0; the C5000 sends no
+    // room values (0, passed over and listed likewise). Emerson: 220 V phases, a 3.5 A
+    // humidifier and 50.0 Hz against limits 20.0 to 38.0 (78.0 for vb).
     // SCA: 45.2 % and 56.1 % humidity above 35.0, supply air 18.3 C and 2.5 A below 25.0. PeX:
     // supply air 18.0 C below 23.0, 45.0 % humidity above 38.0 (its rows share the limits).
     {"matrix", "tem(1)<30.0"},
@@ -1109,6 +1141,183 @@ const AlarmRaises kAlarmRaises[] = {
 
 
     // ---- air-conditioners
+    // "alarm": the unit overheating, its room above the temperature rows' 38.0 C where it has
+    // one, with its high-temperature, high-humidity, high-pressure, filter, humidifier, fan,
+    // compressor, water and smoke alarms (DME3000 and T-MASTER: 40.0 C and 80 %); "alarm2"
+    // where a unit's alarms of a cold, dry room, low pressure or a weak supply exclude those:
+    // 15.0 to 18.0 C. The fields out of limits in the sound state (room readings below the
+    // rows' low limits, Emerson's phases, the DME3000's outdoor temperature) stay so and are
+    // named. The PeX, Matrix and Station summaries are empty; the K200's names its state.
+    // Not raised: the C5000's room temperature and humidity (its record has none, the handler
+    // passes them over), the DME3000 over Modbus and the Station of Variant 1 likewise what
+    // their maps do not carry.
+    {"emerson-airc", 1,
+     "Tem(1),Hum(2),va(3),vb(4),vc(5),c(6),pl(7),warn(21)",
+     "告警:"},
+    {"evo-dx", 1,
+     "TemInd1(1),TemInd2(2),TemInd3(3),TemInd4(4),TemInd5(5),HumInd1(8),HumInd2(9),HumInd3(10),"
+     "HumInd4(11),HumInd5(12),AStTemRH(19),AStHumRH(21),AStElcHum(23),AStInFan(24),"
+     "AStElcHumCH(25),AStElcHumWH(27),AStInfHumWTP(28),AStInfHumWH(29),AStWetHumWH(31),"
+     "AStWetHumHL(32),AStFlNotOpen(33),AStAirLose(35),AStAirFilth(36),AStNewAirLose(37),"
+     "AStNewAirFilth(38),AStFloorLeak(39),AStSmoke(40),AStElecRate(41),AStPowOV(42),"
+     "AStAirTSIn(46),AStAirTSOut(47),AStAIRHSIn(48),AStDifPreSen(49),AStCPLose(50),"
+     "AStTSenOut(51),AStHSenOut(52),AStPumpSen(53),AStPumpOV(54),AStPumpWL(58),AStPumpCom(59),"
+     "AStNewSysDP(60)",
+     "告警:"},
+    {"evo-dx", 2,
+     "TemInd1(1),TemInd2(2),TemInd3(3),TemInd4(4),TemInd5(5),HumInd1(8),HumInd2(9),HumInd3(10),"
+     "HumInd4(11),HumInd5(12),AStTemRL(20),AStHumRL(22),AStElcHumCL(26),AStInfHumWL(30),"
+     "AStFlNotClose(34),AStPowUV(43),AStPowPL(44),AStPowAP(45),AStPumpUV(55),AStPumpPL(56),"
+     "AStPumpAP(57)",
+     "告警:"},
+    {"dme3000", 1,
+     "s_gy(7),s_gw(9),s_gs(11),Tem(14),Hum(15),temout(16),s_usr1(19),s_usr2(20),s_mainmt(21),"
+     "s_hummt(22),s_filtmt(23),s_commfault(24),s_humfault(26),s_senlost(27),s_exhaust(28),"
+     "s_leak(33),s_englost(34),s_vhlock(37),s_exhaustlock(39)",
+     "告警:"},
+    {"dme3000", 2,
+     "s_dy(8),s_dw(10),s_ds(12),s_elec(13),Tem(14),Hum(15),temout(16),s_panfrost(25),"
+     "s_powlost(29),s_powlow(30),s_phaselost(31),s_freqlost(32),s_vllock(38)",
+     "告警:"},
+    {"dme3000-modbus", 1,
+     "s_gy(7),s_gw(9),s_gs(11),Tem(14),Hum(15)",
+     "告警:"},
+    {"dme3000-modbus", 2,
+     "s_dy(8),s_dw(10),s_ds(12),s_elec(13),Tem(14),Hum(15)",
+     "告警:"},
+    {"tmaster", 1,
+     "tem(1),hum(2),almst1(19),almst2(20),almst3(21),almst4(22)",
+     "告警:"},
+    {"sca-airc", 1,
+     "StAlm(10),TemRet(11),HumRet(12),AlmTRH(13),AlmHRH(15),AlmTSH(17),AlmFanFault(19),"
+     "AlmFanOT(20),AlmComp1Hp(21),AlmComp1Hpl(22),AlmComp1SC(25),AlmComp1OT(26),AlmComp2Hp(27),"
+     "AlmComp2Hpl(28),AlmComp2SC(31),AlmComp2OT(32),AlmHumLC(33),AlmHumParch(34),AlmHumOT(35),"
+     "AlmFreqH(41),AlmVolHA(43),AlmVolHB(44),AlmVolHC(45),AlmAirLose(52),AlmFiltOT(53),"
+     "AlmFileJam(54),AlmLeak(56),AlmGrup(57),AlmFire(58),AlmHumFault(59),AlmHumOvL(60),"
+     "TemSup(63),HumSup(64),IHum(65),Cond(66),FanSpeed(67)",
+     "告警:"},
+    {"sca-airc", 2,
+     "StAlm(10),TemRet(11),HumRet(12),AlmTRL(14),AlmHRL(16),AlmTSL(18),AlmComp1Lp(23),"
+     "AlmComp1Lpl(24),AlmComp2Lp(29),AlmComp2Lpl(30),AlmHeatOVL(36),AlmHeat1OT(37),"
+     "AlmHeat2OT(38),AlmPD(39),AlmPhase(40),AlmFreqL(42),AlmVolLA(46),AlmVolLB(47),"
+     "AlmVolLC(48),AlmPhaseLA(49),AlmPhaseLB(50),AlmPhaseLC(51),AlmRemoteSD(55),TemSup(63),"
+     "HumSup(64),IHum(65)",
+     "告警:"},
+    {"hst12-airc", 1,
+     "StPreHighProt(2),StCompOverLoad(3),TemExtCiol(14),TemInCiol(15),TemIn(16),"
+     "AlmPreHighProt(19),AlmCompOverLoad(20),ErrTemExtCiol(22),ErrTemInCiol(23)",
+     "告警:"},
+    {"hst12-airc", 2,
+     "StPhaseErr(1),StPreLowProt(4),TemInCiol(15),TemIn(16),HumIn(17),AlmPhaseErr(18),"
+     "AlmPreLowProt(21),ErrTemIn(24),ErrHumIn(25)",
+     "告警:"},
+    {"hst26jf-airc", 1,
+     "StPreHighProt(2),StCompOverLoad(3),TemExtCiol(14),TemInCiol(15),TemIn(16),"
+     "AlmPreHighProt(19),AlmCompOverLoad(20),ErrTemExtCiol(22),ErrTemInCiol(23)",
+     "告警:"},
+    {"hst26jf-airc", 2,
+     "StPhaseErr(1),StPreLowProt(4),TemInCiol(15),TemIn(16),HumIn(17),AlmPhaseErr(18),"
+     "AlmCompOverLoad(20),AlmPreLowProt(21),ErrTemIn(24),ErrHumIn(25)",
+     "告警:"},
+    {"hairuifu-airc", 1,
+     "FanGz(3),YsGy(4),JsGz(7),Fire(8),Leak(9),TemHigh(11),HumHigh(13),TemSenErr(15),"
+     "ComAlm(16)",
+     "告警:"},
+    {"hairuifu-airc", 2,
+     "Tem(1),Hum(2),YsDy(5),JrGz(6),Phase(10),TemLow(12),HumLow(14),ComAlm(16)",
+     "告警:"},
+    {"rda-airc", 1,
+     "tem(1),hum(2),gsbj(10),gwbj(12),yhbj(14)",
+     "告警:"},
+    {"rda-airc", 2,
+     "tem(1),hum(2),dsbj(11),dwbj(13),sjbj(15)",
+     "告警:"},
+    {"canatal-airc", 1,
+     "s_alarm(2)",
+     "告警:"},
+    {"airc-das", 1,
+     "WorkStatus(1),Humidity(5),TempGet(6)",
+     "告警:"},
+    {"lcp-dx", 1,
+     "Fault(2)",
+     "告警:"},
+    {"airc-mitsubishi", 1,
+     "TemSet(4),Tem(5),StFilter(7),StFaultCode(11)",
+     "告警:"},
+    {"plc-qsm50", 1,
+     "fault(2)",
+     "告警:"},
+    {"k200", 1,
+     "hfwd(3),hfsd(4)",
+     "空调(报警)"},
+    {"line-gi", 1,
+     "gz23(1),gz24(2),gz25(3),gz31(5),gz37(6),gz38(7),gz39(8),gz40(9),gz41(10),gz49(11),"
+     "gz50(12),gz51(13),gz53(15),gz54(16),gz55(17),gz57(18),gz64(21),gz65(22)",
+     "告警:"},
+    {"line-gi", 2,
+     "gz30(4),gz52(14),gz62(19),gz63(20),gz66(23)",
+     "告警:"},
+    {"line-gt", 1,
+     "hfwdgz(1),sfwdgz(2),hfsdgz(3),sfgz(4),yj1gzgz(5),yj2gzgz(6),yj1dygz(7),yj2dygz(8),"
+     "jrgz(9),jsgz(10),flkglgz(11),flkglbj(12)",
+     "告警:"},
+    {"pex", 1,
+     "s_tem(8),r_hum(10)",
+     nullptr},
+    {"pex-1", 1,
+     "s_tem(8),r_hum(10)",
+     nullptr},
+    {"hiross", 1,
+     "r11(18),r12(19),s01(37),s02(38),s03(39),s04(40),s05(41),s06(42)",
+     "告警:"},
+    {"hiross-block1", 1,
+     "r11(18),r12(19),s01(37),s02(38),s03(39),s04(40),s05(41),s06(42)",
+     "告警:"},
+    {"matrix", 1,
+     "tem(1),hum(2),fjgz(12),ys1gz(13),ys2gz(14),jr1gz(15),jr2gz(16),lfj1gz(17),lfj2gz(18)",
+     nullptr},
+    {"station", 1,
+     "gsbj(10),gwbj(12),fj1gz(14),fj2gz(15)",
+     nullptr},
+    {"station", 2,
+     "dsbj(11),dwbj(13)",
+     nullptr},
+    {"station-1", 1,
+     "gsbj(10),gwbj(12)",
+     nullptr},
+    {"station-1", 2,
+     "dsbj(11),dwbj(13)",
+     nullptr},
+    {"jadc0110", 1,
+     "TemExt(2)",
+     "告警:"},
+    {"delta-airc", 1,
+     "Fault(6),FanFault(7),SysAFault(8),SysBFault(9),LowPowAFault(10),LowPowBFault(11),"
+     "SenFault(12)",
+     "告警:"},
+    {"sunrise-gos", 1,
+     "tem(1),hum(2),ATemHigh(14),AHumHigh(16),AOverFlow(27),AFire(29)",
+     "告警:"},
+    {"sunrise-gos", 2,
+     "tem(1),hum(2),ATemLow(15),AHumLow(17)",
+     "告警:"},
+    {"sunrise-modbus", 1,
+     "tem(1),hum(2),AComp1High(8),AAircLost(10),AFanOv(11),AFilter(13),ATemHigh(14),"
+     "AHumHigh(16),ATSFaultRes(18),ATSFaultSup(19),AHSFaultRes(20),AHSFaultSup(21),ATemSup(22),"
+     "ACurHumHigh(23),ATemH2OHigh(26),AOverFlow(27),AUser(28),AFire(29),AComp2High(30),"
+     "AH2OOn(32)",
+     "告警:"},
+    {"sunrise-modbus", 2,
+     "tem(1),hum(2),AComp1Low(9),AHeatOv(12),ATemLow(15),AHumLow(17),AHumLackH2O(24),"
+     "ACurHumZero(25),AComp2Low(31)",
+     "告警:"},
+    {"stulz-c5000", 1,
+     "watertemp(8)",
+     "告警:"},
+    {"stulz-c7000", 1,
+     "Tem(2),Hum(3),watertemp(8)",
+     "告警:"},
+
 
 
     // ---- meters, power plant and batteries

@@ -364,6 +364,10 @@ int CSMAircShape::Command(ISerBase* ser, int frameLen, int replyMax, int sleepMs
 // ---------------------------------------------------------------- storing a poll
 
 int CSMAircShape::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {
+    // A field the point's poll does not read holds no reading: whatever the host's limits find
+    // in its 0 is no alarm.
+    std::vector<int> own;
+    alarmBits = qx::sql::PassOver(flags, alarmBits, m_iDataCnt, UnreadFields(), own);
     int state = qx::sql::PollState(flags, alarmBits);
     // The values stored are the current point's, also when no poll of it came before.
     if (m_perPoint && (!m_loaded || m_blockKey != PointKey())) LoadPoint();

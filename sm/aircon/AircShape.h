@@ -52,8 +52,10 @@
 //   if (!y.ok()) return 0;        // characters 0..40 arrived and lie in a checked INFO
 //   Set(1, TE_Ascii2uint16(rx + 13, 4));
 //
-// Storing. DataUpd: state 2 without alarm bits (fields 1..clearFields zeroed), else 0, flag
-// bit 0 makes it 1, then the driver's StoredState() may raise it from its values; SnapID
+// Storing. DataUpd: the alarm bits of the fields the point's poll does not read
+// (UnreadFields()) are passed over, then state 2 without alarm bits (fields 1..clearFields
+// zeroed), else 0, flag bit 0 makes it 1 (unless only passed-over fields were out of limits),
+// then the driver's StoredState() may raise it from its values; SnapID
 // from flag bit 4; a negative sid is the current point's; the point's tbSubSysDetail row (skipped without a current point, whose Type it needs); the
 // driver's FixUp(); the current row; the summary (the driver's BriefText, in a buffer of its
 // own, optionally followed by the alarm captions, bounded and escaped into its statement; for
@@ -400,6 +402,11 @@ protected:
     // The state to store, from the state the host's arguments give and the values (already
     // cleared for a poll without answer); by default that state.
     virtual int StoredState(int state) { return state; }
+    // The fields with a definition row that the current point's poll does not read (a model or
+    // protocol without them): their 0 is no reading, so DataUpd passes over their alarm bits,
+    // in the state, the summary's alarm captions and every row it writes. Judged from the
+    // current point's parameters; none by default.
+    virtual std::vector<int> UnreadFields() const { return {}; }
     // PollMap: request `index` of the table failed its checks; reply holds what arrived
     // (r.received bytes), e.g. for a driver that logs a unit's exception code.
     virtual void Refused(size_t index, const qx::MbReply& r, const uint8_t* reply) {

@@ -24,7 +24,9 @@ const int kFlagBytes = 7;
 
 const qx::sql::DefRow kDefs[] = {
     {kRunSt, "RunSt", 1, "运行状态标志", 1, 0, 0, "0停止 1运行 2告警", 0, "", 0},
-    {kFault, "Fault", 1, "故障标志", 1, 0, 0, "0无故障", 0, "", 0},
+    // The fault flag is the unit's alarm: the host checks it. The running state (2 in alarm)
+    // is a state, 1 while the unit runs.
+    airc::FlagRow(kFault, "Fault", "故障标志", "0无故障"),
 };
 
 const char* const kRunWords[] = {"停止", "启动"};

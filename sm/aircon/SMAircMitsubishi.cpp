@@ -41,11 +41,12 @@ const qx::sql::DefRow kDefs[] = {
     {kTem, "Tem", 1, "温度值", 10, 10, 300, "最小值|允许最低温度,低于此值告警", 380,
      "最大值|允许最高温度,超过此值告警", 0},
     {kStWind, "StWind", 1, "摆风打开", 1, 0, 0, "1是 0否", 0, "", 0},
-    {kStFilter, "StFilter", 1, "过滤网清洗", 1, 0, 0, "1是 0否", 0, "", 0},
+    // Filter cleaning due and a fault code are the unit's alarms: the host checks them.
+    {kStFilter, "StFilter", 1, "过滤网清洗", 1, 1, 0, "1是 0否", 0, "", 0},
     {kStComp, "StComp", 1, "压缩机打开", 1, 0, 0, "1是 0否", 0, "", 0},
     {kStAir, "StAir", 1, "换气打开", 1, 0, 0, "1是 0否", 0, "", 0},
     {kStRemote, "StRemote", 1, "遥控锁定", 1, 0, 0, "1是 0否", 0, "", 0},
-    {kStFaultCode, "StFaultCode", 1, "故障代码", 1, 0, 0, "大于0表示机器出现故障", 0, "", 0},
+    {kStFaultCode, "StFaultCode", 1, "故障代码", 1, 1, 0, "大于0表示机器出现故障", 0, "", 0},
 };
 
 const airc::Shape kShape = {
@@ -57,7 +58,7 @@ const airc::Shape kShape = {
      "StFan INTEGER,TemSet INTEGER,Tem INTEGER,StWind INTEGER,StFilter INTEGER,"
      "StComp INTEGER,StAir INTEGER,StRemote INTEGER,StFaultCode INTEGER"},
     kFields, sizeof kFields / sizeof kFields[0],
-    7,  // DataSize; DataVal answers all eleven
+    11,  // DataSize: the host checks every field up to the fault code
     kColumns, sizeof kColumns,
     11,
     nullptr, 0,

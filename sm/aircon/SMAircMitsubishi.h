@@ -4,7 +4,8 @@
 #include "aircon/AircShape.h"
 
 // Mitsubishi comfort air-conditioner behind an RS-485 adapter (type 0x705): on/off state,
-// mode, fan speed, temperature, status bits and fault code. No controls.
+// mode, fan speed, temperature, status bits and fault code. No controls. The filter-cleaning
+// flag and the fault code alarm (DataSize 11, so that the host checks the fault code).
 //
 // Wire: the query "55 00 addr 00 00 00 00 AA"; the answer carries four data bytes d0..d3,
 // after a lead byte 0x55 at bytes 3..6, without it at bytes 2..5, and no checksum.

@@ -48,16 +48,17 @@ const uint8_t kColumns[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 1
 
 const char kRun[] = "0：停止，1运行";
 const char kFaultLegend[] = "0：正常，1：故障";
-#define S(n, legend) {n, kRegs[n - 1].column, 1, kRegs[n - 1].caption, 1, 0, 0, legend, 0, "", 0}
+// The running states have no limits; the faults are the unit's alarms, which the host checks.
+#define S(n) airc::StateRow(n, kRegs[n - 1].column, kRegs[n - 1].caption, kRun)
+#define A(n) airc::FlagRow(n, kRegs[n - 1].column, kRegs[n - 1].caption, kFaultLegend)
 const qx::sql::DefRow kDefs[] = {
     {kTem, "Tem", 1, "当前温度", 10, 10, 0, "最小值,低于此值告警", 0, "最大值,超过此值告警", 0},
     {kHum, "Hum", 1, "当前湿度", 10, 10, 0, "最小值,低于此值告警", 0, "最大值,超过此值告警", 0},
-    S(5, kRun),           S(6, kFaultLegend),  S(7, kFaultLegend),  S(8, kFaultLegend),
-    S(9, kFaultLegend),   S(10, kFaultLegend), S(11, kFaultLegend), S(12, kFaultLegend),
-    S(13, kRun),          S(14, kRun),         S(15, kRun),         S(16, kRun),
-    S(17, kRun),
+    S(5),  A(6),  A(7),  A(8),  A(9),  A(10), A(11), A(12),
+    S(13), S(14), S(15), S(16), S(17),
 };
 #undef S
+#undef A
 
 const airc::Shape kShape = {
     {2048, "Cyber", "JADC0110 海瑞弗空调 ..."},

@@ -41,12 +41,32 @@ const Field kFields[kCount] = {
                 350, "最大值|允许最高温度,超过此值告警", 0}
 #define HUM(n, k) {n, "HumInd" #k, 1, "室内湿度" #k, 10, 10, 200, \
                    "最小值|允许最低湿度,低于此值告警", 750, "最大值|允许最高湿度,超过此值告警", 0}
+// The captions of the alarm states, fields 19..60.
+const char* const kAlarmCaptions[42] = {
+    "回风温度过高", "回风温度过低", "回风湿度过高", "回风湿度过低", "电极加湿器故障",
+    "室内风机故障", "电极加湿器电流过高", "电极加湿器电流过低", "电极加湿器水位过高",
+    "红外加湿器WTP告警", "红外加湿器水位过高", "红外加湿器水位过低", "湿膜加湿器水位过高",
+    "湿膜加湿器HL告警", "阀门未打开", "阀门未关闭", "气流丢失", "过滤网脏堵", "新风气流丢失",
+    "新风过滤网脏堵", "地板漏水", "烟雾告警", "电源频率异常", "电源过压", "电源欠压",
+    "电源缺相", "电源相序错误", "回风温度传感器故障", "送风温度传感器故障",
+    "回风湿度传感器故障", "压差传感器故障", "CP丢失告警", "室外温度传感器故障",
+    "室外湿度传感器故障", "泵传感器故障", "泵过压", "泵欠压", "泵缺相", "泵相序错误",
+    "泵水位告警", "泵通讯故障", "新风系统压差告警",
+};
+// The unit's alarm states (code 01) are alarms: the host checks them as it checks the rooms.
+#define ALM(n) airc::FlagRow(n, kNames[n - 1], kAlarmCaptions[n - kFirstAlarm], "0正常 1告警")
 const qx::sql::DefRow kDefs[] = {
     TEM(1), TEM(2), TEM(3), TEM(4), TEM(5),
     HUM(8, 1), HUM(9, 2), HUM(10, 3), HUM(11, 4), HUM(12, 5),
+    ALM(19), ALM(20), ALM(21), ALM(22), ALM(23), ALM(24), ALM(25), ALM(26), ALM(27), ALM(28),
+    ALM(29), ALM(30), ALM(31), ALM(32), ALM(33), ALM(34), ALM(35), ALM(36), ALM(37), ALM(38),
+    ALM(39), ALM(40), ALM(41), ALM(42), ALM(43), ALM(44), ALM(45), ALM(46), ALM(47), ALM(48),
+    ALM(49), ALM(50), ALM(51), ALM(52), ALM(53), ALM(54), ALM(55), ALM(56), ALM(57), ALM(58),
+    ALM(59), ALM(60),
 };
 #undef TEM
 #undef HUM
+#undef ALM
 
 const airc::Shape kShape = airc::WholeBlock(
     {2048, "CyberMate", "EVO-CyberMate-DX..."}, kDefs,

@@ -44,8 +44,10 @@ const airc::Pick kModes[] = {airc::Bit(22, 0), airc::Bit(23, 1), airc::Bit(24, 2
 
 const char kAlarmCode[] = "0:正常, 1:告警, 2:报警确认";
 const char kOnOff[] = "0:关  1:开";
+// An alarm register holds 0 normal, 1 alarm, 2 alarm acknowledged: the host checks it, and
+// an acknowledged alarm is still the unit's alarm until it clears.
 constexpr qx::sql::DefRow Code(int fld, const char* name, const char* caption) {
-    return airc::FlagRow(fld, name, caption, kAlarmCode, 0);
+    return airc::FlagRow(fld, name, caption, kAlarmCode);
 }
 constexpr qx::sql::DefRow State(int fld, const char* name, const char* caption,
                                 const char* legend) {
@@ -61,7 +63,7 @@ const qx::sql::DefRow kDefs[] = {
     Code(9, "Leak", "溢水报警"),      Code(10, "Phase", "相位错误"),   Code(11, "TemHigh", "温度上限报警"),
     Code(12, "TemLow", "温度下限报警"), Code(13, "HumHigh", "湿度上限报警"),
     Code(14, "HumLow", "湿度下限报警"), Code(15, "TemSenErr", "温度传感器坏"),
-    State(16, "ComAlm", "通用警报", "0:无报警  1:有报警"),
+    airc::FlagRow(16, "ComAlm", "通用警报", "0:无报警  1:有报警"),
     State(17, "FanStat", "风机状态", kOnOff),
     State(18, "YsState", "压缩机状态", kOnOff),
     State(19, "JrState", "加热器状态", kOnOff),

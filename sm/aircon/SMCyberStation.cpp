@@ -61,14 +61,17 @@ const Req kReqs[] = {
     Read(3, 704, 2, kMeasured),
 };
 
-// Variant 1: the unit reports one state for both compressors and one for both heaters, no
-// dehumidifier or condenser fans, and no alarms (they stay 0); humidity comes before
-// temperature.
+// Variant 1: the unit counts its coils and registers from 1 where the other map counts from 0
+// (its fan is coil 128, not 127): the high- and low-humidity and -temperature alarms are coils
+// 9 to 12 of the first read; its fan overloads (coils 19 and 27) lie beyond that read and stay
+// 0. It reports one state for both compressors and one for both heaters, no dehumidifier or
+// condenser fans; humidity comes before temperature.
 const Pick kStates1[] = {Bit(kFj, 0), Bit(kYs1, 2), Bit(kYs2, 2), Bit(kJr1, 1), Bit(kJr2, 1),
                          Bit(kJs, 3)};
 const Pick kMeasured1[] = {Reg(kHum, 0), Reg(kTem, 1)};
+const Pick kAlarms1[] = {Bit(kGsbj, 9), Bit(kDsbj, 10), Bit(kGwbj, 11), Bit(kDwbj, 12)};
 const Req kVariant1[] = {
-    Read(1, 0, 19, true, 19), Read(1, 128, 10, kStates1), Read(3, 2, 2, kSets),
+    Read(1, 0, 19, kAlarms1, true, 19), Read(1, 128, 10, kStates1), Read(3, 2, 2, kSets),
     Read(3, 703, 2, kMeasured1),
 };
 
@@ -79,4 +82,9 @@ const airc::Polling kPolling = {{false, 200, 0, 120, true}, kReqs, 4, kVariant1,
 
 CSMCyberStation::CSMCyberStation() : CSMAircShape(0x80B, "QX-AIRCStation", kShape) {
     PollBy(kPolling);
+}
+
+std::vector<int> CSMCyberStation::UnreadFields() const {
+    if (Variant() == 1) return {kFj1gz, kFj2gz};
+    return {};
 }

@@ -224,6 +224,17 @@ int CSMDme3000::DoFunc(ISerBase* channel, int address, int command, void* buffer
                      kCmdLink, 0, 0).ok() ? 1 : 0;
 }
 
+std::vector<int> CSMDme3000::UnreadFields() const {
+    if (Variant() != 1) return {};
+    // The Modbus map has no outdoor temperature, user, maintenance and power alarms or locks.
+    std::vector<int> unread = {kTemout};
+    for (int f = 19; f <= 34; f++) unread.push_back(f);
+    for (int f = kVhlock; f <= kCount; f++) unread.push_back(f);
+    return unread;
+}
+
 void CSMDme3000::BriefText(char* out, size_t size, int) {
-    snprintf(out, size, "空调状态：%s", Val(kPow) ? "开" : "关");
+    // Over Modbus the unit reports no on/off state; its evaporator fan runs whenever it is on.
+    const int on = Variant() == 1 ? Val(kFj) : Val(kPow);
+    snprintf(out, size, "空调状态：%s", on ? "开" : "关");
 }

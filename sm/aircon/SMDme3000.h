@@ -10,7 +10,10 @@
 // inputs). The value block is the unit's record of 39 words, whose field numbers follow
 // another order (words 0-4 are fields 14-18); DataSize is 39, so that a host checks every
 // alarm and lock field (19-34, 37-39) and the summary names them; the unit state and work mode
-// (35, 36) have no limits. Commands over YD/T 1363: 1 switches the unit on or off (CID2 45), 2
+// (35, 36) have no limits. Over Modbus the unit sends no outdoor temperature, no user,
+// maintenance or power alarms and no locks: those fields are passed over (UnreadFields), and
+// the summary's on/off is the evaporator fan's input, which runs whenever the unit is on (the
+// poll reads no on/off state; s_pow stays 0). Commands over YD/T 1363: 1 switches the unit on or off (CID2 45), 2
 // sets a parameter (CID2 49).
 class CSMDme3000 : public CSMAircShape {
 public:
@@ -25,6 +28,7 @@ public:
 
 protected:
     void BriefText(char* out, size_t size, int state) override;
+    std::vector<int> UnreadFields() const override;
 
 private:
     int PollYdt(ISerBase* channel, int address, int wait);

@@ -65,9 +65,9 @@ const airc::Shape kShape = {
     "空调(故障)",
 };
 
-// Registers as the unit sends them (0..65535), coils 0 or 1. Coils 54 and 55 come with the
-// read from 49 but are not the unit's faults of those fields: gz54 and gz55 stay 0, as do
-// the fields no request reads.
+// Registers as the unit sends them (0..65535), coils 0 or 1; field gzNN is the fault coil NN,
+// coils 54 and 55 too (motor over-temperature, inverter over-current), which come with the
+// read from 49. The registers no request reads stay 0.
 const Pick kReg4[] = {Reg(kSfwd, 0), Reg(kHfwd, 1), Reg(kHfsd, 2)};
 const Pick kReg15[] = {Reg(kWdset, 0)};
 const Pick kReg27[] = {Reg(kSdset, 0)};
@@ -78,7 +78,7 @@ const Pick kCoil23[] = {Bit(1, 0), Bit(2, 1), Bit(3, 2)};
 const Pick kCoil30[] = {Bit(4, 0), Bit(5, 1)};
 const Pick kCoil37[] = {Bit(6, 0), Bit(7, 1), Bit(8, 2), Bit(9, 3), Bit(10, 4)};
 const Pick kCoil49[] = {Bit(11, 0), Bit(12, 1), Bit(13, 2), Bit(14, 3), Bit(15, 4),
-                        Zero(16),   Zero(17)};
+                        Bit(16, 5), Bit(17, 6)};
 const Pick kCoil57[] = {Bit(18, 0)};
 const Pick kCoil62[] = {Bit(19, 0), Bit(20, 1), Bit(21, 2), Bit(22, 3), Bit(23, 4)};
 

@@ -186,6 +186,12 @@ int CSMStulzC7000::DoFunc(ISerBase* channel, int address, int command, void* buf
     return len > 0 ? Command(channel, len, 50, 100) : 0;
 }
 
+std::vector<int> CSMStulzC7000::UnreadFields() const {
+    // The C5000 record holds the return air, not the room.
+    if (Variant() == 1) return {kTem, kHum};
+    return {};
+}
+
 void CSMStulzC7000::BriefText(char* out, size_t size, int) {
     // A C5000 shows the return air, a C7000 the room.
     const bool c5000 = Variant() == 1;

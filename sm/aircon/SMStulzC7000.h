@@ -7,7 +7,8 @@
 // Stulz precision air-conditioner. Type 0x802. The point's Variant chooses the controller:
 // 1 a C5000 (one 5-byte request answered by a 512-byte record, words low byte first), any
 // other value a C7000 over Modbus RTU (big-endian IEEE singles in holding registers, stored
-// as tenths, and the running-state coil). The same 32 values either way.
+// as tenths, and the running-state coil). The same 32 values either way; a C5000 sends no
+// room temperature and humidity, which its point passes over.
 class CSMStulzC7000 : public CSMAircShape {
 public:
     CSMStulzC7000();
@@ -35,4 +36,5 @@ public:
 
 protected:
     void BriefText(char* out, size_t size, int state) override;
+    std::vector<int> UnreadFields() const override;
 };

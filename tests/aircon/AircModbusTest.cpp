@@ -212,7 +212,7 @@ TEST(AircModbusDecode, LineGi) {
     qxsim::SetLineGi(r.slave, m);
     ASSERT_EQ(1, r.Poll());
     const std::vector<int> want = {1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1,
-                                   0, 0,  // gz54, gz55 stay 0
+                                   1, 1,  // gz54, gz55: coils 54 and 55
                                    0, 1, 0, 1, 0, 1,
                                    3, 0, 181, 0xFF38, 505, 0, 0, 0, 0, 0, 240, 0, 500, 0, 0};
     EXPECT_EQ(want, r.Values(38));
@@ -353,8 +353,9 @@ TEST(AircModbusDecode, StationBothMaps) {
     } cases[] = {
         {0, {1, 0, 1, 0, 1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 1, 241, 502, 236, 481}},
         {2, {1, 0, 1, 0, 1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 1, 241, 502, 236, 481}},
-        // ys1 = ys2, jr1 = jr2; no dehumidifier, condenser fans or alarms.
-        {1, {1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 241, 502, 236, 481}},
+        // ys1 = ys2, jr1 = jr2; no dehumidifier or condenser fans; the humidity and
+        // temperature alarms at coils 9 to 12, no fan overloads.
+        {1, {1, 1, 1, 0, 0, 0, 1, 0, 0, 1, 0, 1, 0, 0, 0, 241, 502, 236, 481}},
     };
     for (const Case& c : cases) {
         Rig<CSMCyberStation> r(0x80B, c.variant);
@@ -445,7 +446,7 @@ std::vector<int> Range(int from, int to) {
 TEST(AircModbusRefusals, LineGi) {
     ExpectRefusals<CSMLineGI>(0x806, 0, 38,
                               {{26, 27, 28}, {34}, {36}, {24}, Range(1, 3), {4, 5}, Range(6, 10),
-                               Range(11, 15), {18}, Range(19, 23)},
+                               Range(11, 17), {18}, Range(19, 23)},
                               std::vector<bool>(10, true));
 }
 
@@ -475,7 +476,7 @@ TEST(AircModbusRefusals, StationBothMaps) {
     ExpectRefusals<CSMCyberStation>(0x80B, 0, 19,
                                     {Range(10, 15), Range(1, 9), {16, 17}, {18, 19}},
                                     std::vector<bool>(4, true), true);
-    ExpectRefusals<CSMCyberStation>(0x80B, 1, 19, {{}, {1, 2, 3, 4, 5, 7}, {16, 17}, {18, 19}},
+    ExpectRefusals<CSMCyberStation>(0x80B, 1, 19, {Range(10, 13), {1, 2, 3, 4, 5, 7}, {16, 17}, {18, 19}},
                                     std::vector<bool>(4, true), true);
 }
 

@@ -76,7 +76,7 @@ const std::vector<Kind>& Kinds() {
              qxsim::SetEvoDx(d, u);
              qxsim::ServeYdt(p, d);
          },
-         "CyberMate QX-EVO-CyberMate-DX", 2048, 10, "tbEvoCyberDx",
+         "CyberMate QX-EVO-CyberMate-DX", 2048, 52, "tbEvoCyberDx",
          "TemInd1||','||TemOutd||','||HumOutd||','||HumIndAvg||','||AStTemRH||','||AStTemRL||','||RStHumSt",
          "231,0,32768,453,1,0,3", "室内平均温度:23.3, 平均湿度:45.3", false},
         {"DME3000", 0x809, 0,
@@ -94,7 +94,7 @@ const std::vector<Kind>& Kinds() {
          },
          "UPS QX-DME3000", 768, 31, "tbDME3000",
          "tem||','||hum||','||temout||','||temset||','||humset||','||s_pow||','||s_fj||','||s_zl||','||s_mstate||','||s_mmode",
-         "235,450,0,240,500,0,1,1,0,0", "空调状态：关", false},
+         "235,450,0,240,500,0,1,1,0,0", "空调状态：开", false},  // running: its fan runs
         {"T-MASTER", 0x80C, 0,
          [](qxsim::PtySim& p, qxsim::YdtDevice& d, qxsim::ModbusSlave& m) {
              d.SetVersion(0x20);

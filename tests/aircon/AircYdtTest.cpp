@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AircHostPoll.h"
 #include "AircYdtMaps.h"
 #include "BufHelper.h"
 #include "GbkText.h"
@@ -286,6 +287,39 @@ TEST(EvoDx, DecodesValuesStatesAndAlarmCodes) {
     EXPECT_EQ(0, CSMCyberEvoDx::GETAST(2));
 }
 
+// Each of the EVO DX's 42 alarm states reaches the host: its limit check marks the field, the
+// point is in alarm and the summary names the row's caption. A running unit without alarm
+// codes is normal, and a code other than 01 is no alarm.
+TEST(EvoDx, EveryAlarmStateReachesTheHost) {
+    auto poll = [](const qxsim::EvoDxUnit& u, AircHostPoll<CSMCyberEvoDx>& p) {
+        qxsim::YdtDevice dev(1, 0x60, 0x21);
+        qxsim::SetEvoDx(dev, u);
+        p.ch.SetResponder([&](const Bytes& q) { return dev.Handle(q); });
+        return p.Poll();
+    };
+    const std::string readings = "室内平均温度:23.3, 平均湿度:45.3";
+    {
+        AircHostPoll<CSMCyberEvoDx> p(0x80E);
+        qxsim::EvoDxUnit u;
+        for (uint8_t& a : u.alarms) a = 0x02;
+        ASSERT_EQ(1, poll(u, p));
+        EXPECT_TRUE(p.out.empty());
+        EXPECT_EQ(0, p.State());
+        EXPECT_EQ(readings, p.Brief());
+    }
+    for (int i = 0; i < 42; i++) {
+        AircHostPoll<CSMCyberEvoDx> p(0x80E);
+        qxsim::EvoDxUnit u;
+        u.alarms[i] = 0x01;
+        ASSERT_EQ(1, poll(u, p)) << i;
+        EXPECT_EQ(std::vector<int>{19 + i}, p.out) << i;
+        EXPECT_EQ(1, p.State()) << i;
+        const std::string caption =
+            p.db.Str("select Note from tbSMDef where SID=0 and Type=2062 and Fld=" + std::to_string(19 + i));
+        EXPECT_EQ(readings + "告警:" + caption, p.Brief()) << i;
+    }
+}
+
 TEST(EvoDx, RefusalsAndWhatTheyLeave) {
     // Request 1 refused: the last poll's values; later ones: what this poll decoded so far,
     // the rest zero (the record starts again with the first reply).
@@ -489,6 +523,61 @@ TEST(Dme3000, Commands) {
     EXPECT_EQ(0, r.h.DoFunc(&r.ch, 1, 2 << 16, &v, 2)) << "unanswered";
     r.ch.SetOpen(false);
     EXPECT_EQ(0, r.h.DoFunc(&r.ch, 1, 1 << 16, &v, 2));
+}
+
+// What the operator reads of a DME3000 point, by protocol: over Modbus the unit sends no on/off
+// state and no outdoor temperature, so its running state is that of its evaporator fan (which
+// runs whenever the unit is on) and the outdoor temperature's 0 is no alarm; over YD/T 1363
+// both come from the unit.
+TEST(Dme3000, WhatTheOperatorReadsByProtocol) {
+    struct Case {
+        const char* name;
+        int variant;
+        bool fan, cooling;  // Modbus: the fan and cooling inputs
+        uint8_t run;        // YD/T: the running-state byte (bit 0 on, bit 1 fan)
+        uint16_t tem, temout;
+        int state;
+        std::vector<int> out;  // fields the host finds out of limits
+        const char* brief;
+    } cases[] = {
+        {"Modbus, running, room 23.5", 1, true, true, 0, 235, 0, 1, {14, 16}, "空调状态：开告警:温度值"},
+        {"Modbus, running, room 32.0", 1, true, true, 0, 320, 0, 0, {16}, "空调状态：开"},
+        {"Modbus, every running input 0", 1, false, false, 0, 320, 0, 0, {16}, "空调状态：关"},
+        {"Modbus, cooling without fan", 1, false, true, 0, 320, 0, 0, {16}, "空调状态：关"},
+        {"YD/T, running", 0, false, false, 0x03, 320, 400, 0, {}, "空调状态：开"},
+        {"YD/T, fan without power bit", 0, false, false, 0x02, 320, 400, 0, {}, "空调状态：关"},
+        {"YD/T, outdoor 0.0 is a reading", 0, false, false, 0x03, 320, 0, 1, {16}, "空调状态：开告警:室外温度值"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AircHostPoll<CSMDme3000> p(0x809, c.variant);
+        qxsim::ModbusSlave slave(1);
+        qxsim::YdtDevice dev(1, 0x60, 0x21);
+        if (c.variant == 1) {
+            qxsim::Dme3000Regs regs;
+            regs.tem = (int16_t)c.tem;
+            regs.fan = c.fan;
+            regs.inputs[0] = c.fan;
+            regs.cooling = c.cooling;
+            qxsim::SetDme3000Modbus(slave, regs);
+            p.ch.SetResponder([&](const Bytes& q) { return slave.HandleRtu(q.data(), q.size()).bytes; });
+        } else {
+            qxsim::Dme3000Unit u;
+            u.run = c.run;
+            u.tem = c.tem;
+            u.temout = c.temout;
+            qxsim::SetDme3000(dev, u);
+            p.ch.SetResponder([&](const Bytes& q) { return dev.Handle(q); });
+        }
+        ASSERT_EQ(1, p.Poll());
+        EXPECT_EQ(c.out, p.out);
+        EXPECT_EQ(c.state, p.State());
+        EXPECT_EQ(std::to_string(c.state), p.Cur("tbDME3000", "State"));
+        EXPECT_EQ(std::string(c.brief), p.Brief());
+        if (c.variant == 1) {
+            EXPECT_EQ("0", p.Cur("tbDME3000", "s_pow")) << "no on/off state over Modbus";
+        }
+    }
 }
 
 // ---------------------------------------------------------------- T-MASTER

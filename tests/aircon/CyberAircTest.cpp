@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "AircHostPoll.h"
 #include "BufHelper.h"
 #include "ModbusMaps.h"
 #include "ModbusSlave.h"
@@ -253,6 +254,40 @@ TEST(CyberAirc, HaiRuiFuKeepsAlarmCodesAndLogsExceptions) {
     EXPECT_EQ(0, e.Poll());
     EXPECT_EQ("[CSMCyberHaiRuiFu::DataGet] Do 4, 2: ErrCode = 04H\n",
               testing::internal::GetCapturedStdout());
+}
+
+// The HaiRuiFu's alarm registers and its common alarm reach the host, an acknowledged alarm
+// (2) as well as a new one: its limit check marks them, the point is in alarm and the summary
+// names them (three at most). Running states and modes are states.
+TEST(CyberAirc, HaiRuiFuAlarmCodesReachTheHost) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, uint16_t>> codes;  // alarm register 30 + k: code
+        uint8_t states;
+        std::vector<int> out;
+        const char* alarms;  // the summary's words after the readings
+    } cases[] = {
+        {"running", {}, 0x76, {}, ""},
+        {"high pressure", {{1, 1}}, 0x07, {4, 16}, "告警:压缩机高压 通用警报"},
+        {"acknowledged leak", {{6, 2}}, 0x07, {9, 16}, "告警:溢水报警 通用警报"},
+        {"sensor broken, common alarm off", {{12, 1}}, 0x06, {15}, "告警:温度传感器坏"},
+        {"fan overload, high temperature", {{0, 1}, {8, 1}}, 0x01, {3, 11, 16},
+         "告警:风机过载 温度上限报警 通用警报..."},
+    };
+    for (const Case& c : cases) {
+        AircHostPoll<CSMCyberHaiRuiFu> p(0x815);
+        qxsim::ModbusSlave slave(1);
+        qxsim::HaiRuiFuAirc a;
+        for (const auto& code : c.codes) a.alarms[code.first] = code.second;
+        a.states = c.states;
+        a.modes = 0x07;
+        qxsim::SetHaiRuiFuAirc(slave, a);
+        p.ch.SetResponder([&](const Bytes& q) { return slave.HandleRtu(q.data(), q.size()).bytes; });
+        ASSERT_EQ(1, p.Poll()) << c.what;
+        EXPECT_EQ(c.out, p.out) << c.what;
+        EXPECT_EQ(c.out.empty() ? 0 : 1, p.State()) << c.what;
+        EXPECT_EQ(Hex(std::string("现场温度:23.5, 现场湿度:45.6") + c.alarms), Hex(p.Brief())) << c.what;
+    }
 }
 
 TEST(CyberAirc, RdaFieldNumbersAndInputs) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "AircHostPoll.h"
 #include "BufHelper.h"
 #include "ModbusMaps.h"
 #include "ModbusSlave.h"
@@ -479,6 +480,39 @@ TEST(DeltaDb, RowsAndSummary) {
     EXPECT_EQ(1, r.hist.Int("select count(*) from tbCyberDelta where SID=63"));
 }
 
+// The Delta's faults reach the host: its limit check marks each fault register that is set,
+// the point is in alarm and the summary names them (three at most). The running states are
+// states: a unit running with all it has is normal.
+TEST(DeltaDb, FaultsReachTheHost) {
+    struct Case {
+        const char* what;
+        std::vector<uint16_t> faults;  // registers 2199 .. 2223 set to 1
+        std::vector<int> out;
+        const char* alarms;
+    } cases[] = {
+        {"running", {}, {}, ""},
+        {"common and fan fault", {2199, 2208}, {6, 7}, "告警:总故障 风机故障"},
+        {"low pressure A and B, sensor", {2216, 2217, 2223}, {10, 11, 12},
+         "告警:A低压故障 B低压故障 传感器故障..."},
+        {"system A", {2209}, {8}, "告警:系统 A故障"},
+        {"system B", {2210}, {9}, "告警:系统 B故障"},
+    };
+    for (const Case& c : cases) {
+        AircHostPoll<CSMCyberDelta> p(0x81E);
+        qxsim::ModbusSlave slave(1);
+        SetDelta(slave);
+        slave.SetHolding(4322, 450);
+        for (uint16_t reg : {2168, 2848, 2849, 2850, 2851, 2852}) slave.SetHolding(reg, 1);
+        for (uint16_t reg : {2199, 2208, 2209, 2210, 2216, 2217, 2223}) slave.SetHolding(reg, 0);
+        for (uint16_t reg : c.faults) slave.SetHolding(reg, 1);
+        p.ch.SetResponder(AsciiOf(slave));
+        ASSERT_EQ(1, p.Poll()) << c.what;
+        EXPECT_EQ(c.out, p.out) << c.what;
+        EXPECT_EQ(c.out.empty() ? 0 : 1, p.State()) << c.what;
+        EXPECT_EQ(H(std::string("当前温度:23.5°C, 当前湿度:45.0%") + c.alarms), H(p.Brief())) << c.what;
+    }
+}
+
 // ================================================================ Sunrise
 
 namespace {
@@ -785,6 +819,44 @@ TEST(StulzDb, BriefFollowsTheVariant) {
     c.ch.SetResponder([&unit](const Bytes& q) { return unit.Answer(q); });
     ASSERT_EQ(1, c.Poll());
     EXPECT_EQ(H("温度:24.1℃ 湿度:45.2%RH"), H(c.Brief()));
+}
+
+// A C5000 sends no room temperature and humidity: their 0 is no alarm, while its chilled
+// water is checked as a C7000's is.
+TEST(StulzDb, TheC5000PassesOverTheRoomItDoesNotSend) {
+    struct Case {
+        uint16_t water;
+        std::vector<int> out;
+        int state;
+        const char* brief;
+    } cases[] = {
+        {250, {2, 3}, 0, "温度:24.1℃ 湿度:45.2%RH"},
+        {120, {2, 3, 8}, 1, "温度:24.1℃ 湿度:45.2%RH告警:水温"},
+    };
+    for (const Case& c : cases) {
+        AircHostPoll<CSMStulzC7000> p(0x802, 1);
+        qxsim::C5000Unit unit(1);
+        unit.SetWord(3, c.water);
+        unit.SetWord(5, 241);
+        unit.SetWord(9, 452);
+        p.ch.SetResponder([&unit](const Bytes& q) { return unit.Answer(q); });
+        ASSERT_EQ(1, p.Poll()) << c.water;
+        EXPECT_EQ(c.out, p.out) << c.water;
+        EXPECT_EQ(c.state, p.State()) << c.water;
+        EXPECT_EQ(H(c.brief), H(p.Brief())) << c.water;
+    }
+    // A C7000 reads its room: a room at 0.0 would be out of limits and alarm.
+    AircHostPoll<CSMStulzC7000> p(0x802, 0);
+    qxsim::ModbusSlave slave(1);
+    qxsim::StulzC7000 m;
+    m.tem = 0.0f;
+    m.w[0] = 25.0f;
+    qxsim::SetStulzC7000(slave, m);
+    p.ch.SetResponder(RtuOf(slave));
+    ASSERT_EQ(1, p.Poll());
+    EXPECT_EQ(std::vector<int>{2}, p.out);
+    EXPECT_EQ(1, p.State());
+    EXPECT_EQ(H("温度:0.0℃ 湿度:45.0%RH告警:室内温度"), H(p.Brief()));
 }
 
 // ================================================================ points

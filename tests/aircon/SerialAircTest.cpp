@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "AircHostPoll.h"
 #include "AircMitsubishi.h"
 #include "BufHelper.h"
 #include "ModbusMaps.h"
@@ -420,6 +421,35 @@ TEST(AircLcpDx, SummaryAndDisplayWords) {
     EXPECT_EQ(H("有告警"), H(buf));
 }
 
+// The unit's fault flag reaches the host: its limit check marks it and the point is in alarm
+// with the flag's caption. The running state is a state, also when it says "alarm".
+TEST(AircLcpDx, TheFaultFlagReachesTheHost) {
+    struct Case {
+        uint16_t run, fault;
+        std::vector<int> out;
+        int state;
+        const char* brief;
+    } cases[] = {
+        {1, 0, {}, 0, "运行状态：正常"},
+        {0, 0, {}, 0, "运行状态：停止"},
+        {2, 1, {2}, 1, "运行状态：告警告警:故障标志"},
+        {1, 4, {2}, 1, "运行状态：正常告警:故障标志"},
+    };
+    for (const Case& c : cases) {
+        AircHostPoll<CSMAircLcpDx> p(0x702);
+        qxsim::ModbusSlave slave(1);
+        qxsim::LcpDx m;
+        m.runSt = c.run;
+        m.fault = c.fault;
+        qxsim::SetLcpDx(slave, m);
+        p.ch.SetResponder([&](const Bytes& q) { return slave.HandleRtu(q.data(), q.size()).bytes; });
+        ASSERT_EQ(1, p.Poll()) << c.run << "," << c.fault;
+        EXPECT_EQ(c.out, p.out) << c.run << "," << c.fault;
+        EXPECT_EQ(c.state, p.State()) << c.run << "," << c.fault;
+        EXPECT_EQ(H(c.brief), H(p.Brief())) << c.run << "," << c.fault;
+    }
+}
+
 TEST(AircLcpDx, RegistrationAndStoredRows) {
     Lcp r;
     r.WithDb();
@@ -468,7 +498,7 @@ TEST(AircMitsubishi, QueryWaitAndDecodeWithAndWithoutLead) {
     r.answer = [](const Bytes&) { return HexBytes("55 31 32 9A 19 85 03"); };
     ASSERT_EQ(1, r.Poll());
     EXPECT_EQ(kMit, r.Values(11));
-    EXPECT_EQ(7, r.h.DataSize());
+    EXPECT_EQ(11, r.h.DataSize()) << "up to the fault code";
     EXPECT_EQ(3, r.h.DataVal(11));
     EXPECT_EQ(-1, r.h.DataVal(12));
     char key[16] = ".Tem";
@@ -511,6 +541,49 @@ TEST(AircMitsubishi, AnswersWithoutTheirLastDataByteFail) {
         EXPECT_TRUE(m.ch.Written().empty());
     }
     EXPECT_EQ(0, r.h.DataGet(nullptr, 1, 0));
+}
+
+// The unit's filter-cleaning flag and fault code reach the host: its limit check marks them, the
+// point is in alarm and the summary names them. On/off, mode, fan, swing, compressor,
+// ventilation and the remote lock are states. The simulated adapter's units: a running one
+// (bit 7 of d0 clear, "0 开机") and one in trouble.
+TEST(AircMitsubishi, FilterDueAndFaultCodeReachTheHost) {
+    struct Case {
+        const char* what;
+        uint8_t d[4];
+        std::vector<int> out;
+        int state;
+        const char* brief;
+    } cases[] = {
+        {"running, room 32", {0x73, 0x20, 0x05, 0x00}, {}, 0, "温度:32 "},
+        {"off, remote locked", {0xF3, 0x20, 0x80, 0x00}, {}, 0, "温度:32 "},
+        {"filter due", {0x73, 0x20, 0x07, 0x00}, {7}, 1, "温度:32 告警:过滤网清洗"},
+        {"fault code 21", {0x73, 0x20, 0x01, 0x15}, {11}, 1, "温度:32 告警:故障代码"},
+    };
+    for (const Case& c : cases) {
+        AircHostPoll<CSMAircMitsubishi> p(0x705);
+        qxsim::AircMitsubishi ac(1);
+        ac.SetData(c.d[0], c.d[1], c.d[2], c.d[3]);
+        p.ch.SetResponder([&](const Bytes& q) { return ac.Answer(q); });
+        ASSERT_EQ(1, p.Poll()) << c.what;
+        EXPECT_EQ(c.out, p.out) << c.what;
+        EXPECT_EQ(c.state, p.State()) << c.what;
+        EXPECT_EQ(H(c.brief), H(p.Brief())) << c.what;
+    }
+
+    // The simulated adapter: its running unit is on by the legend, its unit in trouble alarms.
+    AircHostPoll<CSMAircMitsubishi> p(0x705);
+    qxsim::AircMitsubishi ac(1);
+    p.ch.SetResponder([&](const Bytes& q) { return ac.Answer(q); });
+    ASSERT_EQ(1, p.Poll());
+    EXPECT_EQ("0", p.Cur("tbAircMitsubishi", "StOnOff")) << "0 开机";
+    EXPECT_EQ((std::vector<int>{4, 5}), p.out) << "25 degrees lie below the rows' 30.0";
+    qxsim::AlarmAircMitsubishi(ac, 1);
+    ASSERT_EQ(1, p.Poll());
+    EXPECT_EQ((std::vector<int>{4, 5, 7, 11}), p.out);
+    EXPECT_EQ(1, p.State());
+    EXPECT_EQ("0|400|1|0|21", p.Cur("tbAircMitsubishi", "StOnOff||'|'||Tem||'|'||StFilter||'|'||StComp||'|'||StFaultCode"));
+    EXPECT_EQ(H("温度:40 告警:设定温度 温度值 过滤网清洗..."), H(p.Brief()));
 }
 
 TEST(AircMitsubishi, TablesInEachDatabaseThatIsSet) {
