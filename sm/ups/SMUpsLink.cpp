@@ -8,6 +8,7 @@
 // received:
 //
 //   170..180   170 Vin1, 171 Fin, 172 Vout, 173 Fout, 174 Aout, 175 Pout, 178 Vbatt, 180 Tem
+//              (174 the output current and 175 the load, both in tenths)
 //              (176, 177, 179 not used)
 //   0          the alarm flags; H its high byte, L its low byte:
 //              L bit 2 b7  L bit 1 b6  L bit 0 b5  H bit 7 b4  H bit 6 b3  H bit 5 b2
@@ -89,6 +90,8 @@ int CSMUpsLink::DataGet(ISerBase* ch, int address, int wait) {
 }
 
 void CSMUpsLink::BriefText(char* out, size_t size) {
-    snprintf(out, size, "输入电压:%1.1fV, 输出电压:%1.1fV, 输出负载:%d%%, 电池电压:%1.1fV",
-             m_rec.Vin1 * 0.1, m_rec.Vout * 0.1, m_rec.Aout, m_rec.Vbatt * 0.1);
+    // The load is this UPS's own register (175, tenths of a per cent, as its row divides it),
+    // not the output current of 174.
+    snprintf(out, size, "输入电压:%1.1fV, 输出电压:%1.1fV, 输出负载:%1.1f%%, 电池电压:%1.1fV",
+             m_rec.Vin1 * 0.1, m_rec.Vout * 0.1, m_rec.Pout * 0.1, m_rec.Vbatt * 0.1);
 }
