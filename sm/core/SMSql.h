@@ -197,6 +197,11 @@ bool FieldAlarm(const int* alarmBits, int field);
 // null or nothing is named.
 int* PassOver(int& flags, int* alarmBits, int fields, const std::vector<int>& unread,
               std::vector<int>& own);
+// The alarm bits of a handler that keeps its values when the host marks a point in alarm
+// (flag bit 0) without passing bits of its own: zeros gets as many zeroed words as a handler
+// of `fields` fields reads, so that nothing reads beyond what was given, and its words are
+// returned. alarmBits itself when it is given, or when the state is 2 (no answer: null).
+int* KeptAlarmBits(int flags, int* alarmBits, int fields, std::vector<int>& zeros);
 
 // "update tbSubSysDetail set LastUpd=...,State=%d where sid=%d and type=%d". type is the
 // current point's Type (the host's row carries it), not the handler's reported type.
