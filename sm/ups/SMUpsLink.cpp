@@ -18,15 +18,16 @@
 
 namespace {
 
-// The default UPS handler's measurement rows, with flags of its own.
+// The default UPS handler's measurement rows, with flags of its own. Every flag is a fault
+// (1 the fault): the fan lock, the emergency stop and the high temperature alarm as well.
 const std::vector<qx::sql::DefRow> kRows = CSMUpsTbUps::DefaultMeasuresWith({
     {11, "b7", 1, "b7旁路频率不稳定", 1, 1, 0, "1表示不稳定", 0, "", 0},
     {12, "b6", 1, "b6电池过充", 1, 1, 0, "1表示过充", 0, "", 0},
     {13, "b5", 1, "b5电池低电压", 1, 1, 0, "1表示低电压", 0, "", 0},
     {14, "b4", 1, "b4过载", 1, 1, 0, "1表示过载", 0, "", 0},
-    {15, "b3", 1, "b3风扇锁", 1, 0, 0, "1表示锁告警", 0, "", 0},
-    {16, "b2", 1, "b2 EPO激活", 1, 0, 0, "1表示激活", 0, "0", 0},
-    {17, "b1", 1, "b1高温", 1, 0, 0, "1表示高温", 0, "", 0},
+    {15, "b3", 1, "b3风扇锁", 1, 1, 0, "1表示锁告警", 0, "", 0},
+    {16, "b2", 1, "b2 EPO激活", 1, 1, 0, "1表示激活", 0, "0", 0},
+    {17, "b1", 1, "b1高温", 1, 1, 0, "1表示高温", 0, "", 0},
     {18, "b0", 1, "b0充电失败", 1, 1, 0, "1表示失败", 0, "0", 0},
 });
 
