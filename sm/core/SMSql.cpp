@@ -353,7 +353,7 @@ int StorePoll(CSMBase& h, const PollRow& row, int flags, int* alarmBits, int* sn
 bool ErrGate(CSMBase& h, std::map<int, int>& bySid, int sid, int state) {
     int& count = bySid[sid];
     bool write = true;
-    if (state == 0) {
+    if (state != 2) {
         count = 0;
     } else if (++count < 3) {
         write = false;

@@ -241,10 +241,12 @@ struct PollRow {
 int StorePoll(CSMBase& handler, const PollRow& row, int flags, int* alarmBits, int* snapId,
               int sid, IDbBase* history);
 
-// The failure counter of handlers that report a fault only after several abnormal polls: true
-// when this state is to be written (normal, or the third abnormal in a row). The count belongs
-// to the point: bySid keeps one per SID, so a dead device beside a healthy one of the same type
-// is still reported; the handler's m_iErrCnt mirrors the count of the point just updated.
+// The failure counter of handlers that report a silent device only after several polls
+// without answer: true when this state is to be written (normal or in alarm, at once; no
+// answer, state 2, the third time in a row). An alarm is never held back: the device answered,
+// and an alarm of one or two polls would otherwise never be stored. The count belongs to the
+// point: bySid keeps one per SID, so a dead device beside a healthy one of the same type is
+// still reported; the handler's m_iErrCnt mirrors the count of the point just updated.
 bool ErrGate(CSMBase& handler, std::map<int, int>& bySid, int sid, int state);
 
 // ---------------------------------------------------------------- definition reads

@@ -451,14 +451,15 @@ TEST(SqlPoll, FieldStateRowsByDetailMode) {
     EXPECT_EQ(2, db.Int("select count(*) from tbSubSysDetail where State=1"));
 }
 
-TEST(SqlPoll, ErrGateWritesOnlyTheThirdAbnormalPoll) {
+TEST(SqlPoll, ErrGateWritesOnlyTheThirdPollWithoutAnswerAndEveryAlarm) {
     CSMBase h(1);
     struct Step {
         int state;
         bool write;
         int count;
-    } steps[] = {{2, false, 1}, {2, false, 2}, {2, true, 0}, {1, false, 1},
-                 {0, true, 0},  {2, false, 1}, {2, false, 2}, {1, true, 0}};
+    } steps[] = {{2, false, 1}, {2, false, 2}, {2, true, 0}, {1, true, 0}, {1, true, 0},
+                 {0, true, 0},  {2, false, 1}, {2, false, 2}, {1, true, 0}, {2, false, 1},
+                 {0, true, 0}};
     std::map<int, int> bySid;
     int i = 0;
     for (const Step& s : steps) {
