@@ -102,9 +102,8 @@ void AlarmAhpUps(AhpUpsRegs& m, int state) {
         m.r138 = 0x0001;  // bypass frequency out
         m.r139 = 0x0007;  // room, inverter and rectifier overheated
     } else if (state == 2) {
-        for (uint16_t& v : m.vout) v = 0;
-        for (uint16_t& i : m.iout) i = 0;
-        m.fout = 0;
+        for (int p = 0; p < 3; p++) m.vin[p] = m.vout[p] = 250;
+        m.fin = m.fout = 52;
         m.r138 = 0x0010;  // inverter output short circuit
     }
 }

@@ -80,7 +80,8 @@ struct AhpUpsRegs {
 void SetAhpUps(ModbusSlave& slave, const AhpUpsRegs& m);
 // The AHP in trouble: state 1 on battery (mains and bypass gone, only the battery input
 // present), its output overloaded, rectifier, inverter and room overheated, the bypass
-// frequency out; state 2 its inverter output shorted: no output, no output frequency.
+// frequency out; state 2 its inverter output shorted, the load on the bypass with the mains
+// high (250 V, 52 Hz).
 void AlarmAhpUps(AhpUpsRegs& m, int state);
 
 // A Link UPS: holding registers 170 input voltage, 171 input frequency, 172 output voltage,

@@ -122,13 +122,17 @@ void SetUpsHtxx(ModbusSlave& slave, const UpsExReadings& r) {
 // ---------------------------------------------------------------- alarm states
 
 void AlarmUpsReadings(UpsReadings& r, int state) {
-    if (state != 1) return;
-    r.vin1 = r.vin2 = r.vin3 = 0;
-    r.fin = 0;
-    r.vbatt = (uint16_t)(r.vbatt * 105 / 136);
-    r.pbatt = 150;
-    r.mbatt = (uint16_t)(r.mbatt / 10);
-    r.tem = 450;
+    if (state == 1) {
+        r.vin1 = r.vin2 = r.vin3 = 0;
+        r.fin = 0;
+        r.vbatt = (uint16_t)(r.vbatt * 105 / 136);
+        r.pbatt = 150;
+        r.mbatt = (uint16_t)(r.mbatt / 10);
+        r.tem = 450;
+    } else if (state == 2) {
+        r.vin1 = r.vin2 = r.vin3 = r.vout = r.v2 = r.v3 = 2500;
+        r.fin = r.fout = 485;
+    }
 }
 
 uint16_t AlarmUpsHr7000Fault(int state) { return state == 1 ? 0x0004 : 0; }
@@ -161,7 +165,11 @@ void AlarmUpsHtxx(UpsExReadings& r, int state) {
         r.tem = 700;
         set({12, 10, 9, 7, 5, 3, 1});
     } else if (state == 2) {
-        for (int p = 0; p < 3; p++) r.vout[p] = r.iout[p] = r.fout[p] = 0;
+        for (int p = 0; p < 3; p++) {
+            r.vin[p] = r.vout[p] = 2500;
+            r.iin[p] = r.iout[p] = (uint16_t)(180 + 5 * p);
+            r.fin[p] = r.fout[p] = 5200;
+        }
         set({13, 8, 4, 2, 0});
     }
 }

@@ -31,8 +31,8 @@ struct UpsReadings {
 
 // The readings of a UPS in trouble, in the units of `r` (tenths): state 1 on battery with its
 // battery low (no input and no input frequency, the battery down to 10.5 V a block from 13.6,
-// 15 % and a tenth of its time left, the unit warm); state 2 (on bypass, its inverter failed)
-// leaves the readings as they are, the mains present.
+// 15 % and a tenth of its time left, the unit warm); state 2 on its bypass (its inverter
+// failed) with the mains out of tolerance, 250 V at 48.5 Hz, which the output follows.
 void AlarmUpsReadings(UpsReadings& r, int state);
 
 // GX: holding registers 13..56 (input register 81 answers the check read).
@@ -49,7 +49,7 @@ uint16_t AlarmUpsHr7000Fault(int state);
 void SetUpsIpGuard(ModbusSlave& slave, const UpsReadings& r, const bool inputs[21]);
 // The IPGuard's inputs in trouble: state 1 on battery (input fault) overloaded and hot, its
 // bypass failed, a composite state input of each group set (inputs 17, 18, 20, 21, 23, 31);
-// state 2 its output failed and off (inputs 19, 22).
+// state 2 its output failed and off (inputs 19, 22) after the mains went out of tolerance.
 void AlarmUpsIpGuardInputs(bool inputs[21], int state);
 
 class Device;
@@ -80,9 +80,10 @@ struct UpsExReadings {
 void SetUpsHtxx(ModbusSlave& slave, const UpsExReadings& r);
 // The HTxx in trouble: state 1 on battery (no input) to its end of discharge, overloaded
 // and hot, with the faults that come with a lost mains (AC input, bypass, neutral, the
-// redundancy; words b12, b10, b9, b7, b5, b3, b1); state 2 its output shorted and off after
-// an emergency stop, the battery reversed, a bypass fan failed and the end-of-discharge
-// system inhibited (b13, b8, b4, b2, b0).
+// redundancy; words b12, b10, b9, b7, b5, b3, b1); state 2 its output shorted, the load on the
+// bypass with the mains high (250 V, 52 Hz) and overloaded, the emergency stop pressed, the
+// battery reversed, a bypass fan failed and the end-of-discharge system inhibited (b13, b8,
+// b4, b2, b0).
 void AlarmUpsHtxx(UpsExReadings& r, int state);
 
 }  // namespace qxsim

@@ -193,10 +193,9 @@ void AlarmAhpYdt(AhpYdtFigures& f, int state) {
         const uint8_t b6b2[5] = {1, 1, 0, 1, 0};  // inverter and room overheated, bypass frequency out
         for (int k = 0; k < 5; k++) f.b6b2[k] = b6b2[k];
     } else if (state == 2) {
-        f.vout = 0.0f;
-        f.iout = 0.0f;
-        f.v[1] = f.v[2] = 0.0f;
-        f.v[3] = 0.0f;
+        for (float& v : f.vin) v = 250.0f;
+        f.fin = f.fbypass = 52.0f;
+        f.vout = f.v[0] = f.v[1] = f.v[2] = 250.0f;
         f.b6b2[2] = 1;  // inverter output short circuit
     }
 }

@@ -95,8 +95,8 @@ struct AhpYdtFigures {
 };
 void SetAhpYdt(YdtDevice& d, const AhpYdtFigures& f);
 // The AHP in trouble: state 1 on battery (no input, no bypass: its frequency out) overloaded,
-// with rectifier, inverter and room overheated; state 2 its inverter output shorted (no
-// output).
+// with rectifier, inverter and room overheated; state 2 its inverter output shorted, the load
+// on the bypass with the mains high (250 V, 52 Hz).
 void AlarmAhpYdt(AhpYdtFigures& f, int state);
 
 }  // namespace qxsim

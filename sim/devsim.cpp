@@ -1155,25 +1155,28 @@ const AlarmRaises kAlarmRaises[] = {
     {"gxe", 1, "VinA(1),VinB(2),VinC(3)", "告警:"},
     {"ahp", 1, "Vin1(1),Vin2(2),Vin3(3),Aout(6),Tem(9),b7(11),b6(12),b5(13),b3(15),Aed(23),v4(30)",
      "告警:"},
-    {"ahp", 2, "Fout(7),b4(14)", "告警:"},
+    {"ahp", 2, "Vin1(1),Vin2(2),Vin3(3),Vout(5),Fout(7),b4(14),v2(28),v3(29)", "告警:"},
     {"ahp-ydt", 1, "Vin1(1),Vin2(2),Vin3(3),Aout(6),b7(11),b6(12),b5(13),b3(15),v4(30)", "告警:"},
-    {"ahp-ydt", 2, "b4(14)", "告警:"},
+    {"ahp-ydt", 2, "Vin1(1),Vin2(2),Vin3(3),Vout(5),b4(14),v2(28),v3(29)", "告警:"},
     {"ups-gx", 1, "Vin1(1)", "告警:"},
     {"ups-hr7000", 1, "Vin1(1),b4(14)", "告警:"},
     {"ups-ipguard", 1, "Vin1(1),Vin2(2),Vin3(3),b7(11),b6(12),b4(14),b3(15),b1(17),b0(18)", "告警:"},
-    {"ups-ipguard", 2, "b5(13),b2(16)", "告警:"},
+    {"ups-ipguard", 2, "Vin1(1),Vin2(2),Vin3(3),b5(13),b2(16)", "告警:"},
     {"ups-htxx", 1,
      "Vin1(1),Vin2(2),Vin3(3),Iout1(10),Iout2(11),Iout3(12),Fin1(13),Fin2(14),Fin3(15),Tem(22),"
      "b12(27),b10(29),b9(30),b7(32),b5(34),b3(36),b1(38),Vbatt(40),Pbatt(41),Mbatt(42)",
      "告警:"},
     {"ups-htxx", 2,
-     "Vout1(4),Vout2(5),Vout3(6),Fout1(16),Fout2(17),Fout3(18),b13(26),b8(31),b4(35),b2(37),b0(39)",
+     "Vin1(1),Vin2(2),Vin3(3),Vout1(4),Vout2(5),Vout3(6),Iin1(7),Iin2(8),Iin3(9),Iout1(10),"
+     "Iout2(11),Iout3(12),Fin1(13),Fin2(14),Fin3(15),Fout1(16),Fout2(17),Fout3(18),b13(26),b8(31),"
+     "b4(35),b2(37),b0(39)",
      "告警:"},
     {"ups-9e", 1, "Vin1(1),Vin2(2),Vin3(3),Fin(4),b7(11),b6(12),b5(13),b4(14),b1(17),Vbatt(19),Pbatt(20)",
      "告警:"},
-    {"ups-9e", 2, "b2(16),b0(18)", "告警:"},
+    {"ups-9e", 2, "Vin1(1),Vin2(2),Vin3(3),Fin(4),Vout(5),Fout(7),b2(16),b0(18),v2(28),v3(29)", "告警:"},
     {"ups-9e-block", 1, "Vin1(1),Vin2(2),Vin3(3),Fin(4),b7(11),b1(17),Vbatt(19)", "告警:"},
-    {"ups-9e-block", 2, "b2(16),b0(18)", "告警:"},
+    {"ups-9e-block", 2, "Vin1(1),Vin2(2),Vin3(3),Fin(4),Vout(5),Fout(7),b2(16),b0(18),v2(28),v3(29)",
+     "告警:"},
 
 
     // ---- air-conditioners
