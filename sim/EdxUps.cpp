@@ -105,4 +105,20 @@ void EdxUps::Serve(Device& device) {
     });
 }
 
+void AlarmEdxUps(EdxUps& ups, int state) {
+    if (state == 1) {
+        ups.SetData(0x01, {0, 1, 0, 0, 1});                        // mains lost, battery low, output on
+        ups.SetData(0x06, {12});                                   // 12 % left
+        ups.SetData(0x07, {48, 186, 0});                           // 48 % load, 186 V
+        ups.SetData(0x31, {0, 0, 0});                              // no input
+        ups.SetData(0x38, {1, 1, 0, 0, 0});                        // bypass frequency, bypass abnormal
+        ups.SetData(0x3A, {0, 0, 0});                              // no bypass
+    } else if (state == 2) {
+        ups.SetData(0x01, {1, 0, 1, 0, 0});                        // mains, charging, no output
+        ups.SetData(0x07, {0, 220, 0});
+        ups.SetData(0x38, {0, 0, 1, 0, 0});                        // bypass overloaded
+        ups.SetData(0x42, {0, 0, 0, 0, 0, 0, 0, 0, 0});            // no output
+    }
+}
+
 }  // namespace qxsim

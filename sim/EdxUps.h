@@ -72,4 +72,9 @@ private:
     RecentLog<uint8_t> m_asked;
 };
 
+// The EDX in trouble: state 1 on battery with its battery low (mains gone, and with it the
+// bypass: its frequency and its state abnormal), the output still on; state 2 on mains with
+// its bypass overloaded and the output lost.
+void AlarmEdxUps(EdxUps& ups, int state);
+
 }  // namespace qxsim

@@ -118,4 +118,12 @@ void IIIUps::Serve(Device& device) {
     });
 }
 
+void AlarmIIIUps(IIIUps& ups, int state) {
+    if (state != 1) return;
+    for (int at : {6, 8, 10}) ups.SetWord(kMeasure, at, 0);
+    ups.SetWord(kMeasure, 36, 1910);
+    ups.SetByte(kMeasure, 50, 0x01);
+    ups.SetByte(kBattery, 22, 15);
+}
+
 }  // namespace qxsim

@@ -75,4 +75,8 @@ private:
     std::vector<uint8_t> m_asked;
 };
 
+// The III in trouble (state 1): on battery, no input on any phase and the mains fault bits
+// of byte 50 set, the battery running down.
+void AlarmIIIUps(IIIUps& ups, int state);
+
 }  // namespace qxsim

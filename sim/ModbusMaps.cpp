@@ -119,6 +119,23 @@ void SetAhpUps(ModbusSlave& slave, const AhpUpsRegs& m) {
     for (const auto& r : regs) slave.SetHolding(r.reg, r.value);
 }
 
+void AlarmAhpUps(AhpUpsRegs& m, int state) {
+    if (state == 1) {
+        for (uint16_t& v : m.vin) v = 0;
+        for (uint16_t& i : m.iout) i = 18;
+        m.vbatt = 180;
+        m.tem = 70;
+        m.fin = 0;
+        m.r137 = 0x0001;  // the battery input only
+        m.r138 = 0x0001;  // bypass frequency out
+        m.r139 = 0x0007;  // room, inverter and rectifier overheated
+    } else if (state == 2) {
+        for (int p = 0; p < 3; p++) m.vin[p] = m.vout[p] = 250;
+        m.fin = m.fout = 52;
+        m.r138 = 0x0010;  // inverter output short circuit
+    }
+}
+
 void SetLinkUps(ModbusSlave& slave, const LinkUps& u) {
     slave.ServeHolding(0);
     slave.ServeHolding(170, 11);
@@ -145,6 +162,69 @@ void SetSymmetraUps(ModbusSlave& slave, const SymmetraUps& u) {
         {38, u.vin[2]}, {44, u.v3},  {45, u.v4},   {47, u.tem[0]}, {49, u.tem[1]},
     };
     for (const auto& w : words) slave.SetHolding(w.reg, w.value);
+}
+
+void AlarmLinkUps(LinkUps& u, int state) {
+    if (state == 1) {
+        u.vin = 0;
+        u.fin = 0;
+        u.aout = 52;
+        u.pout = 1150;
+        u.vbatt = 1980;
+        u.tem = 55;
+        u.alarms = 0xC805;  // overload, fan lock, high temperature; bypass, battery low
+    } else if (state == 2) {
+        u.vout = 0;
+        u.fout = 0;
+        u.aout = 0;
+        u.pout = 0;
+        u.vbatt = 2890;
+        u.alarms = 0x2402;  // EPO, charge failure; battery overcharged
+    }
+}
+
+void AlarmSymmetraUps(SymmetraUps& u, int state) {
+    if (state == 1) {
+        u.reg3 = 0x00C1;
+        u.fin = 0;
+        for (uint16_t& v : u.vin) v = 0;
+        u.pbatt = 150;
+        u.mbatt = 30;
+        u.vbatt = 1950;
+    } else if (state == 2) {
+        u.reg0 = 0x0008;
+        u.reg1 = 0x0080;
+        u.reg3 = 0x0001;
+        u.vout = u.vin[0];
+    }
+}
+
+void AlarmGalaxyUps(GalaxyUps& u, int state) {
+    if (state == 1) {
+        for (int p = 0; p < 3; p++) {
+            u.vin[p] = u.vb[p] = 0;
+            u.iin[p] = u.ib[p] = 0;
+            u.iout[p] = (uint16_t)(18 + p);
+        }
+        u.fin = u.fb = 0;
+        u.vbatt = 180;
+        u.pbatt = 10;
+        u.mbatt = 2;
+        u.tem = 70;
+        u.status[0] = 0x0808 | 0x0004 | 0x0020 | 0x0001;  // UPS alarm, battery low, overload protection
+        u.status[2] = 0x0400;                             // battery temperature
+        u.status[15] = 0x0001;                            // output overload
+    } else if (state == 2) {
+        for (int p = 0; p < 3; p++) {
+            u.vin[p] = u.vb[p] = u.vout[p] = 250;
+            u.iin[p] = u.ib[p] = u.iout[p] = (uint16_t)(18 + p);
+        }
+        u.fin = u.fb = u.fout = 52;
+        u.status[0] = 0x0808 | 0x0004;  // UPS alarm
+        u.status[1] = 0x0040;           // on bypass
+        u.status[9] = 0x0001;           // charging fault
+        u.status[13] = 0x0020;          // inverter fault
+    }
 }
 
 void SetGalaxyUps(ModbusSlave& slave, const GalaxyUps& u) {

@@ -124,6 +124,11 @@ struct AhpUpsRegs {
     uint16_t r137 = 0x0007, r138 = 0, r139 = 0;
 };
 void SetAhpUps(ModbusSlave& slave, const AhpUpsRegs& m);
+// The AHP in trouble: state 1 on battery (mains and bypass gone, only the battery input
+// present), its output overloaded, rectifier, inverter and room overheated, the bypass
+// frequency out; state 2 its inverter output shorted, the load on the bypass with the mains
+// high (250 V, 52 Hz).
+void AlarmAhpUps(AhpUpsRegs& m, int state);
 
 // A Link UPS: holding registers 170 input voltage, 171 input frequency, 172 output voltage,
 // 173 output frequency, 174 output current, 175 load, 178 battery voltage, 180 temperature
@@ -134,6 +139,10 @@ struct LinkUps {
     uint16_t alarms = 0;  // high byte bits 7, 6, 5, 3, 2: b4, b3, b2, b1, b0; low bits 2, 1, 0: b7, b6, b5
 };
 void SetLinkUps(ModbusSlave& slave, const LinkUps& u);
+// The Link in trouble: state 1 on battery with its battery low, overloaded and hot, its fan
+// locked and the bypass frequency unstable (no mains); state 2 on mains with its charger
+// failed and the battery overcharged, the emergency stop pressed (no output).
+void AlarmLinkUps(LinkUps& u, int state);
 
 }  // namespace qxsim
 
@@ -151,6 +160,10 @@ struct SymmetraUps {
     uint16_t tem[2] = {250, 255};  // registers 47 and 49
 };
 void SetSymmetraUps(ModbusSlave& slave, const SymmetraUps& u);
+// The Symmetra in trouble: state 1 on battery with its battery low (register 3 bits 7, 6 and
+// the beeper, bit 0; no input), state 2 failed over to its bypass (register 0 bit 3, register 1
+// bit 7, the beeper).
+void AlarmSymmetraUps(SymmetraUps& u, int state);
 
 // Galaxy 5000 three-phase UPS: measurements in holding registers 256-331 as the unit keeps
 // them (whole units; the handler stores tenths), status bits in holding registers 64-79. The
@@ -163,6 +176,11 @@ struct GalaxyUps {
     uint16_t status[16] = {0x0808, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // 64-79
 };
 void SetGalaxyUps(ModbusSlave& slave, const GalaxyUps& u);
+// The Galaxy in trouble: state 1 on battery (no mains, no bypass) with its battery low and
+// hot, its output overloaded (register 64 bits 0, 2, 5; 66 bit 10; 79 bit 0); state 2 on its
+// bypass after an inverter fault with the mains high, overloaded, the charger faulty (64 bit
+// 2, 65 bit 6, 73 bit 0, 77 bit 5).
+void AlarmGalaxyUps(GalaxyUps& u, int state);
 
 }  // namespace qxsim
 

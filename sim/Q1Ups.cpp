@@ -1,6 +1,7 @@
 #include "Q1Ups.h"
 
 #include <ctype.h>
+#include <stdio.h>
 
 namespace qxsim {
 
@@ -128,6 +129,45 @@ std::vector<std::string> Q1Ups::Requests() const {
 std::vector<std::string> Q1Ups::Commands() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return commands;
+}
+
+}  // namespace qxsim
+
+namespace qxsim {
+
+std::string Q1Status::Text() const {
+    char reply[96];
+    snprintf(reply, sizeof reply, "(%05.1f %05.1f %05.1f %03d %04.1f %4.2f %04.1f %.8s\r", vin, vfault,
+             vout, load, hz, vcell, tem, bits.c_str());
+    return reply;
+}
+
+void AlarmQ1Status(Q1Status& s, int state) {
+    if (state == 1) {
+        s.vin = 0.0;
+        s.vfault = 0.0;
+        s.vout = 220.0;
+        s.load = 45;
+        s.vcell = 1.75;
+        s.tem = 42.0;
+        s.bits = "11001001";
+    } else if (state == 2) {
+        s.vout = s.vin;
+        s.load = 95;
+        s.tem = 45.0;
+        s.bits = "00111001";
+    }
+}
+
+void AlarmNmygUps(Q1Ups& ups, int state) {
+    if (state == 1) {
+        // Flags: fault, bypass, mains failure, battery low, discharging.
+        ups.SetReply("RS", "(0 0 1 1 1\r");
+        ups.SetReply("RD", "(0.0 0.0 0.0 220.0 220.2 219.9 48.0 46.5 47.1 31.5 0.0 192.0 3.0\r");
+    } else if (state == 2) {
+        ups.SetReply("RS", "(1 1 0 0 0\r");
+        ups.SetReply("RD", "(220.1 221.0 219.8 220.1 221.0 219.8 35.0 30.1 28.7 33.5 50.0 272.0 45.0\r");
+    }
 }
 
 }  // namespace qxsim

@@ -59,4 +59,25 @@ private:
     std::string m_pending;
 };
 
+// The figures of a Q1 status reply, "(MMM.M NNN.N PPP.P QQQ RR.R S.SS TT.T b7b6b5b4b3b2b1b0\r":
+// input voltage, input fault voltage, output voltage, load in per cent, frequency, battery
+// voltage per cell, temperature and the eight status bits (b7 mains failed, b6 battery low,
+// b5 on bypass, b4 UPS failed, b3 standby type, b2 testing, b1 shutting down, b0 beeper on).
+// The defaults are the standby unit on mains at rest.
+struct Q1Status {
+    double vin = 230.0, vfault = 0.0, vout = 229.5;
+    int load = 12;
+    double hz = 50.0, vcell = 2.25, tem = 30.0;
+    std::string bits = "00001000";
+    std::string Text() const;  // the reply, CR included
+};
+// The unit in trouble: state 1 on battery with its battery low (mains gone, the cells run
+// down, the beeper on), state 2 failed over to its bypass (mains present, the beeper on).
+void AlarmQ1Status(Q1Status& s, int state);
+
+// The NMYG dialect in trouble: state 1 on battery with its battery low (flags mains failure,
+// battery low and discharging; no input on any phase), state 2 failed over to its bypass
+// (flags fault and bypass, mains present).
+void AlarmNmygUps(Q1Ups& ups, int state);
+
 }  // namespace qxsim

@@ -94,4 +94,22 @@ Responder SmartUps::AsResponder() {
     };
 }
 
+// ---------------------------------------------------------------- alarm states
+
+void AlarmSentryUps(SentryUps::Readings& r, int state) {
+    if (state != 1) return;
+    r.fin = 0;
+    r.vbatt = 196;
+    r.tem = 45;
+}
+
+void AlarmSmartUps(SmartUps& ups, int state) {
+    if (state != 1) return;
+    const char* const rows[][2] = {
+        {"C", "045.5"}, {"Q", "70"},    {"B", "20.10"}, {"f", "012.0"},
+        {"L", "000.0"}, {"O", "220.0"}, {"P", "105.0"}, {"j", "0003:"},
+    };
+    for (const auto& r : rows) ups.SetAnswer(r[0][0], r[1]);
+}
+
 }  // namespace qxsim

@@ -53,6 +53,10 @@ private:
     bool m_silent = false;
 };
 
+// The Sentry in trouble (state 1): on battery, the mains gone (input frequency 0, which is
+// how the unit tells a mains failure), the battery run down and the unit warm.
+void AlarmSentryUps(SentryUps::Readings& r, int state);
+
 // Answers each query letter with its text and CR LF; "W" is a command without an answer.
 // Letters without an answer go unanswered.
 class SmartUps {
@@ -73,5 +77,9 @@ private:
     int m_commands = 0;
     bool m_silent = false;
 };
+
+// The Smart unit in trouble (state 1): on battery with its battery low and its output
+// overloaded (status 70: bits 6, 5 and 4), no input voltage, the battery nearly empty.
+void AlarmSmartUps(SmartUps& ups, int state);
 
 }  // namespace qxsim

@@ -3,6 +3,8 @@
 #include <stddef.h>
 #include <string.h>
 
+#include <initializer_list>
+
 #include "SimDevice.h"
 
 namespace qxsim {
@@ -115,6 +117,61 @@ void SetUpsHtxx(ModbusSlave& slave, const UpsExReadings& r) {
     static const uint16_t kStateRegs[16] = {83, 84, 85, 86, 87, 88, 91, 96,
                                             97, 99, 107, 108, 110, 111, 112, 113};
     for (int k = 0; k < 16; k++) slave.SetInput(kStateRegs[k], r.states[k]);
+}
+
+// ---------------------------------------------------------------- alarm states
+
+void AlarmUpsReadings(UpsReadings& r, int state) {
+    if (state == 1) {
+        r.vin1 = r.vin2 = r.vin3 = 0;
+        r.fin = 0;
+        r.vbatt = (uint16_t)(r.vbatt * 105 / 136);
+        r.pbatt = 150;
+        r.mbatt = (uint16_t)(r.mbatt / 10);
+        r.tem = 450;
+    } else if (state == 2) {
+        r.vin1 = r.vin2 = r.vin3 = r.vout = r.v2 = r.v3 = 2500;
+        r.fin = r.fout = 485;
+    }
+}
+
+uint16_t AlarmUpsHr7000Fault(int state) { return state == 1 ? 0x0004 : 0; }
+
+void AlarmUpsIpGuardInputs(bool inputs[21], int state) {
+    if (state == 1) {
+        for (int k : {0, 1, 3, 4, 6, 14}) inputs[k] = true;
+    } else if (state == 2) {
+        for (int k : {2, 5}) inputs[k] = true;
+    }
+}
+
+uint8_t AlarmUps9EBits(int state) {
+    return state == 1 ? 0xF2 : state == 2 ? 0x0D : 0;
+}
+
+void AlarmUpsHtxx(UpsExReadings& r, int state) {
+    // states[k] is b(15 - k).
+    auto set = [&r](std::initializer_list<int> bits) {
+        for (int b : bits) r.states[15 - b] = 1;
+    };
+    if (state == 1) {
+        for (int p = 0; p < 3; p++) {
+            r.vin[p] = r.iin[p] = r.fin[p] = 0;
+            r.iout[p] = (uint16_t)(180 + 5 * p);
+        }
+        r.vbatt = 1750;
+        r.pbatt = 50;
+        r.mbatt = 20;
+        r.tem = 700;
+        set({12, 10, 9, 7, 5, 3, 1});
+    } else if (state == 2) {
+        for (int p = 0; p < 3; p++) {
+            r.vin[p] = r.vout[p] = 2500;
+            r.iin[p] = r.iout[p] = (uint16_t)(180 + 5 * p);
+            r.fin[p] = r.fout[p] = 5200;
+        }
+        set({13, 8, 4, 2, 0});
+    }
 }
 
 }  // namespace qxsim

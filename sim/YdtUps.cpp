@@ -111,4 +111,93 @@ void SetAhpYdt(YdtDevice& d, const AhpYdtFigures& f) {
                                     53));
 }
 
+// ---------------------------------------------------------------- alarm states
+
+void AlarmHipulseUps(HipulseUps& u, int state) {
+    if (state == 1) {
+        for (int p = 0; p < 3; p++) {
+            u.vin[p] = u.iin[p] = u.vb[p] = 0.0f;
+            u.iout[p] = 18.0f + (float)p;
+        }
+        u.fin = u.fb = 0.0f;
+        u.vbatt = 180.5f;
+        u.mbatt = 3.0f;
+        u.state[4] = 0xE1;   // b11: battery inverter supply
+        u.state[10] = 0xE1;  // b5: the parallel system on battery
+        u.state[2] = 0xE2;   // b13: not charging
+    } else if (state == 2) {
+        for (int p = 0; p < 3; p++) {
+            u.vin[p] = u.vb[p] = u.vout[p] = 250.0f;
+            u.iin[p] = u.iout[p] = 18.0f + (float)p;
+        }
+        u.fin = u.fb = u.fout = 52.0f;
+        u.state[0] = 0x02;   // b15: bypass supply
+        u.state[10] = 0xE2;  // b5: the parallel system on bypass
+    }
+}
+
+void AlarmApm(ApmFigures& f, int state) {
+    const uint8_t kAlarm = 0xF0;
+    if (state == 1) {
+        for (float& v : f.vin) v = 0.0f;
+        for (float& i : f.iout) i = 18.5f;
+        f.fin = 0.0f;
+        f.bypass = 0.0f;
+        f.fbypass = 0.0f;
+        f.vbatt = 190.5f;
+        f.mbatt = 0.03f;
+        f.tem = 45.5f;
+        for (int k : {0, 1, 4, 5, 6, 7}) f.alarm[k] = kAlarm;  // b7 b6 b3 b2 b1 b0
+    } else if (state == 2) {
+        f.alarm[2] = f.alarm[3] = kAlarm;  // b5 b4
+    }
+}
+
+void AlarmITrust5k(ITrust5kFigures& f, int state) {
+    const uint8_t kAlarm = 0xF0;
+    if (state == 1) {
+        for (uint16_t& v : f.vin) v = 0;
+        f.fin = 0;
+        f.bypass = 0;
+        f.fbypass = 0;
+        f.vbatt = 1905;
+        f.alarm[6] = f.alarm[7] = kAlarm;  // b1 battery low, b0 on battery
+    } else if (state == 2) {
+        for (uint16_t& v : f.vout) v = 0;
+        for (uint16_t& i : f.iout) i = 0;
+        f.fout = 0;
+        f.alarm[5] = kAlarm;  // b2 output fault
+    }
+}
+
+void AlarmGxe(GxeFigures& f, int state) {
+    if (state != 1) return;
+    for (uint16_t& v : f.vin) v = 0;
+    f.fin = 0;
+    f.bv = 1910;
+    f.bi = 210;
+    f.bp = 12;
+    f.mbatt = 3;
+    f.load = 9850;
+}
+
+void AlarmAhpYdt(AhpYdtFigures& f, int state) {
+    if (state == 1) {
+        for (float& v : f.vin) v = 0.0f;
+        f.fin = 0.0f;
+        f.iout = 18.0f;
+        f.v[0] = 0.0f;   // no bypass
+        f.v[3] = 18.5f;  // output current C
+        f.fbypass = 0.0f;
+        f.b7 = 1;                       // rectifier overheated
+        const uint8_t b6b2[5] = {1, 1, 0, 1, 0};  // inverter and room overheated, bypass frequency out
+        for (int k = 0; k < 5; k++) f.b6b2[k] = b6b2[k];
+    } else if (state == 2) {
+        for (float& v : f.vin) v = 250.0f;
+        f.fin = f.fbypass = 52.0f;
+        f.vout = f.v[0] = f.v[1] = f.v[2] = 250.0f;
+        f.b6b2[2] = 1;  // inverter output short circuit
+    }
+}
+
 }  // namespace qxsim

@@ -29,6 +29,10 @@ struct HipulseUps {
                           0xE1, 0xE1, 0xE0, 0xE2, 0xE1, 0xE0, 0xE0, 0xE0};  // b15 .. b0
 };
 void SetHipulseUps(YdtDevice& dev, const HipulseUps& u);
+// The Hipulse in trouble: state 1 on battery (mains and bypass gone) with its battery run down
+// and its output overloaded; state 2 on its bypass (supply code 02) with the mains high and the
+// load over the rating.
+void AlarmHipulseUps(HipulseUps& u, int state);
 
 // APM150 and iTrust units (VER 10, CID1 2A): CID2 41 (phase values), E1 (input frequency and
 // bypass), E7 (battery), 44 (alarm bytes, F0 an alarm). Variant-0 units send the E1, E7 and
@@ -44,6 +48,10 @@ struct ApmFigures {
     uint8_t alarm[8] = {0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0};  // b7 .. b0
 };
 void SetApm150(YdtDevice& d, const ApmFigures& f, bool variant0);
+// The APM150 in trouble: state 1 on battery with its battery low, overloaded, the room hot,
+// a fan failed and the mains fuse blown (alarm bytes b7, b6, b3, b2, b1, b0 F0; no input);
+// state 2 on its bypass after an emergency stop (b5, b4).
+void AlarmApm(ApmFigures& f, int state);
 
 // The iTrust 5K-10K unit (VER 21, CID1 2A): CID2 42 with raw 16-bit values, 44 with the
 // alarm bytes at the columns of the APM150's nonzero-Variant reply.
@@ -54,6 +62,9 @@ struct ITrust5kFigures {
     uint8_t alarm[8] = {0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0};
 };
 void SetITrust5k(YdtDevice& d, const ITrust5kFigures& f);
+// The 5K-10K unit in trouble: state 1 on battery with its battery low (b0, b1; no input, no
+// bypass), state 2 its output failed (b2; no output on any phase).
+void AlarmITrust5k(ITrust5kFigures& f, int state);
 
 // The GXE unit (VER 21, CID1 2A): CID2 42 with raw 16-bit (and three 8-bit) values, 43 with
 // nine state bytes. Voltages and frequencies are in tenths, output currents and the load in
@@ -67,6 +78,9 @@ struct GxeFigures {
     uint8_t state[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
 };
 void SetGxe(YdtDevice& d, const GxeFigures& f);
+// The GXE in trouble (state 1): on battery, no input on any phase, the battery running down
+// and the load high.
+void AlarmGxe(GxeFigures& f, int state);
 
 // The AHP unit over YD/T 1363: CID1 40 (input, state bytes, bypass and phase values of the
 // data group asked for) and CID1 42 (output), at the VER the device was made with; it tells
@@ -80,5 +94,9 @@ struct AhpYdtFigures {
     float v[4] = {219.5f, 231.5f, 232.5f, 11.5f}, fbypass = 50.5f;  // 40/46
 };
 void SetAhpYdt(YdtDevice& d, const AhpYdtFigures& f);
+// The AHP in trouble: state 1 on battery (no input, no bypass: its frequency out) overloaded,
+// with rectifier, inverter and room overheated; state 2 its inverter output shorted, the load
+// on the bypass with the mains high (250 V, 52 Hz).
+void AlarmAhpYdt(AhpYdtFigures& f, int state);
 
 }  // namespace qxsim

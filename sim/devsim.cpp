@@ -104,8 +104,9 @@ struct Running {
 template <class M, void (*Alarm)(M&, int) = nullptr>
 M ModelOf(const Running& r) {
     M m{};
-    if constexpr (Alarm != nullptr)
-        if (r.alarm) Alarm(m, r.alarm);
+    // Not a constant expression for every compiler (the sanitizer build's): tested at run time.
+    void (*const alarm)(M&, int) = Alarm;
+    if (alarm && r.alarm) alarm(m, r.alarm);
     return m;
 }
 
@@ -113,23 +114,29 @@ M ModelOf(const Running& r) {
 // normal range, and distinct for up to high - low + 1 consecutive marks.
 int MarkValue(int mark, int low, int high) { return low + mark % (high - low + 1); }
 
-// A Q1-family UPS at rest: mains present, battery full, no alarm bit set. Marked, its
-// temperature is fixed at the mark's value (tenths of a degree, 20.0 to 64.9).
+// A Q1-family UPS at rest: mains present, battery full, no alarm bit set; in an alarm state
+// on battery or on its bypass (qxsim::AlarmQ1Status). Marked, its temperature is fixed at the
+// mark's value (tenths of a degree, 20.0 to 64.9).
 void SetupQ1Ups(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::Q1Ups>(qxsim::Q1Ups::kDefault);
-    ups->SetReply("Q1", "(230.0 000.0 229.5 012 50.0 2.25 30.0 00001000\r");
-    ups->SetReply("Q6", "(230.0 000.0 229.5 012 50.0 2.25 30.0 00001000\r");
     dev.SetFramer(qxsim::FrameByTerminator('\r'));
     dev.SetResponder(ups->AsResponder());
     r.model = ups;
     int tem = r.mark < 0 ? -1 : MarkValue(r.mark, 200, 649);
     if (tem >= 0) r.marked = "Tem=" + std::to_string(tem);
-    // The mains voltage and the load wander a little.
-    r.tick = [ups, tem](double t) {
-        char reply[96];
-        snprintf(reply, sizeof reply, "(%05.1f 000.0 %05.1f %03d 50.0 2.25 %04.1f 00001000\r",
-                 230.0 + 3.0 * std::sin(t / 20.0), 229.5 + 0.5 * std::sin(t / 7.0),
-                 12 + (int)(4.0 * std::sin(t / 30.0)), tem >= 0 ? tem / 10.0 : 30.0 + std::sin(t / 60.0));
+    const qxsim::Q1Status laid = ModelOf<qxsim::Q1Status, qxsim::AlarmQ1Status>(r);
+    const bool sound = r.alarm == 0;
+    // On mains the input voltage, the output voltage and the load wander a little.
+    r.tick = [ups, tem, laid, sound](double t) {
+        qxsim::Q1Status s = laid;
+        if (sound) {
+            s.vin = 230.0 + 3.0 * std::sin(t / 20.0);
+            s.vout = 229.5 + 0.5 * std::sin(t / 7.0);
+            s.load = 12 + (int)(4.0 * std::sin(t / 30.0));
+            s.tem = 30.0 + std::sin(t / 60.0);
+        }
+        if (tem >= 0) s.tem = tem / 10.0;
+        const std::string reply = s.Text();
         ups->SetReply("Q1", reply);
         ups->SetReply("Q6", reply);
     };
@@ -334,6 +341,7 @@ void SetupBle(qxsim::Device& dev, Running& r) {
 // The EDX UPS on mains at rest, one block per data identifier.
 void SetupEdxUps(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::EdxUps>();
+    qxsim::AlarmEdxUps(*ups, r.alarm);
     ups->Serve(dev);
     r.model = ups;
 }
@@ -341,6 +349,7 @@ void SetupEdxUps(qxsim::Device& dev, Running& r) {
 // The III UPS at bus address 1 on mains at rest.
 void SetupIIIUps(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::IIIUps>(1);
+    qxsim::AlarmIIIUps(*ups, r.alarm);
     ups->Serve(dev);
     r.model = ups;
 }
@@ -366,16 +375,18 @@ void SetupBodEb90(qxsim::Device& dev, Running& r) {
 // voltage wanders a little.
 void SetupSymmetra(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::ModbusSlave>(1);
-    qxsim::SetSymmetraUps(*ups, qxsim::SymmetraUps());
+    qxsim::SetSymmetraUps(*ups, ModelOf<qxsim::SymmetraUps, qxsim::AlarmSymmetraUps>(r));
     r.model = ups;
-    r.tick = [ups](double t) { ups->SetHolding(20, (uint16_t)(2300 + (int)(30.0 * std::sin(t / 20.0)))); };
+    // On battery there is no input to wander.
+    if (r.alarm != 1)
+        r.tick = [ups](double t) { ups->SetHolding(20, (uint16_t)(2300 + (int)(30.0 * std::sin(t / 20.0)))); };
     qxsim::ServeModbusRtu(dev, *ups);
 }
 
 // A Galaxy 5000 three-phase UPS, Modbus unit 1: measurements 256-331, status 64-79.
 void SetupGalaxy(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::ModbusSlave>(1);
-    qxsim::SetGalaxyUps(*ups, qxsim::GalaxyUps());
+    qxsim::SetGalaxyUps(*ups, ModelOf<qxsim::GalaxyUps, qxsim::AlarmGalaxyUps>(r));
     r.model = ups;
     qxsim::ServeModbusRtu(dev, *ups);
 }
@@ -383,7 +394,7 @@ void SetupGalaxy(qxsim::Device& dev, Running& r) {
 // A Hipulse U series UPS over YD/T 1363, address 1, VER 11, CID1 2A: CID2 41, E1, E3, 43.
 void SetupHipulse(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::YdtDevice>(1, 0x2A, 0x11);
-    qxsim::SetHipulseUps(*ups, qxsim::HipulseUps());
+    qxsim::SetHipulseUps(*ups, ModelOf<qxsim::HipulseUps, qxsim::AlarmHipulseUps>(r));
     r.model = ups;
     qxsim::ServeYdt(dev, *ups);
 }
@@ -398,27 +409,27 @@ void SetupYdtUps(qxsim::Device& dev, Running& r, int cid1, int ver) {
 }
 void SetApm(qxsim::YdtDevice& d, const qxsim::ApmFigures& f) { qxsim::SetApm150(d, f, false); }
 void SetupApm150(qxsim::Device& dev, Running& r) {
-    SetupYdtUps<qxsim::ApmFigures, SetApm>(dev, r, 0x2A, 0x10);
+    SetupYdtUps<qxsim::ApmFigures, SetApm, qxsim::AlarmApm>(dev, r, 0x2A, 0x10);
 }
 void SetupITrust5k(qxsim::Device& dev, Running& r) {
-    SetupYdtUps<qxsim::ITrust5kFigures, qxsim::SetITrust5k>(dev, r, 0x2A, 0x21);
+    SetupYdtUps<qxsim::ITrust5kFigures, qxsim::SetITrust5k, qxsim::AlarmITrust5k>(dev, r, 0x2A, 0x21);
 }
 void SetupGxe(qxsim::Device& dev, Running& r) {
-    SetupYdtUps<qxsim::GxeFigures, qxsim::SetGxe>(dev, r, 0x2A, 0x21);
+    SetupYdtUps<qxsim::GxeFigures, qxsim::SetGxe, qxsim::AlarmGxe>(dev, r, 0x2A, 0x21);
 }
 void SetupAhpYdt(qxsim::Device& dev, Running& r) {
-    SetupYdtUps<qxsim::AhpYdtFigures, qxsim::SetAhpYdt>(dev, r, 0x40, 0x21);
+    SetupYdtUps<qxsim::AhpYdtFigures, qxsim::SetAhpYdt, qxsim::AlarmAhpYdt>(dev, r, 0x40, 0x21);
 }
 // The AHP UPS over Modbus RTU, unit 1.
 void SetupAhpModbus(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::ModbusSlave>(1);
-    qxsim::SetAhpUps(*ups, qxsim::AhpUpsRegs());
+    qxsim::SetAhpUps(*ups, ModelOf<qxsim::AhpUpsRegs, qxsim::AlarmAhpUps>(r));
     qxsim::ServeModbusRtu(dev, *ups);
     r.model = ups;
 }
 
 // The Modbus RTU UPS units, unit 1, on mains with nothing wrong: 230 V in and out, 50 Hz,
-// a full battery.
+// a full battery; in an alarm state as qxsim::AlarmUpsReadings lays them.
 qxsim::UpsReadings UpsAtRest() {
     qxsim::UpsReadings u;
     u.vin1 = u.vin2 = u.vin3 = 2300;
@@ -431,36 +442,56 @@ qxsim::UpsReadings UpsAtRest() {
     u.tem = 250;
     return u;
 }
+qxsim::UpsReadings UpsIn(const Running& r) {
+    qxsim::UpsReadings u = UpsAtRest();
+    qxsim::AlarmUpsReadings(u, r.alarm);
+    return u;
+}
 void ServeUps(qxsim::Device& dev, Running& r, void (*lay)(qxsim::ModbusSlave&)) {
     auto slave = std::make_shared<qxsim::ModbusSlave>(1);
     lay(*slave);
     r.model = slave;
     qxsim::ServeModbusRtu(dev, *slave);
 }
+// The same with the device's alarm state at hand.
+void ServeUps(qxsim::Device& dev, Running& r,
+              const std::function<void(qxsim::ModbusSlave&, const Running&)>& lay) {
+    auto slave = std::make_shared<qxsim::ModbusSlave>(1);
+    lay(*slave, r);
+    r.model = slave;
+    qxsim::ServeModbusRtu(dev, *slave);
+}
 void SetupUpsGx(qxsim::Device& dev, Running& r) {
-    ServeUps(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetUpsGx(s, UpsAtRest()); });
+    ServeUps(dev, r, [](qxsim::ModbusSlave& s, const Running& r) { qxsim::SetUpsGx(s, UpsIn(r)); });
 }
 void SetupUpsHr7000(qxsim::Device& dev, Running& r) {
-    ServeUps(dev, r, [](qxsim::ModbusSlave& s) { qxsim::SetUpsHr7000(s, UpsAtRest()); });
+    ServeUps(dev, r, [](qxsim::ModbusSlave& s, const Running& r) {
+        qxsim::SetUpsHr7000(s, UpsIn(r), qxsim::AlarmUpsHr7000Fault(r.alarm));
+    });
 }
 void SetupUpsIpGuard(qxsim::Device& dev, Running& r) {
-    ServeUps(dev, r, [](qxsim::ModbusSlave& s) {
-        const bool inputs[21] = {};
-        qxsim::SetUpsIpGuard(s, UpsAtRest(), inputs);
+    ServeUps(dev, r, [](qxsim::ModbusSlave& s, const Running& r) {
+        bool inputs[21] = {};
+        qxsim::AlarmUpsIpGuardInputs(inputs, r.alarm);
+        qxsim::SetUpsIpGuard(s, UpsIn(r), inputs);
     });
     qxsim::ServeUpsIpGuard(dev, *std::static_pointer_cast<qxsim::ModbusSlave>(r.model));
 }
 // The 9E's battery is a string of 16 blocks floating at 218.4 V, within its battery voltage row
 // (200.0-235.0 V).
+qxsim::UpsReadings Ups9EIn(const Running& r) {
+    qxsim::UpsReadings u = UpsAtRest();
+    u.vbatt = 2184;
+    qxsim::AlarmUpsReadings(u, r.alarm);
+    return u;
+}
 void SetupUps9E(qxsim::Device& dev, Running& r) {
-    ServeUps(dev, r, [](qxsim::ModbusSlave& s) {
-        qxsim::UpsReadings u = UpsAtRest();
-        u.vbatt = 2184;
-        qxsim::SetUps9E(s, u, 0);
+    ServeUps(dev, r, [](qxsim::ModbusSlave& s, const Running& r) {
+        qxsim::SetUps9E(s, Ups9EIn(r), qxsim::AlarmUps9EBits(r.alarm));
     });
 }
 void SetupUpsHtxx(qxsim::Device& dev, Running& r) {
-    ServeUps(dev, r, [](qxsim::ModbusSlave& s) {
+    ServeUps(dev, r, [](qxsim::ModbusSlave& s, const Running& r) {
         qxsim::UpsExReadings u;
         for (int p = 0; p < 3; p++) {
             u.vin[p] = u.vout[p] = 2300;
@@ -472,6 +503,7 @@ void SetupUpsHtxx(qxsim::Device& dev, Running& r) {
         u.mbatt = 450;  // 45.0 minutes
         u.tem = 250;
         u.states[0] = 1;  // b15: battery connected
+        qxsim::AlarmUpsHtxx(u, r.alarm);
         qxsim::SetUpsHtxx(s, u);
     });
 }
@@ -479,10 +511,11 @@ void SetupUpsHtxx(qxsim::Device& dev, Running& r) {
 // voltage in volts: its string of 16 blocks floating at 218 V).
 void SetupUps9EBlock(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::Ups9EBlock>();
-    qxsim::UpsReadings u = UpsAtRest();
-    u.fin = u.fout = 50;
-    u.vbatt = 218;
-    ups->SetReadings(u, 0);
+    qxsim::UpsReadings u = Ups9EIn(r);
+    u.fin /= 10;
+    u.fout /= 10;
+    u.vbatt /= 10;
+    ups->SetReadings(u, qxsim::AlarmUps9EBits(r.alarm));
     dev.SetFramer(qxsim::Ups9EBlock::RequestFramer());
     dev.SetResponder(ups->AsResponder());
     r.model = ups;
@@ -491,24 +524,27 @@ void SetupUps9EBlock(qxsim::Device& dev, Running& r) {
 // The single-phase UPS of small protocols, at rest on mains.
 void SetupNmygUps(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::Q1Ups>(qxsim::Q1Ups::kNmyg);
+    qxsim::AlarmNmygUps(*ups, r.alarm);
     dev.SetFramer(qxsim::FrameByTerminator('\r'));
     dev.SetResponder(ups->AsResponder());
     r.model = ups;
 }
 void SetupSentryUps(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::SentryUps>();
+    ups->Set(ModelOf<qxsim::SentryUps::Readings, qxsim::AlarmSentryUps>(r));
     dev.SetFramer(qxsim::FrameByLength(1));
     dev.SetResponder(ups->AsResponder());
     r.model = ups;
 }
 void SetupLinkUps(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::ModbusSlave>(1);
-    qxsim::SetLinkUps(*ups, qxsim::LinkUps());
+    qxsim::SetLinkUps(*ups, ModelOf<qxsim::LinkUps, qxsim::AlarmLinkUps>(r));
     r.model = ups;
     qxsim::ServeModbusRtu(dev, *ups);
 }
 void SetupSmartUps(qxsim::Device& dev, Running& r) {
     auto ups = std::make_shared<qxsim::SmartUps>();
+    qxsim::AlarmSmartUps(*ups, r.alarm);
     dev.SetFramer(qxsim::FrameByLength(1));
     dev.SetResponder(ups->AsResponder());
     r.model = ups;
@@ -1133,6 +1169,71 @@ struct AlarmRaises {
 };
 const AlarmRaises kAlarmRaises[] = {
     // ---- UPS units
+    // "alarm": on battery with the battery low (no input voltage or frequency, the battery run
+    // down), with the faults the unit reports beside it (overload, heat, the bypass lost with
+    // the mains); "alarm2", where one reply cannot carry it beside that: on the bypass after an
+    // inverter fault or an emergency stop, the output failed, the charger faulty.
+    {"q1ups", 1, "Vin1(1),b7(11),b6(12),b0(18)", "告警:"},
+    {"q1ups", 2, "b5(13),b4(14),b0(18)", "告警:"},
+    {"nmyg-ups", 1, "Vin1(1),Vin2(2),Vin3(3),b7(11),b6(12)", "告警:"},
+    {"nmyg-ups", 2, "b5(13),b4(14)", "告警:"},
+    {"sentry-ups", 1, "b7(11)", "告警:"},
+    {"link-ups", 1, "Vin1(1),b7(11),b5(13),b4(14),b3(15),b1(17)", "告警:"},
+    {"link-ups", 2, "b6(12),b2(16),b0(18)", "告警:"},
+    {"smart-ups", 1, "Vin1(1),B6(12),B5(13),B4(14)", "告警:"},
+    {"edxups", 1, "Vin1(1),B7(11),B6(12),B3(15),B2(16)", "告警:"},
+    {"edxups", 2, "B4(14),B1(17)", "告警:"},
+    {"iiiups", 1, "Vin1(1),b7(11)", "告警:"},
+    {"symmetra", 1, "Vin1(1),b7(11),b6(12),b0(18)", "告警:"},
+    {"symmetra", 2, "b5(13),b4(14),b0(18)", "告警:"},
+    {"galaxy5000", 1,
+     "Vin1(1),Vin2(2),Vin3(3),Iout1(10),Iout2(11),Iout3(12),Fin1(13),Fin2(14),Fin3(15),Tem(22),"
+     "b15(24),b9(30),b5(34),b1(38),b0(39),Vbatt(40),Pbatt(41),Mbatt(42),VB1(55),VB2(56),VB3(57),"
+     "FB1(61),FB2(62),FB3(63)",
+     "告警:"},
+    {"galaxy5000", 2,
+     "Vin1(1),Vin2(2),Vin3(3),Vout1(4),Vout2(5),Vout3(6),Iin1(7),Iin2(8),Iin3(9),Iout1(10),"
+     "Iout2(11),Iout3(12),Fin1(13),Fin2(14),Fin3(15),Fout1(16),Fout2(17),Fout3(18),b14(25),b12(27),"
+     "b5(34),VB1(55),VB2(56),VB3(57),IB1(58),IB2(59),IB3(60),FB1(61),FB2(62),FB3(63)",
+     "告警:"},
+    {"hipulse", 1,
+     "Vin1(1),Vin2(2),Vin3(3),Iout1(10),Iout2(11),Iout3(12),Fin1(13),Fin2(14),Fin3(15),Vbatt(40),"
+     "Mbatt(42),VB1(55),VB2(56),VB3(57),FB1(61),FB2(62),FB3(63)",
+     "告警:"},
+    {"hipulse", 2,
+     "Vin1(1),Vin2(2),Vin3(3),Vout1(4),Vout2(5),Vout3(6),Iin1(7),Iin2(8),Iin3(9),Iout1(10),"
+     "Iout2(11),Iout3(12),Fin1(13),Fin2(14),Fin3(15),Fout1(16),Fout2(17),Fout3(18),VB1(55),"
+     "VB2(56),VB3(57),FB1(61),FB2(62),FB3(63)",
+     "告警:"},
+    {"apm150", 1, "Vin1(1),Vin2(2),Vin3(3),b7(11),b6(12),b3(15),b2(16),b1(17),b0(18)", "告警:"},
+    {"apm150", 2, "b5(13),b4(14)", "告警:"},
+    {"itrust-5k", 1, "Vin1(1),Vin2(2),Vin3(3),Pout(8),b1(17),b0(18)", "告警:"},
+    {"itrust-5k", 2, "b2(16),V2(28),V3(29)", "告警:"},
+    {"gxe", 1, "VinA(1),VinB(2),VinC(3)", "告警:"},
+    {"ahp", 1, "Vin1(1),Vin2(2),Vin3(3),Aout(6),Tem(9),b7(11),b6(12),b5(13),b3(15),Aed(23),v4(30)",
+     "告警:"},
+    {"ahp", 2, "Vin1(1),Vin2(2),Vin3(3),Vout(5),Fout(7),b4(14),v2(28),v3(29)", "告警:"},
+    {"ahp-ydt", 1, "Vin1(1),Vin2(2),Vin3(3),Aout(6),b7(11),b6(12),b5(13),b3(15),v4(30)", "告警:"},
+    {"ahp-ydt", 2, "Vin1(1),Vin2(2),Vin3(3),Vout(5),b4(14),v2(28),v3(29)", "告警:"},
+    {"ups-gx", 1, "Vin1(1)", "告警:"},
+    {"ups-hr7000", 1, "Vin1(1),b4(14)", "告警:"},
+    {"ups-ipguard", 1, "Vin1(1),Vin2(2),Vin3(3),b7(11),b6(12),b4(14),b3(15),b1(17),b0(18)", "告警:"},
+    {"ups-ipguard", 2, "Vin1(1),Vin2(2),Vin3(3),b5(13),b2(16)", "告警:"},
+    {"ups-htxx", 1,
+     "Vin1(1),Vin2(2),Vin3(3),Iout1(10),Iout2(11),Iout3(12),Fin1(13),Fin2(14),Fin3(15),Tem(22),"
+     "b12(27),b10(29),b9(30),b7(32),b5(34),b3(36),b1(38),Vbatt(40),Pbatt(41),Mbatt(42)",
+     "告警:"},
+    {"ups-htxx", 2,
+     "Vin1(1),Vin2(2),Vin3(3),Vout1(4),Vout2(5),Vout3(6),Iin1(7),Iin2(8),Iin3(9),Iout1(10),"
+     "Iout2(11),Iout3(12),Fin1(13),Fin2(14),Fin3(15),Fout1(16),Fout2(17),Fout3(18),b13(26),b8(31),"
+     "b4(35),b2(37),b0(39)",
+     "告警:"},
+    {"ups-9e", 1, "Vin1(1),Vin2(2),Vin3(3),Fin(4),b7(11),b6(12),b5(13),b4(14),b1(17),Vbatt(19),Pbatt(20)",
+     "告警:"},
+    {"ups-9e", 2, "Vin1(1),Vin2(2),Vin3(3),Fin(4),Vout(5),Fout(7),b2(16),b0(18),v2(28),v3(29)", "告警:"},
+    {"ups-9e-block", 1, "Vin1(1),Vin2(2),Vin3(3),Fin(4),b7(11),b1(17),Vbatt(19)", "告警:"},
+    {"ups-9e-block", 2, "Vin1(1),Vin2(2),Vin3(3),Fin(4),Vout(5),Fout(7),b2(16),b0(18),v2(28),v3(29)",
+     "告警:"},
 
 
     // ---- air-conditioners

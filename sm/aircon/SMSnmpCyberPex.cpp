@@ -116,8 +116,8 @@ int CSMSnmpCyberPex::DataGet(ISerBase*, int, int) {
 int CSMSnmpCyberPex::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {
     // The shape zeroes the values whenever no alarm bits come; in state 1 (flag bit 0) they
     // stay, so the shape is given no alarm as for an answered poll.
-    int none = 0;
-    if (!alarmBits && qx::sql::PollState(flags, alarmBits) != 2) alarmBits = &none;
+    std::vector<int> none;
+    alarmBits = qx::sql::KeptAlarmBits(flags, alarmBits, m_iDataCnt, none);
     return CSMAircShape::DataUpd(flags, alarmBits, snapId, sid, history);
 }
 

@@ -257,6 +257,12 @@ int* PassOver(int& flags, int* alarmBits, int fields, const std::vector<int>& un
     return own.data();
 }
 
+int* KeptAlarmBits(int flags, int* alarmBits, int fields, std::vector<int>& zeros) {
+    if (alarmBits || PollState(flags, alarmBits) == 2) return alarmBits;
+    zeros.assign((size_t)(fields > 32 ? (fields + 31) / 32 : 1), 0);
+    return zeros.data();
+}
+
 int UpdState(IDbBase* db, int state, int sid, int type) {
     return Exec(db,
                 "update tbSubSysDetail set LastUpd=" QX_SQL_NOW ",State=%d where sid=%d and type=%d",
@@ -347,7 +353,7 @@ int StorePoll(CSMBase& h, const PollRow& row, int flags, int* alarmBits, int* sn
 bool ErrGate(CSMBase& h, std::map<int, int>& bySid, int sid, int state) {
     int& count = bySid[sid];
     bool write = true;
-    if (state == 0) {
+    if (state != 2) {
         count = 0;
     } else if (++count < 3) {
         write = false;

@@ -197,6 +197,11 @@ bool FieldAlarm(const int* alarmBits, int field);
 // null or nothing is named.
 int* PassOver(int& flags, int* alarmBits, int fields, const std::vector<int>& unread,
               std::vector<int>& own);
+// The alarm bits of a handler that keeps its values when the host marks a point in alarm
+// (flag bit 0) without passing bits of its own: zeros gets as many zeroed words as a handler
+// of `fields` fields reads, so that nothing reads beyond what was given, and its words are
+// returned. alarmBits itself when it is given, or when the state is 2 (no answer: null).
+int* KeptAlarmBits(int flags, int* alarmBits, int fields, std::vector<int>& zeros);
 
 // "update tbSubSysDetail set LastUpd=...,State=%d where sid=%d and type=%d". type is the
 // current point's Type (the host's row carries it), not the handler's reported type.
@@ -236,10 +241,12 @@ struct PollRow {
 int StorePoll(CSMBase& handler, const PollRow& row, int flags, int* alarmBits, int* snapId,
               int sid, IDbBase* history);
 
-// The failure counter of handlers that report a fault only after several abnormal polls: true
-// when this state is to be written (normal, or the third abnormal in a row). The count belongs
-// to the point: bySid keeps one per SID, so a dead device beside a healthy one of the same type
-// is still reported; the handler's m_iErrCnt mirrors the count of the point just updated.
+// The failure counter of handlers that report a silent device only after several polls
+// without answer: true when this state is to be written (normal or in alarm, at once; no
+// answer, state 2, the third time in a row). An alarm is never held back: the device answered,
+// and an alarm of one or two polls would otherwise never be stored. The count belongs to the
+// point: bySid keeps one per SID, so a dead device beside a healthy one of the same type is
+// still reported; the handler's m_iErrCnt mirrors the count of the point just updated.
 bool ErrGate(CSMBase& handler, std::map<int, int>& bySid, int sid, int state);
 
 // ---------------------------------------------------------------- definition reads

@@ -21,9 +21,10 @@ int CSMSnmpUpsTbUps::DoItem(tagSMItem* item, int n) {
 int CSMSnmpUpsTbUps::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* history) {
     m_iState = qx::sql::PollState(flags, alarmBits);
     // The shape empties the record whenever no alarm bits come; in state 1 (flag bit 0) the
-    // values stay, so the shape is given no alarm as it would be for an answered poll.
-    int none = 0;
-    if (!alarmBits && m_iState != 2) alarmBits = &none;
+    // values stay, so the shape is given no alarm as it would be for an answered poll: zeroed
+    // bits as many as its fields take.
+    std::vector<int> none;
+    alarmBits = qx::sql::KeptAlarmBits(flags, alarmBits, m_iDataCnt, none);
     return CSMUpsTbUps::DataUpd(flags, alarmBits, snapId, sid, history);
 }
 

@@ -100,6 +100,9 @@ const InputRead kInputReads[] = {
 };
 
 // ---------------------------------------------------------------- registration
+//
+// Every flag whose 1 is abnormal is a fault (alarm kind 1): the bypass, charger, rectifier and
+// inverter flags; the MBS or bypass running is a state.
 
 #define ANALOG UPSEX_ANALOG
 #define FLAG(fld, name, caption, alarm, legend, high) \
@@ -118,12 +121,12 @@ const DefRow kRows[] = {
     ANALOG(30, "v4", "输出电流C", 0, 1500, "输出电流"),
     ANALOG(7, "Fout", "输出频率", 490, 2350, "输出频率"),
     FLAG(11, "b7", "b7旁路有电压", 1, "1表示异常", ""),
-    FLAG(12, "b6", "b6旁路频率异常", 0, "1表示异常", ""),
-    FLAG(13, "b5", "b5旁路电压异常", 0, "1表示异常", ""),
-    FLAG(14, "b4", "b4旁路相序异常", 0, "1表示异常", ""),
+    FLAG(12, "b6", "b6旁路频率异常", 1, "1表示异常", ""),
+    FLAG(13, "b5", "b5旁路电压异常", 1, "1表示异常", ""),
+    FLAG(14, "b4", "b4旁路相序异常", 1, "1表示异常", ""),
     FLAG(15, "b3", "b3MBS或旁路运行", 0, "1表示后旁路", ""),
-    FLAG(16, "b2", "b2充电器故障", 0, "1表示故障", "0"),
-    FLAG(17, "b1", "b1整流故障", 0, "1表示故障", ""),
+    FLAG(16, "b2", "b2充电器故障", 1, "1表示故障", "0"),
+    FLAG(17, "b1", "b1整流故障", 1, "1表示故障", ""),
     FLAG(18, "b0", "b0逆变异常", 1, "1表示异常", "0"),
     ANALOG(19, "Vbatt", "电池电压", 2000, 2350, "电池电压"),
     {20, "Pbatt", 1, "电池容量", 10, 10, 300, UPSEX_LOW("容量"), 0, "", 0},

@@ -21,11 +21,13 @@ const DefRow kRows[20] = {
     TBUPS_TENTHS(23, "Aed", "输出电流B", 10, 0, 150, "输出电流"),
     TBUPS_TENTHS(30, "v4", "输出电流C", 10, 0, 150, "输出电流"),
     TBUPS_TENTHS(7, "Fout", "输出频率", 10, 490, 510, "输出频率"),
-    TBUPS_FLAG(11, "b7", "整流器过温", 0, "0:否，1:是", ""),
-    TBUPS_FLAG(12, "b6", "逆变器过温", 0, "0:否，1:是", ""),
+    // The over-temperatures, the short circuit and the bypass frequency are faults; the three
+    // inputs present are states.
+    TBUPS_FLAG(11, "b7", "整流器过温", 1, "0:否，1:是", ""),
+    TBUPS_FLAG(12, "b6", "逆变器过温", 1, "0:否，1:是", ""),
     TBUPS_FLAG(13, "b5", "环境温度过高", 1, "0:否，1:是", ""),
     TBUPS_FLAG(14, "b4", "逆变器输出短路", 1, "0:否，1:是", ""),
-    TBUPS_FLAG(15, "b3", "旁路频率异常", 0, "0:否，1:是", ""),
+    TBUPS_FLAG(15, "b3", "旁路频率异常", 1, "0:否，1:是", ""),
     TBUPS_FLAG(16, "b2", "有旁路输入", 0, "0:否，1:是", "0"),
     TBUPS_FLAG(17, "b1", "有市电输入", 0, "0:关闭，1:开启", ""),
     TBUPS_FLAG(18, "b0", "有电池输入", 0, "0:否，1:是", "0"),

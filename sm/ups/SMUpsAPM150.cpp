@@ -30,9 +30,10 @@ const DefRow kRows[21] = {
     TBUPS_FLAG(12, "b6", "b6电池组状态", 1, "1表示低电压", ""),
     TBUPS_FLAG(13, "b5", "b5旁路状态", 1, "1表示旁路模式", ""),
     TBUPS_FLAG(14, "b4", "b4紧急关机", 1, "1表示UPS故障", ""),
-    TBUPS_FLAG(15, "b3", "b3环境温度过高", 0, "1表示后备式,常为0", ""),
-    TBUPS_FLAG(16, "b2", "b2风扇故障", 0, "1表示测试中", "0"),
-    TBUPS_FLAG(17, "b1", "b1主路熔丝断", 0, "1表示配置关机后有效", ""),
+    // Every alarm byte is a fault: the room too hot, a fan failed, the mains fuse blown too.
+    TBUPS_FLAG(15, "b3", "b3环境温度过高", 1, "1表示后备式,常为0", ""),
+    TBUPS_FLAG(16, "b2", "b2风扇故障", 1, "1表示测试中", "0"),
+    TBUPS_FLAG(17, "b1", "b1主路熔丝断", 1, "1表示配置关机后有效", ""),
     TBUPS_FLAG(18, "b0", "b0容量过载告警", 1, "1表示蜂鸣响起", "0"),
     TBUPS_TENTHS(19, "Vbatt", "电池电压", 0, 2000, 2350, "电池电压"),
     TBUPS_TENTHS(9, "Tem", "电池温度", 0, 200, 650, "温度"),

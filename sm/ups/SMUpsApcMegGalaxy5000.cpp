@@ -43,31 +43,34 @@ const Bit kBits[] = {
 };
 
 #define STATE UPSEX_STATE
+#define FAULT UPSEX_FAULT
 #define OK_ALARM "0:正常，1:告警"
 
 // The rows of this unit between the base's analog rows (fields 1-18 before, 40-63 after): its
-// temperature is the battery's, and its state fields are named.
+// temperature is the battery's, and its state fields are named. The fields whose 1 is an
+// alarm ("0:正常，1:告警") are faults; the rest are states and modes.
 const DefRow kOwnRows[17] = {
     UPSEX_ANALOG(22, "Tem", "电池温度", 200, 650, "温度"),
-    STATE(24, "b15", "输出过载", OK_ALARM, ""),
-    STATE(25, "b14", "逆变故障", OK_ALARM, ""),
+    FAULT(24, "b15", "输出过载", OK_ALARM, ""),
+    FAULT(25, "b14", "逆变故障", OK_ALARM, ""),
     STATE(26, "b13", "电池充电", "0:未充电，1:充电中", ""),
-    STATE(27, "b12", "电池充电异常", OK_ALARM, ""),
+    FAULT(27, "b12", "电池充电异常", OK_ALARM, ""),
     STATE(28, "b11", "电池自检", "0:正常，1:电池自检中", ""),
     STATE(29, "b10", "电池自动检测", "0:关，1:开", ""),
-    STATE(30, "b9", "电池温度异常", OK_ALARM, "0"),
+    FAULT(30, "b9", "电池温度异常", OK_ALARM, "0"),
     STATE(31, "b8", "旁路模式", "0:非旁路，1:旁路", ""),
     STATE(32, "b7", "ECO模式", "0:普通，1:ECO", "0"),
     STATE(33, "b6", "UPS状态", "0:在线式，1:后备式", ""),
-    STATE(34, "b5", "UPS告警", OK_ALARM, ""),
+    FAULT(34, "b5", "UPS告警", OK_ALARM, ""),
     STATE(35, "b4", "UPS耦合", "0:正常，1:耦合", ""),
     STATE(36, "b3", "引擎状态", "0:未工作，1:开机", ""),
     STATE(37, "b2", "系统状态", "0:停止，1:工作", "0"),
-    STATE(38, "b1", "电池低压告警", OK_ALARM, ""),
-    STATE(39, "b0", "过载保护", OK_ALARM, "0"),
+    FAULT(38, "b1", "电池低压告警", OK_ALARM, ""),
+    FAULT(39, "b0", "过载保护", OK_ALARM, "0"),
 };
 
 #undef STATE
+#undef FAULT
 #undef OK_ALARM
 
 }  // namespace

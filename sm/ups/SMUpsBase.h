@@ -96,13 +96,14 @@ extern const char kUpsExCreate[];
 extern const qx::sql::DefRow kUpsExDefRows[47];
 
 // Row forms shared by the three-phase drivers' definition rows: an analog value in tenths with
-// its low and high limits (q names the quantity in the limit texts), and a state value with
-// its legend.
+// its low and high limits (q names the quantity in the limit texts), a state value with its
+// legend, and a fault flag with its legend (alarm kind 1: any value but 0 is the fault).
 #define UPSEX_LOW(q) "最小值|允许最低" q ",低于此值告警"
 #define UPSEX_HIGH(q) "最大值|允许最高" q ",超过此值告警"
 #define UPSEX_ANALOG(fld, name, cap, lo, hi, q) \
     {fld, name, 1, cap, 10, 10, lo, UPSEX_LOW(q), hi, UPSEX_HIGH(q), 0}
 #define UPSEX_STATE(fld, name, cap, legend, high) {fld, name, 1, cap, 1, 0, 0, legend, 0, high, 0}
+#define UPSEX_FAULT(fld, name, cap, legend, high) {fld, name, 1, cap, 1, 1, 0, legend, 0, high, 0}
 
 class CSMUpsBase : public CSMBase {
 public:

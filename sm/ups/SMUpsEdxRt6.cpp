@@ -36,14 +36,16 @@ const qx::sql::DefRow kRows[] = {
     CSMUpsTbUps::DefaultRow(kUpsFout), CSMUpsTbUps::DefaultRow(kUpsPout),
     {10, "status", 1, "状态", 10, 0, 0, "", 0, "", 0},
     // Mains present and output on are 1 on a sound UPS: low limit 1, so mains lost (on battery)
-    // and output off alarm. Charging is a state, no limit is checked on it.
+    // and output off alarm. Charging is a state, no limit is checked on it. The bypass
+    // frequency, bypass and bypass overload flags are faults (1 the fault); the bypass
+    // working is a state.
     {11, "B7", 1, "市电状态", 1, 1, 1, "1表示市电正常", 0, "", 0},
     {12, "B6", 1, "电池低电压", 1, 1, 0, "1表示电池低电压", 0, "", 0},
     {13, "B5", 1, "电池充电", 1, 0, 0, "1表示正在充电", 0, "", 0},
     {14, "B4", 1, "UPS输状态", 1, 1, 1, "1表示有输出", 0, "", 0},
-    {15, "B3", 1, "旁路频率", 1, 0, 0, "1表示旁路频率异常", 0, "", 0},
-    {16, "B2", 1, "旁路异常", 1, 0, 0, "1表示旁路异常", 0, "", 0},
-    {17, "B1", 1, "旁路过载", 1, 0, 0, "1表示旁路过载", 0, "", 0},
+    {15, "B3", 1, "旁路频率", 1, 1, 0, "1表示旁路频率异常", 0, "", 0},
+    {16, "B2", 1, "旁路异常", 1, 1, 0, "1表示旁路异常", 0, "", 0},
+    {17, "B1", 1, "旁路过载", 1, 1, 0, "1表示旁路过载", 0, "", 0},
     {18, "B0", 1, "旁路状态", 1, 0, 0, "1表示旁路工作状态", 0, "", 0},
     {19, "Vbatt", 1, "电池电压", 10, 0, 2000, "最小值|允许最低电池电压,低于此值告警", 2450,
      "最大值|允许最高电池电压,超过此值告警", 0},

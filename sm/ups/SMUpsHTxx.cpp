@@ -40,9 +40,12 @@ const Reg kStates[] = {
 
 #define ANALOG UPSEX_ANALOG
 #define STATE UPSEX_STATE
+#define FAULT UPSEX_FAULT
 #define NO_YES "0:否，1:是"
 
-// The base's rows, but for the battery temperature and the sixteen named states.
+// The base's rows, but for the battery temperature and the sixteen named states: the faults
+// (1 the fault) with alarm kind 1; the battery connected, the maintenance bypass switch, the
+// generator and the battery self-test are states.
 const DefRow kRows[] = {
     kUpsExDefRows[0],  kUpsExDefRows[1],  kUpsExDefRows[2],    // Vin1..Vin3
     kUpsExDefRows[3],  kUpsExDefRows[4],  kUpsExDefRows[5],    // Vout1..Vout3
@@ -53,25 +56,26 @@ const DefRow kRows[] = {
     ANALOG(22, "Tem", "电池温度", 200, 650, "温度"),
     STATE(24, "b15", "电池连接状态", "0:未连接，1:已连接", ""),
     STATE(25, "b14", "维修旁路空开状态", "0:断开，1:闭合", ""),
-    STATE(26, "b13", "EPO状态", "0:无紧急关机，1:紧急关机", ""),
-    STATE(27, "b12", "逆变器启动容量不足", "0:容量足够，1:容量不足", ""),
+    FAULT(26, "b13", "EPO状态", "0:无紧急关机，1:紧急关机", ""),
+    FAULT(27, "b12", "逆变器启动容量不足", "0:容量足够，1:容量不足", ""),
     STATE(28, "b11", "发电机接入", NO_YES, ""),
-    STATE(29, "b10", "交流输入故障", NO_YES, "0"),
-    STATE(30, "b9", "旁路故障", NO_YES, ""),
-    STATE(31, "b8", "输出短路", NO_YES, "0"),
-    STATE(32, "b7", "电池 EOD", NO_YES, ""),
+    FAULT(29, "b10", "交流输入故障", NO_YES, "0"),
+    FAULT(30, "b9", "旁路故障", NO_YES, ""),
+    FAULT(31, "b8", "输出短路", NO_YES, "0"),
+    FAULT(32, "b7", "电池 EOD", NO_YES, ""),
     STATE(33, "b6", "电池自检状态", "0:未自检，1:成功", ""),
-    STATE(34, "b5", "电池低压", NO_YES, ""),
-    STATE(35, "b4", "电池接反", NO_YES, ""),
-    STATE(36, "b3", "输入N线断开", NO_YES, ""),
-    STATE(37, "b2", "旁路风扇故障", NO_YES, "0"),
-    STATE(38, "b1", "失去N+X冗余", NO_YES, ""),
-    STATE(39, "b0", "EOD系统禁止", NO_YES, "0"),
+    FAULT(34, "b5", "电池低压", NO_YES, ""),
+    FAULT(35, "b4", "电池接反", NO_YES, ""),
+    FAULT(36, "b3", "输入N线断开", NO_YES, ""),
+    FAULT(37, "b2", "旁路风扇故障", NO_YES, "0"),
+    FAULT(38, "b1", "失去N+X冗余", NO_YES, ""),
+    FAULT(39, "b0", "EOD系统禁止", NO_YES, "0"),
     kUpsExDefRows[35], kUpsExDefRows[36], kUpsExDefRows[37],   // Vbatt, Pbatt, Mbatt
 };
 
 #undef ANALOG
 #undef STATE
+#undef FAULT
 #undef NO_YES
 
 }  // namespace

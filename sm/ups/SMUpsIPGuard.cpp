@@ -39,9 +39,10 @@ const DefRow kRows[] = {
     STATE(12, "b6", "b6综合状态", 1, ""),
     STATE(13, "b5", "b5输出关闭", 1, ""),
     STATE(14, "b4", "b4旁路故障", 1, ""),
-    STATE(15, "b3", "b3过载", 0, ""),
-    STATE(16, "b2", "b2输出故障", 0, "0"),
-    STATE(17, "b1", "b1输入故障", 0, ""),
+    // Every input is a fault (0 normal): the overload, the output and input faults as well.
+    STATE(15, "b3", "b3过载", 1, ""),
+    STATE(16, "b2", "b2输出故障", 1, "0"),
+    STATE(17, "b1", "b1输入故障", 1, ""),
     STATE(18, "b0", "b0温度过高", 1, "0"),
     CSMUpsTbUps::DefaultRow(kUpsVbatt),
     CSMUpsTbUps::DefaultRow(kUpsPbatt),

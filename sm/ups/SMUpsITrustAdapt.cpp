@@ -29,8 +29,9 @@ const DefRow kRows[15] = {
     TBUPS_TENTHS(29, "V3", "输出电压3", 6, 2000, 2350, "输入电压"),
     TBUPS_TENTHS(8, "Pout", "旁路电压", 6, 2000, 2350, "输入电压"),
     TBUPS_TENTHS(26, "Fed", "旁路频率", 0, 490, 2350, "输出频率"),
-    TBUPS_FLAG(16, "b2", "b2 UPS输出状态", 0, "0－正常；1－故障", "0"),
-    TBUPS_FLAG(17, "b1", "b1 电池状态", 0, "0－正常；1－电池电压低", ""),
+    // The output fault and the battery low are faults as the battery supply is.
+    TBUPS_FLAG(16, "b2", "b2 UPS输出状态", 1, "0－正常；1－故障", "0"),
+    TBUPS_FLAG(17, "b1", "b1 电池状态", 1, "0－正常；1－电池电压低", ""),
     TBUPS_FLAG(18, "b0", "b0 UPS输入状态", 1, "0－正常；1－电池供电", "0"),
     TBUPS_TENTHS(19, "Vbatt", "电池电压", 0, 2000, 2350, "电池电压"),
 };

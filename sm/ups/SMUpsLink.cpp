@@ -8,6 +8,7 @@
 // received:
 //
 //   170..180   170 Vin1, 171 Fin, 172 Vout, 173 Fout, 174 Aout, 175 Pout, 178 Vbatt, 180 Tem
+//              (174 the output current and 175 the load, both in tenths)
 //              (176, 177, 179 not used)
 //   0          the alarm flags; H its high byte, L its low byte:
 //              L bit 2 b7  L bit 1 b6  L bit 0 b5  H bit 7 b4  H bit 6 b3  H bit 5 b2
@@ -17,15 +18,16 @@
 
 namespace {
 
-// The default UPS handler's measurement rows, with flags of its own.
+// The default UPS handler's measurement rows, with flags of its own. Every flag is a fault
+// (1 the fault): the fan lock, the emergency stop and the high temperature alarm as well.
 const std::vector<qx::sql::DefRow> kRows = CSMUpsTbUps::DefaultMeasuresWith({
     {11, "b7", 1, "b7旁路频率不稳定", 1, 1, 0, "1表示不稳定", 0, "", 0},
     {12, "b6", 1, "b6电池过充", 1, 1, 0, "1表示过充", 0, "", 0},
     {13, "b5", 1, "b5电池低电压", 1, 1, 0, "1表示低电压", 0, "", 0},
     {14, "b4", 1, "b4过载", 1, 1, 0, "1表示过载", 0, "", 0},
-    {15, "b3", 1, "b3风扇锁", 1, 0, 0, "1表示锁告警", 0, "", 0},
-    {16, "b2", 1, "b2 EPO激活", 1, 0, 0, "1表示激活", 0, "0", 0},
-    {17, "b1", 1, "b1高温", 1, 0, 0, "1表示高温", 0, "", 0},
+    {15, "b3", 1, "b3风扇锁", 1, 1, 0, "1表示锁告警", 0, "", 0},
+    {16, "b2", 1, "b2 EPO激活", 1, 1, 0, "1表示激活", 0, "0", 0},
+    {17, "b1", 1, "b1高温", 1, 1, 0, "1表示高温", 0, "", 0},
     {18, "b0", 1, "b0充电失败", 1, 1, 0, "1表示失败", 0, "0", 0},
 });
 
@@ -89,6 +91,8 @@ int CSMUpsLink::DataGet(ISerBase* ch, int address, int wait) {
 }
 
 void CSMUpsLink::BriefText(char* out, size_t size) {
-    snprintf(out, size, "输入电压:%1.1fV, 输出电压:%1.1fV, 输出负载:%d%%, 电池电压:%1.1fV",
-             m_rec.Vin1 * 0.1, m_rec.Vout * 0.1, m_rec.Aout, m_rec.Vbatt * 0.1);
+    // The load is this UPS's own register (175, tenths of a per cent, as its row divides it),
+    // not the output current of 174.
+    snprintf(out, size, "输入电压:%1.1fV, 输出电压:%1.1fV, 输出负载:%1.1f%%, 电池电压:%1.1fV",
+             m_rec.Vin1 * 0.1, m_rec.Vout * 0.1, m_rec.Pout * 0.1, m_rec.Vbatt * 0.1);
 }

@@ -81,8 +81,8 @@ struct TbUpsShape {
     int alarmNotes;              // at most this many captions in the summary's alarm text
                                  // (0: the summary has no alarm text)
     bool briefWithState;         // the summary statement also writes St
-    bool failureCounter;         // withhold an abnormal state of a point twice, write it the
-                                 // third time
+    bool failureCounter;         // withhold a point's poll without answer twice, write it the
+                                 // third time (an alarm is written at once)
     int typeClass = 0;               // class constant of the tbSMType row (0: 768)
     const char* typeFamily = nullptr;  // the name before the model text (null: "UPS"; "":
                                        // the model text alone)

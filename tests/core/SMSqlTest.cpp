@@ -401,6 +401,29 @@ TEST(SqlPoll, FieldAlarmBits) {
     EXPECT_FALSE(sql::FieldAlarm(nullptr, 1));
 }
 
+TEST(SqlPoll, KeptAlarmBitsCoverEveryFieldOfTheHandler) {
+    // A point marked in alarm without bits of the host's: zeroed words for every field a
+    // handler of that many fields reads (each word read, so that a short array shows under the
+    // sanitizer); given bits stay; no answer stays null.
+    struct Case {
+        int fields;
+        size_t words;
+    } cases[] = {{26, 1}, {32, 1}, {33, 2}, {35, 2}, {63, 2}, {64, 2}, {65, 3}, {0, 1}};
+    for (const Case& c : cases) {
+        std::vector<int> zeros;
+        int* bits = sql::KeptAlarmBits(1, nullptr, c.fields, zeros);
+        ASSERT_EQ(zeros.data(), bits) << c.fields;
+        ASSERT_EQ(c.words, zeros.size()) << c.fields;
+        for (int f = 1; f <= c.fields; f++) EXPECT_FALSE(sql::FieldAlarm(bits, f)) << c.fields << "/" << f;
+    }
+    std::vector<int> zeros;
+    int given[2] = {4, 0};
+    EXPECT_EQ(given, sql::KeptAlarmBits(1, given, 35, zeros));
+    EXPECT_EQ(given, sql::KeptAlarmBits(0, given, 35, zeros));
+    EXPECT_EQ(nullptr, sql::KeptAlarmBits(0, nullptr, 35, zeros));
+    EXPECT_TRUE(zeros.empty());
+}
+
 TEST(SqlPoll, FieldStateRowsByDetailMode) {
     TestDb db;
     db.Run("insert into tbSubSysDetail(SID,Type,Fld,SIDD,State) values(8,2304,1,0,0)");
@@ -428,14 +451,15 @@ TEST(SqlPoll, FieldStateRowsByDetailMode) {
     EXPECT_EQ(2, db.Int("select count(*) from tbSubSysDetail where State=1"));
 }
 
-TEST(SqlPoll, ErrGateWritesOnlyTheThirdAbnormalPoll) {
+TEST(SqlPoll, ErrGateWritesOnlyTheThirdPollWithoutAnswerAndEveryAlarm) {
     CSMBase h(1);
     struct Step {
         int state;
         bool write;
         int count;
-    } steps[] = {{2, false, 1}, {2, false, 2}, {2, true, 0}, {1, false, 1},
-                 {0, true, 0},  {2, false, 1}, {2, false, 2}, {1, true, 0}};
+    } steps[] = {{2, false, 1}, {2, false, 2}, {2, true, 0}, {1, true, 0}, {1, true, 0},
+                 {0, true, 0},  {2, false, 1}, {2, false, 2}, {1, true, 0}, {2, false, 1},
+                 {0, true, 0}};
     std::map<int, int> bySid;
     int i = 0;
     for (const Step& s : steps) {

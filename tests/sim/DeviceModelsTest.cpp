@@ -1,5 +1,6 @@
 // Simulated devices' own rules, without a transport: the Modbus exception codes of the
-// BOD-800 cell monitor, and what the UPS simulators record of a long run.
+// BOD-800 cell monitor, what the UPS simulators record of a long run, and the Q1 status reply
+// of a UPS at rest and in trouble.
 #include <stdint.h>
 
 #include <functional>
@@ -9,6 +10,7 @@
 #include "BattMonitor.h"
 #include "EdxUps.h"
 #include "ModbusSlave.h"
+#include "Q1Ups.h"
 #include "RecentLog.h"
 #include "Ups9EBlock.h"
 #include "YdtDevice.h"
@@ -145,6 +147,24 @@ TEST(SimulatorLogs, EveryDevicesRequestLogKeepsTheLatestAndCountsThemAll) {
     dev.ClearLog();
     EXPECT_EQ(0u, dev.RequestCount());
     EXPECT_TRUE(dev.Requests().empty());
+}
+
+TEST(Q1StatusModel, RepliesAtRestAndInEachAlarmState) {
+    // At rest: the reply a sound Q1 unit gives (as the sound site polls it); in trouble the
+    // bits and readings of the state, in the same field widths.
+    struct Case {
+        int state;
+        const char* reply;
+    } cases[] = {
+        {0, "(230.0 000.0 229.5 012 50.0 2.25 30.0 00001000\r"},
+        {1, "(000.0 000.0 220.0 045 50.0 1.75 42.0 11001001\r"},
+        {2, "(230.0 000.0 230.0 095 50.0 2.25 45.0 00111001\r"},
+    };
+    for (const Case& c : cases) {
+        Q1Status s;
+        AlarmQ1Status(s, c.state);
+        EXPECT_EQ(c.reply, s.Text()) << c.state;
+    }
 }
 
 }  // namespace

@@ -380,7 +380,7 @@ TEST(SantakDb, APollIsStoredInEveryTable) {
     EXPECT_EQ(0, r.db.Failures()) << r.db.Error();
 }
 
-TEST(SantakDb, AbnormalStatesAreWrittenTheThirdTime) {
+TEST(SantakDb, PollsWithoutAnswerAreWrittenTheThirdTimeAlarmsAtOnce) {
     DbRig r;
     ASSERT_EQ(1, r.Poll());
     ASSERT_EQ(1, r.Upd(r.item, true));
@@ -401,11 +401,16 @@ TEST(SantakDb, AbnormalStatesAreWrittenTheThirdTime) {
     EXPECT_EQ(0, r.Upd(r.item, false));
     EXPECT_EQ(1, r.Upd(r.item, true));
     EXPECT_EQ(0, r.State(41));
-    // An alarm is withheld the same way; the flag reports it with or without an answer.
-    EXPECT_EQ(0, r.Upd(r.item, true, 1));
-    EXPECT_EQ(0, r.Upd(r.item, false, 1));
-    EXPECT_EQ(1, r.Upd(r.item, false, 1));
+    // An alarm is written at once, every time: an alarm of one poll is stored too. The flag
+    // reports it with or without an answer.
+    EXPECT_EQ(1, r.Upd(r.item, true, 1));
     EXPECT_EQ(1, r.State(41));
+    EXPECT_EQ(1, r.Upd(r.item, false, 1));
+    EXPECT_EQ(1, r.Upd(r.item, true));
+    EXPECT_EQ(0, r.State(41));
+    // A poll without answer after an alarm is held back as after a normal one.
+    EXPECT_EQ(0, r.Upd(r.item, false));
+    EXPECT_EQ(0, r.State(41));
 }
 
 TEST(SantakDb, ADeadUpsBesideAHealthyOneIsReported) {

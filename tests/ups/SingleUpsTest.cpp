@@ -941,7 +941,7 @@ TEST(SingleUpsDb, EachDriversColumnsAndSummary) {
         const char* want = "0|2200|0|500|2201|35|499|-|28|240|1|1|0|2720|0|-|0|0|-|0|0|0|-|-|-|||";
         EXPECT_EQ(want, s.Row(cols, s.db));
         EXPECT_EQ(want, s.Row(cols, s.hist));
-        EXPECT_EQ(H("输入电压:220.0V, 输出电压:220.1V, 输出负载:35%, 电池电压:272.0V告警:b7旁路频率不稳定"),
+        EXPECT_EQ(H("输入电压:220.0V, 输出电压:220.1V, 输出负载:4.1%, 电池电压:272.0V告警:b7旁路频率不稳定"),
                   H(s.db.Str("select Brief from tbSMBrief where SID=41")));
     }
     {
@@ -968,4 +968,27 @@ TEST(SingleUpsDb, NoAnswerIsWrittenAtOnce) {
     EXPECT_EQ(2, s.db.Int("select State from tbSubSysDetail where SID=41"));
     EXPECT_EQ("2|0", s.Row("State||'|'||Vin1", s.hist));
     EXPECT_EQ(H("通讯中断"), H(s.db.Str("select Brief from tbSMBrief where SID=41")));
+}
+
+TEST(SingleUpsDb, LinkSummaryShowsTheLoadRegisterInPerCent) {
+    // Register 174 is the output current and 175 the load, both in tenths: the summary's load
+    // is 175's, never the current's count.
+    struct Case {
+        uint16_t current, load;
+        const char* shown;
+    } cases[] = {
+        {35, 41, "输出负载:4.1%"},
+        {350, 1000, "输出负载:100.0%"},
+        {120, 0, "输出负载:0.0%"},
+    };
+    for (const Case& c : cases) {
+        Stored<Link> s;
+        s.r.slave.SetHolding(174, c.current);
+        s.r.slave.SetHolding(175, c.load);
+        ASSERT_EQ(1, s.r.Poll());
+        ASSERT_EQ(1, s.Store(true));
+        const std::string brief = s.db.Str("select Brief from tbSMBrief where SID=41");
+        EXPECT_NE(std::string::npos, brief.find(c.shown)) << c.load << ": " << H(brief);
+        EXPECT_EQ(std::to_string(c.current), s.Row("Aout", s.db)) << "the current stays stored";
+    }
 }

@@ -349,6 +349,39 @@ TEST_F(SnmpUps, PexValuesAndKeys) {
     EXPECT_EQ(x.Eval(".STRUN"), "-1");
 }
 
+// ---------------------------------------------------------------- storing
+
+// The host marks a point in alarm (flag bit 0) without passing alarm bits of its own: the
+// drivers keep the poll's values and hand their shape zeroed bits, as many words as their
+// fields take (35 fields of the tbUps shape: two words), so that the alarm captions read
+// nothing beyond them (the sanitizer build catches a read past a single word).
+TEST(SnmpUpsStore, AlarmWithoutBitsKeepsTheValuesAndReadsNoFurther) {
+    struct Case {
+        std::unique_ptr<CSMBase> h;
+        const char* table;
+    } cases[] = {
+        {std::unique_ptr<CSMBase>(new CSMSnmpUpsPowerNet), "tbUps"},
+        {std::unique_ptr<CSMBase>(new CSMSnmpUpsIta0510k), "tbUps"},
+        {std::unique_ptr<CSMBase>(new CSMSnmpCyberPex), "tbCyberPexS"},
+    };
+    for (Case& c : cases) {
+        TestDb db;
+        qxhost::PointItem item(9, c.h->GetType());
+        item.AddrText(kDead);
+        c.h->SetDb(&db, 0);
+        c.h->RegDb(&db, 0);
+        ASSERT_EQ(1, c.h->ChkDb(item)) << c.table;
+        db.Run("insert into tbSubSysDetail(SID,Type,State) values(9," + std::to_string(c.h->GetType()) + ",-1)");
+        c.h->DoItem(item, 0);
+        EXPECT_EQ(1, c.h->DataUpd(1, nullptr, nullptr, -1, nullptr)) << c.table;
+        EXPECT_EQ(1, db.Int("select State from tbSubSysDetail where SID=9")) << c.table;
+        EXPECT_EQ(1, db.Int(std::string("select State from ") + c.table + " where SID=9")) << c.table;
+        const std::string brief = qxtest::Utf8(db.Str("select Brief from tbSMBrief where SID=9"));
+        EXPECT_EQ(std::string::npos, brief.find("告警")) << c.table << ": " << brief;
+        EXPECT_EQ(0, db.Failures()) << db.Error();
+    }
+}
+
 // ---------------------------------------------------------------- failures
 
 // The scripted agent with every object, and a fault on chosen requests.

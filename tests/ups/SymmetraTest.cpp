@@ -246,3 +246,25 @@ TEST(SymmetraDb, ASilentUpsBesideAHealthyOneReachesStateTwoOnItsThirdUpdate) {
     EXPECT_EQ(1, r.Upd(r.item, true));
     EXPECT_EQ(0, r.State(41));
 }
+
+TEST(SymmetraDb, AnAlarmIsStoredAtOnceEvenWhenItLastsOnePoll) {
+    // On battery (register 3 bits 7, 6 and 0) for one poll, then back on mains: the alarm of
+    // that poll reaches the point's state and its captions, and the normal poll follows it.
+    DbRig r;
+    qxsim::SymmetraUps u;
+    qxsim::AlarmSymmetraUps(u, 1);
+    qxsim::SetSymmetraUps(r.slave, u);
+    ASSERT_EQ(1, r.Poll());
+    r.h.DoItem(r.item, 0);
+    int bits[2] = {1 << (kUpsVin1 - 1) | 1 << (kUpsB7 - 1), 0};
+    EXPECT_EQ(1, r.h.DataUpd(1, bits, nullptr, -1, &r.hist));
+    EXPECT_EQ(1, r.State(41));
+    EXPECT_EQ(1, r.db.Int("select State from tbSubSysDetail where SID=41"));
+    EXPECT_EQ(Hex(std::string("输入电压1:0.0V,输入电压2:0.0V,输入电压3:0.0V告警:输入电压 b7市电异常")),
+              Hex(r.db.Str("select Brief from tbSMBrief where SID=41")));
+    qxsim::SetSymmetraUps(r.slave, qxsim::SymmetraUps());
+    ASSERT_EQ(1, r.Poll());
+    EXPECT_EQ(1, r.Upd(r.item, true));
+    EXPECT_EQ(0, r.db.Int("select State from tbSubSysDetail where SID=41"));
+    EXPECT_EQ(2, r.hist.Int("select count(*) from tbUps where SID=41"));
+}

@@ -111,11 +111,13 @@ inline void ExpectAnalogRows(TestDb& db, int type, const std::vector<AnalogRow>&
     }
 }
 
-// The sixteen state rows, b15 (field 24) to b0 (field 39), whole.
+// The sixteen state rows, b15 (field 24) to b0 (field 39), whole: a state without limits
+// (alarm kind 0), or a fault whose every value but 0 alarms (alarm kind 1).
 struct StateRow {
     const char* caption;
     const char* lo;
     const char* hi;
+    int alarm = 0;
 };
 inline void ExpectStateRows(TestDb& db, int type, const std::vector<StateRow>& rows) {
     ASSERT_EQ(16u, rows.size());
@@ -126,7 +128,8 @@ inline void ExpectStateRows(TestDb& db, int type, const std::vector<StateRow>& r
         EXPECT_EQ(Hex(std::string(s.caption)), Hex(db.Str("select Note" + w))) << i;
         EXPECT_EQ(Hex(std::string(s.lo)), Hex(db.Str("select LoText" + w))) << i;
         EXPECT_EQ(Hex(std::string(s.hi)), Hex(db.Str("select HiText" + w))) << i;
-        EXPECT_EQ("1/1/0/0/0", db.Str("select Kind||'/'||Ratio||'/'||AlmKind||'/'||vref||'/'||HiLmt" + w)) << i;
+        EXPECT_EQ("1/1/" + std::to_string(s.alarm) + "/0/0",
+                  db.Str("select Kind||'/'||Ratio||'/'||AlmKind||'/'||vref||'/'||HiLmt" + w)) << i;
     }
 }
 
