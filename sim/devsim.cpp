@@ -447,13 +447,7 @@ qxsim::UpsReadings UpsIn(const Running& r) {
     qxsim::AlarmUpsReadings(u, r.alarm);
     return u;
 }
-void ServeUps(qxsim::Device& dev, Running& r, void (*lay)(qxsim::ModbusSlave&)) {
-    auto slave = std::make_shared<qxsim::ModbusSlave>(1);
-    lay(*slave);
-    r.model = slave;
-    qxsim::ServeModbusRtu(dev, *slave);
-}
-// The same with the device's alarm state at hand.
+// A UPS over Modbus RTU, unit 1, whose registers `lay` sets for the device's state.
 void ServeUps(qxsim::Device& dev, Running& r,
               const std::function<void(qxsim::ModbusSlave&, const Running&)>& lay) {
     auto slave = std::make_shared<qxsim::ModbusSlave>(1);
