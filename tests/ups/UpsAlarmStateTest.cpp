@@ -118,6 +118,15 @@ struct Case {
     Refs raised;
 };
 
+// A device whose model, laid by the model's alarm function for the state, `set` serves.
+template <class H, class M, class Dev>
+Refs PollModel(Dev& dev, void (*alarm)(M&, int), void (*set)(Dev&, const M&), int state, int variant = 0) {
+    M m{};
+    alarm(m, state);
+    set(dev, m);
+    return Poll<H>(Through(dev), variant);
+}
+
 Refs PollQ1(int state) {
     qxsim::Q1Ups dev;
     qxsim::Q1Status s;
@@ -145,10 +154,7 @@ Refs PollSentry(int state) {
 }
 Refs PollLink(int state) {
     qxsim::ModbusSlave slave(1);
-    qxsim::LinkUps u;
-    qxsim::AlarmLinkUps(u, state);
-    qxsim::SetLinkUps(slave, u);
-    return Poll<CSMUpsLink>(Through(slave));
+    return PollModel<CSMUpsLink>(slave, qxsim::AlarmLinkUps, qxsim::SetLinkUps, state);
 }
 Refs PollSmart(int state) {
     qxsim::SmartUps dev;
@@ -167,24 +173,15 @@ Refs PollIII(int state) {
 }
 Refs PollSymmetra(int state) {
     qxsim::ModbusSlave slave(1);
-    qxsim::SymmetraUps u;
-    qxsim::AlarmSymmetraUps(u, state);
-    qxsim::SetSymmetraUps(slave, u);
-    return Poll<CSMUpsSymmetra>(Through(slave));
+    return PollModel<CSMUpsSymmetra>(slave, qxsim::AlarmSymmetraUps, qxsim::SetSymmetraUps, state);
 }
 Refs PollGalaxy(int state) {
     qxsim::ModbusSlave slave(1);
-    qxsim::GalaxyUps u;
-    qxsim::AlarmGalaxyUps(u, state);
-    qxsim::SetGalaxyUps(slave, u);
-    return Poll<CSMUpsApcMegGalaxy5000>(Through(slave));
+    return PollModel<CSMUpsApcMegGalaxy5000>(slave, qxsim::AlarmGalaxyUps, qxsim::SetGalaxyUps, state);
 }
 Refs PollHipulse(int state) {
     qxsim::YdtDevice dev(1, 0x2A, 0x11);
-    qxsim::HipulseUps u;
-    qxsim::AlarmHipulseUps(u, state);
-    qxsim::SetHipulseUps(dev, u);
-    return Poll<CSMUpsHipulseUSeries>(Through(dev));
+    return PollModel<CSMUpsHipulseUSeries>(dev, qxsim::AlarmHipulseUps, qxsim::SetHipulseUps, state);
 }
 Refs PollApm(int state) {
     qxsim::YdtDevice dev(1, 0x2A, 0x10);
@@ -195,31 +192,19 @@ Refs PollApm(int state) {
 }
 Refs PollITrust5k(int state) {
     qxsim::YdtDevice dev(1, 0x2A, 0x21);
-    qxsim::ITrust5kFigures f;
-    qxsim::AlarmITrust5k(f, state);
-    qxsim::SetITrust5k(dev, f);
-    return Poll<CSMUpsITrustAdapt>(Through(dev), 4);
+    return PollModel<CSMUpsITrustAdapt>(dev, qxsim::AlarmITrust5k, qxsim::SetITrust5k, state, 4);
 }
 Refs PollGxe(int state) {
     qxsim::YdtDevice dev(1, 0x2A, 0x21);
-    qxsim::GxeFigures f;
-    qxsim::AlarmGxe(f, state);
-    qxsim::SetGxe(dev, f);
-    return Poll<CSMUpsGXE>(Through(dev));
+    return PollModel<CSMUpsGXE>(dev, qxsim::AlarmGxe, qxsim::SetGxe, state);
 }
 Refs PollAhp(int state) {
     qxsim::ModbusSlave slave(1);
-    qxsim::AhpUpsRegs m;
-    qxsim::AlarmAhpUps(m, state);
-    qxsim::SetAhpUps(slave, m);
-    return Poll<CSMUpsAHP>(Through(slave));
+    return PollModel<CSMUpsAHP>(slave, qxsim::AlarmAhpUps, qxsim::SetAhpUps, state);
 }
 Refs PollAhpYdt(int state) {
     qxsim::YdtDevice dev(1, 0x40, 0x21);
-    qxsim::AhpYdtFigures f;
-    qxsim::AlarmAhpYdt(f, state);
-    qxsim::SetAhpYdt(dev, f);
-    return Poll<CSMUpsAHP>(Through(dev), 2);
+    return PollModel<CSMUpsAHP>(dev, qxsim::AlarmAhpYdt, qxsim::SetAhpYdt, state, 2);
 }
 Refs PollGx(int state) {
     qxsim::ModbusSlave slave(1);
