@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "BufHelper.h"
@@ -224,11 +225,7 @@ int CSMElec::DataUpd(int flags, int* alarmBits, int* snapId, int sid, IDbBase* h
         } else {
             // Each phase the meter has, with its current where the meter keeps one.
             const std::vector<int>& lacks = ModelLacks(model, m_pItem->Ext1);
-            auto has = [&lacks](int fld) {
-                for (int f : lacks)
-                    if (f == fld) return false;
-                return true;
-            };
+            auto has = [&lacks](int fld) { return std::find(lacks.begin(), lacks.end(), fld) == lacks.end(); };
             qx::skel::Brief b;
             for (int k = 0; k < 3 && has(kAdy + k); k++) {
                 b.Add("%s%c相: %.1fV", k ? "," : "", 'A' + k, m_val[kAdy - 1 + k] / 10.0);

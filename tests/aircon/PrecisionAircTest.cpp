@@ -67,36 +67,21 @@ const ModbusFaultCase kModbusFaults[] = {
     {"address", qxsim::ModbusFault::WrongAddress},
 };
 
-// A handler of the shape with its databases, a point and the point's detail row.
+// A handler of the shape with its databases, a point and the point's detail row, polled with
+// the alarm bits a test gives (AircHostPoll's own poll takes the host's check).
 template <typename Handler>
-struct DbRig {
-    explicit DbRig(int sid, int type, int variant = 0) : item(sid, type) {
-        item.Port(1).Addr(1).Variant(variant).Ser(&ch);
-        h.SetDb(&db, 0);
-        h.SetDb(&hist, 1);
-        h.RegDb(&db, 0);
-        EXPECT_EQ(1, h.ChkDb(item));
-        db.Run("insert into tbSubSysDetail(SID,Type,State) values(" + std::to_string(sid) + "," +
-               std::to_string(type) + ",-1)");
-        h.DoItem(item, 0);
+struct DbRig : AircHostPoll<Handler> {
+    explicit DbRig(int sid, int type, int variant = 0) : AircHostPoll<Handler>(type, variant, sid) {
         g_sleeps.clear();
     }
     // DataGet and DataUpd as the host calls them; DataGet's result.
     int Poll(int bits0 = 0) {
-        h.DoItem(item, 0);
-        const int got = h.DataGet(&ch, item.Get().Addr, 0);
+        this->h.DoItem(this->item, 0);
+        const int got = this->h.DataGet(&this->ch, this->item.Get().Addr, 0);
         int bits[2] = {bits0, 0};
-        EXPECT_EQ(1, h.DataUpd(0, got ? bits : nullptr, nullptr, -1, &hist));
+        EXPECT_EQ(1, this->h.DataUpd(0, got ? bits : nullptr, nullptr, -1, &this->hist));
         return got;
     }
-    std::string Brief() {
-        return db.Str("select Brief from tbSMBrief where SID=" + std::to_string(item.Get().SID));
-    }
-
-    TestDb db, hist;
-    qxtest::ScriptChannel ch;
-    qxhost::PointItem item;
-    Handler h;
 };
 
 }  // namespace
